@@ -1,0 +1,34 @@
+// Files on POSIX descriptors, with the results the modules expect of the
+// Windows calls they were designed around: -1 for failure, byte counts
+// otherwise. The "16-bit" family used for probes and extraction outputs is
+// the same set of calls; a descriptor is a plain int.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+enum class OpenMode { read, write, read_write };
+
+/// Opens an existing file. Returns the descriptor or -1.
+int file_open(const char *path, OpenMode mode = OpenMode::read);
+/// Creates (or truncates) a file for writing. Returns the descriptor or -1.
+int file_create(const char *path);
+/// Reads up to len bytes, retrying short reads until the end. Returns the
+/// count read (0 at the end) or -1.
+int32_t file_read(int fd, void *buf, int32_t len);
+/// Writes all len bytes. Returns len, or -1 when not everything was written.
+int32_t file_write(int fd, const void *buf, int32_t len);
+/// origin: 0 from start, 1 from current, 2 from end. Returns the new
+/// position or -1.
+int64_t file_seek(int fd, int64_t offset, int origin);
+/// Size of an open file, or -1.
+int64_t file_size(int fd);
+/// Size of a named file, or -1 when it does not exist.
+int64_t file_size(const char *path);
+void file_close(int fd);
+bool file_exists(const char *path);
+bool file_remove(const char *path);
+
+}  // namespace platform

@@ -1,0 +1,51 @@
+// razavori: the suite's command-line tool. Each subcommand drives the engine
+// libraries through their exports, as the programs do.
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "tools/razavori/command.h"
+
+namespace razavori_cli {
+
+// Subcommands register here, one line each, in the order --help lists them.
+static const Command kCommands[] = {
+    {nullptr, nullptr, nullptr, nullptr},
+};
+
+static int print_help(FILE *out) {
+  std::fprintf(out,
+               "usage: razavori COMMAND [ARGS...]\n"
+               "       razavori --help | --version\n\n"
+               "The command-line face of the Razavori MPEG engine: probe, demultiplex and\n"
+               "decode MPEG-1/MPEG-2 program streams, Video CD tracks, DVD VOB files,\n"
+               "transport streams and elementary streams.\n\n");
+  bool any = false;
+  for (const Command &c : kCommands) {
+    if (!c.name) continue;
+    if (!any) std::fprintf(out, "commands:\n");
+    any = true;
+    std::fprintf(out, "  %-8s %-40s %s\n", c.name, c.usage, c.summary);
+  }
+  if (!any) std::fprintf(out, "commands: none yet\n");
+  return 0;
+}
+
+}  // namespace razavori_cli
+
+int main(int argc, char **argv) {
+  using namespace razavori_cli;
+  if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+    print_help(stdout);
+    return argc < 2 ? 2 : 0;
+  }
+  if (!std::strcmp(argv[1], "--version")) {
+    std::printf("razavori %s\n", RAZAVORI_VERSION);
+    return 0;
+  }
+  for (const Command &c : kCommands) {
+    if (c.name && !std::strcmp(c.name, argv[1])) return c.run(argc - 1, argv + 1);
+  }
+  std::fprintf(stderr, "razavori: unknown command \"%s\" (see razavori --help)\n", argv[1]);
+  return 2;
+}

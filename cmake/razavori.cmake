@@ -57,11 +57,16 @@ endfunction()
 
 # Add every direct sub-folder that has a CMakeLists, in name order. Used by
 # folders whose children belong to different owners (tests/<lib>, bench,
-# fuzz), so adding a child needs no edit here.
+# fuzz), so adding a child needs no edit here. Names given are skipped
+# (already added by the caller).
 function(razavori_add_all_subdirs)
+  set(skip ${ARGN})
   file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
   list(SORT children)
   foreach(dir ${children})
+    if(dir IN_LIST skip)
+      continue()
+    endif()
     if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${dir} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
       add_subdirectory(${dir})
     endif()

@@ -30,8 +30,13 @@ constexpr int kBytesPerPixel[kPixelFormatCount] = {2, 2, 3, 4};
 using ColourPairFn = void (*)(uint8_t *dst0, uint8_t *dst1, const uint8_t *y0, const uint8_t *y1,
                               const uint8_t *cb, const uint8_t *cr, int width, int brightness);
 
+/// out[x] = (3 * own[x] + near[x] + 2) >> 2 for x < count: a chroma line
+/// moved a quarter of the way towards its neighbour (the smooth variant).
+using ChromaBlendFn = void (*)(uint8_t *out, const uint8_t *own, const uint8_t *near, int count);
+
 struct ColourDsp {
   ColourPairFn pair[kPixelFormatCount];
+  ChromaBlendFn blend;
 };
 
 /// Fills every entry with C, then upgrades to what cpu_flags (CpuFlag bits)
@@ -74,5 +79,8 @@ constexpr uint16_t colour_pack16(Rgb8 p) {
 /// arithmetic; the SIMD loops finish their lines with it.
 void colour_pair_tail(PixelFormat format, int from, uint8_t *dst0, uint8_t *dst1, const uint8_t *y0,
                       const uint8_t *y1, const uint8_t *cb, const uint8_t *cr, int width, int brightness);
+
+/// The C blend, which the SIMD versions finish their lines with.
+void chroma_blend_c(uint8_t *out, const uint8_t *own, const uint8_t *near, int count);
 
 }  // namespace kestrum

@@ -77,22 +77,22 @@ void ColourOutput::copy_colour(const PlaneRecord &pic, PixelFormat format, int w
   // A 4:2:0 chroma line sits between its two luma lines, so the upper line
   // leans towards the chroma line above and the lower one towards the line
   // below: 3/4 of its own line, 1/4 of that neighbour (edges repeat).
-  const size_t chroma_width = static_cast<size_t>(width + 1) / 2;
-  if (cb_line_.size() < chroma_width) {
+  const int chroma_width = (width + 1) / 2;
+  if (cb_line_.size() < size_t(chroma_width)) {
     cb_line_.resize(chroma_width);
     cr_line_.resize(chroma_width);
   }
+  uint8_t *cb_line = cb_line_.data();
+  uint8_t *cr_line = cr_line_.data();
   for (int line = 0; line < height; ++line) {
     const int c = line / 2;
     const int n = std::clamp((line & 1) ? c + 1 : c - 1, 0, chroma_lines - 1);
     const uint8_t *cb0 = pic.cb + ptrdiff_t{c} * pic.cb_pitch, *cb1 = pic.cb + ptrdiff_t{n} * pic.cb_pitch;
     const uint8_t *cr0 = pic.cr + ptrdiff_t{c} * pic.cr_pitch, *cr1 = pic.cr + ptrdiff_t{n} * pic.cr_pitch;
-    for (size_t x = 0; x < chroma_width; ++x) {
-      cb_line_[x] = static_cast<uint8_t>((3 * cb0[x] + cb1[x] + 2) >> 2);
-      cr_line_[x] = static_cast<uint8_t>((3 * cr0[x] + cr1[x] + 2) >> 2);
-    }
-    convert(dst + line * pitch, nullptr, pic.y + ptrdiff_t{line} * pic.y_pitch, nullptr, cb_line_.data(),
-            cr_line_.data(), width, brightness_);
+    dsp_.blend(cb_line, cb0, cb1, chroma_width);
+    dsp_.blend(cr_line, cr0, cr1, chroma_width);
+    convert(dst + line * pitch, nullptr, pic.y + ptrdiff_t{line} * pic.y_pitch, nullptr, cb_line, cr_line, width,
+            brightness_);
   }
 }
 

@@ -116,6 +116,31 @@ TEST_P(ColourDspTest, MatchesC) {
   EXPECT_GT(compared, 0);
 }
 
+TEST_P(ColourDspTest, ChromaBlendMatchesC) {
+  const uint32_t cpu = kestrum::detect_cpu_flags();
+  if ((GetParam().flags & cpu) != GetParam().flags) GTEST_SKIP() << GetParam().name << " not available";
+  ColourDsp c, simd;
+  kestrum::init_colour_dsp(c, 0);
+  kestrum::init_colour_dsp(simd, GetParam().flags);
+  ASSERT_NE(c.blend, simd.blend);
+  std::mt19937 rng(99);
+  for (int count = 1; count <= 400; count += (count < 40 ? 1 : 37)) {
+    for (int pattern = 0; pattern < 3; ++pattern) {
+      std::vector<uint8_t> own(count), near(count);
+      for (int i = 0; i < count; ++i) {
+        own[i] = pattern == 0 ? uint8_t(rng()) : pattern == 1 ? 255 : uint8_t(255 * (i & 1));
+        near[i] = pattern == 0 ? uint8_t(rng()) : pattern == 1 ? 255 : uint8_t(255 * !(i & 1));
+      }
+      std::vector<uint8_t> want(count + 2 * kGuard, kGuardByte), got(want);
+      c.blend(want.data() + kGuard, own.data(), near.data(), count);
+      simd.blend(got.data() + kGuard, own.data(), near.data(), count);
+      expect_guards_intact(got);
+      ASSERT_EQ(want, got) << "count " << count << " pattern " << pattern;
+      for (int i = 0; i < count; ++i) ASSERT_EQ(want[kGuard + i], (3 * own[i] + near[i] + 2) >> 2);
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Levels, ColourDspTest,
                          testing::Values(Level{"sse2", kestrum::kCpuSse2},
                                          Level{"avx2", kestrum::kCpuSse2 | kestrum::kCpuAvx2}),

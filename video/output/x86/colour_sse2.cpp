@@ -120,6 +120,23 @@ void colour_pair_sse2(uint8_t *dst0, uint8_t *dst1, const uint8_t *y0, const uin
 
 }  // namespace
 
+void chroma_blend_sse2(uint8_t *out, const uint8_t *own, const uint8_t *near, int count) {
+  const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+  int x = 0;
+  for (; x + 16 <= count; x += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(own + x));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(near + x));
+    auto half = [&](__m128i a16, __m128i b16) {
+      const __m128i three_a = _mm_add_epi16(_mm_add_epi16(a16, a16), a16);
+      return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(three_a, b16), two), 2);
+    };
+    const __m128i lo = half(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
+    const __m128i hi = half(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x), _mm_packus_epi16(lo, hi));
+  }
+  if (x < count) chroma_blend_c(out + x, own + x, near + x, count - x);
+}
+
 void colour_pair15_sse2(uint8_t *d0, uint8_t *d1, const uint8_t *y0, const uint8_t *y1, const uint8_t *cb,
                         const uint8_t *cr, int w, int b) {
   colour_pair_sse2<kRgb15>(d0, d1, y0, y1, cb, cr, w, b);

@@ -413,17 +413,23 @@ DRAVIK_API int32_t SysFileSize(const char *path);
 DRAVIK_API int32_t SysOpen(const char *path, uint32_t start);
 
 /** [39] Copy up to len MPEG audio bytes into buf (served while the selected
- *  audio id is none or 0xC0-0xDF; raw audio mode reads the file). -> len,
- *  or at the end the remainder rounded up to a multiple of 4 (the rounding
- *  bytes are zero), then 0. 0 for a NULL buf, audio path off, raw video
- *  mode, or another kind of audio selected. buf must hold len bytes plus 3.
- *  Audio engine's thread. */
+ *  audio id is none or 0xC0-0xDF). -> len; when the source runs dry, the
+ *  remainder rounded up to a multiple of 4 (the rounding bytes are zero;
+ *  never more than len), after which the ring starts afresh and the next
+ *  call answers 0. 0 for a NULL buf or len <= 0, audio path off, raw video
+ *  mode, an AVI or plug-in source, or another kind of audio selected. In
+ *  raw audio mode the file is read directly: -> the bytes read (0 at its
+ *  end). Audio engine's thread. */
 DRAVIK_API int32_t SysReadAudio(void *buf, int32_t len);
 
 /** [40] Copy up to len video elementary bytes into buf. When a picture mark
- *  is set, the bytes up to the mark are delivered and the rest of buf is
- *  zeroed (-> len). Same remainder rule as SysReadAudio; 0 for a NULL buf,
- *  video path off or raw audio mode. Video engine's decoding thread. */
+ *  is set less than len bytes ahead, the bytes up to the mark are delivered,
+ *  the rest of buf is zeroed and the mark is cleared (-> len); the delivered
+ *  ring bytes are zeroed in place, so the next call starts with that many
+ *  zeros and then the marked code. Same remainder rule as SysReadAudio; 0
+ *  for a NULL buf, video path off, raw audio mode, AVI or plug-in sources.
+ *  Raw video mode reads the file directly. Video engine's decoding
+ *  thread. */
 DRAVIK_API int32_t SysReadVideo(void *buf, int32_t len);
 
 /** [41] Seek the source: origin 0 from the start, 1 from the current

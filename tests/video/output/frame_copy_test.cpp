@@ -9,6 +9,7 @@
 #include "tests/video/output/picture.h"
 #include "video/output/cpu_flags.h"
 #include "video/output/frame_copy.h"
+#include "video/video_api.h"
 
 namespace {
 
@@ -305,6 +306,18 @@ TEST(MonoCopy, EveryDepthReadsLumaOnly) {
     }
   }
 }
+
+// The engine hands out the first six fields as its public plane record and
+// the routines as its public frame-copy type.
+static_assert(offsetof(kestrum::PlaneRecord, y) == offsetof(KestrumPlaneRecord, y));
+static_assert(offsetof(kestrum::PlaneRecord, cb) == offsetof(KestrumPlaneRecord, cb));
+static_assert(offsetof(kestrum::PlaneRecord, cr) == offsetof(KestrumPlaneRecord, cr));
+static_assert(offsetof(kestrum::PlaneRecord, y_pitch) == offsetof(KestrumPlaneRecord, y_pitch));
+static_assert(offsetof(kestrum::PlaneRecord, cb_pitch) == offsetof(KestrumPlaneRecord, cb_pitch));
+static_assert(offsetof(kestrum::PlaneRecord, cr_pitch) == offsetof(KestrumPlaneRecord, cr_pitch));
+static_assert(sizeof(KestrumPlaneRecord) <= sizeof(kestrum::PlaneRecord));
+[[maybe_unused]] constexpr KestrumFrameCopy kPlain = &kestrum::kestrum_frame_copy_plain;
+[[maybe_unused]] constexpr KestrumFrameCopy kSmooth = &kestrum::kestrum_frame_copy_smooth;
 
 TEST(FrameCopyRoutines, ConvertTheShownPicture) {
   const Picture p = random_picture(32, 16, 13);

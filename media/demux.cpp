@@ -45,9 +45,18 @@ bool scan_next(State &s) {
 
 PackResult parse_unit(State &s) { return s.demux.ts_mode ? parse_mpeg2_packet(s) : parse_pack(s); }
 
+uintptr_t this_thread_tag() {
+  thread_local char tag;
+  return reinterpret_cast<uintptr_t>(&tag);
+}
+
+// True when the reader who pulled lately from another thread than this one
+// (one thread that pulls both cannot drain a ring while it waits).
 bool reader_active(const DemuxState &d, StepReader who) {
   const bool seen = who == StepReader::video ? d.video_reader_seen.load() : d.audio_reader_seen.load();
   if (!seen) return false;
+  const uintptr_t thread = who == StepReader::video ? d.video_reader_thread.load() : d.audio_reader_thread.load();
+  if (thread == this_thread_tag()) return false;
   const uint32_t last = who == StepReader::video ? d.video_read_ms.load() : d.audio_read_ms.load();
   return platform::tick_ms() - last < kReaderActiveMs;
 }
@@ -99,9 +108,11 @@ void note_reader_active(State &s, StepReader who) {
   DemuxState &d = s.demux;
   if (who == StepReader::video) {
     d.video_read_ms.store(platform::tick_ms());
+    d.video_reader_thread.store(this_thread_tag());
     d.video_reader_seen.store(true);
   } else {
     d.audio_read_ms.store(platform::tick_ms());
+    d.audio_reader_thread.store(this_thread_tag());
     d.audio_reader_seen.store(true);
   }
 }

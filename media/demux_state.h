@@ -69,6 +69,10 @@ struct DemuxState {
   std::atomic<uint32_t> audio_read_ms{0};
   std::atomic<bool> video_reader_seen{false};
   std::atomic<bool> audio_reader_seen{false};
+  // Which thread each reader last pulled from: a reader never waits for
+  // itself.
+  std::atomic<uintptr_t> video_reader_thread{0};
+  std::atomic<uintptr_t> audio_reader_thread{0};
 };
 
 }  // namespace dravik

@@ -9,10 +9,12 @@
 namespace razavori_cli {
 
 int run_probe(int argc, char **argv);
+int run_demux(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
     {"probe", "FILE...", "classify each file as the media library sees it", run_probe},
+    {"demux", "FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list]", "pull elementary streams to files", run_demux},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

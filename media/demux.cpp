@@ -117,8 +117,17 @@ void note_reader_active(State &s, StepReader who) {
   }
 }
 
+// A program end code under the cursor ends the step; it is consumed, so
+// that the next step goes on with the pack after it.
+bool at_program_end(State &s) {
+  if (s.demux.ts_mode || cursor_peek32(s) != kProgramEnd) return false;
+  cursor_skip(s, 4);
+  return true;
+}
+
 StepResult parse_step(State &s, StepReader who) {
   if (s.end.load()) return StepResult::none;
+  if (at_program_end(s)) return StepResult::none;
   if (!scan_next(s)) return StepResult::none;
   for (;;) {
     if (must_wait(s, who)) return StepResult::blocked;
@@ -134,7 +143,7 @@ StepResult parse_step(State &s, StepReader who) {
     if (s.end.load()) return StepResult::none;
     const uint32_t next = cursor_peek32(s);
     if (s.demux.ts_mode ? is_packet_start(next) : next == kPackStart) continue;
-    if (!s.demux.ts_mode && next == kProgramEnd) return StepResult::none;
+    if (at_program_end(s)) return StepResult::none;
     if (!scan_next(s)) return StepResult::none;
   }
 }

@@ -65,12 +65,30 @@ bool reader_active(const DemuxState &d, StepReader who) {
 // 8192 bytes each; a rebuilt transport-stream packet up to 61440.
 uint32_t pack_headroom(const State &s) { return s.demux.ts_mode ? kTsPieceBytes + 64 : 0x4000; }
 
-// True when the next pack might not fit into the other reader's ring while
-// that reader is still draining it.
-bool must_wait(const State &s, StepReader who) {
-  const uint32_t need = pack_headroom(s);
-  if (who == StepReader::video) return ring_room(s.audio) < need && reader_active(s.demux, StepReader::audio);
-  return ring_room(s.video) < need && reader_active(s.demux, StepReader::video);
+// True when the next pack might not fit into the other ring and its reader
+// is expected to make room: it pulled lately from another thread, or it
+// has not yet had kReaderActiveMs to turn up since the ring filled (a reader
+// that is just starting). Past that, the full ring's packets are dropped
+// whole (see store_video) and this reader goes on.
+bool must_wait(State &s, StepReader who) {
+  DemuxState &d = s.demux;
+  const StepReader other = who == StepReader::video ? StepReader::audio : StepReader::video;
+  const Ring &ring = other == StepReader::video ? s.video : s.audio;
+  std::atomic<uint32_t> &stall = other == StepReader::video ? d.video_stall_ms : d.audio_stall_ms;
+  if (ring_room(ring) >= pack_headroom(s)) {
+    stall.store(0);
+    return false;
+  }
+  const uintptr_t thread = other == StepReader::video ? d.video_reader_thread.load() : d.audio_reader_thread.load();
+  if (thread == this_thread_tag()) return false;  // one thread pulling both
+  if (reader_active(d, other)) return true;
+  const uint32_t now = platform::tick_ms() | 1;
+  uint32_t since = stall.load();
+  if (since == 0) {
+    stall.store(now);
+    since = now;
+  }
+  return now - since < kReaderActiveMs;
 }
 
 // Rate from the first and last pack headers of the block in hand.

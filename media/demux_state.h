@@ -73,6 +73,11 @@ struct DemuxState {
   // itself.
   std::atomic<uintptr_t> video_reader_thread{0};
   std::atomic<uintptr_t> audio_reader_thread{0};
+  // When a ring became too full for the next pack while its reader was not
+  // pulling (ms tick, 0 = not stalled): the other reader waits a bounded
+  // time for it before the ring's packets are dropped.
+  std::atomic<uint32_t> video_stall_ms{0};
+  std::atomic<uint32_t> audio_stall_ms{0};
 };
 
 }  // namespace dravik

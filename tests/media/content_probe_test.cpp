@@ -153,6 +153,27 @@ const Case kCases[] = {
        return b;
      },
      SOURCE_KIND_NOTHING, 0},
+    {"sequence header, GOP and one picture (one slice per picture)",
+     [] {
+       Bytes b = {0x00, 0x00, 0x01, 0xB3};
+       fill(b, 50, 0x22);
+       append(b, {0x00, 0x00, 0x01, 0xB8});
+       fill(b, 50, 0x22);
+       append(b, {0x00, 0x00, 0x01, 0x00});
+       return b;
+     },
+     SOURCE_KIND_VIDEO, 0},
+    {"picture codes before any sequence header do not count",
+     [] {
+       Bytes b = {0x00, 0x00, 0x01, 0x00};
+       fill(b, 50, 0x22);
+       append(b, {0x00, 0x00, 0x01, 0x00});
+       fill(b, 50, 0x22);
+       append(b, {0x00, 0x00, 0x01, 0xB3});
+       fill(b, 50, 0x22);
+       return b;
+     },
+     SOURCE_KIND_NOTHING, 0},
     {"short MPEG audio file: one header is enough",
      [] { return audio_frames(media_test::mp3_header(), 1, 2000); }, SOURCE_KIND_AUDIO, 0xFFFB},
     {"long MPEG audio file with 20 headers is refused",

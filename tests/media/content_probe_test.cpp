@@ -18,7 +18,7 @@ class MemoryInput : public dravik::ProbeInput {
   explicit MemoryInput(const Bytes &b) : b_(b) {}
   int32_t read(void *buf, int32_t len) override {
     size_t n = std::min<size_t>(static_cast<size_t>(len), b_.size() - pos_);
-    std::memcpy(buf, b_.data() + pos_, n);
+    if (n) std::memcpy(buf, b_.data() + pos_, n);
     pos_ += n;
     return static_cast<int32_t>(n);
   }

@@ -325,7 +325,8 @@ void requantise(const Granule &gr, const HeaderRecord &h, const Scalefactors &sf
     const float g = gain_quarter(q);
     for (int32_t k = from; k < to; ++k) {
       const int32_t v = ix[k];
-      xr[k] = v == 0 ? 0.0f : v > 0 ? p43.v[v] * g : -p43.v[-v] * g;
+      const float m = p43.v[v < 0 ? -v : v] * g;
+      xr[k] = v < 0 ? -m : m;
     }
   };
   if (lines > 576) lines = 576;

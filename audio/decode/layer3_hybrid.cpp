@@ -17,7 +17,7 @@ namespace st = synthesis_tables;
 // DCT-IV of 18 points, y[n] = sum_k X[k] cos(pi/18 (n + 1/2)(k + 1/2)),
 // unfolded: x[0..8] = y[9..17], x[9..26] = -y[17..0], x[27..35] = -y[0..8].
 struct Tables {
-  alignas(16) float dct4[18][18];  // [n][k]
+  alignas(16) float dct4[18][20];  // [k][n], rows padded for whole vectors
   alignas(16) float short_imdct[12][6];
   alignas(16) float window[4][36];  // by block type (2 unused: short)
   alignas(16) float short_window[12];
@@ -26,7 +26,7 @@ struct Tables {
 constexpr Tables make_tables() {
   Tables t{};
   for (int n = 0; n < 18; ++n)
-    for (int k = 0; k < 18; ++k) t.dct4[n][k] = float(st::const_cos(st::kPi / 18 * (n + 0.5) * (k + 0.5)));
+    for (int k = 0; k < 18; ++k) t.dct4[k][n] = float(st::const_cos(st::kPi / 18 * (n + 0.5) * (k + 0.5)));
   for (int i = 0; i < 12; ++i)
     for (int k = 0; k < 6; ++k) t.short_imdct[i][k] = float(st::const_cos(st::kPi / 24 * (2 * i + 7) * (2 * k + 1)));
   for (int i = 0; i < 36; ++i) t.window[0][i] = float(st::const_sin(st::kPi / 36 * (i + 0.5)));
@@ -45,11 +45,12 @@ constexpr Tables make_tables() {
 constexpr Tables kT = make_tables();
 
 void imdct_long(const float in[18], const float *window, float overlap[18], float out[18]) {
-  float y[18];
-  for (int n = 0; n < 18; ++n) {
-    float acc = 0.0f;
-    for (int k = 0; k < 18; ++k) acc += kT.dct4[n][k] * in[k];
-    y[n] = acc;
+  // Column by column so that the sums over n run side by side in vectors.
+  alignas(16) float y[20] = {};
+  for (int k = 0; k < 18; ++k) {
+    const float xk = in[k];
+    const float *col = kT.dct4[k];
+    for (int n = 0; n < 20; ++n) y[n] += col[n] * xk;
   }
   float x[36];
   for (int i = 0; i < 9; ++i) x[i] = y[i + 9];

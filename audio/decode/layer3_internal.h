@@ -42,6 +42,10 @@ struct Scalefactors {
 void layer3_stereo(const HeaderRecord &h, const Granule &right, const Scalefactors &sf, float *l, float *r,
                    int32_t lines[2]);
 
+/// The 36-point IMDCT of the long blocks, unwindowed:
+/// out[i] = sum_k in[k] cos(pi/72 (2i + 19)(2k + 1)), i = 0..35.
+void imdct36(const float in[18], float out[36]);
+
 /// Short-block reordering, alias reduction, IMDCT with overlap-add and
 /// frequency inversion of one channel's granule. `xr` is modified; `time`
 /// receives 32 subbands x 18 samples, subband-major.

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "audio/decode/layer3_huffman_codes.h"
+#include "audio/decode/layer3_internal.h"
 #include "audio/decode/layer3_tables.h"
 #include "audio/decode/synthesis.h"
 #include "audio/decode/synthesis_window.h"
@@ -131,6 +132,34 @@ TEST(SynthesisTables, WindowValuesOfTheStandard) {
   EXPECT_NEAR(d[256], 1.144989014, 1e-9);
   EXPECT_NEAR(d[257], 1.144287109, 1e-9);
   EXPECT_NEAR(d[511], 0.000015259, 1e-9);
+}
+
+}  // namespace
+}  // namespace audio_test
+
+namespace audio_test {
+namespace {
+
+TEST(Layer3Transforms, Imdct36EqualsDirectSum) {
+  uint32_t seed = 17;
+  for (int round = 0; round < 40; ++round) {
+    float in[18], out[36];
+    for (float &v : in) {
+      seed = seed * 1664525u + 1013904223u;
+      v = float(int32_t(seed >> 8) % 20001 - 10000) / 100.0f;
+    }
+    if (round == 0)
+      for (int k = 0; k < 18; ++k) in[k] = k & 1 ? -32767.0f : 32767.0f;  // extreme alternating input
+    lunaret::imdct36(in, out);
+    for (int i = 0; i < 36; ++i) {
+      double direct = 0.0, scale = 0.0;
+      for (int k = 0; k < 18; ++k) {
+        direct += in[k] * std::cos(M_PI / 72 * (2 * i + 19) * (2 * k + 1));
+        scale += std::fabs(in[k]);
+      }
+      ASSERT_NEAR(out[i], direct, scale * 1e-6) << "round " << round << " i " << i;
+    }
+  }
 }
 
 }  // namespace

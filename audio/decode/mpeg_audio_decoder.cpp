@@ -137,7 +137,13 @@ int32_t MpegFrameDecoder::fill_block(int16_t *block, int32_t capacity, int32_t f
   int32_t count = 0;
   if (frames < 1) frames = 1;
   if (frames > 8) frames = 8;
-  const int32_t frame_room = 1152 * 2;
+  // Room for the largest frame; a smaller block could never take one, and
+  // reporting success without samples would spin the caller.
+  const int32_t frame_room = kMaxFrameSamples;
+  if (block == nullptr || capacity < frame_room) {
+    if (samples != nullptr) *samples = 0;
+    return 0;
+  }
   for (int32_t pass = 0; pass < frames; ++pass) {
     // A Layer I frame holds a third of a Layer II one: two per pass.
     for (int32_t part = 0; part < (header.layer == 1 ? 2 : 1); ++part) {

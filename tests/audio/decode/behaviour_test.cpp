@@ -373,6 +373,9 @@ TEST(BlockFill, FramesPerFillAndLayer1Pairs) {
     ASSERT_EQ(dec.probe(1, nullptr), 1);
     std::vector<int16_t> block(24576);
     int32_t n = -1;
+    // A block that cannot take a whole frame is refused, not filled with nothing.
+    EXPECT_EQ(dec.fill_block(block.data(), lunaret::kMaxFrameSamples - 1, c.frames, &n), 0);
+    EXPECT_EQ(n, 0);
     ASSERT_EQ(dec.fill_block(block.data(), 24576, c.frames, &n), 1);
     EXPECT_EQ(n, c.expect) << "frames " << c.frames;
   }

@@ -27,6 +27,7 @@ Engine::Engine() : pcm_area(new int16_t[static_cast<size_t>(kBufferCount) * kSlo
     headers[i].buffer_length = kSlotBytes;
     headers[i].user = static_cast<uintptr_t>(i);
   }
+  init_sources();
   start_thread();
 }
 

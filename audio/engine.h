@@ -85,6 +85,10 @@ struct SourceOps {
   void (*close)(Engine &e);
 };
 
+/// Builds the decoders' process-wide state. The engine calls it before it
+/// starts its thread, so that the decoders outlive the engine at exit.
+void init_sources();
+
 /// The operations for a kind (tests may override one, see below).
 const SourceOps &source_ops(SourceKind kind);
 /// Replaces the operations of one kind (null restores). Tests use it to

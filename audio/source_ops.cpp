@@ -130,6 +130,12 @@ int kind_slot(SourceKind k) { return static_cast<int>(k) + 1; }
 
 }  // namespace
 
+void init_sources() {
+#if LUNARET_HAVE_DECODER
+  mpeg_decoder();
+#endif
+}
+
 const SourceOps &source_ops(SourceKind kind) {
   int s = kind_slot(kind);
   if (s < 0 || s >= kKindSlots) return kNoAudioOps;

@@ -19,7 +19,9 @@
 #include "audio/engine.h"
 #include "tests/support/test_media.h"
 
-#if !LUNARET_TEST_REAL_MEDIA
+#if LUNARET_TEST_REAL_MEDIA
+#include "media/media_api.h"
+#else
 #include "tests/audio/engine/fake_media.h"
 #endif
 
@@ -207,5 +209,39 @@ TEST_F(EngineOracle, HalfRateAndMixShapeTheOutput) {
   EXPECT_EQ(half.size() * 2, full.size());
   EXPECT_EQ(mix.size() * 2, full.size());
 }
+
+#if LUNARET_TEST_REAL_MEDIA
+// A system stream opened by the media layer: the audio engine opens its
+// audio stream, waits for a Layer II frame and pulls the demultiplexed
+// bytes through SysReadAudio.
+TEST_F(EngineOracle, SystemStreamAudioThroughTheMediaLayer) {
+  for (const char *name : {"mpeg1_system.mpg", "mpeg2_ps.mpg"}) {
+    SCOPED_TRACE(name);
+    std::string path = testing_support::media_path(name);
+    std::vector<int16_t> ref = read_pcm(path + ".pcm");
+    ASSERT_FALSE(ref.empty());
+    ASSERT_EQ(SysProbe(path.c_str(), nullptr), SOURCE_KIND_SYSTEM);
+    ASSERT_NE(SysOpen(path.c_str(), 0), -1);
+    AudioSetRateMode(AUDIO_RATE_FULL);
+    AudioSetChannelMode(AUDIO_CHANNEL_STEREO);
+    ASSERT_EQ(AudioOpenStream(0), AUDIO_SOURCE_MPEG_AUDIO);
+    ASSERT_EQ(AudioOpenOutput(nullptr), 1);
+    EXPECT_EQ(AudioCommand(AUDIO_CMD_LAYER, 0), 2);
+    std::vector<int16_t> ours;
+    for (int i = 0; i < 100000 && !AudioCommand(AUDIO_CMD_END_OF_STREAM, 0); ++i) {
+      int32_t bytes = 0;
+      auto *pcm = reinterpret_cast<const int16_t *>(AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
+      if (pcm && bytes > 0) ours.insert(ours.end(), pcm, pcm + bytes / 2);
+    }
+    AudioClose();
+    SysClose();
+    int shift = 0;
+    double snr = aligned_snr(ref, ours, 2, 3000, &shift);
+    std::printf("%-28s %8zu values (ffmpeg %8zu), shift %5d, SNR %.1f dB\n", name, ours.size(), ref.size(), shift, snr);
+    EXPECT_GE(snr, 80.0);
+    EXPECT_NEAR(double(ours.size()) / 2, double(ref.size()) / 2, 2 * 1152 + 3000);
+  }
+}
+#endif
 
 }  // namespace

@@ -136,7 +136,7 @@ class Engine {
   // --- Modes (caller's thread; read by fills) ---
   int32_t rate_mode_requested = AUDIO_RATE_NORMAL;
   int32_t rate_mode_active = AUDIO_RATE_NORMAL;
-  int32_t channel_mode = AUDIO_CHANNEL_STEREO;
+  std::atomic<int32_t> channel_mode{AUDIO_CHANNEL_STEREO};
   bool mono_out() const { return channel_mode != AUDIO_CHANNEL_STEREO; }
   int32_t hint = 0;
   int32_t frames_per_fill = 1;
@@ -171,7 +171,7 @@ class Engine {
   std::array<AudioWaveHeader *, kFillQueueSize> fill_queue{};
   int fill_write = 0;                       // under queue_lock
   int fill_read = 0;                        // engine thread only
-  int32_t at_device = 0;                    // under queue_lock
+  std::atomic<int32_t> at_device{0};        // changed under queue_lock, read anywhere
   // Each header is in one place at a time; this stops a header that is
   // already waiting or at the device from being queued twice.
   enum class Where : uint8_t { idle, queued, at_device };
@@ -260,8 +260,9 @@ bool open_device(Engine &e);
 void close_device(Engine &e);
 /// Start of output (AudioPlay, AudioCommand 5). -> 1 if the device is open.
 int32_t start_output(Engine &e);
-/// The mode change after a channel or rate mode was stored.
-void reinit_output(Engine &e);
+/// The mode change: quiesces, stores the new value through `store`, and
+/// re-initialises decoding and output for it.
+void reinit_output(Engine &e, void (*store)(Engine &, int32_t), int32_t value);
 /// Probes the device's channel and S/PDIF capabilities once.
 void probe_capabilities(Engine &e);
 

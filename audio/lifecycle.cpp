@@ -222,10 +222,14 @@ int32_t set_pause(Engine &e, int32_t on) {
   return e.device ? 1 : 0;
 }
 
-void reinit_output(Engine &e) {
-  if (!e.opened) return;
+void reinit_output(Engine &e, void (*store)(Engine &, int32_t), int32_t value) {
+  if (!e.opened) {
+    store(e, value);
+    return;
+  }
   bool was_stopping = e.stopping;
   stop_and_quiesce(e);
+  store(e, value);
   choose_rate_mode(e);
   reset_decoding(e, false);
   bool had_device = e.device != nullptr;
@@ -245,15 +249,16 @@ void reinit_output(Engine &e) {
 
 void set_channel_mode(Engine &e, int32_t mode) {
   if (mode < AUDIO_CHANNEL_LEFT_ONLY || mode > AUDIO_CHANNEL_MIX) return;
-  e.channel_mode = mode;
-  reinit_output(e);
+  reinit_output(e, [](Engine &en, int32_t v) { en.channel_mode = v; }, mode);
 }
 
 void set_rate_mode(Engine &e, int32_t mode) {
   if (mode < AUDIO_RATE_FULL || mode > AUDIO_RATE_HALF) return;
-  e.rate_mode_requested = mode;
-  if (mode == e.rate_mode_active) return;
-  reinit_output(e);
+  if (mode == e.rate_mode_active) {
+    e.rate_mode_requested = mode;
+    return;
+  }
+  reinit_output(e, [](Engine &en, int32_t v) { en.rate_mode_requested = v; }, mode);
 }
 
 int32_t play(Engine &e) {

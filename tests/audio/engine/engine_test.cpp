@@ -363,10 +363,10 @@ TEST_F(AudioEngine, StateChangesDuringPlaybackNeitherDeadlockNorLoseBuffers) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   // Still flowing after all that.
-  int writes = recorder().writes;
-  for (int i = 0; i < 2000 && recorder().writes < writes + 5; ++i)
+  int writes = recorder().write_count();
+  for (int i = 0; i < 2000 && recorder().write_count() < writes + 5; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_GE(recorder().writes, writes + 5);
+  EXPECT_GE(recorder().write_count(), writes + 5);
   run = false;
   pump.join();
   EXPECT_EQ(AudioStop(), 1);
@@ -485,7 +485,7 @@ TEST_F(AudioEngine, TimingRunReportsItsFigures) {
   EXPECT_GE(run.decode_ms, 0);
   EXPECT_GE(run.read_ms, 0);
   EXPECT_GE(run.write_ms, 0);
-  EXPECT_EQ(recorder().writes, 36);
+  EXPECT_EQ(recorder().write_count(), 36);
   // The device is closed again and playback still starts.
   EXPECT_EQ(AudioCommand(AUDIO_CMD_DEVICE_HANDLE, 0), 0);
   EXPECT_EQ(AudioPlay(), 1);

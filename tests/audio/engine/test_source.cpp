@@ -94,6 +94,11 @@ void Recorder::clear() {
   writes = 0;
 }
 
+int Recorder::write_count() {
+  std::lock_guard<std::mutex> lock(m);
+  return writes;
+}
+
 std::vector<int16_t> Recorder::take() {
   std::lock_guard<std::mutex> lock(m);
   return values;

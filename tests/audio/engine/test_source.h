@@ -39,6 +39,7 @@ struct Recorder {
   std::vector<int16_t> values;
   int writes = 0;
   void clear();
+  int write_count();
   std::vector<int16_t> take();
 };
 

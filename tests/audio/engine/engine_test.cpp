@@ -375,6 +375,36 @@ TEST_F(AudioEngine, StateChangesDuringPlaybackNeitherDeadlockNorLoseBuffers) {
   for (auto w : e.where) EXPECT_EQ(w, Engine::Where::idle);
 }
 
+TEST_F(AudioEngine, QueueDepthGrowsWhenTheDeviceRunsLow) {
+  using lunaret_test::manual_device;
+  lunaret::set_output_driver(&lunaret_test::kManualDriver);
+  counting_source().frames_total = 1 << 30;
+  open_prepared();
+  Engine &e = engine();
+  ASSERT_EQ(AudioPlay(), 1);
+  auto settle = [&] {
+    for (int i = 0; i < 5000; ++i) {
+      fake_media().run_callbacks();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      if (!e.busy && fake_media().queued() == 0 && (e.at_device >= e.queue_limit || e.fill_read == e.fill_write)) return;
+    }
+  };
+  settle();
+  // Ten buffers out (the default depth) and none back: the depth holds.
+  EXPECT_EQ(manual_device().holding(), 10u);
+  EXPECT_EQ(e.queue_limit, 10);
+  // Eight come back: with two left at the device it starves, and every
+  // buffer written while fewer than half of ten are out deepens the queue
+  // by two, until the device holds what the limit allows.
+  manual_device().release(8);
+  settle();
+  EXPECT_EQ(e.queue_limit, 14);
+  EXPECT_EQ(manual_device().holding(), 14u);
+  EXPECT_EQ(AudioWaitRead(0), 0);
+  AudioStop();
+  EXPECT_EQ(manual_device().holding(), 0u);
+}
+
 TEST_F(AudioEngine, EchoReturnsOnTheOtherSideAtHalfLevel) {
   counting_source().install();
   counting_source().impulses = true;

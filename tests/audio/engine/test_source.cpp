@@ -75,7 +75,61 @@ uint32_t rec_get_volume(void *state) { return base().get_volume(state); }
 int rec_set_volume(void *state, uint32_t v) { return base().set_volume(state, v); }
 bool rec_query(const lunaret::PcmFormat &f) { return base().query(f); }
 
+ManualDevice g_manual;
+
+bool man_query(const lunaret::PcmFormat &f) { return base().query(f); }
+int man_open(void *, const lunaret::PcmFormat &, lunaret::DeviceDoneFn done, void *ctx) {
+  std::lock_guard<std::mutex> lock(g_manual.m);
+  g_manual.held.clear();
+  g_manual.done = done;
+  g_manual.context = ctx;
+  return lunaret::kDeviceOk;
+}
+int man_close(void *) {
+  std::lock_guard<std::mutex> lock(g_manual.m);
+  return g_manual.held.empty() ? lunaret::kDeviceOk : lunaret::kDeviceStillPlaying;
+}
+int man_write(void *, AudioWaveHeader *h) {
+  std::lock_guard<std::mutex> lock(g_manual.m);
+  g_manual.held.push_back(h);
+  return lunaret::kDeviceOk;
+}
+int man_reset(void *) {
+  g_manual.release(~size_t{0});
+  return lunaret::kDeviceOk;
+}
+int man_ok(void *) { return lunaret::kDeviceOk; }
+uint64_t man_played(void *) { return 0; }
+uint32_t man_get_volume(void *) { return 0xFFFFFFFFu; }
+int man_set_volume(void *, uint32_t) { return lunaret::kDeviceOk; }
+
 }  // namespace
+
+void ManualDevice::release(size_t n) {
+  std::vector<AudioWaveHeader *> out;
+  {
+    std::lock_guard<std::mutex> lock(m);
+    n = std::min(n, held.size());
+    out.assign(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(n));
+    held.erase(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+  for (AudioWaveHeader *h : out) {
+    h->flags |= AUDIO_WHDR_DONE;
+    done(context, h);
+  }
+}
+
+size_t ManualDevice::holding() {
+  std::lock_guard<std::mutex> lock(m);
+  return held.size();
+}
+
+ManualDevice &manual_device() { return g_manual; }
+
+const lunaret::AudioOutputDriver kManualDriver = {
+    "manual", 1,       man_query,  man_open,   man_close,      man_write,
+    man_reset, man_ok, man_ok,     man_played, man_get_volume, man_set_volume,
+};
 
 int16_t counting_value(int64_t k) { return static_cast<int16_t>((k * 7919) & 0xFFFF); }
 

@@ -46,4 +46,19 @@ struct Recorder {
 Recorder &recorder();
 extern const lunaret::AudioOutputDriver kRecordingDriver;
 
+/// A device that keeps every written buffer until the test releases it,
+/// so that the number of buffers at the device is the test's choice.
+struct ManualDevice {
+  std::mutex m;
+  std::vector<AudioWaveHeader *> held;
+  lunaret::DeviceDoneFn done = nullptr;
+  void *context = nullptr;
+  /// Returns the n oldest buffers through the done notification.
+  void release(size_t n);
+  size_t holding();
+};
+
+ManualDevice &manual_device();
+extern const lunaret::AudioOutputDriver kManualDriver;
+
 }  // namespace lunaret_test

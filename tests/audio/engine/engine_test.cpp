@@ -396,7 +396,11 @@ TEST_F(AudioEngine, QueueDepthGrowsWhenTheDeviceRunsLow) {
   // Eight come back: with two left at the device it starves, and every
   // buffer written while fewer than half of ten are out deepens the queue
   // by two, until the device holds what the limit allows.
-  manual_device().release(8);
+  {
+    // All eight arrive before the engine thread looks again.
+    platform::Lock hold(e.queue_lock);
+    manual_device().release(8);
+  }
   settle();
   EXPECT_EQ(e.queue_limit, 14);
   EXPECT_EQ(manual_device().holding(), 14u);

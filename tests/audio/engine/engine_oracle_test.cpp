@@ -17,6 +17,7 @@
 #include "audio/audio_api.h"
 #include "audio/decode/mpeg_audio_decoder.h"
 #include "audio/engine.h"
+#include "tests/support/compare.h"
 #include "tests/support/test_media.h"
 
 #if LUNARET_TEST_REAL_MEDIA
@@ -80,38 +81,13 @@ class EngineOracle : public ::testing::Test {
   }
 };
 
-// Signal-to-noise ratio of ours against ref after finding the best start
-// offset (in frames of `channels` values) within +-max_shift.
+// SNR of ours against ffmpeg's output after aligning the start.
 double aligned_snr(const std::vector<int16_t> &ref, const std::vector<int16_t> &ours, int channels,
                    int max_shift, int *shift_out) {
-  const int window = 8192;
-  int best = 0;
-  double best_err = -1;
-  for (int s = -max_shift; s <= max_shift; ++s) {
-    int64_t ro = s > 0 ? int64_t{s} * channels : 0, oo = s < 0 ? int64_t{-s} * channels : 0;
-    int64_t n = std::min<int64_t>({window, int64_t(ref.size()) - ro, int64_t(ours.size()) - oo});
-    if (n < window / 2) continue;
-    double err = 0;
-    for (int64_t i = 0; i < n; ++i) {
-      double d = double(ref[size_t(ro + i)]) - ours[size_t(oo + i)];
-      err += d * d;
-    }
-    if (best_err < 0 || err < best_err) {
-      best_err = err;
-      best = s;
-    }
-  }
-  *shift_out = best;
-  int64_t ro = best > 0 ? int64_t{best} * channels : 0, oo = best < 0 ? int64_t{-best} * channels : 0;
-  int64_t n = std::min<int64_t>(int64_t(ref.size()) - ro, int64_t(ours.size()) - oo);
-  double sig = 0, err = 0;
-  for (int64_t i = 0; i < n; ++i) {
-    double r = ref[size_t(ro + i)], d = r - ours[size_t(oo + i)];
-    sig += r * r;
-    err += d * d;
-  }
-  if (err == 0) return 200.0;
-  return 10.0 * std::log10(sig / err);
+  testing_support::PcmComparison c = testing_support::compare_pcm(ref, ours, channels, max_shift);
+  EXPECT_TRUE(c.ok()) << c.error;
+  *shift_out = static_cast<int>(c.lag);
+  return c.snr_db;
 }
 
 TEST_F(EngineOracle, FullPathMatchesFfmpegFloatDecoders) {

@@ -40,7 +40,7 @@ int32_t mpeg_read(void *, void *dst, int32_t len) { return engine_read(engine(),
 
 void mpeg_apply_modes(Engine &e) {
   MpegAudioDecoder &d = mpeg_decoder();
-  d.set_channel_mode(static_cast<ChannelMode>(e.channel_mode));
+  d.set_channel_mode(static_cast<ChannelMode>(e.channel_mode.load()));
   d.set_rate_mode(static_cast<RateMode>(e.rate_mode_requested));
 }
 

@@ -9,10 +9,12 @@
 namespace razavori_cli {
 
 int run_probe(int argc, char **argv);
+int run_audio(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
     {"probe", "FILE...", "classify each file as the media library sees it", run_probe},
+    {"audio", "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M]", "decode an audio file through the audio engine", run_audio},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -156,7 +156,21 @@ void skipped_macroblock(SliceContext &c, int address) {
     std::memset(c.motion.mv, 0, sizeof c.motion.mv);
     c.motion.field_select[0][0] = c.field_parity;
   }
-  // B pictures repeat the previous macroblock's prediction.
+  // Skipped macroblocks predict frame-wise in frame pictures and from the
+  // field of the same parity in field pictures; B pictures keep the
+  // previous macroblock's directions with the vector predictors as vectors.
+  MacroblockMotion &m = c.motion;
+  m.motion_type = c.frame_picture ? kMotionFrame : kMotionField;
+  for (int s = 0; s < 2; ++s) {
+    m.mv[0][s][0] = c.pmv[0][s][0];
+    m.mv[0][s][1] = c.pmv[0][s][1];
+    m.field_select[0][s] = c.field_parity;
+  }
+  if (!c.mpeg2) {
+    // MPEG-1 predictors are in full-pel units when the picture says so.
+    if (c.s.pic.full_pel_forward_vector) m.mv[0][0][0] *= 2, m.mv[0][0][1] *= 2;
+    if (c.s.pic.full_pel_backward_vector) m.mv[0][1][0] *= 2, m.mv[0][1][1] *= 2;
+  }
   c.dct_type = 0;
   predict_macroblock(c, mb_x, mb_y);
 }

@@ -23,6 +23,17 @@ constexpr int16_t saturate16(int32_t v) {
   return int16_t(std::clamp<int32_t>(v, -32768, 32767));
 }
 
+struct WeightTable {
+  int16_t w[8][8];
+};
+constexpr WeightTable make_weights() {
+  WeightTable t{};
+  for (int x = 0; x < 8; ++x)
+    for (int u = 0; u < 8; ++u) t.w[x][u] = idct_weight(x, u);
+  return t;
+}
+constexpr WeightTable kWeights = make_weights();
+
 // One 1-D pass over eight columns: out[x][c] = sum_u W(x, u) * in[u][c],
 // rounded by `shift`. The even/odd split mirrors the SIMD code; in exact
 // integer arithmetic the order of the sums does not matter.
@@ -31,8 +42,8 @@ void idct_pass(const int16_t *in, int16_t *out, int shift) {
   for (int c = 0; c < 8; ++c) {
     for (int x = 0; x < 4; ++x) {
       int32_t even = 0, odd = 0;
-      for (int u = 0; u < 8; u += 2) even += int32_t(idct_weight(x, u)) * in[u * 8 + c];
-      for (int u = 1; u < 8; u += 2) odd += int32_t(idct_weight(x, u)) * in[u * 8 + c];
+      for (int u = 0; u < 8; u += 2) even += int32_t(kWeights.w[x][u]) * in[u * 8 + c];
+      for (int u = 1; u < 8; u += 2) odd += int32_t(kWeights.w[x][u]) * in[u * 8 + c];
       out[x * 8 + c] = saturate16((even + odd + round) >> shift);
       out[(7 - x) * 8 + c] = saturate16((even - odd + round) >> shift);
     }

@@ -7,13 +7,13 @@ namespace kestrum {
 
 void init_idct_dsp_x86(IdctDsp &dsp, uint32_t cpu_flags) {
   if (!(cpu_flags & kCpuSse2)) return;
-  (void)dsp;
+  dsp.put = idct_accurate_put_sse2;
+  dsp.add = idct_accurate_add_sse2;
 }
 
 void init_mc_dsp_x86(McDsp &dsp, McVariant variant, uint32_t cpu_flags) {
   if (!(cpu_flags & kCpuSse2)) return;
-  (void)dsp;
-  (void)variant;
+  init_mc_dsp_sse2(dsp, variant);
 }
 
 uint32_t detect_cpu_flags() {

@@ -24,28 +24,6 @@ int read_dc_differential(BitReader &r, int size) {
   return (v >> (size - 1)) ? v : v - (1 << size) + 1;
 }
 
-// Reads one run/level pair after the table lookup; returns false on an
-// invalid code. `level` comes back signed.
-inline bool read_escape(SliceContext &c, int &run, int &level) {
-  BitReader &r = c.r;
-  run = int(r.get(6));
-  if (c.mpeg2) {
-    level = int(r.get(12));
-    if (level == 0 || level == 2048) return false;  // forbidden values
-    if (level > 2048) level -= 4096;
-  } else {
-    level = int(r.get(8));
-    if (level == 0) {
-      level = int(r.get(8));  // 128..255
-    } else if (level == 128) {
-      level = int(r.get(8)) - 256;  // -255..-129
-    } else if (level > 128) {
-      level -= 256;
-    }
-  }
-  return true;
-}
-
 // The AC (or all, for non-intra) coefficients of a block. `i` is the scan
 // index before the next coefficient. Returns the count stored or -1.
 template <bool Intra>
@@ -57,21 +35,42 @@ int decode_coefficients(SliceContext &c, int i, const VlcTable &table, const uin
   const int limit = c.coefficient_limit;
   int ac = 0;
   for (;;) {
-    const VlcEntry e = vlc_peek(table, r.peek_left());
+    // One peek serves the whole code: the longest (an MPEG-1 escape with a
+    // 16-bit level) takes 28 bits.
+    const uint32_t bits = r.peek_left();
+    const VlcEntry e = vlc_peek(table, bits);
     if (e.len == 0) return -1;
-    int run, level;
-    if (e.value == kDctEndOfBlock) {
+    int run, level, used;
+    if (e.value >= 0) {
+      run = dct_run(e.value);
+      level = dct_level(e.value);
+      if ((bits << e.len) & 0x80000000u) level = -level;  // sign bit after the code
+      used = e.len + 1;
+    } else if (e.value == kDctEndOfBlock) {
       r.skip(e.len);
       break;
-    }
-    if (e.value == kDctEscape) {
-      r.skip(e.len);
-      if (!read_escape(c, run, level)) return -1;
     } else {
-      r.skip(e.len);
-      run = dct_run(e.value);
-      level = r.get1() ? -dct_level(e.value) : dct_level(e.value);
+      // escape (6 bits), run (6 bits), then the level.
+      run = int((bits >> 20) & 63);
+      if (c.mpeg2) {
+        level = int32_t(bits << 12) >> 20;
+        if (level == 0 || level == -2048) return -1;  // forbidden values
+        used = 24;
+      } else {
+        const int first = int((bits >> 12) & 255);
+        if (first == 0) {
+          level = int((bits >> 4) & 255);  // 128..255
+          used = 28;
+        } else if (first == 128) {
+          level = int((bits >> 4) & 255) - 256;  // -255..-129
+          used = 28;
+        } else {
+          level = first > 128 ? first - 256 : first;
+          used = 20;
+        }
+      }
     }
+    r.skip(used);
     i += run + 1;
     if (i > 63) return -1;  // position beyond the block: invalid
     const bool negative = level < 0;

@@ -35,6 +35,7 @@ bool BitReader::next_start_code() {
     bit_pos_ = 0;
     cur_ = words_[word_index_];
     next_ = words_[(word_index_ + 1) & (kWords - 1)];
+    window_ = (uint64_t(cur_) << 32) | next_;
   }
   for (;;) {
     if (end_of_data_) return false;

@@ -39,6 +39,7 @@ class BitReader {
     bit_pos_ = 0;
     word_index_ = 0;
     cur_ = next_ = 0;
+    window_ = 0;
   }
   void set_restart() { restart_ = true; }
   bool end_of_data() const { return end_of_data_; }
@@ -52,19 +53,14 @@ class BitReader {
       bit_pos_ = 0;
       cur_ = words_[0];
       next_ = words_[1];
+      window_ = (uint64_t(cur_) << 32) | next_;
     }
   }
 
   /// The next n bits (1..32) without consuming them.
-  uint32_t peek(int n) const {
-    const uint64_t window = (uint64_t(cur_) << 32) | next_;
-    return uint32_t((window << bit_pos_) >> (64 - n));
-  }
-  /// Up to 32 bits left-aligned in a 32-bit word.
-  uint32_t peek_left() const {
-    const uint64_t window = (uint64_t(cur_) << 32) | next_;
-    return uint32_t((window << bit_pos_) >> 32);
-  }
+  uint32_t peek(int n) const { return uint32_t((window_ << bit_pos_) >> (64 - n)); }
+  /// The next 32 bits, left-aligned.
+  uint32_t peek_left() const { return uint32_t((window_ << bit_pos_) >> 32); }
   void skip(int n) {
     bit_pos_ += n;
     if (bit_pos_ >= 32) {
@@ -102,6 +98,7 @@ class BitReader {
     word_index_ = (word_index_ + 1) & (kWords - 1);
     const int following = (word_index_ + 1) & (kWords - 1);
     next_ = words_[following];
+    window_ = (uint64_t(cur_) << 32) | next_;
     ++words_consumed_;
     if (following == kRefillIndex) refill();
   }
@@ -111,6 +108,7 @@ class BitReader {
   void *ctx_ = nullptr;
   uint32_t cur_ = 0;
   uint32_t next_ = 0;
+  uint64_t window_ = 0;  // cur_ and next_ joined
   int bit_pos_ = 0;
   int word_index_ = 0;
   bool loaded_ = false;

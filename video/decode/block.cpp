@@ -26,7 +26,7 @@ int read_dc_differential(BitReader &r, int size) {
 
 // The AC (or all, for non-intra) coefficients of a block. `i` is the scan
 // index before the next coefficient. Returns the count stored or -1.
-template <bool Intra>
+template <bool Intra, bool Mpeg2>
 int decode_coefficients(SliceContext &c, int i, const VlcTable &table, const uint8_t *matrix,
                         int &parity_sum) {
   int stored = 0;
@@ -52,7 +52,7 @@ int decode_coefficients(SliceContext &c, int i, const VlcTable &table, const uin
     } else {
       // escape (6 bits), run (6 bits), then the level.
       run = int((bits >> 20) & 63);
-      if (c.mpeg2) {
+      if constexpr (Mpeg2) {
         level = int32_t(bits << 12) >> 20;
         if (level == 0 || level == -2048) return -1;  // forbidden values
         used = 24;
@@ -77,7 +77,7 @@ int decode_coefficients(SliceContext &c, int i, const VlcTable &table, const uin
     const int magnitude = std::abs(level);
     const int pos = c.scan[i];
     int f;
-    if (c.mpeg2) {
+    if constexpr (Mpeg2) {
       f = Intra ? (magnitude * matrix[pos] * q) >> 4
                 : (((2 * magnitude + 1) * matrix[pos] * q) >> 5);
     } else {
@@ -132,8 +132,9 @@ int decode_intra_block(SliceContext &c, int cc) {
   if (!c.mpeg2 && c.picture_coding_type == 4) {
     ac = 0;  // D pictures carry DC only, then an end-of-macroblock bit
   } else {
-    ac = decode_coefficients<true>(c, 0, table_one ? kDctCoefficients1 : kDctCoefficients0,
-                                   matrix, parity_sum);
+    const VlcTable &table = table_one ? kDctCoefficients1 : kDctCoefficients0;
+    ac = c.mpeg2 ? decode_coefficients<true, true>(c, 0, table, matrix, parity_sum)
+                 : decode_coefficients<true, false>(c, 0, table, matrix, parity_sum);
   }
   if (ac < 0) return -1;
   c.mismatch_added = false;
@@ -166,7 +167,8 @@ int decode_non_intra_block(SliceContext &c, int cc) {
     c.block[pos] = v;  // scan index 0 is the DC position in both scans
     parity_sum += v;
   }
-  int ac = decode_coefficients<false>(c, i, kDctCoefficients0, matrix, parity_sum);
+  int ac = c.mpeg2 ? decode_coefficients<false, true>(c, i, kDctCoefficients0, matrix, parity_sum)
+                   : decode_coefficients<false, false>(c, i, kDctCoefficients0, matrix, parity_sum);
   if (ac < 0) return -1;
   c.mismatch_added = false;
   if (c.mpeg2) ac = mismatch_control(c, parity_sum, ac);

@@ -61,6 +61,7 @@ constexpr VlcLayout vlc_layout(const std::array<VlcCode, N> &codes) {
 
 template <int Total>
 struct BuiltVlc {
+  std::array<VlcEntry, 256> fast{};
   std::array<VlcEntry, Total> entries{};
   uint8_t width[16] = {};
   uint16_t offset[16] = {};
@@ -75,6 +76,12 @@ constexpr BuiltVlc<Total> vlc_build(const std::array<VlcCode, N> &codes, const V
   }
   for (const VlcCode &c : codes) {
     const int len = code_length(c.bits);
+    if (len <= 8) {
+      int prefix = 0;
+      for (int i = 0; i < len; ++i) prefix = prefix * 2 + (c.bits[i] == '1');
+      for (int i = 0; i < (1 << (8 - len)); ++i)
+        b.fast[(prefix << (8 - len)) + i] = VlcEntry{c.value, uint8_t(len)};
+    }
     const int zeros = leading_zeros(c.bits);
     if (zeros == len) continue;
     const int rest_len = len - zeros - 1;
@@ -328,7 +335,7 @@ struct Built {
   static constexpr VlcLayout layout = vlc_layout(Codes);
   static constexpr BuiltVlc<layout.total> table = vlc_build<layout.total>(Codes, layout);
   static constexpr VlcTable view() {
-    return VlcTable{table.entries.data(), table.width, table.offset,
+    return VlcTable{table.fast.data(), table.entries.data(), table.width, table.offset,
                     std::span<const VlcCode>(Codes.data(), Codes.size()), layout.all_zero};
   }
 };

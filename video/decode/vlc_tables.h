@@ -29,6 +29,8 @@ struct VlcEntry {
 /// A built table: per leading-zero count, the width of its sub-table (bits
 /// after the first one) and its offset into entries.
 struct VlcTable {
+  /// Codes of up to 8 bits by the next 8 bits (len 0: a longer code).
+  const VlcEntry *fast;
   const VlcEntry *entries;
   const uint8_t *width;     // [16]; kNoCodes when no code has that many zeros
   const uint16_t *offset;   // [16]
@@ -42,6 +44,8 @@ inline constexpr uint8_t kNoCodes = 0xFF;
 
 /// Looks up the code at the reader's position without consuming it.
 inline VlcEntry vlc_peek(const VlcTable &t, uint32_t left_aligned) {
+  const VlcEntry f = t.fast[left_aligned >> 24];
+  if (f.len) return f;
   const int zeros = left_aligned ? __builtin_clz(left_aligned) : 32;
   if (zeros >= 16 || t.width[zeros] == kNoCodes) {
     return zeros >= t.all_zero.len ? t.all_zero : VlcEntry{0, 0};

@@ -78,7 +78,7 @@ void fill_state_record(KestrumStateRecord *r) {
   const EngineState &s = e.state;
   std::memset(r, 0, sizeof *r);
   r->open = static_cast<uint8_t>(s.open.load());
-  r->playing = static_cast<uint8_t>(!s.stopped);
+  r->playing = static_cast<uint8_t>(s.open && !s.stopped);
   r->closing = static_cast<uint8_t>(s.closing.load());
   r->audio_present = static_cast<uint8_t>(s.audio_present);
   r->video_window = e.display.window();

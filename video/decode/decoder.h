@@ -1,0 +1,327 @@
+// The MPEG-1/MPEG-2 video decoder that the video engine drives.
+//
+// The decoder pulls its bytes through a callback (the engine passes the media
+// layer's SysReadVideo, tests pass memory), parses the stream's headers, and
+// decodes I, P and B pictures into a four-slot frame store whose rotation
+// yields the pictures in display order. One Decoder is one stream; the engine
+// keeps one for the process. Not thread-safe: the engine calls it under its
+// engine lock.
+//
+// Typical use:
+//   Decoder d;
+//   d.set_source({ctx, read, seek, total_length});
+//   if (d.open_stream()) {            // first sequence header, frame store,
+//     show(d.shown_planes());         // first I picture (and P of an open GOP)
+//     while (d.step_picture())         // one coded picture at a time
+//       if (d.has_shown_picture()) show(d.shown_planes());
+//   }
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace kestrum {
+
+// ---------------------------------------------------------------------------
+// Byte source
+
+/// Reads up to len bytes of the video elementary stream into dst. Returns the
+/// number of bytes stored, 0 at the end of the data. A short read that is not
+/// 0 is not taken as the end: the decoder asks again for the rest.
+using ReadVideoFn = int32_t (*)(void *ctx, void *dst, int32_t len);
+/// Moves the source as the media layer's SysSeek does (origin 0 from the
+/// start, 1 from the current position, 2 from the end). Returns the new byte
+/// position, or -1 when the move is impossible.
+using SeekVideoFn = int32_t (*)(void *ctx, int32_t pos, int32_t origin);
+
+struct VideoSource {
+  void *ctx = nullptr;
+  ReadVideoFn read = nullptr;
+  /// May be null: then the open-time stepping over leading garbage stops.
+  SeekVideoFn seek = nullptr;
+  /// Size of the source in bytes (0 = unknown); the open-time stepping
+  /// stops when it passes this.
+  int64_t total_length = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Settings the engine passes down
+
+/// Half-pel interpolation of the motion compensation.
+enum class McVariant : int32_t {
+  /// The standards' arithmetic: (a + b + 1) >> 1 and (a + b + c + d + 2) >> 2.
+  kExact = 0,
+  /// Selected by video command 83: rounded mean of two, the diagonal case
+  /// from three neighbours, avg(avg(p[x], p[x+1]), q[x]).
+  kThreeNeighbour = 1,
+  /// Selected by video command 85: rounded mean of two, the diagonal case
+  /// as avg(avg(p[x], p[x+1]), avg(q[x], q[x+1])).
+  kPairwise = 2,
+};
+
+/// Inverse DCT used for blocks with AC coefficients.
+enum class IdctVariant : int32_t {
+  /// Accurate to the IEEE 1180 limits; the default.
+  kAccurate = 0,
+  /// The second, sparse accumulating transform (video command 85).
+  kSparse = 1,
+};
+
+/// Processor features the SIMD routines may use; the decoder uses the
+/// intersection of what the processor has and DecoderSettings::cpu_mask.
+enum CpuFlag : uint32_t {
+  kCpuSse2 = 1u << 0,
+  kCpuSsse3 = 1u << 1,
+  kCpuSse41 = 1u << 2,
+  kCpuAvx2 = 1u << 3,
+  kCpuAll = 0xFFFFFFFFu,
+};
+
+/// Features of the processor we run on.
+uint32_t detect_cpu_flags();
+
+struct DecoderSettings {
+  McVariant mc_variant = McVariant::kExact;
+  IdctVariant idct_variant = IdctVariant::kAccurate;
+  /// 0 = no limit; else only the first n nonzero AC coefficients of each
+  /// block (in decoding order) reach the inverse DCT. Low 6 bits used.
+  int32_t coefficient_limit = 0;
+  /// Monochrome mode: chroma is parsed but neither predicted nor written.
+  bool monochrome = false;
+  /// Caps the SIMD level (0 = plain C everywhere).
+  uint32_t cpu_mask = kCpuAll;
+};
+
+// ---------------------------------------------------------------------------
+// Parsed stream values
+
+/// Values of the sequence header and its extensions, as last parsed.
+struct SequenceHeader {
+  /// 14 bits with the MPEG-2 size extensions.
+  int32_t horizontal_size = 0;
+  int32_t vertical_size = 0;
+  int32_t aspect_ratio_information = 0;
+  int32_t frame_rate_code = 0;
+  int32_t bit_rate_value = 0;      // 18 bits, units of 400 bit/s
+  int32_t bit_rate_extension = 0;  // 12 bits (MPEG-2)
+  int32_t vbv_buffer_size_value = 0;
+  int32_t vbv_buffer_size_extension = 0;
+  bool constrained_parameters_flag = false;
+  /// The stream loaded its own intra / non-intra matrix (sequence header or
+  /// quant matrix extension).
+  bool load_intra_quantiser_matrix = false;
+  bool load_non_intra_quantiser_matrix = false;
+  /// Quantiser matrices in raster order: intra luma, non-intra luma, intra
+  /// chroma, non-intra chroma.
+  uint8_t quantiser_matrix[4][64] = {};
+
+  /// Set by the first sequence extension; stays set for the open.
+  bool is_mpeg2 = false;
+  int32_t profile_and_level_indication = 0;
+  int32_t progressive_sequence = 1;
+  /// 1 = 4:2:0, 2 = 4:2:2, 3 = 4:4:4.
+  int32_t chroma_format = 1;
+  bool low_delay = false;
+  int32_t frame_rate_extension_n = 0;
+  int32_t frame_rate_extension_d = 0;
+
+  // Sequence display extension (0 when absent).
+  int32_t video_format = 0;
+  int32_t matrix_coefficients = 5;
+  int32_t display_horizontal_size = 0;
+  int32_t display_vertical_size = 0;
+
+  // Sequence scalable extension.
+  /// scalable_mode + 1; 0 = no scalable extension.
+  int32_t scalable_mode = 0;
+  int32_t layer_id = 0;
+  int32_t lower_layer_prediction_horizontal_size = 0;
+  int32_t lower_layer_prediction_vertical_size = 0;
+  int32_t horizontal_subsampling_factor_m = 0;
+  int32_t horizontal_subsampling_factor_n = 0;
+  int32_t vertical_subsampling_factor_m = 0;
+  int32_t vertical_subsampling_factor_n = 0;
+
+  /// Bit rate in bit/s (value and extension joined, times 400).
+  int64_t bit_rate() const {
+    return ((int64_t(bit_rate_extension) << 18) | bit_rate_value) * 400;
+  }
+};
+
+/// Values of the last GOP and picture headers and the picture extensions.
+struct PictureHeader {
+  bool closed_gop = false;
+  bool broken_link = false;
+  int32_t time_code = 0;
+
+  int32_t temporal_reference = 0;
+  /// 1 I, 2 P, 3 B, 4 D; other values are skipped pictures.
+  int32_t picture_coding_type = 0;
+  int32_t vbv_delay = 0;
+  bool full_pel_forward_vector = false;
+  bool full_pel_backward_vector = false;
+  /// f_code[s][t] as coded (1..15): s 0 forward / 1 backward, t 0
+  /// horizontal / 1 vertical. MPEG-1 pictures fill both t from the single
+  /// forward_f_code / backward_f_code.
+  int32_t f_code[2][2] = {{15, 15}, {15, 15}};
+
+  // Picture coding extension (MPEG-1 defaults when absent).
+  int32_t intra_dc_precision = 0;
+  /// 1 top field, 2 bottom field, 3 frame.
+  int32_t picture_structure = 3;
+  bool top_field_first = false;
+  bool frame_pred_frame_dct = true;
+  bool concealment_motion_vectors = false;
+  bool q_scale_type = false;
+  bool intra_vlc_format = false;
+  bool alternate_scan = false;
+  bool repeat_first_field = false;
+  bool chroma_420_type = false;
+  bool progressive_frame = true;
+
+  /// -1 not yet seen in this GOP/sequence, 1 top field first, 0 bottom.
+  int32_t first_field_parity = -1;
+  /// The current picture is the second field of a frame.
+  bool second_field = false;
+
+  bool spatial_scalable_ext = false;
+  bool temporal_scalable_ext = false;
+  int32_t lower_layer_temporal_reference = 0;
+  int32_t lower_layer_horizontal_offset = 0;
+  int32_t lower_layer_vertical_offset = 0;
+  int32_t spatial_temporal_weight_code_table_index = 0;
+  bool lower_layer_progressive_frame = false;
+  bool lower_layer_deinterlaced_field_select = false;
+};
+
+/// Sizes of the frame store, fixed when it is allocated.
+struct FrameGeometry {
+  int32_t mb_width = 0;
+  int32_t mb_height = 0;
+  int32_t coded_width = 0;    // 16 x mb_width
+  int32_t coded_height = 0;   // 16 x mb_height
+  int32_t chroma_width = 0;
+  int32_t chroma_height = 0;
+};
+
+/// The plane record of a picture: addresses first, then line lengths.
+struct Planes {
+  uint8_t *y = nullptr;
+  uint8_t *cb = nullptr;
+  uint8_t *cr = nullptr;
+  int32_t y_stride = 0;
+  int32_t cb_stride = 0;
+  int32_t cr_stride = 0;
+};
+
+/// Milliseconds per picture by frame_rate_code (0..15).
+constexpr int32_t frame_period_ms(int32_t frame_rate_code) {
+  constexpr int32_t kPeriod[16] = {33, 42, 42, 40, 33, 33, 20, 17, 17,
+                                   33, 33, 33, 33, 33, 33, 33};
+  return kPeriod[frame_rate_code & 15];
+}
+
+/// 1 for the 24/25/50 Hz family of frame_rate_code (codes 1, 2, 3 and 6),
+/// 0 for the others.
+constexpr int32_t frame_rate_family(int32_t frame_rate_code) {
+  return frame_rate_code == 1 || frame_rate_code == 2 || frame_rate_code == 3 ||
+                 frame_rate_code == 6
+             ? 1
+             : 0;
+}
+
+// ---------------------------------------------------------------------------
+// The decoder
+
+struct DecoderState;
+
+class Decoder {
+ public:
+  Decoder();
+  ~Decoder();
+  Decoder(const Decoder &) = delete;
+  Decoder &operator=(const Decoder &) = delete;
+
+  /// Sets where bytes come from and empties the bit reader.
+  void set_source(const VideoSource &source);
+  void set_settings(const DecoderSettings &settings);
+  const DecoderSettings &settings() const;
+
+  // --- Bit reader -----------------------------------------------------------
+  /// Empties the 16 KiB input buffer and clears the end of data; the next
+  /// read refills it from the source.
+  void reset_reader();
+  /// Makes the next start-code search reload the reader's words from the
+  /// current buffer position (used after the source was moved).
+  void restart_reader();
+  /// The source returned 0 bytes.
+  bool end_of_data() const;
+
+  // --- Headers --------------------------------------------------------------
+  /// Clears the MPEG-2 flag and the vbv extension, searches start codes
+  /// until a sequence header and parses it (with its extensions). 1/0.
+  int32_t find_sequence_header();
+  /// Advances to the next picture start code, parsing the sequence, GOP,
+  /// extension and user data headers met on the way. 1, or 0 at the end.
+  int32_t find_picture();
+  /// Consumes a picture start code, the picture header and the extensions
+  /// and user data after it. The reader must stand at a picture start code.
+  void parse_picture_header();
+
+  // --- Pictures -------------------------------------------------------------
+  /// Stream start at open: finds the first sequence header (stepping the
+  /// source 2352 bytes at a time past data without one), allocates the
+  /// frame store, then decodes the first I picture and, after an open GOP,
+  /// the next I or P picture. Returns 1 when a sequence header was found.
+  int32_t open_stream();
+  /// Allocates the frame store for the current sequence header (done by
+  /// open_stream). Returns 0 for sizes outside 16..4096 x 16..4096.
+  int32_t allocate_frame_store();
+  /// Decodes the picture whose header was just parsed: rotates the buffers,
+  /// decodes its slices, blanks the margin and makes the display-order
+  /// picture current. Pictures of types other than I, P, B are skipped.
+  void decode_picture();
+  /// One coded picture: find it, parse its header, decode it (I/P/B) or
+  /// skip it (other types). 1, or 0 at the end of the data.
+  int32_t step_picture();
+  /// After a seek: frame roles back to their open state, closed_gop := 0;
+  /// then parses pictures up to the next I picture and decodes it and, when
+  /// its GOP is open, skips to the next I or P picture and decodes that
+  /// too. 1, or 0 at the end of the data.
+  int32_t restart_at_intra();
+  /// Frame roles back to their open state (blank references).
+  void reset_frame_roles();
+  /// At the end of the data: makes the last decoded anchor, which display
+  /// order holds back until the next anchor, the picture to show. 1 when
+  /// there was one not shown yet, else 0.
+  int32_t show_last_anchor();
+
+  // --- Results --------------------------------------------------------------
+  const SequenceHeader &sequence() const;
+  const PictureHeader &picture() const;
+  /// Zero sizes until the frame store is allocated.
+  const FrameGeometry &geometry() const;
+  bool frame_store_ready() const;
+  /// Pictures of at most 352x288 live in the decoder's fixed buffers.
+  bool uses_static_buffers() const;
+  /// A picture is ready to show (false until the first anchor's successor
+  /// or a B picture was decoded, see shown_planes).
+  bool has_shown_picture() const;
+  /// The picture to show, in display order; valid until the next decode.
+  /// The margin beyond the sequence header's size reads black.
+  Planes shown_planes() const;
+  /// The picture being decoded into (the last decoded one).
+  Planes target_planes() const;
+  /// RGB scratch of coded width x coded height x 4 bytes for the frame-copy
+  /// routines; null until the frame store is allocated.
+  uint8_t *rgb_buffer() const;
+  /// Grows by one each time a sequence header changes the picture size.
+  uint32_t size_changes() const;
+  /// I, P and B pictures decoded since the source was set.
+  int64_t pictures_decoded() const;
+
+ private:
+  std::unique_ptr<DecoderState> state_;
+};
+
+}  // namespace kestrum

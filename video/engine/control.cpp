@@ -88,7 +88,7 @@ int32_t engine_step() {
   if (!s.open || !s.stopped || s.closing) return 0;
   if (s.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
   platform::Lock lock(e.engine_lock);
-  if (!s.stopped || decoder().end_of_data()) return 0;
+  if (!s.stopped) return 0;
   if (!decode_next_picture()) {
     s.end_of_stream = 1;
     return 0;
@@ -108,6 +108,7 @@ int32_t engine_seek(int32_t pos, int32_t origin) {
   int32_t result;
   {
     platform::Lock lock(e.engine_lock);
+    if (s.audio_open) audio().halt();
     result = media().seek(pos, origin);
     decoder().restart();
     s.end_of_stream = 0;

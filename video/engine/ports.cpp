@@ -37,6 +37,7 @@ const AudioPort kNoAudio = {
     []() -> int32_t { return 0; },
     [](int32_t) -> int32_t { return -1; },
     []() {},
+    []() {},
     [](int32_t) -> int32_t { return 0; },
     []() -> uint32_t { return 0; },
     [](uint32_t v) -> uint32_t { return v; },

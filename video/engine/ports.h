@@ -33,6 +33,7 @@ struct AudioPort {
   int32_t (*close)();                               // AudioClose
   int32_t (*open_stream)(int32_t tag);              // AudioOpenStream
   void (*flush)();                                  // AudioFlush
+  void (*halt)();                                   // AudioHalt
   int32_t (*set_pause)(int32_t on);                 // AudioSetPause
   uint32_t (*get_volume)();                         // AudioGetVolume
   uint32_t (*set_volume)(uint32_t volume);          // AudioSetVolume
@@ -85,7 +86,8 @@ struct DecoderPort {
   /// The picture to show now (planes owned by the decoder). 1 when there is
   /// one, 0 before the first decoded picture.
   int32_t (*current_picture)(KestrumPicture *out);
-  /// 1 once the reader has met the end of the data.
+  /// 1 once the reader has met the end of the data and no decoded picture
+  /// is left to show.
   int32_t (*end_of_data)();
   /// Coefficient limit (0 = none) for the inverse transform.
   void (*set_coefficient_limit)(int32_t n);

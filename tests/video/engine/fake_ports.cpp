@@ -87,6 +87,7 @@ const kestrum::AudioPort kAudio = {
     },
     [](int32_t) -> int32_t { return 0; },
     []() {},
+    []() {},
     [](int32_t on) -> int32_t {
       audio.pause = on;
       return 1;

@@ -189,8 +189,10 @@ TEST_P(EngineStreams, HeaderValuesMatchFfprobe) {
   EXPECT_EQ(info.values.at("size"), std::to_string(ref.width) + "x" + std::to_string(ref.height));
   EXPECT_EQ(info.values.at("frame rate"), std::to_string(ref.rate_num) + "/" + std::to_string(ref.rate_den));
   EXPECT_EQ(info.values.at("mpeg2"), std::to_string(GetParam().mpeg2));
-  if (ref.pix_fmt == "yuv420p") EXPECT_EQ(info.values.at("chroma format"), "1 (4:2:0)");
-  if (ref.pix_fmt == "yuv422p") EXPECT_EQ(info.values.at("chroma format"), "2 (4:2:2)");
+  const std::map<std::string, std::string> chroma = {{"yuv420p", "1 (4:2:0)"}, {"yuv422p", "2 (4:2:2)"},
+                                                     {"yuv444p", "3 (4:4:4)"}};
+  ASSERT_TRUE(chroma.count(ref.pix_fmt)) << ref.pix_fmt;
+  EXPECT_EQ(info.values.at("chroma format"), chroma.at(ref.pix_fmt));
   if (GetParam().mpeg2) {
     // ffprobe calls a progressive sequence "progressive" and an interlaced
     // one by its field order.
@@ -205,7 +207,9 @@ TEST_P(EngineStreams, HeaderValuesMatchFfprobe) {
     // sequence header's.
     EXPECT_EQ(info.values.at("bit rate"), ref.bit_rate);
   }
-  if (elementary) EXPECT_EQ(info.values.at("bit rate"), std::to_string(header_bit_rate(p)));
+  if (elementary) {
+    EXPECT_EQ(info.values.at("bit rate"), std::to_string(header_bit_rate(p)));
+  }
 
   // Through the engine's exports.
   ASSERT_EQ(VideoOpen(nullptr, p.c_str(), nullptr, 0), 1);

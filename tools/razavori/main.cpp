@@ -8,8 +8,11 @@
 
 namespace razavori_cli {
 
+int run_probe(int argc, char **argv);
+
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
+    {"probe", "FILE...", "classify each file as the media library sees it", run_probe},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -8,6 +8,7 @@
 #include "components/glyvex/glyvex.h"
 #include "platform/clock.h"
 #include "video/engine/engine.h"
+#include "video/engine/output_link.h"
 
 namespace kestrum {
 
@@ -41,9 +42,6 @@ int32_t g_format_preferences[9] = {0, 1, 2, 3, 4, 5, 6, 7, 8};
 // DVD attribute copies (commands 94, 96): zero while not playing a DVD title.
 uint8_t g_dvd_audio_attributes[8 * 8] = {};
 uint8_t g_dvd_spu_attributes[32 * 6] = {};
-
-// Frame copy (commands 103, 159) without a colour converter: copies nothing.
-int32_t frame_copy_unavailable(int32_t, int32_t, int32_t, void *, int32_t) { return 0; }
 
 // Each code of the display, subpicture and DVD layers with its role: a GET
 // code returns the stored value of its SET partner; a SET code (and a lone
@@ -225,6 +223,7 @@ bool settings_command(int32_t cmd, intptr_t arg, intptr_t &result) {
       return true;
     case 67:
       s.brightness = static_cast<int8_t>(value & 0xFF);
+      output_set_brightness(value);
       result = 0;
       return true;
     case 68:
@@ -286,7 +285,7 @@ bool settings_command(int32_t cmd, intptr_t arg, intptr_t &result) {
       return true;
     case 103:
     case 159:
-      result = reinterpret_cast<intptr_t>(&frame_copy_unavailable);
+      result = reinterpret_cast<intptr_t>(frame_copy_routine(cmd == 159));
       return true;
     case 104:
       result = s.depth_preference;

@@ -7,6 +7,7 @@
 
 #include "components/glyvex/glyvex.h"
 #include "video/engine/engine.h"
+#include "video/engine/output_link.h"
 
 namespace kestrum {
 
@@ -33,7 +34,13 @@ int32_t decode_next_picture() {
   EngineState &s = engine().state;
   if (s.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
   if (!decoder().step_picture()) return 0;
+  publish_current();
   return 1;
+}
+
+void publish_current() {
+  KestrumPicture picture{};
+  publish_shown_picture(decoder().current_picture(&picture) ? &picture : nullptr);
 }
 
 void present_current() {
@@ -111,6 +118,7 @@ int32_t engine_seek(int32_t pos, int32_t origin) {
     if (s.audio_open) audio().halt();
     result = media().seek(pos, origin);
     decoder().restart();
+    publish_current();
     s.end_of_stream = 0;
     if (s.audio_open) audio().flush();
     GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
@@ -204,6 +212,7 @@ int32_t engine_set_mono_tint(int32_t cb, int32_t cr) {
   EngineState &s = engine().state;
   s.mono_tint_cb = cb;
   s.mono_tint_cr = cr;
+  output_set_mono_tint(cb, cr);
   if (s.open) engine_refresh();
   return 1;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "video/video_api.h"
 
@@ -50,6 +51,9 @@ class Display {
   int32_t height() const { return height_; }
   /// Pictures presented since the last open.
   int64_t presented() const { return presented_; }
+  /// RGB scratch for hosts that take RGB: 4 bytes per pixel of the coded
+  /// size, sized at open (and grown when a picture is larger).
+  std::vector<uint8_t> &rgb_scratch() { return rgb_; }
 
  private:
   const DisplayDriver *driver_ = &kNullDisplayDriver;
@@ -59,6 +63,7 @@ class Display {
   int32_t width_ = 0;
   int32_t height_ = 0;
   int64_t presented_ = 0;
+  std::vector<uint8_t> rgb_;
 };
 
 }  // namespace kestrum

@@ -154,6 +154,8 @@ int32_t engine_bit_rate();
 bool wait_for_idle();
 /// Decodes the next picture under engine_lock. 1/0.
 int32_t decode_next_picture();
+/// Makes the decoder's current picture the one the frame-copy routines see.
+void publish_current();
 /// Presents the decoder's current picture (under engine_lock).
 void present_current();
 /// Current byte position of the source (SysSeek(0, 1)).

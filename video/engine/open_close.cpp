@@ -174,6 +174,7 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   decoder().set_coefficient_limit(s.coefficient_limit);
   decoder().set_variant(s.variant);
   decoder().start_stream(s.total_length);
+  publish_current();
   StreamParams p;
   decoder().params(&p);
 
@@ -242,6 +243,7 @@ int32_t engine_close(int32_t hide, bool keep_display) {
     s.open = 0;
     s.picture_held = 0;
     decoder().reset();
+    publish_current();
     s.source_tag = -1;
     s.path.clear();
     s.closing = 0;

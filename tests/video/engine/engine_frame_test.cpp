@@ -3,7 +3,11 @@
 // and close, and the records.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -509,6 +513,90 @@ TEST_F(EngineFrame, HoldAndReleaseCallTheRoutines) {
   EXPECT_GE(before, 1) << "called once at once";
   VideoCommand(VCMD_STOP, 0);
   EXPECT_EQ(engine().state.end_callback, nullptr);
+}
+
+TEST_F(EngineFrame, HaltDoesNotKillAThreadThatIsSlowToStop) {
+  // A display that takes 600 ms per picture: the halt's 300 ms wait runs
+  // out while the thread is inside a present.
+  static std::atomic<int> presents{0};
+  presents = 0;
+  KestrumHostDisplay slow{};
+  slow.present_planes = [](void *, const KestrumPicture *) -> int32_t {
+    ++presents;
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    return 1;
+  };
+  ASSERT_EQ(VideoOpen(&slow, "/films/a.m1v", nullptr, 0), 1);
+  presents = 0;
+  VideoCommand(VCMD_PLAY_SILENT, 0);
+  ASSERT_TRUE(eventually([] { return presents.load() > 0; }));
+  EXPECT_EQ(VideoHalt(), 1);
+  EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
+  // The thread finishes its picture by itself and goes idle; nothing new
+  // was started in its place.
+  EXPECT_TRUE(eventually([] { return engine().state.idle.load() != 0; }));
+  const int after = presents.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(presents.load(), after);
+  EXPECT_EQ(playback_threads_started(), 1);
+  // And it plays again when asked.
+  VideoCommand(VCMD_PLAY_SILENT, 0);
+  EXPECT_TRUE(eventually([&] { return presents.load() > after; }));
+  VideoCommand(VCMD_STOP, 0);
+}
+
+TEST_F(EngineFrame, OnTopIsKeptInTheSettingsFile) {
+#ifndef KESTRUM_TEST_HAVE_INI
+  GTEST_SKIP() << "settings files not available in this build";
+#else
+  const char *home = std::getenv("RAZAVORI_HOME");
+  ASSERT_NE(home, nullptr);
+  const std::string ini = std::string(home) + "/VerIVA.INI";
+  EXPECT_EQ(VideoCommand(VCMD_SET_ON_TOP, 1), 0);
+  EXPECT_EQ(VideoCommand(VCMD_GET_ON_TOP, 0), 1);
+  EXPECT_EQ(kestrum::read_on_top_setting(), 1);
+  std::ifstream in(ini);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("[SETTING]"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("VideoWinOnTop=1"), std::string::npos) << text.str();
+  EXPECT_EQ(VideoCommand(VCMD_SET_ON_TOP, 0), 1);
+  EXPECT_EQ(kestrum::read_on_top_setting(), 0);
+#endif
+}
+
+TEST_F(EngineFrame, RgbHostsGetPixelsWhenConvertersExist) {
+  struct Got {
+    int calls = 0;
+    int32_t pitch = 0, width = 0, height = 0;
+  } got;
+  KestrumHostDisplay rgb{};
+  rgb.user = &got;
+  rgb.present_rgb = [](void *user, const uint8_t *, int32_t pitch, int32_t w, int32_t h) -> int32_t {
+    auto *g = static_cast<Got *>(user);
+    ++g->calls;
+    g->pitch = pitch;
+    g->width = w;
+    g->height = h;
+    return 1;
+  };
+  ASSERT_EQ(VideoOpen(&rgb, "/films/a.m1v", nullptr, 0), 1);
+  VideoStep();
+#ifdef KESTRUM_TEST_HAVE_OUTPUT
+  EXPECT_EQ(got.calls, 2);
+  EXPECT_EQ(got.width, 352);
+  EXPECT_EQ(got.height, 288);
+  EXPECT_EQ(got.pitch, 352 * 4);
+  // The frame-copy routine copies the same picture.
+  auto copy = reinterpret_cast<KestrumFrameCopy>(VideoCommand(VCMD_FRAME_COPY, 0));
+  std::vector<uint8_t> pixels(352 * 288 * 3, 0xEE);
+  VideoCommand(VCMD_HOLD_PICTURE, 0);
+  EXPECT_EQ(copy(24, 1, 0, pixels.data(), 352 * 3), 1);
+  VideoCommand(VCMD_RELEASE_PICTURE, 0);
+  EXPECT_EQ(pixels[0], 0) << "blue of the stand-in picture (Y 0, Cb 0) is 0";
+#else
+  EXPECT_EQ(got.calls, 0);
+#endif
 }
 
 TEST(KestrumProcTable, EveryOrdinalHasItsExport) {

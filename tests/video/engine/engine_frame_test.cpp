@@ -546,9 +546,6 @@ TEST_F(EngineFrame, HaltDoesNotKillAThreadThatIsSlowToStop) {
 }
 
 TEST_F(EngineFrame, OnTopIsKeptInTheSettingsFile) {
-#ifndef KESTRUM_TEST_HAVE_INI
-  GTEST_SKIP() << "settings files not available in this build";
-#else
   const char *home = std::getenv("RAZAVORI_HOME");
   ASSERT_NE(home, nullptr);
   const std::string ini = std::string(home) + "/VerIVA.INI";
@@ -562,7 +559,6 @@ TEST_F(EngineFrame, OnTopIsKeptInTheSettingsFile) {
   EXPECT_NE(text.str().find("VideoWinOnTop=1"), std::string::npos) << text.str();
   EXPECT_EQ(VideoCommand(VCMD_SET_ON_TOP, 0), 1);
   EXPECT_EQ(kestrum::read_on_top_setting(), 0);
-#endif
 }
 
 TEST_F(EngineFrame, RgbHostsGetPixelsWhenConvertersExist) {

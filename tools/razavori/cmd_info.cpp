@@ -10,6 +10,13 @@
 
 namespace razavori_cli {
 
+#ifndef RAZAVORI_HAVE_VIDEO_DECODER
+int run_info(int, char **) {
+  std::fprintf(stderr, "razavori info: this build has no video decoder\n");
+  return 1;
+}
+#else
+
 namespace {
 
 constexpr uint32_t kOpenVideoElementary = 0x88888888u;
@@ -145,5 +152,7 @@ int run_info(int argc, char **argv) {
   SysClose();
   return 0;
 }
+
+#endif
 
 }  // namespace razavori_cli

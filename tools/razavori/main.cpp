@@ -9,10 +9,12 @@
 namespace razavori_cli {
 
 int run_probe(int argc, char **argv);
+int run_info(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
     {"probe", "FILE...", "classify each file as the media library sees it", run_probe},
+    {"info", "FILE [--pictures]", "video stream headers, and with --pictures every picture's type", run_info},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

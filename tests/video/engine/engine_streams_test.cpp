@@ -59,7 +59,7 @@ struct ProbeInfo {
   std::string types;  // one letter per frame in stream (coded) order
 };
 
-ProbeInfo ffprobe(const std::string &path) {
+ProbeInfo run_ffprobe(const std::string &path) {
   ProbeInfo info;
   auto kv = key_values(run("ffprobe -v error -select_streams v:0 -show_streams " + quote(path)));
   info.width = std::atoi(kv["width"].c_str());
@@ -83,6 +83,14 @@ ProbeInfo ffprobe(const std::string &path) {
   std::stable_sort(list.begin(), list.end());
   for (auto &f : list) info.types.push_back(f.second);
   return info;
+}
+
+// ffprobe decodes the whole stream for its frame list: once per stream.
+const ProbeInfo &ffprobe(const std::string &path) {
+  static std::map<std::string, ProbeInfo> cache;
+  auto it = cache.find(path);
+  if (it == cache.end()) it = cache.emplace(path, run_ffprobe(path)).first;
+  return it->second;
 }
 
 struct InfoOutput {
@@ -182,7 +190,7 @@ class EngineStreams : public ::testing::TestWithParam<Stream> {
 TEST_P(EngineStreams, HeaderValuesMatchFfprobe) {
   const std::string p = path();
   ASSERT_TRUE(std::filesystem::exists(p)) << p;
-  const ProbeInfo ref = ffprobe(p);
+  const ProbeInfo &ref = ffprobe(p);
   const InfoOutput info = razavori_info(p);
   ASSERT_FALSE(info.values.empty()) << "razavori info printed nothing for " << p;
 
@@ -225,7 +233,7 @@ TEST_P(EngineStreams, HeaderValuesMatchFfprobe) {
 TEST_P(EngineStreams, PictureTypesInStreamOrderMatchFfprobe) {
   const std::string p = path();
   ASSERT_TRUE(std::filesystem::exists(p)) << p;
-  const ProbeInfo ref = ffprobe(p);
+  const ProbeInfo &ref = ffprobe(p);
   const InfoOutput info = razavori_info(p);
   ASSERT_FALSE(ref.types.empty());
   std::string ours = info.frame_types;
@@ -249,7 +257,7 @@ int32_t count_picture(void *user, const KestrumPicture *p) {
 TEST_P(EngineStreams, SteppingShowsEveryPictureOnce) {
   const std::string p = path();
   ASSERT_TRUE(std::filesystem::exists(p)) << p;
-  const ProbeInfo ref = ffprobe(p);
+  const ProbeInfo &ref = ffprobe(p);
   int shown = 0;
   KestrumHostDisplay display{};
   display.user = &shown;

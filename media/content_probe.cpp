@@ -88,11 +88,16 @@ bool is_transport_stream(const uint8_t *w, size_t n) {
 }
 
 bool is_video_elementary(const uint8_t *w, size_t n) {
+  // Counting starts at the first sequence header, GOP header or slice 3.
+  // Picture start codes count as well: an encoder that writes one slice per
+  // picture and long GOPs leaves a single sequence header and GOP header in
+  // the first 64 KiB, and no slice 3 at all.
   int count = 0;
   for (size_t i = 0; i + 4 <= n; ++i) {
     if (!is_prefix(w, i)) continue;
-    uint8_t c = w[i + 3];
-    if (c == 0xB3 || c == 0xB8 || c == 0x03) {
+    const uint8_t c = w[i + 3];
+    const bool anchor = c == 0xB3 || c == 0xB8 || c == 0x03;
+    if (anchor || (count > 0 && c == 0x00)) {
       if (++count > 2) return true;
     }
   }

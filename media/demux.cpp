@@ -25,6 +25,9 @@ constexpr uint32_t kProgramEnd = 0x000001B9;
 constexpr int32_t kDefaultByteRate = 0x2B000;  // 176128 bytes/s
 constexpr uint32_t kAnalysisVideoLimit = 0x1FF000;
 constexpr uint32_t kAnalysisAudioLimit = 0x1F000;
+// The analysis looks at no more than this much of the source: a source
+// without packs (or a disc of zeros) is not scanned to its end at open.
+constexpr int64_t kAnalysisScanLimit = 16 << 20;
 // A reader that pulled within this time counts as active: a step does not
 // fill its ring past the point where a pack might no longer fit, but waits.
 constexpr uint32_t kReaderActiveMs = 1000;
@@ -188,7 +191,8 @@ void opening_analysis(State &s) {
   }
   // 2. Optionally parse until a system header has been seen.
   if (s.wait_system_header) {
-    while (!d.system_header_seen && !s.end.load()) {
+    d.loaded_bytes = 0;
+    while (!d.system_header_seen && !s.end.load() && d.loaded_bytes < kAnalysisScanLimit) {
       if (parse_step(s, StepReader::video) != StepResult::progress) break;
     }
   }
@@ -200,7 +204,8 @@ void opening_analysis(State &s) {
   int64_t first_off = -1, last_off = -1;
   uint32_t first_scr = 0, last_scr = 0;
   bool two = d.ts_mode;  // rebuilt packets carry no pack headers
-  while (s.video.available() < kAnalysisVideoLimit && s.audio.available() < kAnalysisAudioLimit) {
+  while (s.video.available() < kAnalysisVideoLimit && s.audio.available() < kAnalysisAudioLimit &&
+         d.loaded_bytes < kAnalysisScanLimit) {
     if (!scan_next(s)) break;
     const int64_t off = d.loaded_bytes + d.pos;
     parse_unit(s);

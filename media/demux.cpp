@@ -244,8 +244,13 @@ void opening_analysis(State &s) {
   }
   s.scr_capture = false;
   // 5. Back to the start for the readers.
+  s.read_ahead.hold(true);
   seek_source(s, static_cast<int32_t>(start), 0);
-  if (s.source.size > 0x100000) s.read_ahead.startup_fill(s);
+  s.read_ahead.hold(false);
+  if (s.read_ahead.count() > 1) {
+    s.read_ahead.wake();
+    if (s.source.size > 0x100000) s.read_ahead.startup_fill(s);
+  }
 }
 
 void reset_parser(State &s) {

@@ -130,7 +130,15 @@ int32_t ReadAhead::take(State &s, uint8_t *dst, int64_t *block_pos) {
   return n;
 }
 
+int64_t ReadAhead::next_position(State &s) {
+  platform::Lock lock(s.io_lock);
+  if (count_ <= 1) return pending_single_.load() > 0 ? block_pos_[0] : s.source.position;
+  const int32_t c = consumer_.load();
+  return fill_[c].load() > 0 ? block_pos_[c] : s.source.position;
+}
+
 void ReadAhead::wake() {
+  if (held_.load()) return;
   paused_.store(false);
   event_.set();
 }

@@ -35,9 +35,16 @@ class ReadAhead {
   /// reports the source position the block was read from.
   int32_t take(State &s, uint8_t *dst, int64_t *block_pos);
   void wake();
+  /// While held, wake() does nothing: the rewind at the end of the opening
+  /// analysis leaves the source where the parser stands until the first
+  /// read asks for more.
+  void hold(bool on) { held_.store(on); }
   /// Before the source moves: the thread finishes the block it reads, then
   /// stays paused until the next wake; everything read ahead is dropped.
   void stop_for_seek(State &s);
+  /// Source position of the next block the parser will take: the start of
+  /// the oldest block read ahead, or where the source stands when none is.
+  int64_t next_position(State &s);
   /// Waits until no fill round is running.
   void wait_idle() const;
   /// At close: as for a seek, then back to single-block mode.
@@ -73,6 +80,7 @@ class ReadAhead {
   std::atomic<bool> paused_{false};
   std::atomic<bool> consumer_inside_{false};
   std::atomic<bool> quit_{false};
+  std::atomic<bool> held_{false};
 };
 
 }  // namespace dravik

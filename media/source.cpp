@@ -351,7 +351,10 @@ int32_t seek_source(State &s, int32_t pos, int32_t origin) {
     s.raw_bytes = 0;
     return clamp32(src.position);
   }
-  if (pos == 0 && origin == 1) return clamp32(src.position);
+  // Blocks read ahead are not yet the reader's: positions count from the
+  // next block the parser takes.
+  const int64_t here = s.read_ahead.next_position(s);
+  if (pos == 0 && origin == 1) return clamp32(here);
 
   s.end.store(false);
   stop_block_reader_for_seek(s);
@@ -360,7 +363,7 @@ int32_t seek_source(State &s, int32_t pos, int32_t origin) {
 
   int64_t target = pos;
   if (src.raw_sector && origin == 0) target = snap_raw_sector(target);
-  if (origin == 1) target += src.position;
+  if (origin == 1) target += here;
   if (origin == 2) target += src.size;
   if (src.raw_sector && !src.sector_scale) target = snap_raw_sector(target);
   if (target < src.lowest_start) target = src.lowest_start;

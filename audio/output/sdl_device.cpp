@@ -120,7 +120,9 @@ struct SdlDevice {
   int callbacks_running = 0;  // done calls in progress outside the lock
 
   // Position: bytes taken by callbacks before the latest one, the bytes of
-  // data the latest one took, and when it ran.
+  // data the latest one took, and when it ran. The latest chunk counts as
+  // playing out over the real time it lasts, whatever pace the driver
+  // pulls at.
   uint64_t taken_before = 0;
   uint32_t last_chunk = 0;
   Clock::time_point last_callback;
@@ -164,13 +166,11 @@ struct SdlDevice {
     int n_finished = 0;
     {
       std::unique_lock<std::mutex> lock(m);
+      // While paused the chunk in flight stays where the pause caught it.
+      if (paused) return;
       Clock::time_point now = Clock::now();
-      taken_before = position(now);
+      taken_before += last_chunk;
       last_chunk = 0;
-      if (paused) {
-        chunk_live = false;
-        return;
-      }
       uint32_t want = static_cast<uint32_t>(len);
       uint32_t got = 0;
       while (got < want && count > 0) {

@@ -165,10 +165,11 @@ int32_t get_scope(Engine &e, AudioScopePair *out, int32_t count) {
     h = e.ring.slot[slot];
   }
   if (!h) return 0;
-  bool stereo = e.out.pcm.channels == 2;
-  int32_t index = static_cast<int32_t>(offset / (stereo ? 4 : 2));
+  // Front left and right of any layout; mono gives its one value twice.
+  const int32_t channels = e.out.pcm.channels;
+  int32_t index = static_cast<int32_t>(offset / (2 * channels));
   for (int32_t k = 0; k < count; ++k) {
-    int32_t frames = static_cast<int32_t>(h->bytes_recorded / (stereo ? 4 : 2));
+    int32_t frames = static_cast<int32_t>(h->bytes_recorded / (2 * channels));
     if (index >= frames) {
       slot = (slot + 1) % kBufferCount;
       h = e.ring.slot[slot];
@@ -176,11 +177,8 @@ int32_t get_scope(Engine &e, AudioScopePair *out, int32_t count) {
       if (!h || h->bytes_recorded == 0) break;
     }
     const auto *pcm = reinterpret_cast<const int16_t *>(h->data);
-    if (stereo) {
-      out[k] = {pcm[2 * index], pcm[2 * index + 1]};
-    } else {
-      out[k] = {pcm[index], pcm[index]};
-    }
+    const int16_t *frame = pcm + static_cast<ptrdiff_t>(index) * channels;
+    out[k] = {frame[0], channels >= 2 ? frame[1] : frame[0]};
     ++index;
   }
   return index;

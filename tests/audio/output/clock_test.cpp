@@ -97,4 +97,37 @@ TEST_F(SdlClock, PauseStopsItAndAReopenStartsItAgain) {
   EXPECT_LT(restarted, 60);
 }
 
+// The scope reads successive frames of the buffer now playing.
+TEST_F(SdlClock, ScopeReadsSuccessiveFramesOfWhatPlays) {
+  AudioScopePair none[4];
+  EXPECT_EQ(AudioGetScope(none, 4), 0);
+  for (const auto &p : none) EXPECT_EQ(p.left | p.right, 0);
+
+  counting_source().frames_total = 30;
+  ASSERT_EQ(AudioOpenStream(0), AUDIO_SOURCE_MPEG_AUDIO);
+  ASSERT_EQ(AudioOpenOutput(nullptr), 1);
+  ASSERT_EQ(AudioPlay(), 1);
+  for (int i = 0; i < 40; ++i) {
+    fake_media().run_callbacks();
+    sleep_ms(5);
+  }
+  // counting_value(k) = k * 7919 mod 2^16: its inverse finds k again.
+  uint32_t inverse = 1;
+  while ((inverse * 7919u & 0xFFFFu) != 1) inverse += 2;
+  auto index_of = [&](int32_t v) { return (static_cast<uint32_t>(v) & 0xFFFFu) * inverse & 0xFFFFu; };
+  AudioScopePair pairs[64];
+  AudioGetScope(pairs, 64);
+  uint32_t first = index_of(pairs[0].left);
+  EXPECT_EQ(first % 2, 0u);
+  EXPECT_GT(first, 0u);  // playing has moved past the start
+  for (int k = 0; k < 64; ++k) {
+    ASSERT_EQ(index_of(pairs[k].left), (first + 2u * k) & 0xFFFFu) << k;
+    ASSERT_EQ(index_of(pairs[k].right), (first + 2u * k + 1) & 0xFFFFu) << k;
+  }
+  AudioScopePair one{};
+  AudioCommand(AUDIO_CMD_SCOPE_PAIR, reinterpret_cast<intptr_t>(&one));
+  EXPECT_EQ(index_of(one.left) % 2, 0u);
+  EXPECT_EQ(index_of(one.right), (index_of(one.left) + 1) & 0xFFFFu);
+}
+
 }  // namespace

@@ -65,6 +65,9 @@ class SdlCapture : public ::testing::Test {
   void TearDown() override {
     AudioClose();
     AudioCommand(AUDIO_CMD_SET_ECHO, 0);
+    AudioCommand(AUDIO_CMD_SET_MULTICHANNEL, 0);
+    AudioCommand(AUDIO_CMD_SET_ALT_TABLE, 0);
+    AudioCommand(AUDIO_CMD_SET_PRESET, 8);
     lunaret::set_output_driver(nullptr);
     lunaret_test::CountingSource::uninstall();
     lunaret_test::FakeMedia::uninstall();
@@ -136,6 +139,40 @@ TEST_F(SdlCapture, EchoPutsAClickOnTheOtherChannelThreeFramesLaterAtHalfLevel) {
     if (i == 3 * 2304 + 1) expect = 5000;
     ASSERT_EQ(cap[i], expect) << "value " << i;
   }
+}
+
+TEST_F(SdlCapture, MultichannelPresetOpensItsLayoutWithTheStereoInFront) {
+  // Preset 16: eight channels; the decoded pair goes to the front left and
+  // right, the other channels stay silent, two frames per fill at most.
+  counting_source().frames_total = 12;
+  AudioCommand(AUDIO_CMD_SET_MULTICHANNEL, 1);
+  AudioCommand(AUDIO_CMD_SET_PRESET, 16);
+  AudioCommand(AUDIO_CMD_SET_FRAMES_PER_FILL, 8);
+  EXPECT_EQ(AudioOpenStream(0), AUDIO_SOURCE_MPEG_AUDIO);
+  ASSERT_EQ(AudioOpenOutput(nullptr), 1);
+  EXPECT_EQ(engine().out.pcm.channels, 8);
+  EXPECT_EQ(engine().out.frames_per_fill, 2);
+  AudioClose();
+  AudioCommand(AUDIO_CMD_SET_FRAMES_PER_FILL, 1);
+  counting_source().install();
+  counting_source().frames_total = 12;
+  std::vector<int16_t> head;
+  for (int k = 0; k < 4; ++k) {
+    head.insert(head.end(), {counting_value(2 * k), counting_value(2 * k + 1), 0, 0, 0, 0, 0, 0});
+  }
+  std::vector<int16_t> cap = from_first(play_and_capture(), head, 8);
+  const size_t frames = 12u * 1152;
+  ASSERT_GE(cap.size(), frames * 8);
+  for (size_t f = 0; f < frames; ++f)
+    for (size_t c = 0; c < 8; ++c) {
+      int16_t expect = c < 2 ? counting_value(static_cast<int64_t>(2 * f + c)) : 0;
+      ASSERT_EQ(cap[f * 8 + c], expect) << "frame " << f << " channel " << c;
+    }
+  // Without the multichannel switch the same stream opens two channels.
+  AudioCommand(AUDIO_CMD_SET_MULTICHANNEL, 0);
+  EXPECT_EQ(AudioOpenStream(0), AUDIO_SOURCE_MPEG_AUDIO);
+  ASSERT_EQ(AudioOpenOutput(nullptr), 1);
+  EXPECT_EQ(engine().out.pcm.channels, 2);
 }
 
 // The device alone: a reset in the middle returns every buffer exactly

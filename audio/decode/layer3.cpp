@@ -390,7 +390,7 @@ bool MpegFrameDecoder::decode_layer3() {
   if (bytes == 0 || main_bytes < 0) return !reader.overrun();
   Reservoir &res = l3.reservoir;
   const int32_t before = res.make_room(main_bytes);
-  for (int32_t i = 0; i < main_bytes; ++i) res.bytes[before + i] = uint8_t(reader.read(8));
+  reader.read_bytes(res.bytes + before, main_bytes);
   res.length = before + main_bytes;
   std::memset(res.bytes + res.length, 0, Reservoir::kPadding);
   if (reader.overrun()) return false;

@@ -453,7 +453,9 @@ DRAVIK_API void SysQueueCallback(DravikCallback fn, void *item);
  *  One consumer thread at a time (this or CTL_QUEUE_TAKE). */
 DRAVIK_API int32_t SysRunCallbacks(int32_t budget_ms);
 
-/** [45] Reset the demultiplexer state to its defaults (closes nothing).
+/** [45] Reset the demultiplexer state to its defaults: path mode 0, both
+ *  rings, the picture mark and the callback queue empty, selected ids -1,
+ *  end flag clear. A source still open is closed (its handle becomes -1).
  *  -> 0. Control thread. */
 DRAVIK_API int32_t SysReset(void);
 

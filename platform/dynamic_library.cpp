@@ -1,12 +1,27 @@
 #include "platform/dynamic_library.h"
 
+#include <cstring>
 #include <dlfcn.h>
+
+#include "platform/directory.h"
+#include "platform/file.h"
 
 namespace platform {
 
 bool DynamicLibrary::open(const char *path) {
   close();
-  if (!path) return false;
+  // dlopen(null) would hand back the program itself.
+  if (!path || !*path) return false;
+  if (!std::strchr(path, '/')) {
+    std::string here = executable_folder();
+    if (!here.empty()) {
+      for (const std::string &candidate : {here + path, here + "../lib/" + path}) {
+        if (!file_exists(candidate.c_str())) continue;
+        handle_ = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle_) return true;
+      }
+    }
+  }
   handle_ = dlopen(path, RTLD_NOW | RTLD_LOCAL);
   return handle_ != nullptr;
 }

@@ -15,6 +15,11 @@ class DynamicLibrary {
   DynamicLibrary(const DynamicLibrary &) = delete;
   DynamicLibrary &operator=(const DynamicLibrary &) = delete;
 
+  /// Loads a library. A path with a '/' is used as it is. A bare file name
+  /// is looked for the way the programs expect a library loaded by name to
+  /// be found: first in the running program's folder, then in "../lib"
+  /// beside it (the build and install layout), then by the system's own
+  /// search (LD_LIBRARY_PATH, run path, system folders).
   bool open(const char *path);
   void close();
   bool is_open() const { return handle_ != nullptr; }

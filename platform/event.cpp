@@ -5,10 +5,11 @@
 namespace platform {
 
 void Event::set() {
-  {
-    std::lock_guard<std::mutex> g(m_);
-    set_ = true;
-  }
+  // Notified under the lock: a waiter that returns may destroy the event at
+  // once (a "done" event on its stack), so set() must not touch it after
+  // the mutex is released.
+  std::lock_guard<std::mutex> g(m_);
+  set_ = true;
   if (manual_)
     cv_.notify_all();
   else

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,7 +65,7 @@ int32_t file_write(int fd, const void *buf, int32_t len) {
 }
 
 int64_t file_seek(int fd, int64_t offset, int origin) {
-  if (fd < 0) return -1;
+  if (fd < 0 || origin < 0 || origin > 2) return -1;
   int whence = origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : SEEK_SET;
   off_t r = ::lseek(fd, off_t(offset), whence);
   return r < 0 ? -1 : int64_t(r);
@@ -72,6 +74,11 @@ int64_t file_seek(int fd, int64_t offset, int origin) {
 int64_t file_size(int fd) {
   struct stat st;
   if (fd < 0 || fstat(fd, &st) != 0) return -1;
+  if (S_ISBLK(st.st_mode)) {
+    // A disc device reports no size through stat; ask the block layer.
+    uint64_t bytes = 0;
+    return ioctl(fd, BLKGETSIZE64, &bytes) == 0 ? int64_t(bytes) : -1;
+  }
   return int64_t(st.st_size);
 }
 

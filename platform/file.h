@@ -20,10 +20,10 @@ int file_create(const char *path);
 int32_t file_read(int fd, void *buf, int32_t len);
 /// Writes all len bytes. Returns len, or -1 when not everything was written.
 int32_t file_write(int fd, const void *buf, int32_t len);
-/// origin: 0 from start, 1 from current, 2 from end. Returns the new
-/// position or -1.
+/// origin: 0 from start, 1 from current, 2 from end (others fail). Returns
+/// the new position, or -1 (also for a position before the start).
 int64_t file_seek(int fd, int64_t offset, int origin);
-/// Size of an open file, or -1.
+/// Size of an open file (or of a block device such as a disc drive), or -1.
 int64_t file_size(int fd);
 /// Size of a named file, or -1 when it does not exist.
 int64_t file_size(const char *path);

@@ -1,18 +1,20 @@
 #include "platform/thread.h"
 
-#include <pthread.h>
-#include <sched.h>
+#include <chrono>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
-#include "platform/clock.h"
+#include "platform/event.h"
 
 namespace platform {
 
 void set_current_thread_priority(ThreadPriority p) {
   // Real-time classes need privileges; a nice value per thread is the best
-  // effort an unprivileged process gets. Raising priority may be refused,
-  // which is fine.
+  // effort an unprivileged process gets. On Linux each thread has its own
+  // nice value and a new thread inherits its creator's, so "normal" is
+  // applied too (it undoes an inherited lower priority). Raising priority
+  // may be refused, which is fine.
   int nice_value = 0;
   switch (p) {
     case ThreadPriority::idle: nice_value = 19; break;
@@ -23,7 +25,8 @@ void set_current_thread_priority(ThreadPriority p) {
     case ThreadPriority::highest: nice_value = -10; break;
     case ThreadPriority::time_critical: nice_value = -15; break;
   }
-  if (nice_value != 0) setpriority(PRIO_PROCESS, 0, nice_value);
+  auto tid = static_cast<id_t>(syscall(SYS_gettid));
+  setpriority(PRIO_PROCESS, tid, nice_value);
 }
 
 Thread::~Thread() { stop(2000); }
@@ -35,9 +38,35 @@ bool Thread::start(Body body, ThreadPriority priority) {
   auto state = state_;
   thread_ = std::thread([state, body = std::move(body), priority] {
     set_current_thread_priority(priority);
-    body(state->stop);
+    try {
+      body(state->stop);
+    } catch (...) {
+      // Nothing may escape a thread; the owner sees a finished thread.
+    }
+    // Notify under the lock: the owner may destroy its handle right after
+    // seeing done, but the shared state lives on in this lambda.
+    std::lock_guard<std::mutex> g(state->m);
     state->done = true;
+    state->finished.notify_all();
   });
+  return true;
+}
+
+bool Thread::wait_done(uint32_t timeout_ms) {
+  std::unique_lock<std::mutex> g(state_->m);
+  auto finished = [&] { return state_->done.load(); };
+  if (timeout_ms == kInfinite) {
+    state_->finished.wait(g, finished);
+    return true;
+  }
+  return state_->finished.wait_for(g, std::chrono::milliseconds(timeout_ms), finished);
+}
+
+bool Thread::wait(uint32_t timeout_ms) {
+  if (!state_) return true;
+  if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) return false;
+  if (!wait_done(timeout_ms)) return false;
+  if (thread_.joinable()) thread_.join();
   return true;
 }
 
@@ -49,12 +78,12 @@ bool Thread::stop(uint32_t timeout_ms) {
     thread_.detach();
     return false;
   }
-  uint32_t start = tick_ms();
-  while (!state_->done && tick_ms() - start < timeout_ms) sleep_ms(1);
-  if (state_->done) {
+  if (wait_done(timeout_ms)) {
     thread_.join();
     return true;
   }
+  // Still busy after the bound: never killed (it might be half-way through
+  // a file write); it finishes by itself and frees its own state.
   thread_.detach();
   return false;
 }

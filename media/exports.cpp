@@ -1,0 +1,234 @@
+// The library's exports: thin shells over the state record that never let
+// an exception out, and the lookup by ordinal.
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "media/control.h"
+#include "media/frame.h"
+#include "media/media_api.h"
+#include "media/path_forms.h"
+#include "media/probe.h"
+#include "media/reader.h"
+#include "media/source.h"
+#include "media/state.h"
+#include "platform/file.h"
+
+namespace {
+
+template <class R, class F>
+R guard(R fallback, F &&body) {
+  try {
+    return std::forward<F>(body)();
+  } catch (...) {
+    return fallback;
+  }
+}
+
+// A plain string argument: its size is up to and including its NUL.
+int64_t plain_size(const char *path) { return path ? static_cast<int64_t>(std::strlen(path)) + 1 : 0; }
+
+dravik::State &st() { return dravik::global_state(); }
+
+}  // namespace
+
+extern "C" {
+
+DRAVIK_API int32_t SysClose(void) {
+  return guard(0, [] {
+    dravik::close_source(st());
+    return 0;
+  });
+}
+
+DRAVIK_API int32_t SysFlush(int32_t which) {
+  return guard(0, [&] { return dravik::flush(st(), which); });
+}
+
+DRAVIK_API int32_t SysStubA(int32_t, int32_t b) { return b; }
+
+DRAVIK_API int32_t SysAudioAvail(const volatile int32_t **counter) {
+  return guard(0, [&] {
+    dravik::State &s = st();
+    int32_t n = dravik::store_audio_avail(s);
+    if (counter) *counter = &s.audio_avail_stored;
+    return n;
+  });
+}
+
+DRAVIK_API int32_t SysStubB(int32_t, int32_t b) { return b; }
+
+DRAVIK_API int32_t SysVideoAvail(const volatile int32_t **counter) {
+  return guard(0, [&] {
+    dravik::State &s = st();
+    int32_t n = dravik::store_video_avail(s);
+    if (counter) *counter = &s.video_avail_stored;
+    return n;
+  });
+}
+
+DRAVIK_API int32_t SysFileSize(const char *path) {
+  return guard(-1, [&]() -> int32_t {
+    if (!path) return -1;
+    const FileIoTableC *c = st().io_c;
+    if (c && c->find_first) {
+      DravikFindData data = {};
+      intptr_t search = c->find_first(path, &data);
+      if (search == -1) return -1;
+      if (c->find_close) c->find_close(search);
+      return static_cast<int32_t>(data.size_low);
+    }
+    int64_t size = platform::file_size(path);
+    return size < 0 ? -1 : static_cast<int32_t>(size);
+  });
+}
+
+DRAVIK_API int32_t SysOpenBuffer(const void *buffer, int32_t buffer_size, uint32_t start) {
+  return guard(-1, [&] {
+    return dravik::open_source(st(), dravik::parse_path_buffer(buffer, buffer_size), start);
+  });
+}
+
+DRAVIK_API int32_t SysOpen(const char *path, uint32_t start) {
+  return guard(-1, [&] { return dravik::open_source(st(), dravik::parse_path_buffer(path, plain_size(path)), start); });
+}
+
+DRAVIK_API int32_t SysReadAudio(void *buf, int32_t len) {
+  return guard(0, [&] { return dravik::read_audio(st(), buf, len); });
+}
+
+DRAVIK_API int32_t SysReadVideo(void *buf, int32_t len) {
+  return guard(0, [&] { return dravik::read_video(st(), buf, len); });
+}
+
+DRAVIK_API int32_t SysSeek(int32_t pos, int32_t origin) {
+  return guard(-1, [&] { return dravik::seek_source(st(), pos, origin); });
+}
+
+DRAVIK_API int32_t SysReserved42(void) { return st().reserved42; }
+
+DRAVIK_API void SysQueueCallback(DravikCallback fn, void *item) { dravik::queue_callback(st(), fn, item); }
+
+DRAVIK_API int32_t SysRunCallbacks(int32_t budget_ms) {
+  return guard(0, [&] { return dravik::run_callbacks(st(), budget_ms); });
+}
+
+DRAVIK_API int32_t SysReset(void) {
+  return guard(0, [] {
+    dravik::reset_state(st());
+    return 0;
+  });
+}
+
+DRAVIK_API SourceKind SysProbeBuffer(const void *buffer, int32_t buffer_size, int32_t *length) {
+  return guard(SourceKind{SOURCE_KIND_CANNOT_OPEN}, [&] {
+    return dravik::probe_source(st(), dravik::parse_path_buffer(buffer, buffer_size), length);
+  });
+}
+
+DRAVIK_API SourceKind SysProbe(const char *path, int32_t *length) {
+  return guard(SourceKind{SOURCE_KIND_CANNOT_OPEN}, [&] {
+    return dravik::probe_source(st(), dravik::parse_path_buffer(path, plain_size(path)), length);
+  });
+}
+
+DRAVIK_API uint32_t SysGetPackOverhead(void) {
+  const dravik::SourceType t = st().source.type;
+  return (t == dravik::SourceType::avi || t == dravik::SourceType::plugin) ? DRAVIK_PACK_OVERHEAD_AVI : 0u;
+}
+
+DRAVIK_API int32_t SysStubC(int32_t, int32_t) { return 0; }
+
+DRAVIK_API int32_t SysStubD(int32_t, int32_t) { return 0; }
+
+DRAVIK_API int32_t SysFindPicture(void) {
+  return guard(0, [] { return dravik::find_picture(st()); });
+}
+
+DRAVIK_API intptr_t SysControl(int32_t cmd, intptr_t param) {
+  return guard(intptr_t{0}, [&] { return dravik::control(st(), cmd, param); });
+}
+
+DRAVIK_API int32_t SysReadStream(int32_t id, void *buf, int32_t len) {
+  return guard(0, [&] { return dravik::read_stream(st(), id, buf, len); });
+}
+
+// The AVI family answers "none" until AVI sources are read.
+DRAVIK_API int32_t SysAviInit(void) { return 0; }
+DRAVIK_API int32_t SysAviExit(void) { return 0; }
+DRAVIK_API int32_t SysAviProbe(const char *, int32_t *duration_ms) {
+  if (duration_ms) *duration_ms = 0;
+  return 3;
+}
+DRAVIK_API int32_t SysAviVideoCount(void) { return 0; }
+DRAVIK_API DravikAviStream *const *SysAviVideoStreams(void) {
+  static DravikAviStream *const kNone[64] = {};
+  return kNone;
+}
+DRAVIK_API DravikAviStream *SysAviSelectVideo(int32_t) { return nullptr; }
+DRAVIK_API DravikAviStream *SysAviCurrentVideo(void) { return nullptr; }
+DRAVIK_API int32_t SysAviAudioCount(void) { return 0; }
+DRAVIK_API DravikAviStream *const *SysAviAudioStreams(void) {
+  static DravikAviStream *const kNone[64] = {};
+  return kNone;
+}
+DRAVIK_API DravikAviStream *SysAviSelectAudio(int32_t) { return nullptr; }
+DRAVIK_API DravikAviStream *SysAviCurrentAudio(void) { return nullptr; }
+DRAVIK_API int32_t SysAviAudioClock(void) { return -1; }
+DRAVIK_API int32_t SysAviVideoTime(void) { return -1; }
+DRAVIK_API int32_t SysAviNextFrame(void) { return -1; }
+DRAVIK_API int32_t SysAviSkipToKey(void) { return -1; }
+DRAVIK_API int32_t SysAviReadAudio(void *, int32_t) { return 0; }
+DRAVIK_API int32_t SysAviSeek(int32_t, int32_t) { return 0; }
+DRAVIK_API int32_t SysAviSyncAudio(void) { return 0; }
+DRAVIK_API int32_t SysAviAtEnd(void) { return 1; }
+
+DRAVIK_API void *DravikProc(int ordinal) {
+  static void *const kTable[] = {
+      reinterpret_cast<void *>(SysClose),           // 31
+      reinterpret_cast<void *>(SysFlush),           // 32
+      reinterpret_cast<void *>(SysStubA),           // 33
+      reinterpret_cast<void *>(SysAudioAvail),      // 34
+      reinterpret_cast<void *>(SysStubB),           // 35
+      reinterpret_cast<void *>(SysVideoAvail),      // 36
+      reinterpret_cast<void *>(SysFileSize),        // 37
+      reinterpret_cast<void *>(SysOpen),            // 38
+      reinterpret_cast<void *>(SysReadAudio),       // 39
+      reinterpret_cast<void *>(SysReadVideo),       // 40
+      reinterpret_cast<void *>(SysSeek),            // 41
+      reinterpret_cast<void *>(SysReserved42),      // 42
+      reinterpret_cast<void *>(SysQueueCallback),   // 43
+      reinterpret_cast<void *>(SysRunCallbacks),    // 44
+      reinterpret_cast<void *>(SysReset),           // 45
+      reinterpret_cast<void *>(SysProbe),           // 46
+      reinterpret_cast<void *>(SysGetPackOverhead), // 47
+      reinterpret_cast<void *>(SysStubC),           // 48
+      reinterpret_cast<void *>(SysStubD),           // 49
+      reinterpret_cast<void *>(SysFindPicture),     // 50
+      reinterpret_cast<void *>(SysControl),         // 51
+      reinterpret_cast<void *>(SysReadStream),      // 52
+      reinterpret_cast<void *>(SysAviInit),         // 53
+      reinterpret_cast<void *>(SysAviExit),         // 54
+      reinterpret_cast<void *>(SysAviProbe),        // 55
+      reinterpret_cast<void *>(SysAviVideoCount),   // 56
+      reinterpret_cast<void *>(SysAviVideoStreams), // 57
+      reinterpret_cast<void *>(SysAviSelectVideo),  // 58
+      reinterpret_cast<void *>(SysAviCurrentVideo), // 59
+      reinterpret_cast<void *>(SysAviAudioCount),   // 60
+      reinterpret_cast<void *>(SysAviAudioStreams), // 61
+      reinterpret_cast<void *>(SysAviSelectAudio),  // 62
+      reinterpret_cast<void *>(SysAviCurrentAudio), // 63
+      reinterpret_cast<void *>(SysAviAudioClock),   // 64
+      reinterpret_cast<void *>(SysAviVideoTime),    // 65
+      reinterpret_cast<void *>(SysAviNextFrame),    // 66
+      reinterpret_cast<void *>(SysAviSkipToKey),    // 67
+      reinterpret_cast<void *>(SysAviReadAudio),    // 68
+      reinterpret_cast<void *>(SysAviSeek),         // 69
+      reinterpret_cast<void *>(SysAviSyncAudio),    // 70
+      reinterpret_cast<void *>(SysAviAtEnd),        // 71
+  };
+  if (ordinal < 31 || ordinal > 71) return nullptr;
+  return kTable[ordinal - 31];
+}
+
+}  // extern "C"

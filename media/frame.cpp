@@ -1,0 +1,83 @@
+#include "media/frame.h"
+
+#include "media/demux.h"
+#include "media/source.h"
+#include "media/state.h"
+#include "platform/clock.h"
+
+namespace dravik {
+
+void flush_audio(State &s) {
+  s.audio.clear();
+  s.audio_packets = 0;
+  s.queue.clear();
+  store_audio_avail(s);
+}
+
+int32_t flush(State &s, int32_t which) {
+  switch (which) {
+    case 10:
+      s.queue.clear();
+      return which;
+    case 20:
+      flush_audio(s);
+      return which;
+    case 1:
+      s.path_mode.store(1);
+      flush_audio(s);
+      return which;
+    case 2:
+      s.path_mode.store(2);
+      s.video.clear();
+      s.picture_mark = -1;
+      s.video_packets = 0;
+      store_video_avail(s);
+      return which;
+    case 0:
+      s.path_mode.store(0);
+      return 0;
+    default:
+      s.path_mode.store(which);
+      return which;
+  }
+}
+
+void queue_callback(State &s, DravikCallback fn, void *item) { s.queue.push(fn, item); }
+
+int32_t run_callbacks(State &s, int32_t budget_ms) {
+  const bool audio_ready = s.audio.available() > 0 || s.raw_mode == 2;
+  if (!audio_ready || budget_ms <= 0 || s.path_mode.load() == 1 || s.queue.empty()) return 0;
+  const uint32_t start = platform::tick_ms();
+  uint32_t elapsed = 0;
+  void *item = nullptr;
+  while (elapsed < static_cast<uint32_t>(budget_ms) && s.queue.take(&item)) {
+    if (DravikCallback fn = s.queue.callback()) fn(item);
+    elapsed = platform::tick_ms() - start;
+  }
+  return static_cast<int32_t>(elapsed);
+}
+
+void reset_state(State &s) {
+  // Forgetting the source without closing it would leak its descriptor.
+  if (s.source.type != SourceType::none) close_source(s);
+  s.path_mode.store(0);
+  s.video.clear();
+  s.audio.clear();
+  s.video_packets = s.audio_packets = s.spu_packets = 0;
+  s.picture_mark = -1;
+  s.queue.clear();
+  s.reserved42 = 0;
+  s.end.store(false);
+  s.parse.valid_bytes = 0;
+  s.parse.valid_words = 0x4000;
+  s.parse.word_index = 0;
+  s.parse.bit_offset = 0;
+  s.source = Source{};
+  s.video_id = s.audio_id = s.spu_id = -1;
+  s.raw_bytes = 0;
+  reset_parser(s);
+  store_video_avail(s);
+  store_audio_avail(s);
+}
+
+}  // namespace dravik

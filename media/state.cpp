@@ -1,0 +1,34 @@
+#include "media/state.h"
+
+#include <atomic>
+
+#include "media/source.h"
+
+namespace dravik {
+
+State::State() = default;
+
+State::~State() {
+  if (source.fd >= 0) close_source(*this);
+}
+
+State &global_state() {
+  // Built on first use and kept for the life of the process: the engines
+  // keep the addresses of its counters.
+  static State *state = new State();
+  return *state;
+}
+
+int32_t store_video_avail(State &s) {
+  auto v = static_cast<int32_t>(s.video.available());
+  std::atomic_ref<int32_t>(s.video_avail_stored).store(v, std::memory_order_release);
+  return v;
+}
+
+int32_t store_audio_avail(State &s) {
+  auto v = static_cast<int32_t>(s.audio.available());
+  std::atomic_ref<int32_t>(s.audio_avail_stored).store(v, std::memory_order_release);
+  return v;
+}
+
+}  // namespace dravik

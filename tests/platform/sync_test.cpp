@@ -1,0 +1,177 @@
+// Events, critical sections and threads: the Windows behaviour the engine's
+// threads are written against.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/event.h"
+#include "platform/lock.h"
+#include "platform/thread.h"
+
+namespace {
+
+// Polls cond for up to 10 s; tests use it to wait for another thread to
+// reach a state, never to measure how fast it got there.
+template <typename F>
+bool eventually(F cond) {
+  for (int i = 0; i < 10000; ++i) {
+    if (cond()) return true;
+    platform::sleep_ms(1);
+  }
+  return cond();
+}
+
+TEST(Event, AutoResetWakesExactlyOneWaiterPerSet) {
+  platform::Event ev(false, false);
+  std::atomic<int> woken{0};
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < 4; ++i)
+    waiters.emplace_back([&] {
+      ASSERT_TRUE(ev.wait());
+      ++woken;
+    });
+  platform::sleep_ms(20);  // let them block; the result holds either way
+  for (int round = 1; round <= 4; ++round) {
+    ev.set();
+    ASSERT_TRUE(eventually([&] { return woken == round; }));
+    platform::sleep_ms(30);
+    EXPECT_EQ(woken, round) << "a single set released more than one waiter";
+    EXPECT_FALSE(ev.is_set()) << "the waiter that woke must consume the event";
+  }
+  for (auto &t : waiters) t.join();
+}
+
+TEST(Event, AutoResetIsConsumedByOneWait) {
+  platform::Event ev(false, true);
+  EXPECT_TRUE(ev.is_set());
+  EXPECT_TRUE(ev.wait(0));
+  EXPECT_FALSE(ev.wait(0));
+  ev.set();
+  ev.set();  // setting a set event does not count twice
+  EXPECT_TRUE(ev.wait(0));
+  EXPECT_FALSE(ev.wait(10));
+}
+
+TEST(Event, ManualResetStaysSetAndReleasesEveryWaiter) {
+  platform::Event ev(true, false);
+  EXPECT_FALSE(ev.wait(0));
+  std::atomic<int> woken{0};
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < 4; ++i)
+    waiters.emplace_back([&] {
+      ASSERT_TRUE(ev.wait());
+      ++woken;
+    });
+  ev.set();
+  for (auto &t : waiters) t.join();
+  EXPECT_EQ(woken, 4);
+  EXPECT_TRUE(ev.is_set());
+  EXPECT_TRUE(ev.wait(0));
+  EXPECT_TRUE(ev.wait(0));
+  ev.reset();
+  EXPECT_FALSE(ev.is_set());
+  EXPECT_FALSE(ev.wait(5));
+}
+
+TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads) {
+  platform::CriticalSection cs;
+  platform::Lock outer(cs);
+  {
+    platform::Lock inner(cs);  // the owner may enter again
+    bool other_got_it = true;
+    std::thread([&] { other_got_it = cs.try_lock(); }).join();
+    EXPECT_FALSE(other_got_it);
+  }
+  bool other_got_it = true;
+  std::thread([&] { other_got_it = cs.try_lock(); }).join();
+  EXPECT_FALSE(other_got_it) << "one unlock of two entries must not release it";
+}
+
+TEST(Thread, StopsACooperativeThread) {
+  platform::Thread t;
+  std::atomic<int> loops{0};
+  ASSERT_TRUE(t.start([&](const std::atomic<bool> &stop) {
+    while (!stop) {
+      ++loops;
+      platform::sleep_ms(1);
+    }
+  }));
+  EXPECT_TRUE(t.running());
+  EXPECT_FALSE(t.start([](const std::atomic<bool> &) {})) << "one body at a time";
+  ASSERT_TRUE(eventually([&] { return loops > 0; }));
+  EXPECT_TRUE(t.stop(10000));
+  EXPECT_FALSE(t.running());
+  // A stopped thread can be started again.
+  std::atomic<bool> ran{false};
+  ASSERT_TRUE(t.start([&](const std::atomic<bool> &) { ran = true; }));
+  EXPECT_TRUE(t.wait(platform::kInfinite));
+  EXPECT_TRUE(ran);
+}
+
+TEST(Thread, BoundedStopLeavesABusyThreadDetachedToFinishAlone) {
+  // The body ignores the stop request until the test releases it, as a
+  // thread in the middle of a long file write would.
+  auto release = std::make_shared<platform::Event>(true, false);
+  auto finished = std::make_shared<std::atomic<bool>>(false);
+  platform::Thread t;
+  ASSERT_TRUE(t.start([release, finished](const std::atomic<bool> &) {
+    release->wait();
+    *finished = true;
+  }));
+  EXPECT_FALSE(t.stop(30));
+  EXPECT_TRUE(t.running()) << "the thread must not have been killed";
+  EXPECT_FALSE(*finished);
+  EXPECT_FALSE(t.start([](const std::atomic<bool> &) {})) << "the detached thread still runs";
+  release->set();
+  EXPECT_TRUE(eventually([&] { return !t.running(); }));
+  EXPECT_TRUE(*finished);
+}
+
+TEST(Thread, WaitWithoutStopAndEscapingExceptions) {
+  platform::Thread t;
+  auto go = std::make_shared<platform::Event>(true, false);
+  ASSERT_TRUE(t.start([go](const std::atomic<bool> &stop) {
+    go->wait();
+    if (!stop) throw std::runtime_error("ends the body, not the process");
+  }));
+  EXPECT_FALSE(t.wait(20));
+  go->set();
+  EXPECT_TRUE(t.wait(platform::kInfinite));
+  EXPECT_FALSE(t.running());
+  EXPECT_TRUE(t.stop(0));
+}
+
+TEST(Thread, StopFromInsideTheThreadDoesNotDeadlock) {
+  auto t = std::make_shared<platform::Thread>();
+  std::atomic<int> result{-1};
+  platform::Event done(true, false);
+  ASSERT_TRUE(t->start([&](const std::atomic<bool> &) {
+    result = t->stop(1000) ? 1 : 0;
+    done.set();
+  }));
+  ASSERT_TRUE(done.wait(10000));
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(eventually([&] { return !t->running(); }));
+}
+
+TEST(Thread, AppliesALowerPriorityToItsOwnThreadOnly) {
+  int before = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+  platform::Thread t;
+  std::atomic<int> seen{-100};
+  ASSERT_TRUE(t.start([&](const std::atomic<bool> &) {
+    seen = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+  }, platform::ThreadPriority::idle));
+  ASSERT_TRUE(t.wait(platform::kInfinite));
+  EXPECT_EQ(seen, 19);
+  EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))), before);
+}
+
+}  // namespace

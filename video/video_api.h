@@ -417,7 +417,7 @@ KESTRUM_API int32_t VideoOpenAudioOnly(const KestrumHostDisplay *display, const 
                                        int32_t unused, uint32_t start);
 
 /// [74] Closes the source if one is open (the closing flag is set first).
-/// Returns the media layer's result, or -1 if none was open.
+/// Returns 1, or -1 if none was open.
 KESTRUM_API int32_t VideoCloseSource(void);
 
 /// [75] Command dispatcher: see enum KestrumCommand. Codes not accepted

@@ -1,0 +1,613 @@
+// The engine frame driven through its exports with stand-in media, audio and
+// decoder: defaults, the command tables, the playback thread's states, open
+// and close, and the records.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "tests/video/engine/fake_ports.h"
+#include "video/engine/engine.h"
+#include "video/video_api.h"
+
+namespace {
+
+using kestrum::engine;
+using kestrum::playback_threads_started;
+
+struct Recorded {
+  int32_t pictures = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<int32_t> types;
+};
+
+int32_t record_planes(void *user, const KestrumPicture *p) {
+  auto *r = static_cast<Recorded *>(user);
+  ++r->pictures;
+  r->width = p->width;
+  r->height = p->height;
+  r->types.push_back(p->picture_type);
+  return 1;
+}
+
+// Polls `cond` for up to two seconds (the engine's thread runs on its own).
+template <class F>
+bool eventually(F cond) {
+  for (int i = 0; i < 200; ++i) {
+    if (cond()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return cond();
+}
+
+class EngineFrame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    VideoStartup();
+    fake::install();
+    display_.user = &recorded_;
+    display_.present_planes = record_planes;
+  }
+  void TearDown() override {
+    VideoClose(1);
+    VideoCloseAudioOnly(0);
+    fake::uninstall();
+  }
+  bool open_file() { return VideoOpen(&display_, "/films/a.m1v", nullptr, 0) == 1; }
+
+  Recorded recorded_;
+  KestrumHostDisplay display_{};
+};
+
+TEST_F(EngineFrame, SettingsHaveTheirDefaultsBeforeAnyOpen) {
+  struct Case {
+    int32_t cmd;
+    intptr_t expected;
+  };
+  const Case cases[] = {
+      {VCMD_GET_KEEP_ASPECT, 1},  {VCMD_GET_ASPECT_FACTOR, 312}, {VCMD_GET_SCAN_STEP, 1},
+      {VCMD_GET_PLAY_MODE, 0},    {VCMD_GET_SLOW_FACTOR, 1},     {VCMD_GET_BACKGROUND, 1},
+      {VCMD_SOURCE_TAG, -1},      {VCMD_DVD_AUDIO_COUNT, -1},    {VCMD_DVD_SPU_COUNT, -1},
+      {VCMD_IS_PLAYING, 0},       {VCMD_FULL_SCREEN_REQUESTED, 0}, {VCMD_GET_FRAME_HOOK, 0},
+      {VCMD_HARDWARE_IN_USE, 0},  {VCMD_GET_PIXEL_LAYOUT, 0},
+  };
+  for (const Case &c : cases) EXPECT_EQ(VideoCommand(c.cmd, 0), c.expected) << "command " << c.cmd;
+  // Stream commands do nothing while no file is open.
+  int32_t h = -5;
+  EXPECT_EQ(VideoCommand(VCMD_SEQUENCE_SIZE, reinterpret_cast<intptr_t>(&h)), 0);
+  EXPECT_EQ(h, -5);
+  EXPECT_EQ(VideoStep(), 0);
+  EXPECT_EQ(VideoSeek(1000, 0), 0);
+  EXPECT_EQ(VideoRun(), 0);
+  EXPECT_EQ(VideoHalt(), 0);
+  EXPECT_EQ(VideoGetBitRate(), 0);
+
+  KestrumStateRecord r;
+  std::memset(&r, 0xAA, sizeof r);
+  EXPECT_EQ(VideoCommand(VCMD_GET_STATE, reinterpret_cast<intptr_t>(&r)), 0);
+  EXPECT_EQ(r.open, 0);
+  EXPECT_EQ(r.playing, 0);
+  EXPECT_EQ(r.channel_mode, 2);
+  EXPECT_EQ(r.audio_rate_mode, 100);
+  EXPECT_EQ(r.real_time, 1);
+  EXPECT_EQ(r.monochrome, 0);
+  EXPECT_EQ(r.mono_tint_cb, 128);
+  EXPECT_EQ(r.mono_tint_cr, 128);
+  EXPECT_EQ(r.zero, 0);
+  EXPECT_EQ(r.open_mode, 0);
+}
+
+TEST_F(EngineFrame, RecordLayoutsKeepTheirDocumentedOffsets) {
+  EXPECT_EQ(sizeof(KestrumBenchmarkRecord), 40u);
+  EXPECT_EQ(offsetof(KestrumStateRecord, video_window), 8u);
+  EXPECT_EQ(offsetof(KestrumStateRecord, window_proc), 16u);
+  EXPECT_EQ(offsetof(KestrumStateRecord, audio_rate_mode), 24u);
+  EXPECT_EQ(offsetof(KestrumStateRecord, real_time), 32u);
+  EXPECT_EQ(offsetof(KestrumStateRecord, coefficient_limit), 38u);
+  EXPECT_EQ(offsetof(KestrumStateRecord, overlay_in_use), 40u);
+  EXPECT_EQ(offsetof(KestrumStateRecord, open_mode), 51u);
+  EXPECT_EQ(offsetof(KestrumPlaneRecord, y_pitch), 24u);
+}
+
+TEST_F(EngineFrame, ImplementerValuesAreStoredAndReadBack) {
+  const int32_t pairs[][2] = {{37, 38},   {50, 51},   {54, 55},   {58, 59},   {63, 64},   {77, 78},
+                              {90, 91},   {99, 100},  {105, 106}, {108, 109}, {110, 111}, {114, 115},
+                              {116, 117}, {118, 119}, {120, 121}, {122, 123}, {124, 125}, {126, 127},
+                              {145, 146}, {149, 150}, {152, 153}, {154, 155}, {156, 157}, {163, 164},
+                              {169, 170}, {174, 175}, {185, 186}};
+  intptr_t value = 1000;
+  for (const auto &p : pairs) {
+    ++value;
+    EXPECT_EQ(VideoCommand(p[1], value), 0) << "first set of " << p[1] << " returns the old value 0";
+    EXPECT_EQ(VideoCommand(p[0], 0), value) << "get " << p[0];
+    EXPECT_EQ(VideoCommand(p[1], value + 1), value) << "set " << p[1] << " returns the old value";
+    EXPECT_EQ(VideoCommand(p[0], 0), value + 1);
+    VideoCommand(p[1], 0);
+  }
+  // Packed triplets pass through whole.
+  const intptr_t packed = (intptr_t{5} << 20) | (intptr_t{300} << 8) | 7;
+  VideoCommand(VCMD_SET_VALUE_111, packed);
+  EXPECT_EQ(VideoCommand(VCMD_GET_VALUE_110, 0), packed);
+  VideoCommand(VCMD_SET_VALUE_111, 0);
+  const int32_t lone[] = {17, 20, 24, 33, 39, 45, 60, 69, 75, 84, 86, 101, 132, 151, 158, 161, 171, 183};
+  for (int32_t c : lone) {
+    EXPECT_EQ(VideoCommand(c, 77), 0) << c;
+    EXPECT_EQ(VideoCommand(c, 0), 77) << c;
+  }
+  // Codes outside the table answer 0 and keep nothing.
+  for (int32_t c : {141, 142, 143, 144, 187, -1, 100000}) {
+    EXPECT_EQ(VideoCommand(c, 5), 0) << c;
+    EXPECT_EQ(VideoCommand(c, 0), 0) << c;
+  }
+}
+
+TEST_F(EngineFrame, SettingPairsRoundTrip) {
+  struct Case {
+    int32_t set, get;
+    intptr_t value;
+  };
+  const Case cases[] = {{VCMD_SET_KEEP_ASPECT, VCMD_GET_KEEP_ASPECT, 0},
+                        {VCMD_SET_ASPECT_FACTOR, VCMD_GET_ASPECT_FACTOR, 455},
+                        {VCMD_SET_SCAN_STEP, VCMD_GET_SCAN_STEP, 3},
+                        {VCMD_SET_SLOW_FACTOR, VCMD_GET_SLOW_FACTOR, 4},
+                        {VCMD_SET_PLAY_MODE, VCMD_GET_PLAY_MODE, 2},
+                        {VCMD_SET_BACKGROUND, VCMD_GET_BACKGROUND, 2},
+                        {VCMD_SET_PIXEL_LAYOUT, VCMD_GET_PIXEL_LAYOUT, 565},
+                        {VCMD_SET_DEPTH_PREFERENCE, VCMD_GET_DEPTH_PREFERENCE, 1},
+                        {VCMD_SET_FRAME_HOOK, VCMD_GET_FRAME_HOOK, 0x1000}};
+  for (const Case &c : cases) {
+    const intptr_t before = VideoCommand(c.get, 0);
+    VideoCommand(c.set, c.value);
+    EXPECT_EQ(VideoCommand(c.get, 0), c.value) << c.set;
+    VideoCommand(c.set, before);
+    EXPECT_EQ(VideoCommand(c.get, 0), before) << c.set;
+  }
+  // 83 and 85 exclude each other.
+  VideoCommand(VCMD_VARIANT_83, 1);
+  VideoCommand(VCMD_VARIANT_85, 1);
+  EXPECT_EQ(engine().state.variant, 85);
+  VideoCommand(VCMD_VARIANT_83, 1);
+  EXPECT_EQ(engine().state.variant, 83);
+  VideoCommand(VCMD_VARIANT_83, 0);
+  EXPECT_EQ(engine().state.variant, 0);
+  // Caption text is copied and bounded.
+  const std::string long_text(200, 'x');
+  VideoCommand(VCMD_CAPTION_TEXT, reinterpret_cast<intptr_t>(long_text.c_str()));
+  EXPECT_EQ(std::strlen(engine().state.caption_text.data()), 63u);
+  VideoCommand(VCMD_CAPTION_TEXT, reinterpret_cast<intptr_t>("VerIVA"));
+  // The "Pell" marker is not taken as a routine.
+  VideoCommand(VCMD_SET_POST_FRAME_CALLBACK, KESTRUM_PELL_MARKER);
+  EXPECT_EQ(engine().state.post_frame_callback, nullptr);
+}
+
+TEST_F(EngineFrame, OpenLeavesTheEngineStoppedWithTheFirstPictureShown) {
+  ASSERT_TRUE(open_file());
+  EXPECT_EQ(fake::media.opens, 1);
+  EXPECT_EQ(fake::media.last_open_start, 0x88888888u) << "a bare video stream opens raw";
+  EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
+  EXPECT_EQ(VideoCommand(VCMD_IS_ELEMENTARY, 0), 1);
+  EXPECT_EQ(VideoCommand(VCMD_TOTAL_LENGTH, 0), fake::media.total_length);
+  EXPECT_EQ(VideoCommand(VCMD_SOURCE_TAG, 0), 7);
+  EXPECT_EQ(VideoCommand(VCMD_GET_ASPECT_FACTOR, 0), 352 * 256 / 288);
+  EXPECT_EQ(VideoGetWindow(), &display_);
+  EXPECT_EQ(recorded_.pictures, 1);
+  EXPECT_EQ(recorded_.width, 352);
+  int32_t h = 0;
+  EXPECT_EQ(VideoCommand(VCMD_SEQUENCE_SIZE, reinterpret_cast<intptr_t>(&h)), 352);
+  EXPECT_EQ(h, 288);
+  EXPECT_EQ(VideoCommand(VCMD_FRAME_RATE_CODE, 0), 3);
+  EXPECT_EQ(VideoGetBitRate(), 2900 * 400);
+  EXPECT_STREQ(reinterpret_cast<const char *>(VideoCommand(VCMD_OPEN_PATH, 0)), "/films/a.m1v");
+  auto *planes = reinterpret_cast<KestrumPlaneRecord *>(VideoCommand(VCMD_PLANE_RECORD, 0));
+  ASSERT_NE(planes, nullptr);
+  EXPECT_EQ(planes->y_pitch, 352);
+  EXPECT_EQ(planes->cb_pitch, 176);
+  void *buffer = nullptr;
+  EXPECT_EQ(VideoCommand(VCMD_PLANE_TABLE, reinterpret_cast<intptr_t>(&buffer)),
+            reinterpret_cast<intptr_t>(planes));
+  EXPECT_EQ(buffer, planes->y);
+  EXPECT_EQ(VideoClose(1), 1);
+  EXPECT_EQ(fake::media.closes, 1);
+  EXPECT_EQ(VideoCommand(VCMD_SOURCE_TAG, 0), -1);
+  EXPECT_EQ(VideoClose(1), 0) << "nothing left to close";
+}
+
+TEST_F(EngineFrame, OpenFailsCleanly) {
+  struct Case {
+    int32_t kind, open_result, plugin;
+  };
+  const Case cases[] = {{-1, 7, 0}, {2, 7, 0}, {3, 7, 0}, {1, -1, 0}, {0, -1, 0}, {0, 7, 1},
+                        {0, KESTRUM_AVI_SOURCE_TAG, 0}};
+  for (const Case &c : cases) {
+    fake::install();
+    fake::media.probe_kind = c.kind;
+    fake::media.open_result = c.open_result;
+    fake::media.plugin = c.plugin;
+    EXPECT_EQ(VideoOpen(&display_, "/films/x.mpg", nullptr, 0), 0) << "kind " << c.kind;
+    EXPECT_EQ(fake::media.opens, fake::media.closes) << "no source left open, kind " << c.kind;
+    EXPECT_EQ(VideoCommand(VCMD_SOURCE_TAG, 0), -1);
+    EXPECT_EQ(engine().state.open.load(), 0);
+  }
+  EXPECT_EQ(VideoOpen(&display_, nullptr, nullptr, 0), 0);
+  EXPECT_EQ(VideoOpen(&display_, "", nullptr, 0), 0);
+}
+
+TEST_F(EngineFrame, Command68ReportsPlayingOnlyBetweenPlayAndStop) {
+  ASSERT_TRUE(open_file());
+  EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
+  EXPECT_EQ(VideoCommand(VCMD_PLAY, 0), 1);
+  EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 1);
+  EXPECT_EQ(VideoCommand(VCMD_PLAY, 0), 0) << "play only starts when stopped";
+  EXPECT_TRUE(eventually([&] { return recorded_.pictures > 2; })) << "the thread presents pictures";
+  EXPECT_EQ(VideoCommand(VCMD_STOP, 0), 1);
+  EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
+  EXPECT_TRUE(engine().state.idle.load()) << "stop waits for the thread to go idle";
+  const int32_t shown = recorded_.pictures;
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(recorded_.pictures, shown) << "nothing is presented after a stop";
+}
+
+TEST_F(EngineFrame, StepIsRefusedWhilePlayingAndWorksAfterStop) {
+  ASSERT_TRUE(open_file());
+  EXPECT_EQ(VideoStep(), 1);
+  EXPECT_EQ(recorded_.pictures, 2);
+  VideoCommand(VCMD_PLAY, 0);
+  EXPECT_EQ(VideoStep(), 0);
+  EXPECT_EQ(VideoCommand(VCMD_STEP, 0), 0);
+  VideoCommand(VCMD_STOP, 0);
+  EXPECT_EQ(VideoStep(), 1);
+}
+
+TEST_F(EngineFrame, PlayRunsToTheEndAndStops) {
+  fake::install(12);
+  ASSERT_TRUE(open_file());
+  VideoSetRealTime(0);
+  VideoCommand(VCMD_PLAY_SILENT, 0);
+  EXPECT_TRUE(eventually([] { return VideoCommand(VCMD_IS_PLAYING, 0) == 0; }));
+  EXPECT_EQ(recorded_.pictures, 12) << "every picture once: the open shows the first";
+  EXPECT_EQ(VideoCommand(VCMD_PLAYBACK_ENDED, 0), 1);
+  EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 1);
+  EXPECT_EQ(VideoStep(), 0);
+}
+
+TEST_F(EngineFrame, ChannelModeIgnoresValuesOutsideItsRange) {
+  EXPECT_EQ(VideoCommand(VCMD_SET_CHANNEL_MODE, 1), 1);
+  EXPECT_EQ(engine().state.channel_mode, 1);
+  EXPECT_EQ(VideoCommand(VCMD_SET_CHANNEL_MODE, 4), 0);
+  EXPECT_EQ(VideoCommand(VCMD_SET_CHANNEL_MODE, -1), 0);
+  EXPECT_EQ(engine().state.channel_mode, 1);
+  ASSERT_TRUE(open_file());
+  EXPECT_EQ(fake::audio.channel_mode, 1) << "the open hands the mode to the audio engine";
+  VideoCommand(VCMD_SET_CHANNEL_MODE, 0);
+  EXPECT_EQ(fake::audio.channel_mode, 0);
+  VideoCommand(VCMD_SET_CHANNEL_MODE, 4);
+  EXPECT_EQ(fake::audio.channel_mode, 0);
+  EXPECT_EQ(engine().state.channel_mode, 0);
+  VideoCommand(VCMD_SET_CHANNEL_MODE, 2);
+}
+
+TEST_F(EngineFrame, WideAspectTakesOnlyZeroOrOne) {
+  ASSERT_TRUE(open_file());
+  EXPECT_EQ(VideoCommand(VCMD_IS_WIDE, 0), 0);
+  VideoCommand(VCMD_SET_WIDE, 1);
+  EXPECT_EQ(VideoCommand(VCMD_IS_WIDE, 0), 1);
+  VideoCommand(VCMD_SET_WIDE, 2);
+  EXPECT_EQ(VideoCommand(VCMD_IS_WIDE, 0), 1);
+  VideoCommand(VCMD_SET_WIDE, 0);
+  EXPECT_EQ(VideoCommand(VCMD_IS_WIDE, 0), 0);
+  VideoCommand(VCMD_SET_WIDE, -1);
+  EXPECT_EQ(VideoCommand(VCMD_IS_WIDE, 0), 0);
+}
+
+TEST_F(EngineFrame, EndIsReportedOnlyNearTheEndOfTheSource) {
+  fake::install(50);
+  ASSERT_TRUE(open_file());
+  EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 0);
+  // Close to the end, with pictures still to decode: not yet.
+  EXPECT_EQ(VideoSeek(fake::media.total_length - 1000, 0), fake::media.total_length - 1000);
+  EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 0);
+  int steps = 0;
+  while (!VideoCommand(VCMD_AT_END, 0) && steps < 10) steps += VideoStep();
+  EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 1);
+  EXPECT_LE(steps, 2);
+  // With audio running the audio engine's end decides.
+  VideoSeek(0, 0);
+  engine().state.audio_running = 1;
+  fake::audio.end_of_stream = 1;
+  EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 1);
+  fake::audio.end_of_stream = 0;
+  EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 0);
+  engine().state.audio_running = 0;
+}
+
+TEST_F(EngineFrame, TellNeverMovesAndWorksWhilePlaying) {
+  ASSERT_TRUE(open_file());
+  const int32_t seeks = fake::media.seeks;
+  const int32_t pos = VideoSeek(0, 1);
+  EXPECT_EQ(pos, fake::media.position);
+  EXPECT_EQ(fake::media.seeks, seeks);
+  VideoCommand(VCMD_PLAY_SILENT, 0);
+  EXPECT_GE(VideoSeek(0, 1), pos);
+  EXPECT_EQ(fake::media.seeks, seeks);
+  VideoCommand(VCMD_STOP, 0);
+  const int32_t restarts = fake::decoder.restarts;
+  EXPECT_EQ(VideoSeek(65536, 0), 65536);
+  EXPECT_EQ(fake::decoder.restarts, restarts + 1) << "a seek restarts the bit reader";
+  EXPECT_EQ(VideoSeek(1000, 1), 66536);
+  EXPECT_EQ(VideoCommand(VCMD_SEEK_FORWARD, 100), 66636);
+}
+
+TEST_F(EngineFrame, MarksCopyAndReturn) {
+  ASSERT_TRUE(open_file());
+  EXPECT_EQ(VideoCommand(VCMD_SET_MARK_A, 4096), 4096);
+  EXPECT_EQ(VideoCommand(VCMD_SET_MARK_B_2, 9000), 9000);
+  VideoSeek(20000, 0);
+  EXPECT_EQ(VideoCommand(VCMD_GOTO_MARK_A, 0), 1);
+  EXPECT_EQ(VideoSeek(0, 1), 4096);
+  EXPECT_EQ(VideoCommand(VCMD_RETURN_FROM_MARK, 0), 1);
+  EXPECT_EQ(VideoSeek(0, 1), 20000);
+  EXPECT_EQ(VideoCommand(VCMD_COPY_AUDIO, 3), -1) << "nothing copied";
+}
+
+TEST_F(EngineFrame, VolumeStepsClampEachChannel) {
+  ASSERT_TRUE(open_file());
+  fake::audio.volume = 0xFF00u | (0x0100u << 16);
+  VideoCommand(VCMD_VOLUME_UP, 0);
+  EXPECT_EQ(fake::audio.volume, 0xFFFFu | (0x0300u << 16));
+  fake::audio.volume = 0x0100u | (0x0400u << 16);
+  VideoCommand(VCMD_VOLUME_DOWN, 0);
+  EXPECT_EQ(fake::audio.volume, 0x0000u | (0x0200u << 16));
+}
+
+TEST_F(EngineFrame, StateRecordRestoresTheSettingsItCarries) {
+  VideoSetMonoTint(100, 90);
+  VideoCommand(VCMD_SET_CHANNEL_MODE, 3);
+  VideoSetCoefficientLimit(12);
+  KestrumStateRecord saved;
+  VideoCommand(VCMD_GET_STATE, reinterpret_cast<intptr_t>(&saved));
+  EXPECT_EQ(saved.mono_tint_cb, 100);
+  EXPECT_EQ(saved.mono_tint_cr, 90);
+  EXPECT_EQ(saved.channel_mode, 3);
+  EXPECT_EQ(saved.coefficient_limit, 12);
+  VideoSetMonoTint(128, 128);
+  VideoCommand(VCMD_SET_CHANNEL_MODE, 2);
+  EXPECT_EQ(VideoSetCoefficientLimit(0), 12);
+  EXPECT_EQ(VideoCommand(VCMD_SET_STATE, reinterpret_cast<intptr_t>(&saved)), 0);
+  KestrumStateRecord again;
+  VideoCommand(VCMD_GET_STATE, reinterpret_cast<intptr_t>(&again));
+  EXPECT_EQ(std::memcmp(&again, &saved, sizeof saved), 0);
+  VideoSetMonoTint(128, 128);
+  VideoCommand(VCMD_SET_CHANNEL_MODE, 2);
+  VideoSetCoefficientLimit(0);
+}
+
+TEST_F(EngineFrame, BenchmarkDecodesUpToItsLimit) {
+  fake::install(200);
+  ASSERT_TRUE(open_file());
+  KestrumBenchmarkRecord r;
+  VideoCommand(VCMD_PLAY_SILENT, 0);
+  EXPECT_EQ(VideoCommand(VCMD_BENCHMARK, reinterpret_cast<intptr_t>(&r)), 0) << "only when stopped";
+  VideoCommand(VCMD_STOP, 0);
+  VideoSeek(0, 0);
+  const int32_t shown = recorded_.pictures;
+  std::memset(&r, 0x55, sizeof r);
+  EXPECT_EQ(VideoCommand(VCMD_BENCHMARK, reinterpret_cast<intptr_t>(&r)), 1);
+  EXPECT_EQ(r.pictures, 130);
+  EXPECT_GE(r.elapsed_ms, 0);
+  EXPECT_EQ(r.audio[0], -1) << "no audio benchmark without audio";
+  EXPECT_EQ(recorded_.pictures, shown + 130);
+  VideoCommand(VCMD_VARIANT_85, 1);
+  EXPECT_EQ(VideoCommand(VCMD_BENCHMARK, reinterpret_cast<intptr_t>(&r)), 1);
+  EXPECT_EQ(r.pictures, 200 - 130 + 20) << "the rest of the stream plus the variant mark";
+  VideoCommand(VCMD_VARIANT_85, 0);
+}
+
+TEST_F(EngineFrame, SystemStreamOpensItsAudio) {
+  fake::install();
+  fake::media.probe_kind = 0;
+  fake::media.stream_mix = 0;
+  ASSERT_TRUE(open_file());
+  EXPECT_EQ(fake::media.last_open_start, 0u);
+  EXPECT_EQ(VideoCommand(VCMD_IS_ELEMENTARY, 0), 0);
+  EXPECT_EQ(fake::audio.opens, 1);
+  EXPECT_EQ(fake::audio.rate_mode, -1) << "a device that plays 44.1 kHz";
+  EXPECT_EQ(VideoCommand(VCMD_OPEN_AUDIO, 0), 1);
+  VideoCommand(VCMD_PLAY, 0);
+  EXPECT_EQ(fake::audio.plays, 1);
+  VideoCommand(VCMD_TOGGLE_AUDIO_PAUSE, 0);
+  EXPECT_EQ(fake::audio.pause, 1);
+  VideoCommand(VCMD_STOP, 0);
+  EXPECT_EQ(fake::audio.stops, 1);
+  VideoClose(1);
+  EXPECT_EQ(fake::audio.closes, 1);
+}
+
+TEST_F(EngineFrame, AudioOnlyOpenDecodesNoVideo) {
+  fake::install();
+  fake::media.probe_kind = 2;
+  EXPECT_EQ(VideoOpenAudioOnly(nullptr, "/music/a.mp2", 0, 0), 1);
+  EXPECT_EQ(engine().state.open_mode, 2);
+  EXPECT_EQ(VideoStep(), 0);
+  VideoCommand(VCMD_PLAY, 0);
+  EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 1);
+  EXPECT_EQ(VideoReopenAudioOnly(0, "/music/b.mp2", 0, 0), 1);
+  EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 1) << "a playing file keeps playing";
+  EXPECT_EQ(VideoCloseAudioOnly(0), 1);
+  EXPECT_EQ(engine().state.open.load(), 0);
+  EXPECT_GE(fake::audio.closes, 2);
+  fake::media.probe_kind = 1;
+  EXPECT_EQ(VideoOpenAudioOnly(nullptr, "/films/v.m1v", 0, 0), 0) << "a video-only file has no audio";
+}
+
+TEST_F(EngineFrame, SecondStartupCreatesNothingTwice) {
+  void *first = VideoStartup();
+  const size_t controls = fake::media.controls.size();
+  void *second = VideoStartup();
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(fake::media.controls.size(), controls) << "no second binding of the subpicture decoder";
+  EXPECT_EQ(playback_threads_started(), 1);
+  ASSERT_TRUE(open_file());
+  VideoClose(1);
+  ASSERT_TRUE(open_file());
+  EXPECT_EQ(playback_threads_started(), 1) << "opens start no thread";
+}
+
+TEST_F(EngineFrame, OpenAndCloseManyTimes) {
+  for (int i = 0; i < 100; ++i) {
+    fake::install(5);
+    ASSERT_TRUE(open_file()) << i;
+    if (i % 10 == 0) {
+      VideoCommand(VCMD_PLAY_SILENT, 0);
+      VideoCommand(VCMD_STOP, 0);
+    }
+    ASSERT_EQ(VideoClose(i & 1), 1) << i;
+    ASSERT_EQ(fake::media.opens, fake::media.closes);
+  }
+  EXPECT_EQ(VideoCommand(VCMD_OPEN_COUNT, 0) >= 100, true);
+}
+
+TEST_F(EngineFrame, MonochromeShowsTheTint) {
+  struct Probe {
+    uint8_t cb = 0, cr = 0;
+  } probe;
+  KestrumHostDisplay d{};
+  d.user = &probe;
+  d.present_planes = [](void *user, const KestrumPicture *p) -> int32_t {
+    auto *pr = static_cast<Probe *>(user);
+    pr->cb = p->cb[0];
+    pr->cr = p->cr[100];
+    return 1;
+  };
+  ASSERT_EQ(VideoOpen(&d, "/films/a.m1v", nullptr, 0), 1);
+  VideoSetMonoTint(60, 200);
+  VideoCommand(VCMD_TOGGLE_COLOUR, 0);
+  EXPECT_EQ(probe.cb, 60);
+  EXPECT_EQ(probe.cr, 200);
+  VideoCommand(VCMD_TINT_CB_DOWN, 0);
+  EXPECT_EQ(probe.cb, 56);
+  VideoCommand(VCMD_TOGGLE_COLOUR, 0);
+  EXPECT_EQ(probe.cb, 0) << "colour again: the decoder's planes";
+  VideoSetMonoTint(128, 128);
+}
+
+TEST_F(EngineFrame, HoldAndReleaseCallTheRoutines) {
+  static int calls = 0;
+  calls = 0;
+  VideoCommand(VCMD_SET_POST_FRAME_CALLBACK,
+               reinterpret_cast<intptr_t>(+[](void *, int32_t) { ++calls; }));
+  ASSERT_TRUE(open_file());
+  EXPECT_EQ(VideoCommand(VCMD_HOLD_PICTURE, 0), 1);
+  EXPECT_EQ(VideoCommand(VCMD_RELEASE_PICTURE, 0), 1);
+  EXPECT_EQ(calls, 1);
+  VideoCommand(VCMD_SET_POST_FRAME_CALLBACK, 0);
+  static int before = 0;
+  before = 0;
+  VideoCommand(VCMD_PLAY_WITH_CALLBACK, reinterpret_cast<intptr_t>(+[] { ++before; }));
+  EXPECT_GE(before, 1) << "called once at once";
+  VideoCommand(VCMD_STOP, 0);
+  EXPECT_EQ(engine().state.end_callback, nullptr);
+}
+
+TEST_F(EngineFrame, HaltDoesNotKillAThreadThatIsSlowToStop) {
+  // A display that takes 600 ms per picture: the halt's 300 ms wait runs
+  // out while the thread is inside a present.
+  static std::atomic<int> presents{0};
+  presents = 0;
+  KestrumHostDisplay slow{};
+  slow.present_planes = [](void *, const KestrumPicture *) -> int32_t {
+    ++presents;
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    return 1;
+  };
+  ASSERT_EQ(VideoOpen(&slow, "/films/a.m1v", nullptr, 0), 1);
+  presents = 0;
+  VideoCommand(VCMD_PLAY_SILENT, 0);
+  ASSERT_TRUE(eventually([] { return presents.load() > 0; }));
+  EXPECT_EQ(VideoHalt(), 1);
+  EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
+  // The thread finishes its picture by itself and goes idle; nothing new
+  // was started in its place.
+  EXPECT_TRUE(eventually([] { return engine().state.idle.load() != 0; }));
+  const int after = presents.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(presents.load(), after);
+  EXPECT_EQ(playback_threads_started(), 1);
+  // And it plays again when asked.
+  VideoCommand(VCMD_PLAY_SILENT, 0);
+  EXPECT_TRUE(eventually([&] { return presents.load() > after; }));
+  VideoCommand(VCMD_STOP, 0);
+}
+
+TEST_F(EngineFrame, OnTopIsKeptInTheSettingsFile) {
+  const char *home = std::getenv("RAZAVORI_HOME");
+  ASSERT_NE(home, nullptr);
+  const std::string ini = std::string(home) + "/VerIVA.INI";
+  EXPECT_EQ(VideoCommand(VCMD_SET_ON_TOP, 1), 0);
+  EXPECT_EQ(VideoCommand(VCMD_GET_ON_TOP, 0), 1);
+  EXPECT_EQ(kestrum::read_on_top_setting(), 1);
+  std::ifstream in(ini);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("[SETTING]"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("VideoWinOnTop=1"), std::string::npos) << text.str();
+  EXPECT_EQ(VideoCommand(VCMD_SET_ON_TOP, 0), 1);
+  EXPECT_EQ(kestrum::read_on_top_setting(), 0);
+}
+
+TEST_F(EngineFrame, RgbHostsGetPixelsWhenConvertersExist) {
+  struct Got {
+    int calls = 0;
+    int32_t pitch = 0, width = 0, height = 0;
+  } got;
+  KestrumHostDisplay rgb{};
+  rgb.user = &got;
+  rgb.present_rgb = [](void *user, const uint8_t *, int32_t pitch, int32_t w, int32_t h) -> int32_t {
+    auto *g = static_cast<Got *>(user);
+    ++g->calls;
+    g->pitch = pitch;
+    g->width = w;
+    g->height = h;
+    return 1;
+  };
+  ASSERT_EQ(VideoOpen(&rgb, "/films/a.m1v", nullptr, 0), 1);
+  VideoStep();
+#ifdef KESTRUM_TEST_HAVE_OUTPUT
+  EXPECT_EQ(got.calls, 2);
+  EXPECT_EQ(got.width, 352);
+  EXPECT_EQ(got.height, 288);
+  EXPECT_EQ(got.pitch, 352 * 4);
+  // The frame-copy routine copies the same picture.
+  auto copy = reinterpret_cast<KestrumFrameCopy>(VideoCommand(VCMD_FRAME_COPY, 0));
+  std::vector<uint8_t> pixels(352 * 288 * 3, 0xEE);
+  VideoCommand(VCMD_HOLD_PICTURE, 0);
+  EXPECT_EQ(copy(24, 1, 0, pixels.data(), 352 * 3), 1);
+  VideoCommand(VCMD_RELEASE_PICTURE, 0);
+  EXPECT_EQ(pixels[0], 0) << "blue of the stand-in picture (Y 0, Cb 0) is 0";
+#else
+  EXPECT_EQ(got.calls, 0);
+#endif
+}
+
+TEST(KestrumProcTable, EveryOrdinalHasItsExport) {
+  struct Case {
+    int32_t ordinal;
+    void *fn;
+  };
+  const Case cases[] = {
+      {71, reinterpret_cast<void *>(&VideoCloseAudioOnly)}, {75, reinterpret_cast<void *>(&VideoCommand)},
+      {84, reinterpret_cast<void *>(&VideoOpen)},           {87, reinterpret_cast<void *>(&VideoSeek)},
+      {100, reinterpret_cast<void *>(&VideoStep)},          {101, reinterpret_cast<void *>(&VideoStartup)},
+      {102, reinterpret_cast<void *>(&VideoShutdown)}};
+  for (const Case &c : cases) EXPECT_EQ(KestrumProc(c.ordinal), c.fn) << c.ordinal;
+  for (int32_t ord = 71; ord <= 102; ++ord) EXPECT_NE(KestrumProc(ord), nullptr) << ord;
+  for (int32_t ord : {0, 70, 103, -1}) EXPECT_EQ(KestrumProc(ord), nullptr) << ord;
+}
+
+}  // namespace

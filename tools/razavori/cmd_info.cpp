@@ -1,0 +1,158 @@
+// razavori info FILE [--pictures]: the video stream's header values, read
+// through the media layer's exports and the video decoder's header parser;
+// with --pictures the coding type and structure of every picture in stream
+// order (headers only: nothing is decoded).
+#include <cstdio>
+#include <cstring>
+
+#include "media/media_api.h"
+#include "video/decode/decoder.h"
+
+namespace razavori_cli {
+
+#ifndef RAZAVORI_HAVE_VIDEO_DECODER
+int run_info(int, char **) {
+  std::fprintf(stderr, "razavori info: this build has no video decoder\n");
+  return 1;
+}
+#else
+
+namespace {
+
+constexpr uint32_t kOpenVideoElementary = 0x88888888u;
+
+int32_t read_video(void *, void *dst, int32_t len) { return SysReadVideo(dst, len); }
+int32_t seek_video(void *, int32_t pos, int32_t origin) { return SysSeek(pos, origin); }
+
+const char *chroma_name(int32_t chroma_format) {
+  switch (chroma_format) {
+    case 1: return "4:2:0";
+    case 2: return "4:2:2";
+    case 3: return "4:4:4";
+    default: return "reserved";
+  }
+}
+
+char coding_type_letter(int32_t type) {
+  switch (type) {
+    case 1: return 'I';
+    case 2: return 'P';
+    case 3: return 'B';
+    case 4: return 'D';
+    default: return '?';
+  }
+}
+
+const char *structure_name(int32_t structure) {
+  switch (structure) {
+    case 1: return "top";
+    case 2: return "bottom";
+    case 3: return "frame";
+    default: return "reserved";
+  }
+}
+
+// Frame rate by frame_rate_code as numerator/denominator.
+void frame_rate(int32_t code, int32_t *num, int32_t *den) {
+  static const int32_t kNum[9] = {0, 24000, 24, 25, 30000, 30, 50, 60000, 60};
+  static const int32_t kDen[9] = {1, 1001, 1, 1, 1001, 1, 1, 1001, 1};
+  if (code >= 1 && code <= 8) {
+    *num = kNum[code];
+    *den = kDen[code];
+  } else {
+    *num = 0;
+    *den = 1;
+  }
+}
+
+void print_matrix(const char *name, const uint8_t *m) {
+  std::printf("%s:", name);
+  for (int i = 0; i < 64; ++i) std::printf(" %u", m[i]);
+  std::printf("\n");
+}
+
+}  // namespace
+
+int run_info(int argc, char **argv) {
+  const char *path = nullptr;
+  bool pictures = false;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--pictures")) {
+      pictures = true;
+    } else if (argv[i][0] == '-' && argv[i][1]) {
+      std::fprintf(stderr, "razavori info: unknown option \"%s\"\n", argv[i]);
+      return 2;
+    } else if (!path) {
+      path = argv[i];
+    } else {
+      std::fprintf(stderr, "razavori info: more than one file given\n");
+      return 2;
+    }
+  }
+  if (!path) {
+    std::fprintf(stderr, "usage: razavori info FILE [--pictures]\n");
+    return 2;
+  }
+  int32_t length = 0;
+  const SourceKind kind = SysProbe(path, &length);
+  if (kind != SOURCE_KIND_SYSTEM && kind != SOURCE_KIND_VIDEO) {
+    std::fprintf(stderr, "razavori info: %s: %s\n", path,
+                 kind == SOURCE_KIND_CANNOT_OPEN ? "cannot open" : "no video stream");
+    return 1;
+  }
+  if (SysOpen(path, kind == SOURCE_KIND_VIDEO ? kOpenVideoElementary : 0) == -1) {
+    std::fprintf(stderr, "razavori info: %s: cannot open\n", path);
+    return 1;
+  }
+  kestrum::Decoder decoder;
+  decoder.set_source({nullptr, read_video, seek_video, length});
+  if (!decoder.find_sequence_header()) {
+    SysClose();
+    std::fprintf(stderr, "razavori info: %s: no sequence header\n", path);
+    return 1;
+  }
+  // The sequence extension follows the header; the first picture search
+  // parses it (and everything up to the first picture).
+  const bool have_picture = decoder.find_picture() != 0;
+  const kestrum::SequenceHeader &sh = decoder.sequence();
+  int32_t num = 0;
+  int32_t den = 1;
+  frame_rate(sh.frame_rate_code, &num, &den);
+  std::printf("file: %s\n", path);
+  std::printf("kind: %s\n", kind == SOURCE_KIND_VIDEO ? "video elementary stream" : "system stream");
+  std::printf("size: %dx%d\n", sh.horizontal_size, sh.vertical_size);
+  const int32_t dw = sh.display_horizontal_size ? sh.display_horizontal_size : sh.horizontal_size;
+  const int32_t dh = sh.display_vertical_size ? sh.display_vertical_size : sh.vertical_size;
+  std::printf("display size: %dx%d\n", dw, dh);
+  std::printf("frame rate code: %d\n", sh.frame_rate_code);
+  std::printf("frame rate: %d/%d\n", num, den);
+  std::printf("frame period: %d ms\n", kestrum::frame_period_ms(sh.frame_rate_code));
+  std::printf("bit rate: %lld\n", static_cast<long long>(sh.bit_rate()));
+  std::printf("mpeg2: %d\n", sh.is_mpeg2 ? 1 : 0);
+  std::printf("chroma format: %d (%s)\n", sh.chroma_format, chroma_name(sh.chroma_format));
+  std::printf("progressive sequence: %d\n", sh.progressive_sequence);
+  if (sh.load_intra_quantiser_matrix) {
+    print_matrix("intra matrix", sh.quantiser_matrix[0]);
+    print_matrix("chroma intra matrix", sh.quantiser_matrix[2]);
+  }
+  if (sh.load_non_intra_quantiser_matrix) {
+    print_matrix("non-intra matrix", sh.quantiser_matrix[1]);
+    print_matrix("chroma non-intra matrix", sh.quantiser_matrix[3]);
+  }
+  if (pictures && have_picture) {
+    std::printf("pictures:\n");
+    int64_t n = 0;
+    do {
+      decoder.parse_picture_header();
+      const kestrum::PictureHeader &ph = decoder.picture();
+      std::printf("%lld %c %s\n", static_cast<long long>(n++), coding_type_letter(ph.picture_coding_type),
+                  structure_name(ph.picture_structure));
+    } while (decoder.find_picture());
+  }
+  SysClose();
+  return 0;
+}
+
+#endif
+
+}  // namespace razavori_cli

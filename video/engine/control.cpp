@@ -1,0 +1,234 @@
+// Play control behind the exports: run, halt, step, seek, scan, refresh,
+// start-up and shut-down, and the decode and present steps they share.
+#include <climits>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "components/glyvex/glyvex.h"
+#include "video/engine/engine.h"
+#include "video/engine/output_link.h"
+
+namespace kestrum {
+
+namespace {
+
+// SysControl commands.
+constexpr int32_t kCtlSpuBuffer = 27;
+constexpr int32_t kCtlSpuCallback = 28;
+constexpr int32_t kCtlPlayStarts = 58;
+constexpr int32_t kCtlPlayStops = 59;
+constexpr int32_t kCtlScanState = 60;
+constexpr int32_t kCtlSpuTable = 84;
+// Bit rates reported for sources that carry no sequence header.
+constexpr int32_t kNonMpegBitRate = 8000;
+constexpr int32_t kCtlPluginActive = 68;
+
+std::mutex g_startup_mutex;
+
+}  // namespace
+
+int32_t current_position() { return media().seek(0, 1); }
+
+int32_t decode_next_picture() {
+  EngineState &s = engine().state;
+  if (s.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
+  if (!decoder().step_picture()) return 0;
+  publish_current();
+  return 1;
+}
+
+void publish_current() {
+  KestrumPicture picture{};
+  publish_shown_picture(decoder().current_picture(&picture) ? &picture : nullptr);
+}
+
+void present_current() {
+  Engine &e = engine();
+  KestrumPicture picture{};
+  if (!decoder().current_picture(&picture)) return;
+  if (!e.state.colour_mode) {
+    // Monochrome presentation shows the tint instead of the chroma planes;
+    // the decoder's planes stay untouched.
+    static thread_local std::vector<uint8_t> flat;
+    const size_t size = static_cast<size_t>(picture.c_pitch) *
+                        static_cast<size_t>(picture.chroma_format == 1 ? picture.coded_height / 2
+                                                                        : picture.coded_height);
+    if (flat.size() < 2 * size) flat.resize(2 * size);
+    std::memset(flat.data(), e.state.mono_tint_cb & 0xFF, size);
+    std::memset(flat.data() + size, e.state.mono_tint_cr & 0xFF, size);
+    picture.cb = flat.data();
+    picture.cr = flat.data() + size;
+  }
+  e.display.present(picture);
+}
+
+int32_t engine_run() {
+  Engine &e = engine();
+  EngineState &s = e.state;
+  if (!s.open) return 0;
+  s.stopped = 0;
+  s.abort = 0;
+  s.end_of_stream = 0;
+  e.wake.set();
+  media().control(kCtlPlayStarts, 0);
+  GlyvexPlayState(1);
+  return 1;
+}
+
+int32_t engine_halt() {
+  Engine &e = engine();
+  EngineState &s = e.state;
+  if (!s.open) return 0;
+  s.stopped = 1;
+  s.abort = 1;
+  e.wake.reset();
+  wait_for_idle();
+  media().control(kCtlPlayStops, 0);
+  GlyvexPlayState(0);
+  return 1;
+}
+
+int32_t engine_step() {
+  Engine &e = engine();
+  EngineState &s = e.state;
+  if (!s.open || !s.stopped || s.closing) return 0;
+  if (s.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
+  platform::Lock lock(e.engine_lock);
+  if (!s.stopped) return 0;
+  if (!decode_next_picture()) {
+    s.end_of_stream = 1;
+    return 0;
+  }
+  present_current();
+  return 1;
+}
+
+int32_t engine_seek(int32_t pos, int32_t origin) {
+  Engine &e = engine();
+  EngineState &s = e.state;
+  if (!s.open || s.source_tag == -1 || s.closing) return 0;
+  if (pos == 0 && origin == 1) return current_position();
+  if (s.total_length == 0) return 0;
+  if (origin != 0 && origin != 1) return 0;
+  s.busy.fetch_add(1);
+  int32_t result;
+  {
+    platform::Lock lock(e.engine_lock);
+    if (s.audio_open) audio().halt();
+    result = media().seek(pos, origin);
+    decoder().restart();
+    publish_current();
+    s.end_of_stream = 0;
+    if (s.audio_open) audio().flush();
+    GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
+  }
+  s.busy.fetch_sub(1);
+  return result;
+}
+
+void engine_reset_state() {
+  EngineState &s = engine().state;
+  s.closing = 0;
+  s.stopped = 0;
+  s.scan = 0;
+  s.audio_present = 1;
+  s.is_elementary = 1;
+  s.audio_open = 0;
+  s.real_time = 1;
+  decoder().reset();
+}
+
+void *engine_startup() {
+  Engine &e = engine();
+  std::lock_guard<std::mutex> guard(g_startup_mutex);
+  if (e.started_up) return e.startup_result;
+  intptr_t buffer = 0;
+  intptr_t unit_ready = 0;
+  GlyvexGetEntries(&buffer, &unit_ready);
+  media().control(kCtlSpuBuffer, buffer);
+  media().control(kCtlSpuCallback, unit_ready);
+  e.startup_result = reinterpret_cast<void *>(media().control(kCtlSpuTable, 0));
+  e.started_up = true;
+  return e.startup_result;
+}
+
+int32_t engine_shutdown() {
+  Engine &e = engine();
+  if (e.state.open) {
+    if (e.state.open_mode == static_cast<int32_t>(OpenMode::audio_only)) {
+      engine_close_audio_only();
+    } else {
+      engine_close(1, false);
+    }
+  }
+  GlyvexShutdown();
+  return 1;
+}
+
+int32_t engine_scan_on() {
+  Engine &e = engine();
+  EngineState &s = e.state;
+  s.scan = 1;
+  if (s.stopped) {
+    e.wake.set();
+    media().control(kCtlScanState, 1);
+  }
+  return 1;
+}
+
+int32_t engine_scan_off() {
+  Engine &e = engine();
+  EngineState &s = e.state;
+  s.scan = 0;
+  if (s.stopped) {
+    e.wake.reset();
+    wait_for_idle();
+    media().control(kCtlScanState, 0);
+  }
+  return 1;
+}
+
+void engine_refresh() {
+  Engine &e = engine();
+  EngineState &s = e.state;
+  if (!s.open) return;
+  GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
+  if (s.stopped && !s.relayout && !s.picture_held && !(s.full_screen && s.refresh_forbidden)) {
+    platform::Lock lock(e.engine_lock);
+    present_current();
+  }
+}
+
+void engine_set_colour_mode(int32_t colour) {
+  Engine &e = engine();
+  EngineState &s = e.state;
+  platform::Lock lock(e.engine_lock);
+  if (s.relayout) return;
+  s.colour_mode = colour ? 1 : 0;
+}
+
+int32_t engine_set_mono_tint(int32_t cb, int32_t cr) {
+  EngineState &s = engine().state;
+  s.mono_tint_cb = cb;
+  s.mono_tint_cr = cr;
+  output_set_mono_tint(cb, cr);
+  if (s.open) engine_refresh();
+  return 1;
+}
+
+int32_t engine_bit_rate() {
+  EngineState &s = engine().state;
+  if (!s.open) return 0;
+  if (s.source_tag == KESTRUM_AVI_SOURCE_TAG || media().control(kCtlPluginActive, 0)) {
+    return kNonMpegBitRate;
+  }
+  StreamParams p;
+  decoder().params(&p);
+  const int64_t bit_rate =
+      (static_cast<int64_t>(p.bit_rate_value) + (static_cast<int64_t>(p.bit_rate_extension) << 18)) *
+      400;
+  return bit_rate > INT32_MAX ? INT32_MAX : static_cast<int32_t>(bit_rate);
+}
+
+}  // namespace kestrum

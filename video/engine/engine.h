@@ -1,0 +1,167 @@
+// The engine's single process-wide state and the operations the exports
+// call. Flags the playback thread shares with the callers are atomics (read
+// and written with relaxed order: each is a lone word whose value, not its
+// ordering against other memory, matters; engine_lock orders the rest).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "platform/event.h"
+#include "platform/lock.h"
+#include "video/engine/display.h"
+#include "video/engine/ports.h"
+#include "video/video_api.h"
+
+namespace kestrum {
+
+/// Default caption text and its storage size.
+inline constexpr char kDefaultCaption[] = "VerIVA";
+inline constexpr size_t kCaptionSize = 64;
+/// Longest title kept from VideoOpen.
+inline constexpr size_t kTitleSize = 128;
+/// Sentinel of audioRateMode: choose the rate mode when a file is opened.
+inline constexpr int32_t kRateModeChooseAtOpen = 100;
+/// aspectFactor when the picture size is unknown: 4:3 x 256 rounded up
+/// (what a 352 x 288 VCD picture gives).
+inline constexpr int32_t kDefaultAspectFactor = 312;
+/// SysOpen start value that opens a bare video elementary stream.
+inline constexpr uint32_t kOpenVideoElementary = 0x88888888u;
+/// Budget handed to SysRunCallbacks to drain every queued audio refill.
+inline constexpr int32_t kRunAllCallbacks = 0x7FFFFFF;
+/// Highest code VideoCommand knows.
+inline constexpr int32_t kLastCommand = 186;
+
+enum class OpenMode : int32_t { video = 0, audio_only = 2 };
+enum class PlayMode : int32_t { normal = 0, fast = 1, slow = 2 };
+
+/// The play state. Field names follow the interface's names.
+struct EngineState {
+  // Shared with the playback thread.
+  std::atomic<int32_t> open{0};
+  std::atomic<int32_t> stopped{0};
+  std::atomic<int32_t> closing{0};
+  std::atomic<int32_t> scan{0};
+  std::atomic<int32_t> idle{1};
+  std::atomic<int32_t> abort{0};
+  std::atomic<int32_t> busy{0};
+  std::atomic<int32_t> relayout{0};
+  std::atomic<int32_t> end_of_stream{0};  // the last play ended at the end
+
+  int32_t play_mode = 0;
+  int32_t open_mode = 0;
+  int32_t source_tag = -1;
+  int32_t is_elementary = 0;
+  int32_t total_length = 0;
+  int32_t audio_present = 0;
+  int32_t audio_open = 0;
+  int32_t audio_running = 0;
+  int32_t audio_paused = 0;
+  int32_t audio_rate_mode = kRateModeChooseAtOpen;
+  int32_t channel_mode = 2;
+  int32_t real_time = 1;
+  int32_t colour_mode = 1;
+  int32_t mono_tint_cb = 128;
+  int32_t mono_tint_cr = 128;
+  int32_t coefficient_limit = 0;
+  int32_t caption_on = 1;
+  std::array<char, kCaptionSize> caption_text{};
+  int32_t scan_step = 1;
+  int32_t slow_factor = 1;
+  int32_t aspect_factor = kDefaultAspectFactor;
+  int32_t keep_aspect = 1;
+  int32_t wide = 0;  // displayAspect: 0 = 4:3, 1 = 16:9
+  int32_t background_mode = 1;
+  int32_t full_screen = 0;
+  int32_t on_top = 0;
+  int32_t refresh_forbidden = 0;
+  int32_t variant = 0;  // 0, 83 or 85
+  int32_t mpeg2_play_loop = 1;
+  int32_t close_hides_only = 0;
+  int32_t pixel_layout = 0;
+  int32_t brightness = 0;
+  int32_t depth_preference = 0;
+  int32_t converter_column = 0;
+  int32_t spu_draw_mode = 0;
+  int32_t open_count = 0;
+  intptr_t host_window = 0;
+  intptr_t host_command = 0;
+  int32_t mark_a = 0;
+  int32_t mark_b = 0;
+  int32_t remembered_position = 0;
+  uint32_t start = 0;  // start argument of the current open
+  intptr_t frame_hook = 0;
+  int32_t frame_hook_suspended = 0;
+  KestrumEndCallback end_callback = nullptr;
+  KestrumPostFrameCallback post_frame_callback = nullptr;
+  int32_t picture_held = 0;
+  std::string title;
+  std::string path;
+  // Values of the display, subpicture and DVD layers kept for their codes.
+  std::array<intptr_t, kLastCommand + 1> stored{};
+};
+
+/// Everything the library keeps for the process.
+struct Engine {
+  EngineState state;
+  platform::CriticalSection engine_lock;
+  platform::Event wake{false, false};  // auto-reset, initially clear
+  Display display;
+  KestrumPlaneRecord plane_record{};
+  void *startup_result = nullptr;
+  bool started_up = false;
+};
+
+/// The process's engine, built on first use together with its playback
+/// thread (once per process).
+Engine &engine();
+
+/// Number of playback threads this process has started (1 after the first
+/// use; a second start-up must not add one).
+int32_t playback_threads_started();
+
+// Operations behind the exports (each in the file named after its area).
+int32_t engine_open(const KestrumHostDisplay *display, const char *path, const char *title,
+                    uint32_t start, bool reopen);
+int32_t engine_close(int32_t hide, bool keep_display);
+int32_t engine_open_source(const char *path);
+int32_t engine_open_video_elementary(const char *path);
+int32_t engine_close_source();
+int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *path,
+                               uint32_t start);
+int32_t engine_close_audio_only();
+int32_t engine_reopen_audio_only(const char *path, uint32_t start);
+int32_t engine_run();
+int32_t engine_halt();
+int32_t engine_step();
+int32_t engine_seek(int32_t pos, int32_t origin);
+void engine_reset_state();
+void *engine_startup();
+int32_t engine_shutdown();
+int32_t engine_scan_on();
+int32_t engine_scan_off();
+void engine_refresh();
+void engine_set_colour_mode(int32_t colour);
+int32_t engine_set_mono_tint(int32_t cb, int32_t cr);
+intptr_t engine_command(int32_t cmd, intptr_t arg);
+int32_t engine_bit_rate();
+
+/// Waits (10 x 30 ms at most) for the playback thread to go idle. Returns
+/// true when it did; otherwise it has been asked to stop and will finish
+/// its step on its own.
+bool wait_for_idle();
+/// Decodes the next picture under engine_lock. 1/0.
+int32_t decode_next_picture();
+/// Makes the decoder's current picture the one the frame-copy routines see.
+void publish_current();
+/// Presents the decoder's current picture (under engine_lock).
+void present_current();
+/// Current byte position of the source (SysSeek(0, 1)).
+int32_t current_position();
+/// Settings file access for the on-top state.
+int32_t read_on_top_setting();
+void write_on_top_setting(int32_t on);
+
+}  // namespace kestrum

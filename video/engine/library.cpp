@@ -1,0 +1,1 @@
+// libkestrum.so: the exports live in the engine library, taken in whole.

@@ -1,0 +1,331 @@
+// Opening and closing files: the video path (VideoOpen, VideoReopen,
+// VideoClose), the source helpers (VideoOpenSource,
+// VideoOpenVideoElementary, VideoCloseSource) and the audio-only path.
+#include <algorithm>
+#include <cstring>
+
+#include "components/glyvex/glyvex.h"
+#include "video/engine/engine.h"
+
+namespace kestrum {
+
+namespace {
+
+// SysProbe verdicts.
+constexpr int32_t kKindSystem = 0;
+constexpr int32_t kKindVideoOnly = 1;
+constexpr int32_t kKindAudioOnly = 2;
+// SysControl commands the engine uses.
+constexpr int32_t kCtlStreamMix = 9;
+constexpr int32_t kCtlPluginActive = 68;
+constexpr int32_t kCtlSourceSize = 72;
+// SysControl(9) answer for a video-only source.
+constexpr int32_t kMixVideoOnly = 3;
+// SysFlush modes: 0 both paths, 1 audio path off.
+constexpr int32_t kFlushBothPaths = 0;
+constexpr int32_t kFlushAudioOff = 1;
+// AudioCommand codes used at open.
+constexpr int32_t kAudioCanPlayRate = 7;
+constexpr int32_t kAudioStereoAtRate = 8;
+constexpr int32_t kAudioSetFlushLimit = 26;
+constexpr int32_t kAudioResume = 21;
+constexpr int32_t kAudioRestart = 22;
+// Audio levels (bytes) whose second one bounds the audio engine's seek
+// flush: MPEG-1 uses fixed levels; MPEG-2 scales them by the audio bit rate
+// (bytes per 125 ms).
+constexpr int32_t kMpeg1AudioLevel2 = 5376;
+constexpr int32_t kMpeg2AudioBase = 3840;
+constexpr int32_t kMpeg2AudioStep = 1536;
+// Pictures larger than a Video CD picture switch the frame hook off.
+constexpr int32_t kFrameHookMaxWidth = 352;
+constexpr int32_t kFrameHookMaxHeight = 288;
+
+int32_t second_audio_level(const StreamParams &p) {
+  if (!p.is_mpeg2) return kMpeg1AudioLevel2;
+  int32_t a = audio().get_bit_rate() / 8 / 8;  // audio bytes per 125 ms
+  int32_t b = kMpeg2AudioStep;
+  if (a >= kMpeg2AudioBase) {
+    b = a * 2 / 5;
+  } else {
+    a = kMpeg2AudioBase;
+  }
+  return a + b;
+}
+
+std::string file_title(const char *path) {
+  const char *slash = std::strrchr(path, '/');
+  std::string t = slash ? slash + 1 : path;
+  if (t.size() > kTitleSize) t.resize(kTitleSize);
+  return t;
+}
+
+// Chooses the audio rate and channel modes that the device can play, then
+// hands the engine's choices to the audio engine.
+void configure_audio() {
+  EngineState &s = engine().state;
+  const AudioPort &a = audio();
+  if (s.audio_rate_mode == kRateModeChooseAtOpen) {
+    if (a.command(kAudioCanPlayRate, 44100)) {
+      s.audio_rate_mode = -1;
+    } else if (a.command(kAudioCanPlayRate, 22050)) {
+      s.audio_rate_mode = 1;
+    } else {
+      s.audio_rate_mode = 0;
+    }
+  }
+  if (s.channel_mode == 2 && a.command(kAudioStereoAtRate, 44100) != 2) s.channel_mode = 3;
+  a.set_rate_mode(s.audio_rate_mode);
+  a.set_channel_mode(s.channel_mode);
+  a.set_hint(0);
+}
+
+void begin_open(uint32_t start) {
+  EngineState &s = engine().state;
+  decoder().reset();
+  s.closing = 0;
+  s.end_of_stream = 0;
+  s.picture_held = 0;
+  s.start = start;
+  s.total_length = 0;
+  s.source_tag = -1;
+  s.open_count += 1;
+}
+
+}  // namespace
+
+int32_t engine_open_source(const char *path) {
+  EngineState &s = engine().state;
+  const MediaPort &m = media();
+  m.flush(kFlushBothPaths);
+  s.audio_present = 1;
+  s.audio_open = 0;
+  const int32_t handle = m.open(path, s.is_elementary ? kOpenVideoElementary : s.start);
+  s.source_tag = handle;
+  if (handle != -1 && s.total_length == 0) {
+    s.total_length = static_cast<int32_t>(m.control(kCtlSourceSize, 0));
+  }
+  return handle;
+}
+
+int32_t engine_open_video_elementary(const char *path) {
+  EngineState &s = engine().state;
+  const MediaPort &m = media();
+  m.flush(kFlushAudioOff);
+  s.audio_present = 0;
+  s.audio_open = 0;
+  s.real_time = 1;
+  const int32_t handle = m.open(path, kOpenVideoElementary);
+  s.source_tag = handle;
+  if (handle != -1 && s.total_length == 0) {
+    s.total_length = static_cast<int32_t>(m.control(kCtlSourceSize, 0));
+  }
+  return handle;
+}
+
+int32_t engine_close_source() {
+  EngineState &s = engine().state;
+  if (s.source_tag == -1) return -1;
+  s.closing = 1;
+  media().close();
+  s.source_tag = -1;
+  return 1;
+}
+
+int32_t engine_open(const KestrumHostDisplay *display, const char *path, const char *title,
+                    uint32_t start, bool reopen) {
+  if (!path || !*path) return 0;
+  Engine &e = engine();
+  EngineState &s = e.state;
+  // Opening over an open file would leak its source: close it first, as a
+  // re-open does (keeping the display when re-opening).
+  if (s.open) engine_close(0, reopen);
+  platform::Lock lock(e.engine_lock);
+  begin_open(start);
+
+  // Classify and open the source.
+  int32_t length = 0;
+  const int32_t kind = media().probe(path, &length);
+  s.total_length = length > 0 ? length : 0;
+  int32_t handle = -1;
+  if (kind == kKindSystem) {
+    s.is_elementary = 0;
+    handle = engine_open_source(path);
+  } else if (kind == kKindVideoOnly) {
+    s.is_elementary = 1;
+    handle = engine_open_video_elementary(path);
+  }
+  if (handle == -1) {
+    s.source_tag = -1;
+    s.closing = 0;
+    return 0;
+  }
+  s.title = title ? std::string(title).substr(0, kTitleSize) : file_title(path);
+  s.path = path;
+
+  // Plug-in and AVI sources need their own presentation paths, which this
+  // engine does not have: refuse them cleanly.
+  if (media().control(kCtlPluginActive, 0) != 0 || handle == KESTRUM_AVI_SOURCE_TAG) {
+    engine_close_source();
+    s.closing = 0;
+    s.path.clear();
+    s.title.clear();
+    return 0;
+  }
+  decoder().set_coefficient_limit(s.coefficient_limit);
+  decoder().set_variant(s.variant);
+  decoder().start_stream(s.total_length);
+  publish_current();
+  StreamParams p;
+  decoder().params(&p);
+
+  s.frame_hook_suspended =
+      p.horizontal_size > kFrameHookMaxWidth || p.vertical_size > kFrameHookMaxHeight;
+
+  // Display: the program's host display, else the null display.
+  s.relayout = 1;
+  if (!reopen || !e.display.is_open() || display) e.display.attach(display);
+  if (display) s.on_top = 0;
+  e.display.open(p.horizontal_size, p.vertical_size);
+  s.relayout = 0;
+
+  // Audio.
+  configure_audio();
+  if (!s.is_elementary) {
+    s.audio_present = media().control(kCtlStreamMix, 0) != kMixVideoOnly;
+    if (s.audio_present) {
+      audio().open_stream(s.source_tag);
+      s.audio_open = audio().open_output(e.display.window()) ? 1 : 0;
+      audio().command(kAudioSetFlushLimit, second_audio_level(p));
+    }
+  }
+
+  s.stopped = 1;
+  s.aspect_factor = (p.horizontal_size && p.vertical_size)
+                        ? p.horizontal_size * 256 / p.vertical_size
+                        : kDefaultAspectFactor;
+  s.open_mode = static_cast<int32_t>(OpenMode::video);
+  s.closing = 0;
+  s.open = 1;
+  s.audio_paused = 0;
+  if (e.display.is_open()) present_current();
+  return 1;
+}
+
+int32_t engine_close(int32_t hide, bool keep_display) {
+  Engine &e = engine();
+  EngineState &s = e.state;
+  if (!s.open) {
+    // A failed open may still hold a source.
+    if (s.source_tag != -1) {
+      platform::Lock lock(e.engine_lock);
+      engine_close_source();
+      s.closing = 0;
+    }
+    return 0;
+  }
+  GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
+  s.closing = 1;
+  if (s.audio_running) audio().stop();
+  s.end_callback = nullptr;
+  s.audio_running = 0;
+  s.stopped = 1;
+  s.abort = 1;
+  e.wake.reset();
+  wait_for_idle();
+  {
+    platform::Lock lock(e.engine_lock);
+    if (!keep_display) e.display.close();
+    s.full_screen = 0;
+    if (s.audio_open) audio().close();
+    s.audio_open = 0;
+    engine_close_source();
+    (void)hide;  // only the engine's own window can be hidden
+    s.open = 0;
+    s.picture_held = 0;
+    decoder().reset();
+    publish_current();
+    s.source_tag = -1;
+    s.path.clear();
+    s.closing = 0;
+  }
+  return 1;
+}
+
+int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *path,
+                               uint32_t start) {
+  if (!path || !*path) return 0;
+  Engine &e = engine();
+  EngineState &s = e.state;
+  if (s.open) engine_close(0, false);
+  platform::Lock lock(e.engine_lock);
+  begin_open(start);
+  int32_t length = 0;
+  const int32_t kind = media().probe(path, &length);
+  s.total_length = length > 0 ? length : 0;
+  if (kind == kKindSystem) {
+    s.is_elementary = 0;
+    if (engine_open_source(path) == -1) return 0;
+  } else if (kind == kKindAudioOnly) {
+    s.is_elementary = 0;
+    const int32_t handle = audio().open_file(path);
+    if (handle == -1 || handle == 0) return 0;
+    s.source_tag = handle;
+    if (s.total_length == 0) s.total_length = static_cast<int32_t>(media().control(kCtlSourceSize, 0));
+  } else {
+    return 0;
+  }
+  s.path = path;
+  s.title = file_title(path);
+  e.display.attach(display);
+  configure_audio();
+  if (kind == kKindSystem) audio().open_stream(s.source_tag);
+  s.audio_present = 1;
+  s.audio_open = audio().open_output(e.display.window()) ? 1 : 0;
+  s.open_mode = static_cast<int32_t>(OpenMode::audio_only);
+  s.stopped = 1;
+  s.closing = 0;
+  s.open = 1;
+  s.audio_paused = 0;
+  return 1;
+}
+
+int32_t engine_close_audio_only() {
+  Engine &e = engine();
+  EngineState &s = e.state;
+  if (!s.open || s.open_mode != static_cast<int32_t>(OpenMode::audio_only)) return 0;
+  s.closing = 1;
+  s.stopped = 1;
+  s.abort = 1;
+  e.wake.reset();
+  wait_for_idle();
+  platform::Lock lock(e.engine_lock);
+  audio().stop();
+  audio().close();
+  s.audio_open = 0;
+  s.audio_running = 0;
+  engine_close_source();
+  s.open = 0;
+  s.open_mode = static_cast<int32_t>(OpenMode::video);
+  s.path.clear();
+  s.closing = 0;
+  return 1;
+}
+
+int32_t engine_reopen_audio_only(const char *path, uint32_t start) {
+  Engine &e = engine();
+  EngineState &s = e.state;
+  const bool was_playing = s.open && !s.stopped;
+  const KestrumHostDisplay *display = static_cast<const KestrumHostDisplay *>(e.display.window());
+  engine_close_audio_only();
+  if (!engine_open_audio_only(display, path, start)) return 0;
+  if (was_playing) {
+    s.audio_running = audio().play();
+    audio().command(kAudioResume, 0);
+    media().run_callbacks(kRunAllCallbacks);
+    audio().command(kAudioRestart, 0);
+    engine_run();
+  }
+  return 1;
+}
+
+}  // namespace kestrum

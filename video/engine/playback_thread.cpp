@@ -1,0 +1,109 @@
+// The engine's one playback thread and the process-wide engine it serves.
+// The thread sleeps on the wake-up event until a play starts, advances
+// pictures while not stopped, and reports `idle` whenever it is waiting, so
+// that VideoHalt and VideoClose can tell when it has let go of the stream.
+#include <atomic>
+#include <mutex>
+
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "video/engine/engine.h"
+#include "video/engine/play_loop.h"
+
+namespace kestrum {
+
+namespace {
+
+// While stopped (and not scanning) the thread re-checks its flags this often.
+constexpr uint32_t kStoppedPollMs = 1000;
+// An interface call holds the stream (`busy`): try again after this long.
+constexpr uint32_t kBusyBackoffMs = 300;
+// How long unloading waits for the thread to finish before leaving it.
+constexpr uint32_t kUnloadWaitMs = 2000;
+// The idle wait of VideoHalt: this many checks, this far apart (300 ms).
+constexpr int kIdleChecks = 10;
+constexpr uint32_t kIdleCheckMs = 30;
+
+std::atomic<int32_t> g_threads_started{0};
+
+void playback_thread_body(Engine &e, const std::atomic<bool> &quit) {
+  EngineState &s = e.state;
+  while (!quit) {
+    // 1. Wait for a play to begin.
+    s.idle = 1;
+    s.abort = 0;
+    s.busy = 0;
+    e.wake.wait();
+    if (quit) break;
+    for (;;) {
+      // 2. Stopped and not scanning: stay idle until asked to leave.
+      while (s.stopped && !s.scan && !s.abort && !quit) {
+        s.idle = 1;
+        e.wake.wait(kStoppedPollMs);
+      }
+      if (quit) return;
+      // 3. Nothing open: back to waiting.
+      if (!s.open || (s.stopped && !s.scan)) break;
+      // 4. One play step, unless an interface call holds the stream.
+      s.idle = 0;
+      if (s.busy.fetch_add(1) == 0) {
+        play_step(e);
+        s.busy.fetch_sub(1);
+        platform::sleep_ms(0);
+      } else {
+        s.busy.fetch_sub(1);
+        platform::sleep_ms(kBusyBackoffMs);
+      }
+      // 5. A halt sends the thread back to its first wait.
+      if (s.abort) break;
+    }
+  }
+}
+
+struct Runtime {
+  Engine engine;
+  std::atomic<bool> quit{false};
+  platform::Thread thread;
+
+  Runtime() {
+    engine.state.caption_text = {};
+    for (size_t i = 0; kDefaultCaption[i]; ++i) engine.state.caption_text[i] = kDefaultCaption[i];
+    engine.state.on_top = read_on_top_setting();
+    thread.start([this](const std::atomic<bool> &) { playback_thread_body(engine, quit); },
+                 platform::ThreadPriority::above_normal);
+    g_threads_started.fetch_add(1);
+  }
+  ~Runtime() {
+    quit = true;
+    engine.state.abort = 1;
+    engine.wake.set();
+    thread.stop(kUnloadWaitMs);
+  }
+};
+
+Runtime &runtime() {
+  static Runtime r;
+  return r;
+}
+
+}  // namespace
+
+Engine &engine() { return runtime().engine; }
+
+int32_t playback_threads_started() { return g_threads_started.load(); }
+
+bool wait_for_idle() {
+  EngineState &s = engine().state;
+  for (int i = 0; i < kIdleChecks; ++i) {
+    if (s.idle) return true;
+    platform::sleep_ms(kIdleCheckMs);
+  }
+  if (s.idle) return true;
+  // No forced termination: the thread is told to stop and finishes its step
+  // by itself; every loop checks `abort` and `stopped` between pictures.
+  s.abort = 1;
+  s.stopped = 1;
+  return false;
+}
+
+}  // namespace kestrum

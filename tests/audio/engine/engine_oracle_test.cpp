@@ -228,6 +228,9 @@ TEST_F(EngineOracle, SystemStreamAudioThroughTheMediaLayer) {
     std::string path = testing_support::media_path(name);
     std::vector<int16_t> ref = read_pcm(path + ".pcm");
     ASSERT_FALSE(ref.empty());
+    // A fresh media state: an audio-only open earlier in this process
+    // switched the video path off.
+    SysReset();
     ASSERT_EQ(SysProbe(path.c_str(), nullptr), SOURCE_KIND_SYSTEM);
     ASSERT_NE(SysOpen(path.c_str(), 0), -1);
     // The player reads video up to its first sequence header before it

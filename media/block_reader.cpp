@@ -2,38 +2,53 @@
 
 #include <cstring>
 
-#include "media/source.h"
+#include "media/bit_reader.h"
+#include "media/demux.h"
 #include "media/state.h"
+#include "media/transport_stream.h"
 
 namespace dravik {
 
-void set_block_count(State &s, int32_t count) { s.block_count = count < 1 ? 1 : count; }
+void set_block_count(State &s, int32_t count) {
+  s.read_ahead.set_count(s, count);
+  s.block_count = s.read_ahead.count();
+}
 
 int32_t take_next_block(State &s, uint8_t *dst) {
-  platform::Lock lock(s.io_lock);
-  return read_source_block(s, dst);
+  int64_t pos = 0;
+  int32_t n = s.read_ahead.take(s, dst, &pos);
+  if (n < 0) n = 0;
+  s.parse.source_pos = pos;
+  return n;
 }
 
 int32_t load_parse_block(State &s) {
   ParseBuffer &p = s.parse;
-  int32_t n = take_next_block(s, p.bytes.get());
+  int32_t n = s.demux.ts_mode && s.demux.ts ? s.demux.ts->next_parse_block(s, p.bytes.get())
+                                             : take_next_block(s, p.bytes.get());
   if (n < 0) n = 0;
+  if (n > kBlockBytes) n = kBlockBytes;
   // Zero the tail so that the last partial word and the padding read as 0.
-  std::memset(p.bytes.get() + n, 0, kBlockBytes + 16 - n);
+  std::memset(p.bytes.get() + n, 0, static_cast<size_t>(kBlockBytes + 16 - n));
   p.valid_bytes = n;
   p.valid_words = (n + 3) / 4;
   p.word_index = 0;
   p.bit_offset = 0;
+  cursor_rewind(s);
   if (n == 0) s.end.store(true);
   return n;
 }
 
-void wake_block_reader(State &) {}
+void wake_block_reader(State &s) { s.read_ahead.wake(); }
 
-void stop_block_reader_for_seek(State &) {}
+void stop_block_reader_for_seek(State &s) { s.read_ahead.stop_for_seek(s); }
 
-void wait_block_reader_idle(State &) {}
+void wait_block_reader_idle(State &s) { s.read_ahead.wait_idle(); }
 
-void stop_block_reader_for_close(State &s) { s.block_count = 1; }
+void stop_block_reader_for_close(State &s) {
+  s.read_ahead.stop_for_close(s);
+  s.block_count = 1;
+  release_parser(s);
+}
 
 }  // namespace dravik

@@ -104,7 +104,7 @@ bool is_video_elementary(const uint8_t *w, size_t n) {
   return false;
 }
 
-int32_t find_mpeg_audio(const uint8_t *w, size_t n, bool full) {
+int32_t find_mpeg_audio(const uint8_t *w, size_t n, bool full, size_t *at) {
   if (n < 4) return 0;
   const size_t positions = n - 3;
   // Masked header at every position that starts with 0xFF, sorted by
@@ -122,19 +122,22 @@ int32_t find_mpeg_audio(const uint8_t *w, size_t n, bool full) {
     auto from = std::lower_bound(keys.begin(), keys.end(), self);
     auto to = std::upper_bound(keys.begin(), keys.end(), std::pair<uint32_t, uint32_t>{self.first, UINT32_MAX});
     const auto count = to - from;  // the candidate and every later match
-    if (!full || count > kFullWindowMatches) return b[0] << 8 | b[1];
+    if (!full || count > kFullWindowMatches) {
+      if (at) *at = p;
+      return b[0] << 8 | b[1];
+    }
   }
   return 0;
 }
 
+size_t first_ac3(const uint8_t *w, size_t n) {
+  for (size_t i = 0; i + 1 < n; ++i)
+    if (w[i] == 0x0B && w[i + 1] == 0x77) return i;
+  return n;
+}
+
 bool find_ac3(const uint8_t *w, size_t n, bool full) {
-  size_t first = n;
-  for (size_t i = 0; i + 1 < n; ++i) {
-    if (w[i] == 0x0B && w[i + 1] == 0x77) {
-      first = i;
-      break;
-    }
-  }
+  const size_t first = first_ac3(w, n);
   if (first == n) return false;
   if (!full) return true;
   int32_t count = 0;
@@ -196,7 +199,13 @@ ContentVerdict classify_content(ProbeInput &in) {
   const bool full = len >= kWindow;
   if (is_system_stream(w, len) || is_transport_stream(w, len)) return {SOURCE_KIND_SYSTEM, 0};
   if (is_video_elementary(w, len)) return {SOURCE_KIND_VIDEO, 0};
-  if (int32_t word = find_mpeg_audio(w, len, full)) return {SOURCE_KIND_AUDIO, word};
+  size_t mpeg_at = 0;
+  const int32_t word = find_mpeg_audio(w, len, full, &mpeg_at);
+  // A short window accepts a single MPEG audio header, which AC-3 data can
+  // hold by chance; there the sync word found first decides, so that a
+  // short AC-3 file keeps its AC-3 header word.
+  if (word && !full && find_ac3(w, len, full) && first_ac3(w, len) < mpeg_at) return {SOURCE_KIND_AUDIO, 0x0B77};
+  if (word) return {SOURCE_KIND_AUDIO, word};
   if (find_ac3(w, len, full)) return {SOURCE_KIND_AUDIO, 0x0B77};
   return v;
 }

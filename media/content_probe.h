@@ -33,8 +33,11 @@ ContentVerdict classify_content(ProbeInput &in);
 bool is_system_stream(const uint8_t *w, size_t n);
 bool is_transport_stream(const uint8_t *w, size_t n);
 bool is_video_elementary(const uint8_t *w, size_t n);
-/// Header word (b0 << 8 | b1) of the first accepted MPEG audio header, or 0.
-int32_t find_mpeg_audio(const uint8_t *w, size_t n, bool full);
+/// Header word (b0 << 8 | b1) of the first accepted MPEG audio header, or 0;
+/// its offset goes to *at when at is not null.
+int32_t find_mpeg_audio(const uint8_t *w, size_t n, bool full, size_t *at = nullptr);
+/// Offset of the first AC-3 sync word (0B 77), n when there is none.
+size_t first_ac3(const uint8_t *w, size_t n);
 /// True when AC-3 sync words are accepted by the same rule.
 bool find_ac3(const uint8_t *w, size_t n, bool full);
 

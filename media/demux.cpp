@@ -1,21 +1,259 @@
-// Until the pack parser lands, nothing is demultiplexed: a parse step makes
-// no progress, so the ring reads deliver what the rings hold and then end.
+// The parse step and the opening analysis. Nothing is demultiplexed ahead
+// of demand: each step parses packs of the block in hand until the reader
+// that runs it has something new, and stops early where the other reader
+// needs the lock.
 #include "media/demux.h"
 
+#include <cstring>
+
+#include "media/bit_reader.h"
+#include "media/pack_parser.h"
+#include "media/source.h"
 #include "media/state.h"
+#include "media/stream_select.h"
+#include "media/transport_stream.h"
+#include "platform/clock.h"
 
 namespace dravik {
 
-bool parse_step(State &, StepReader) { return false; }
+namespace {
 
-void apply_audio_switch(State &) {}
+constexpr uint8_t kPackStartCode[4] = {0x00, 0x00, 0x01, 0xBA};
+constexpr uint8_t kPrefix[3] = {0x00, 0x00, 0x01};
+constexpr uint32_t kPackStart = 0x000001BA;
+constexpr uint32_t kProgramEnd = 0x000001B9;
+constexpr int32_t kDefaultByteRate = 0x2B000;  // 176128 bytes/s
+constexpr uint32_t kAnalysisVideoLimit = 0x1FF000;
+constexpr uint32_t kAnalysisAudioLimit = 0x1F000;
+// A reader that pulled within this time counts as active: a step does not
+// fill its ring past the point where a pack might no longer fit, but waits.
+constexpr uint32_t kReaderActiveMs = 1000;
 
-void opening_analysis(State &) {}
+bool is_packet_start(uint32_t code) { return (code >> 8) == 1 && (code & 0xFF) >= 0xBC; }
+
+// The cursor to the next pack start (or, for rebuilt transport-stream
+// packets, the next packet start). -> false at the end of data.
+bool scan_next(State &s) {
+  if (!s.demux.ts_mode) return cursor_find(s, kPackStartCode, 4);
+  for (;;) {
+    if (!cursor_find(s, kPrefix, 3)) return false;
+    if (is_packet_start(cursor_peek32(s))) return true;
+    if (s.end.load(std::memory_order_relaxed)) return false;
+    cursor_skip(s, 3);
+  }
+}
+
+PackResult parse_unit(State &s) { return s.demux.ts_mode ? parse_mpeg2_packet(s) : parse_pack(s); }
+
+uintptr_t this_thread_tag() {
+  thread_local char tag;
+  return reinterpret_cast<uintptr_t>(&tag);
+}
+
+// True when the reader who pulled lately from another thread than this one
+// (one thread that pulls both cannot drain a ring while it waits).
+bool reader_active(const DemuxState &d, StepReader who) {
+  const bool seen = who == StepReader::video ? d.video_reader_seen.load() : d.audio_reader_seen.load();
+  if (!seen) return false;
+  const uintptr_t thread = who == StepReader::video ? d.video_reader_thread.load() : d.audio_reader_thread.load();
+  if (thread == this_thread_tag()) return false;
+  const uint32_t last = who == StepReader::video ? d.video_read_ms.load() : d.audio_read_ms.load();
+  return platform::tick_ms() - last < kReaderActiveMs;
+}
+
+// Room a pack may need in a ring: a pack holds a few packets of at most
+// 8192 bytes each; a rebuilt transport-stream packet up to 61440.
+uint32_t pack_headroom(const State &s) { return s.demux.ts_mode ? kTsPieceBytes + 64 : 0x4000; }
+
+// True when the next pack might not fit into the other ring and its reader
+// is expected to make room: it pulled lately from another thread, or it
+// has not yet had kReaderActiveMs to turn up since the ring filled (a reader
+// that is just starting). Past that, the full ring's packets are dropped
+// whole (see store_video) and this reader goes on.
+bool must_wait(State &s, StepReader who) {
+  DemuxState &d = s.demux;
+  const StepReader other = who == StepReader::video ? StepReader::audio : StepReader::video;
+  const Ring &ring = other == StepReader::video ? s.video : s.audio;
+  std::atomic<uint32_t> &stall = other == StepReader::video ? d.video_stall_ms : d.audio_stall_ms;
+  if (ring_room(ring) >= pack_headroom(s)) {
+    stall.store(0);
+    return false;
+  }
+  const uintptr_t thread = other == StepReader::video ? d.video_reader_thread.load() : d.audio_reader_thread.load();
+  if (thread == this_thread_tag()) return false;  // one thread pulling both
+  if (reader_active(d, other)) return true;
+  const uint32_t now = platform::tick_ms() | 1;
+  uint32_t since = stall.load();
+  if (since == 0) {
+    stall.store(now);
+    since = now;
+  }
+  return now - since < kReaderActiveMs;
+}
+
+// Rate from the first and last pack headers of the block in hand.
+int32_t rate_from_block(const State &s) {
+  const uint8_t *b = s.parse.bytes.get();
+  const int32_t n = s.parse.valid_bytes;
+  int32_t first = -1, last = -1;
+  for (int32_t i = 0; i + 14 <= n;) {
+    const void *hit = memmem(b + i, static_cast<size_t>(n - i), kPackStartCode, 4);
+    if (!hit) break;
+    const int32_t at = static_cast<int32_t>(static_cast<const uint8_t *>(hit) - b);
+    if (at + 14 > n) break;
+    if (first < 0) first = at;
+    last = at;
+    i = at + 4;
+  }
+  if (first < 0 || last <= first) return 0;
+  const int64_t scr_diff = static_cast<int64_t>(pack_scr_half(b + last)) - pack_scr_half(b + first);
+  if (scr_diff <= 0) return 0;
+  return static_cast<int32_t>(static_cast<int64_t>(last - first) * 45000 / scr_diff);
+}
+
+void clear_rings(State &s) {
+  s.video.clear();
+  s.audio.clear();
+  s.picture_mark = -1;
+  s.video_packets = s.audio_packets = s.spu_packets = 0;
+  store_video_avail(s);
+  store_audio_avail(s);
+}
+
+}  // namespace
+
+void note_reader_active(State &s, StepReader who) {
+  DemuxState &d = s.demux;
+  if (who == StepReader::video) {
+    d.video_read_ms.store(platform::tick_ms());
+    d.video_reader_thread.store(this_thread_tag());
+    d.video_reader_seen.store(true);
+  } else {
+    d.audio_read_ms.store(platform::tick_ms());
+    d.audio_reader_thread.store(this_thread_tag());
+    d.audio_reader_seen.store(true);
+  }
+}
+
+// A program end code under the cursor ends the step; it is consumed, so
+// that the next step goes on with the pack after it.
+bool at_program_end(State &s) {
+  if (s.demux.ts_mode || cursor_peek32(s) != kProgramEnd) return false;
+  cursor_skip(s, 4);
+  return true;
+}
+
+StepResult parse_step(State &s, StepReader who) {
+  if (s.end.load()) return StepResult::none;
+  if (at_program_end(s)) return StepResult::none;
+  if (!scan_next(s)) return StepResult::none;
+  for (;;) {
+    if (must_wait(s, who)) return StepResult::blocked;
+    const PackResult r = parse_unit(s);
+    if (who == StepReader::video) {
+      if (r.video) return StepResult::progress;
+      if (s.audio_target.load(std::memory_order_acquire) > 0) return StepResult::progress;
+    } else {
+      if (r.audio) return StepResult::progress;
+      const int32_t target = s.video_target.load(std::memory_order_acquire);
+      if (target > 0 && s.video.available() >= static_cast<uint32_t>(target)) return StepResult::progress;
+    }
+    if (s.end.load()) return StepResult::none;
+    const uint32_t next = cursor_peek32(s);
+    if (s.demux.ts_mode ? is_packet_start(next) : next == kPackStart) continue;
+    if (at_program_end(s)) return StepResult::none;
+    if (!scan_next(s)) return StepResult::none;
+  }
+}
+
+void opening_analysis(State &s) {
+  DemuxState &d = s.demux;
+  d.video_reader_seen.store(false);
+  d.audio_reader_seen.store(false);
+  d.system_header_seen = d.pci_seen = d.dsi_seen = d.angle_aware = false;
+  d.mux_rate = 0;
+  d.scr_half = 0;
+  d.video_dropped = d.audio_dropped = 0;
+  s.mpeg2 = false;
+  s.byte_rate = 0;
+  s.rate_valid = false;
+  clear_seen(s);
+  const int64_t start = s.parse.source_pos;
+
+  // 1. A transport stream is converted from its first block on.
+  if (looks_like_transport_stream(s.parse.bytes.get(), s.parse.valid_bytes)) {
+    d.ts_mode = true;
+    d.ts = std::make_unique<TsConverter>();
+    seek_source(s, static_cast<int32_t>(start), 0);
+  }
+  // 2. Optionally parse until a system header has been seen.
+  if (s.wait_system_header) {
+    while (!d.system_header_seen && !s.end.load()) {
+      if (parse_step(s, StepReader::video) != StepResult::progress) break;
+    }
+  }
+  // 3. Parse packs until two distinct SCRs are known and both kinds of
+  // stream have turned up (or a ring limit or the end is reached).
+  clear_rings(s);
+  d.loaded_bytes = 0;
+  s.scr_capture = true;
+  int64_t first_off = -1, last_off = -1;
+  uint32_t first_scr = 0, last_scr = 0;
+  bool two = d.ts_mode;  // rebuilt packets carry no pack headers
+  while (s.video.available() < kAnalysisVideoLimit && s.audio.available() < kAnalysisAudioLimit) {
+    if (!scan_next(s)) break;
+    const int64_t off = d.loaded_bytes + d.pos;
+    parse_unit(s);
+    if (!d.ts_mode) {
+      const uint32_t scr = d.scr_half;
+      if (first_off < 0) {
+        if (scr != 0) first_scr = scr, first_off = off;
+      } else if (!two) {
+        last_scr = scr, last_off = off;
+        two = scr != first_scr && off != first_off;
+      }
+    }
+    if (!two) continue;
+    if ((s.video_seen.count > 0 && s.audio_seen.count > 0) || (s.video.available() > 0 && s.audio.available() > 0))
+      break;
+    if (s.end.load()) break;
+  }
+  // 4. The byte rate.
+  const int32_t mux = d.ts_mode && d.ts ? d.ts->video_rate() + d.ts->audio_rate() : d.mux_rate;
+  if (mux > 0) {
+    int64_t rate = static_cast<int64_t>(mux) * 50;
+    if (s.source.sector_scale) rate = rate * s.source.sector_scale / 2048;
+    if (s.ts_divisor > 0) rate = s.source.size / s.ts_divisor;
+    s.byte_rate = static_cast<int32_t>(rate);
+    s.rate_valid = true;
+  } else {
+    int64_t rate = 0;
+    if (two && first_off >= 0 && last_scr > first_scr && last_off > first_off)
+      rate = (last_off - first_off) * 45000 / (last_scr - first_scr);
+    s.byte_rate = rate > 0 && rate < INT32_MAX ? static_cast<int32_t>(rate) : kDefaultByteRate;
+    s.rate_valid = s.video_seen.count > 1 || s.audio_seen.count > 1 || s.spu_seen.count > 0 || d.pci_seen || d.dsi_seen;
+    if (!d.ts_mode) {
+      const int32_t refined = rate_from_block(s);
+      if (refined > 0) s.byte_rate = refined;
+    }
+  }
+  s.scr_capture = false;
+  // 5. Back to the start for the readers.
+  seek_source(s, static_cast<int32_t>(start), 0);
+  if (s.source.size > 0x100000) s.read_ahead.startup_fill(s);
+}
 
 void reset_parser(State &s) {
-  s.parse.word_index = 0;
-  s.parse.bit_offset = 0;
+  DemuxState &d = s.demux;
+  cursor_rewind(s);
+  d.spu_fill = 0;
   for (auto &sink : s.sinks) sink->fill = 0;
+  if (d.ts) d.ts->reset();
+}
+
+void release_parser(State &s) {
+  s.demux.ts_mode = false;
+  s.demux.ts.reset();
 }
 
 }  // namespace dravik

@@ -3,15 +3,22 @@
 // consumes packs of the block in hand, filling the rings.
 #pragma once
 
+#include <cstdint>
+
 namespace dravik {
 
 struct State;
 
 enum class StepReader { video, audio };
 
-/// One parse step for the reader who. -> true when it made progress (the
-/// reader may try again), false when nothing more can be had now.
-bool parse_step(State &s, StepReader who);
+enum class StepResult {
+  progress,  // the reader may look at its ring and try again
+  none,      // nothing more can be had now (end of data, program end)
+  blocked,   // the other ring is full and its reader is active: wait for it
+};
+
+/// One parse step for the reader who.
+StepResult parse_step(State &s, StepReader who);
 /// Applies a pending switch of the selected audio stream (preferred list).
 void apply_audio_switch(State &s);
 /// Run by SysOpen after the first block is loaded (except in the raw
@@ -19,7 +26,11 @@ void apply_audio_switch(State &s);
 /// system header and the byte-rate estimate. Leaves the source at its start.
 void opening_analysis(State &s);
 /// Forget partial parser state after the source moved or was reset (bit
-/// reader, subpicture and sink assembly).
+/// reader, subpicture and sink assembly, transport-stream buffers).
 void reset_parser(State &s);
+/// Forget the transport-stream mode and its buffers (at close).
+void release_parser(State &s);
+/// Notes that a reader pulled (its ring is being drained).
+void note_reader_active(State &s, StepReader who);
 
 }  // namespace dravik

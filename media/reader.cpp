@@ -7,6 +7,7 @@
 #include "media/demux.h"
 #include "media/source.h"
 #include "media/state.h"
+#include "platform/clock.h"
 
 namespace dravik {
 
@@ -22,18 +23,27 @@ bool engine_reads_itself(const State &s) {
 int32_t pull(State &s, Ring &ring, std::atomic<int32_t> &target, StepReader who, uint8_t *out, int32_t len) {
   const bool audio = who == StepReader::audio;
   const uint32_t want = static_cast<uint32_t>(len);
+  note_reader_active(s, who);
   if (audio) apply_audio_switch(s);
   if (ring.available() < want) {
     for (;;) {
       target.store(len, std::memory_order_release);
-      std::lock_guard<platform::CriticalSection> lock(s.parse_lock);
+      std::unique_lock<platform::CriticalSection> lock(s.parse_lock);
       target.store(0, std::memory_order_release);
       if (ring.available() >= want) break;
-      const bool progress = parse_step(s, who);
+      const StepResult step = parse_step(s, who);
       if (audio) apply_audio_switch(s);
       const uint32_t avail = ring.available();
-      if (progress) continue;
+      if (step == StepResult::progress) continue;
       if (avail >= want) break;
+      if (step == StepResult::blocked) {
+        // The other ring is full and its reader is still taking from it:
+        // wait for room rather than lose its bytes or cut this read short.
+        lock.unlock();
+        note_reader_active(s, who);
+        platform::sleep_ms(1);
+        continue;
+      }
       int32_t r = avail == 0 ? 0 : static_cast<int32_t>(((avail - 1) & ~3u) + 4);
       if (r > len) r = len;
       ring.read(out, avail);

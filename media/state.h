@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "media/callback_queue.h"
+#include "media/demux_state.h"
 #include "media/disc_lookup.h"
 #include "media/media_api.h"
+#include "media/read_ahead.h"
 #include "media/ring.h"
 #include "media/stream_sink.h"
 #include "platform/lock.h"
@@ -67,6 +69,7 @@ struct ParseBuffer {
   int32_t valid_words = 0x4000;
   int32_t word_index = 0;
   int32_t bit_offset = 0;
+  int64_t source_pos = 0;  // where the block in hand was read from
 };
 
 /// Ids of one kind with an aging counter each.
@@ -172,8 +175,12 @@ struct State {
 
   VideoTsListing listing;
 
-  // Read-ahead.
+  // Demultiplexer state between parse steps.
+  DemuxState demux;
+
+  // Read-ahead (declared last: its thread stops before the rest goes).
   int32_t block_count = 1;
+  ReadAhead read_ahead;
 };
 
 /// The process's state, built on first use.

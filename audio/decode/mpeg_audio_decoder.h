@@ -137,7 +137,9 @@ class MpegAudioDecoder {
   /// samples; a Layer I pass takes two such frames, so every pass adds 1,152
   /// samples per channel for MPEG-1 streams. Frames that add nothing are
   /// skipped. *samples := the 16-bit values written (all channels).
-  /// Returns 1, or 0 when the input ended before anything was produced.
+  /// Passes stop early when fewer than kMaxFrameSamples values of room are
+  /// left. Returns 1, or 0 when the input ended before anything was
+  /// produced (or the block is smaller than kMaxFrameSamples).
   int32_t fill_block(int16_t *block, int32_t capacity, int32_t frames_per_fill_work,
                      int32_t *samples);
 

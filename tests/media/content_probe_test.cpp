@@ -199,6 +199,22 @@ const Case kCases[] = {
      },
      SOURCE_KIND_NOTHING, 0},
     {"short AC-3 file", [] { return audio_frames({0x0B, 0x77, 0x12, 0x34}, 2, 3000); }, SOURCE_KIND_AUDIO, 0x0B77},
+    {"short AC-3 file holding a stray MPEG audio header keeps its AC-3 word",
+     [] {
+       Bytes b = audio_frames({0x0B, 0x77, 0x12, 0x34}, 2, 3000);
+       append(b, media_test::mp3_header());
+       fill(b, 100, 0x11);
+       return b;
+     },
+     SOURCE_KIND_AUDIO, 0x0B77},
+    {"short MPEG audio file with a later stray AC-3 sync word",
+     [] {
+       Bytes b = audio_frames(media_test::mp3_header(), 2, 3000);
+       append(b, {0x0B, 0x77});
+       fill(b, 100, 0x11);
+       return b;
+     },
+     SOURCE_KIND_AUDIO, 0xFFFB},
     {"long AC-3 file with 20 sync words is refused",
      [] { return audio_frames({0x0B, 0x77, 0x12, 0x34}, 20, 0x20000); }, SOURCE_KIND_NOTHING, 0},
     {"long AC-3 file with 21 sync words is accepted",

@@ -39,6 +39,7 @@ struct FakeDisc {
   uint32_t serial = 1;
   int descriptor_reads = 0;
   std::vector<int> commands;
+  std::vector<std::pair<int, int>> calls;  // (drive, command << 16 | param)
 };
 FakeDisc g_disc;
 
@@ -62,9 +63,12 @@ int32_t fake_read_raw(int32_t, void *buf, int32_t first, int32_t count) {
     if (!copy_raw(first + i, static_cast<uint8_t *>(buf) + i * 2352)) return 0;
   return 1;
 }
-int32_t fake_command(int32_t, int32_t cmd, int32_t param) {
+int32_t fake_command(int32_t drive, int32_t cmd, int32_t param) {
   g_disc.commands.push_back(cmd);
+  g_disc.calls.push_back({drive, cmd << 16 | (param & 0xFFFF)});
   switch (cmd) {
+    case SECTREL_CMD_DISC_VALUE: return 0x1234;
+    case SECTREL_CMD_OP5: return param + 1;
     case SECTREL_CMD_READY: return g_disc.ready;
     case SECTREL_CMD_TRACK_START: return param == 2 ? g_disc.track_start : 0;
     case SECTREL_CMD_TRACK_LENGTH: return param == 2 ? g_disc.track_length : 0;
@@ -369,6 +373,40 @@ TEST_F(SectorAccess, BigJoinedSetCountsInScaledUnits) {
   EXPECT_EQ(dravik::seek_source(*s, 469 * 100, 0), 469 * 100);
   EXPECT_EQ(s->parse.bytes[0] | s->parse.bytes[1] << 8, 600);
   EXPECT_EQ(dravik::seek_source(*s, 0, 1), 469 * 132);  // 32 sectors read
+}
+
+TEST_F(SectorAccess, DriveCommandsPassThrough) {
+  g_disc.track_start = 1000;
+  g_disc.track_length = 77;
+  struct {
+    int32_t cmd;
+    intptr_t param;
+    intptr_t result;
+    int drive;
+    int sent;  // command << 16 | param seen by the drive, -1 none
+  } cases[] = {
+      {CTL_DRIVE_OP5, 41, 42, 0, SECTREL_CMD_OP5 << 16 | 41},
+      {CTL_SECTOR_READY, 0, 1, 0, SECTREL_CMD_READY << 16},
+      {CTL_TRACK_START, 3 * 65536 + 2, 1000, 3, SECTREL_CMD_TRACK_START << 16 | 2},
+      {CTL_TRACK_LENGTH, 3 * 65536 + 2, 77, 3, SECTREL_CMD_TRACK_LENGTH << 16 | 2},
+      {CTL_DISC_INFO, 3, 0x1234, 3, SECTREL_CMD_DISC_VALUE << 16},
+      {CTL_DOOR_OPEN, 3, 1, 3, SECTREL_CMD_DOOR << 16 | 1},
+      {CTL_DOOR_CLOSE, 3, 1, 3, SECTREL_CMD_DOOR << 16 | 0},
+      {CTL_DRIVE_OP12, 9, 0, 0, SECTREL_CMD_OP12 << 16 | 9},
+      {CTL_DRIVE_OPEN, 3, 1, -1, -1},
+      {CTL_DRIVE_OPEN, 4, 0, -1, -1},
+  };
+  for (const auto &c : cases) {
+    g_disc.calls.clear();
+    EXPECT_EQ(dravik::control(*s, c.cmd, c.param), c.result) << c.cmd;
+    if (c.sent >= 0) {
+      ASSERT_FALSE(g_disc.calls.empty()) << c.cmd;
+      EXPECT_EQ(g_disc.calls.back(), std::make_pair(c.drive, c.sent)) << c.cmd;
+    }
+  }
+  g_disc.ready = false;
+  EXPECT_EQ(dravik::control(*s, CTL_DISC_INFO, 3), 0);
+  EXPECT_EQ(dravik::control(*s, CTL_DRIVE_ENTRY, 0), reinterpret_cast<intptr_t>(&fake_command));
 }
 
 }  // namespace

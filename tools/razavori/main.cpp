@@ -9,12 +9,16 @@
 namespace razavori_cli {
 
 int run_probe(int argc, char **argv);
+int run_demux(int argc, char **argv);
+int run_audio(int argc, char **argv);
 int run_info(int argc, char **argv);
 int run_video(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
     {"probe", "FILE...", "classify each file as the media library sees it", run_probe},
+    {"demux", "FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list]", "pull elementary streams to files", run_demux},
+    {"audio", "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M]", "decode an audio file through the audio engine", run_audio},
     {"info", "FILE [--pictures]", "video stream headers, and with --pictures every picture's type", run_info},
     {"video", "FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm]", "decode a file's pictures through the video engine", run_video},
     {nullptr, nullptr, nullptr, nullptr},

@@ -307,6 +307,9 @@ class Decoder {
   /// A picture is ready to show (false until the first anchor's successor
   /// or a B picture was decoded, see shown_planes).
   bool has_shown_picture() const;
+  /// The last decoded picture was the first field of a frame; its second
+  /// field is the next picture to decode before the frame is complete.
+  bool expecting_second_field() const;
   /// The picture to show, in display order; valid until the next decode.
   /// The margin beyond the sequence header's size reads black.
   Planes shown_planes() const;

@@ -1,0 +1,158 @@
+// Layer III hybrid filter bank: short-block reordering, alias reduction,
+// IMDCT (36-point long, 3 x 12-point short) with windowing and overlap-add,
+// and frequency inversion of the odd subbands.
+#include <cstring>
+
+#include "audio/decode/frame_header.h"
+#include "audio/decode/layer3_internal.h"
+#include "audio/decode/layer3_tables.h"
+#include "audio/decode/synthesis_window.h"
+
+namespace lunaret {
+namespace {
+
+namespace st = synthesis_tables;
+
+// The 36-point IMDCT x[i] = sum_k X[k] cos(pi/72 (2i + 19)(2k + 1)) is a
+// DCT-IV of 18 points, y[n] = sum_k X[k] cos(pi/18 (n + 1/2)(k + 1/2)),
+// unfolded: x[0..8] = y[9..17], x[9..26] = -y[17..0], x[27..35] = -y[0..8].
+struct Tables {
+  alignas(16) float dct4[18][20];  // [k][n], rows padded for whole vectors
+  alignas(16) float short_imdct[12][6];
+  alignas(16) float window[4][36];  // by block type (2 unused: short)
+  alignas(16) float short_window[12];
+};
+
+constexpr Tables make_tables() {
+  Tables t{};
+  for (int n = 0; n < 18; ++n)
+    for (int k = 0; k < 18; ++k) t.dct4[k][n] = float(st::const_cos(st::kPi / 18 * (n + 0.5) * (k + 0.5)));
+  for (int i = 0; i < 12; ++i)
+    for (int k = 0; k < 6; ++k) t.short_imdct[i][k] = float(st::const_cos(st::kPi / 24 * (2 * i + 7) * (2 * k + 1)));
+  for (int i = 0; i < 36; ++i) t.window[0][i] = float(st::const_sin(st::kPi / 36 * (i + 0.5)));
+  for (int i = 0; i < 18; ++i) t.window[1][i] = t.window[0][i];
+  for (int i = 18; i < 24; ++i) t.window[1][i] = 1.0f;
+  for (int i = 24; i < 30; ++i) t.window[1][i] = float(st::const_sin(st::kPi / 12 * (i - 18 + 0.5)));
+  for (int i = 30; i < 36; ++i) t.window[1][i] = 0.0f;
+  for (int i = 0; i < 6; ++i) t.window[3][i] = 0.0f;
+  for (int i = 6; i < 12; ++i) t.window[3][i] = float(st::const_sin(st::kPi / 12 * (i - 6 + 0.5)));
+  for (int i = 12; i < 18; ++i) t.window[3][i] = 1.0f;
+  for (int i = 18; i < 36; ++i) t.window[3][i] = t.window[0][i];
+  for (int i = 0; i < 36; ++i) t.window[2][i] = t.window[0][i];
+  for (int i = 0; i < 12; ++i) t.short_window[i] = float(st::const_sin(st::kPi / 12 * (i + 0.5)));
+  return t;
+}
+constexpr Tables kT = make_tables();
+
+void imdct_long(const float in[18], const float *window, float overlap[18], float out[18]) {
+  float x[36];
+  imdct36(in, x);
+  for (int i = 0; i < 18; ++i) {
+    out[i] = x[i] * window[i] + overlap[i];
+    overlap[i] = x[i + 18] * window[i + 18];
+  }
+}
+
+// Three short transforms of the interleaved values in[3k + w]; the windows
+// sit at 6, 12 and 18 of the 36-sample block.
+void imdct_short(const float in[18], float overlap[18], float out[18]) {
+  float z[36] = {};
+  for (int w = 0; w < 3; ++w) {
+    for (int i = 0; i < 12; ++i) {
+      float acc = 0.0f;
+      for (int k = 0; k < 6; ++k) acc += kT.short_imdct[i][k] * in[3 * k + w];
+      z[6 + 6 * w + i] += acc * kT.short_window[i];
+    }
+  }
+  for (int i = 0; i < 18; ++i) {
+    out[i] = z[i] + overlap[i];
+    overlap[i] = z[i + 18];
+  }
+}
+
+// Short bands arrive band by band, window after window; the IMDCT wants
+// the three windows of each line side by side.
+void reorder(float xr[576], const int16_t *sbnd, int32_t first_band) {
+  float tmp[576];
+  const int32_t start = sbnd[first_band] * 3;
+  for (int32_t band = first_band; band < 13; ++band) {
+    const int32_t width = sbnd[band + 1] - sbnd[band];
+    const int32_t base = sbnd[band] * 3;
+    for (int32_t w = 0; w < 3; ++w)
+      for (int32_t k = 0; k < width; ++k) tmp[base + 3 * k + w] = xr[base + w * width + k];
+  }
+  std::memcpy(xr + start, tmp + start, size_t(576 - start) * sizeof(float));
+}
+
+void alias_reduce(float xr[576], int32_t boundaries) {
+  for (int32_t sb = 1; sb <= boundaries; ++sb) {
+    float *hi = xr + 18 * sb;
+    for (int i = 0; i < 8; ++i) {
+      const float a = hi[-1 - i], b = hi[i];
+      hi[-1 - i] = a * layer3::kAlias.cs[i] - b * layer3::kAlias.ca[i];
+      hi[i] = b * layer3::kAlias.cs[i] + a * layer3::kAlias.ca[i];
+    }
+  }
+}
+
+}  // namespace
+
+void imdct36(const float in[18], float out[36]) {
+  // Column by column, the 20 padded sums held in five 4-lane registers.
+  using V4 = float __attribute__((vector_size(16)));
+  V4 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {};
+  for (int k = 0; k < 18; ++k) {
+    const V4 xk = {in[k], in[k], in[k], in[k]};
+    const V4 *col = reinterpret_cast<const V4 *>(kT.dct4[k]);
+    a0 += col[0] * xk;
+    a1 += col[1] * xk;
+    a2 += col[2] * xk;
+    a3 += col[3] * xk;
+    a4 += col[4] * xk;
+  }
+  alignas(16) float y[20];
+  std::memcpy(y, &a0, 16);
+  std::memcpy(y + 4, &a1, 16);
+  std::memcpy(y + 8, &a2, 16);
+  std::memcpy(y + 12, &a3, 16);
+  std::memcpy(y + 16, &a4, 16);
+  for (int i = 0; i < 9; ++i) out[i] = y[i + 9];
+  for (int i = 9; i < 27; ++i) out[i] = -y[26 - i];
+  for (int i = 27; i < 36; ++i) out[i] = -y[i - 27];
+}
+
+void layer3_hybrid(const Granule &gr, const HeaderRecord &h, float xr[576], int32_t lines, float overlap[32][18],
+                   float time[576]) {
+  const bool short_blocks = gr.block_type == 2;
+  if (lines > 576) lines = 576;
+  if (lines < 0) lines = 0;
+  if (short_blocks) {
+    reorder(xr, layer3::kBands.short_bounds[rate_slot(h)], gr.mixed ? 3 : 0);
+    if (gr.mixed) alias_reduce(xr, 1);
+  } else {
+    int32_t boundaries = (lines + 17) / 18;
+    if (boundaries > 31) boundaries = 31;
+    alias_reduce(xr, boundaries);
+  }
+  // Subbands above the decoded lines (plus the alias spread) only release
+  // their overlap.
+  int32_t active = short_blocks ? 32 : (lines + 17) / 18 + 1;
+  if (active > 32) active = 32;
+  float out[18];
+  for (int32_t sb = 0; sb < 32; ++sb) {
+    float *dst = time + sb * 18;
+    if (sb >= active) {
+      std::memcpy(dst, overlap[sb], sizeof out);
+      std::memset(overlap[sb], 0, sizeof out);
+    } else if (short_blocks && !(gr.mixed && sb < 2)) {
+      imdct_short(xr + sb * 18, overlap[sb], dst);
+    } else {
+      const int32_t type = short_blocks ? 0 : gr.block_type;
+      imdct_long(xr + sb * 18, kT.window[type], overlap[sb], dst);
+    }
+    if (sb & 1)
+      for (int t = 1; t < 18; t += 2) dst[t] = -dst[t];
+  }
+}
+
+}  // namespace lunaret

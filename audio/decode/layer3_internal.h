@@ -1,0 +1,55 @@
+// Shared by the Layer III stages: granule side information, scalefactors,
+// and the stereo and hybrid filter bank steps.
+#pragma once
+
+#include <cstdint>
+
+#include "audio/decode/mpeg_audio_decoder.h"
+
+namespace lunaret {
+
+struct Granule {
+  int32_t part2_3_length;
+  int32_t big_values;
+  int32_t global_gain;
+  int32_t scalefac_compress;
+  int32_t window_switching;
+  int32_t block_type;
+  int32_t mixed;
+  int32_t table_select[3];
+  int32_t subblock_gain[3];
+  int32_t region0_count;
+  int32_t region1_count;
+  int32_t preflag;
+  int32_t scalefac_scale;
+  int32_t count1_table;
+};
+
+// Scalefactors of one granule and channel. is_max holds, per band, the
+// value that marks an intensity position as illegal.
+struct Scalefactors {
+  uint8_t l[22];
+  uint8_t s[13][3];
+  uint8_t is_max_l[22];
+  uint8_t is_max_s[13];
+  int32_t intensity_scale;  // MPEG-2 intensity stereo
+};
+
+/// Mid/side and intensity stereo of one granule, in place, as the
+/// header's mode extension says. `right` describes the right channel's
+/// granule and scalefactors (intensity positions). lines[] (the decoded
+/// extent of each channel) grow to cover what the step wrote.
+void layer3_stereo(const HeaderRecord &h, const Granule &right, const Scalefactors &sf, float *l, float *r,
+                   int32_t lines[2]);
+
+/// The 36-point IMDCT of the long blocks, unwindowed:
+/// out[i] = sum_k in[k] cos(pi/72 (2i + 19)(2k + 1)), i = 0..35.
+void imdct36(const float in[18], float out[36]);
+
+/// Short-block reordering, alias reduction, IMDCT with overlap-add and
+/// frequency inversion of one channel's granule. `xr` is modified; `time`
+/// receives 32 subbands x 18 samples, subband-major.
+void layer3_hybrid(const Granule &gr, const HeaderRecord &h, float xr[576], int32_t lines,
+                   float overlap[32][18], float time[576]);
+
+}  // namespace lunaret

@@ -1,0 +1,88 @@
+#include "audio/decode/stream_bit_reader.h"
+
+namespace lunaret {
+
+void StreamBitReader::reset() {
+  cache_ = 0;
+  cache_bits_ = 0;
+  next_byte_ = 0;
+  data_end_ = 0;
+  window_start_ = 0;
+  ended_ = false;
+}
+
+void StreamBitReader::clear_input_ended() {
+  if (!ended_) return;
+  int64_t position = bit_position();
+  ended_ = false;
+  if (next_byte_ > data_end_) {
+    // The cache holds zero bytes made up past the old end: drop them.
+    if (position > data_end_ * 8) position = data_end_ * 8;
+    next_byte_ = position / 8;
+    cache_ = 0;
+    cache_bits_ = 0;
+    int32_t rest = int32_t(position % 8);
+    fill_cache();
+    skip(rest);
+  }
+}
+
+int64_t StreamBitReader::bits_left() const {
+  if (!ended_) return INT64_MAX / 2;
+  int64_t left = data_end_ * 8 - bit_position();
+  return left > 0 ? left : 0;
+}
+
+// Reads one whole window. A short count is not the end: the media layer
+// hands out what its ring holds, so the reader asks again until the window
+// is full or a read returns nothing.
+bool StreamBitReader::load_window() {
+  if (ended_ || read_ == nullptr) {
+    ended_ = true;
+    return false;
+  }
+  int32_t offset = int32_t(data_end_ % (2 * kWindowBytes));
+  int32_t room = kWindowBytes - int32_t(data_end_ % kWindowBytes);
+  int64_t before = data_end_;
+  while (room > 0) {
+    int32_t got = read_(ctx_, ring_ + offset, room);
+    if (got <= 0) {
+      ended_ = true;
+      break;
+    }
+    if (got > room) got = room;  // a misbehaving source must not overrun the ring
+    offset += got;
+    room -= got;
+    data_end_ += got;
+  }
+  // The ring holds two windows: the oldest byte kept is one window back
+  // from the start of the window just read.
+  int64_t this_window = before - before % kWindowBytes;
+  window_start_ = this_window >= kWindowBytes ? this_window - kWindowBytes : 0;
+  return data_end_ > before;
+}
+
+void StreamBitReader::fill_cache() {
+  while (cache_bits_ <= 56) {
+    uint8_t byte = 0;
+    if (next_byte_ < data_end_ || load_window()) byte = ring_[next_byte_ % (2 * kWindowBytes)];
+    // Past the end the cache takes zero bytes; bit_position() still counts
+    // them so overrun() can tell.
+    cache_ |= uint64_t(byte) << (56 - cache_bits_);
+    cache_bits_ += 8;
+    ++next_byte_;
+  }
+}
+
+bool StreamBitReader::seek_bit(int64_t position) {
+  if (position < window_start_ * 8 || position > data_end_ * 8) return false;
+  next_byte_ = position / 8;
+  cache_ = 0;
+  cache_bits_ = 0;
+  int32_t rest = int32_t(position % 8);
+  fill_cache();
+  skip(rest);
+  return true;
+}
+
+}  // namespace lunaret

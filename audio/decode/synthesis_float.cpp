@@ -1,0 +1,139 @@
+// Float subband synthesis: a fast 32-point DCT for the matrixing, then the
+// 512-tap window over the ring of the last 16 matrixed vectors.
+#include <cmath>
+#include <cstring>
+
+#include "audio/decode/synthesis.h"
+#include "audio/decode/synthesis_window.h"
+
+namespace lunaret {
+namespace {
+
+namespace st = synthesis_tables;
+
+// 1 / (2 cos(pi (2n + 1) / (2N))) for each stage of the DCT recursion.
+template <int N>
+struct DctStage {
+  float k[N / 2];
+};
+template <int N>
+constexpr DctStage<N> make_stage() {
+  DctStage<N> s{};
+  for (int n = 0; n < N / 2; ++n) s.k[n] = float(0.5 / st::const_cos(st::kPi * (2 * n + 1) / (2.0 * N)));
+  return s;
+}
+template <int N>
+constexpr DctStage<N> kStage = make_stage<N>();
+
+// DCT-II by halving (B. G. Lee): the sums and the scaled differences of
+// mirrored inputs are two half-size DCTs giving the even and odd outputs.
+template <int N>
+inline void dct(const float *in, float *out) {
+  if constexpr (N == 1) {
+    out[0] = in[0];
+  } else {
+    float a[N / 2], b[N / 2], ea[N / 2], ob[N / 2];
+    for (int n = 0; n < N / 2; ++n) {
+      a[n] = in[n] + in[N - 1 - n];
+      b[n] = (in[n] - in[N - 1 - n]) * kStage<N>.k[n];
+    }
+    dct<N / 2>(a, ea);
+    dct<N / 2>(b, ob);
+    for (int k = 0; k < N / 2 - 1; ++k) {
+      out[2 * k] = ea[k];
+      out[2 * k + 1] = ob[k] + ob[k + 1];
+    }
+    out[N - 2] = ea[N / 2 - 1];
+    out[N - 1] = ob[N / 2 - 1];
+  }
+}
+
+// The window in PCM units (D[i] * 32768), arranged as 16 rows of 32 taps:
+// row 2i holds D[64i + j], row 2i + 1 holds D[64i + 32 + j].
+struct Window {
+  alignas(16) float w[16][32];
+  float d[512];
+};
+constexpr Window make_window() {
+  Window t{};
+  for (int i = 0; i < 512; ++i) t.d[i] = float(st::window_value(i) / 65536.0);
+  for (int i = 0; i < 8; ++i)
+    for (int j = 0; j < 32; ++j) {
+      t.w[2 * i][j] = float(st::window_value(64 * i + j) / 2.0);
+      t.w[2 * i + 1][j] = float(st::window_value(64 * i + 32 + j) / 2.0);
+    }
+  return t;
+}
+constexpr Window kWindow = make_window();
+
+// Where row r of the window reads in the ring, relative to the newest vector.
+constexpr int32_t row_offset(int r) { return 128 * (r / 2) + (r & 1) * 96; }
+
+inline int16_t clip_round(float x) {
+  long v = std::lrint(x);
+  if (v > 32767) return 32767;
+  if (v < -32768) return -32768;
+  return int16_t(v);
+}
+
+// Matrixing: the 64 values of the new vector from the 32 DCT outputs.
+inline float *push_vector(SynthFloatChannel &ch, const float in[32]) {
+  float x[32];
+  dct<32>(in, x);
+  ch.phase = (ch.phase - 1) & 15;
+  float *v = ch.v + ch.phase * 64;
+  for (int i = 0; i < 16; ++i) v[i] = x[16 + i];
+  v[16] = 0.0f;
+  for (int i = 17; i < 48; ++i) v[i] = -x[48 - i];
+  for (int i = 48; i < 64; ++i) v[i] = -x[i - 48];
+  std::memcpy(v + 1024, v, 64 * sizeof(float));
+  return v;
+}
+
+}  // namespace
+
+void dct32_float(const float in[32], float out[32]) { dct<32>(in, out); }
+
+const float *synthesis_window() { return kWindow.d; }
+
+void synth_reset(SynthFloatChannel &ch) {
+  std::memset(ch.v, 0, sizeof ch.v);
+  ch.phase = 0;
+  ch.last = 0.0f;
+}
+
+void synth_float(SynthFloatChannel &ch, const float in[32], SynthForm form, int16_t *out, int32_t stride) {
+  const float *v = push_vector(ch, in);
+  if (form == SynthForm::Full) {
+    float acc[32] = {};
+    for (int r = 0; r < 16; ++r) {
+      const float *w = kWindow.w[r];
+      const float *src = v + row_offset(r);
+      for (int j = 0; j < 32; ++j) acc[j] += w[j] * src[j];
+    }
+    for (int j = 0; j < 32; ++j) out[j * stride] = clip_round(acc[j]);
+    return;
+  }
+  // Every second sample: even-numbered ones for Half, odd-numbered ones for
+  // the interpolating form.
+  const int first = form == SynthForm::Half ? 0 : 1;
+  float acc[16] = {};
+  for (int r = 0; r < 16; ++r) {
+    const float *w = kWindow.w[r] + first;
+    const float *src = v + row_offset(r) + first;
+    for (int m = 0; m < 16; ++m) acc[m] += w[2 * m] * src[2 * m];
+  }
+  if (form == SynthForm::Half) {
+    for (int m = 0; m < 16; ++m) out[m * stride] = clip_round(acc[m]);
+    return;
+  }
+  float prev = ch.last;
+  for (int m = 0; m < 16; ++m) {
+    out[(2 * m) * stride] = clip_round(0.5f * (prev + acc[m]));
+    out[(2 * m + 1) * stride] = clip_round(acc[m]);
+    prev = acc[m];
+  }
+  ch.last = prev;
+}
+
+}  // namespace lunaret

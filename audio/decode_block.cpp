@@ -1,0 +1,81 @@
+// DecodeBlock: one block of PCM from the current source, then the steps
+// every block takes on its way to the device (channel exchange, echo, WAV
+// capture, 8-bit conversion).
+#include <algorithm>
+#include <cstring>
+
+#include "audio/engine.h"
+
+namespace lunaret {
+
+namespace {
+
+int16_t saturate16(int32_t v) {
+  return static_cast<int16_t>(v > 32767 ? 32767 : (v < -32768 ? -32768 : v));
+}
+
+bool stereo_output(const Engine &e) { return e.out.pcm.channels == 2; }
+
+// An active layout that sends the first role to channel 1 and the second
+// to channel 0 asks for the two channels exchanged.
+void swap_pairs(int16_t *data, int32_t values) {
+  for (int32_t i = 0; i + 1 < values; i += 2) std::swap(data[i], data[i + 1]);
+}
+
+void to_unsigned8(int16_t *data, int32_t values) {
+  auto *bytes = reinterpret_cast<uint8_t *>(data);
+  for (int32_t i = 0; i < values; ++i)
+    bytes[i] = static_cast<uint8_t>((static_cast<uint16_t>(data[i]) >> 8) ^ 0x80);
+}
+
+}  // namespace
+
+void apply_echo(Engine &e, int16_t *data, int32_t values) {
+  for (int32_t pos = 0; pos < values; pos += kEchoChunkValues) {
+    int32_t n = std::min<int32_t>(kEchoChunkValues, values - pos);
+    int16_t *chunk = data + pos;
+    int16_t *store = e.echo_line[e.echo_write].data();
+    const int16_t *back = e.echo_line[e.echo_read].data();
+    // Stored at half level; stereo pairs exchanged so that each channel's
+    // echo returns on the other side.
+    if (e.mono_out() || !stereo_output(e)) {
+      for (int32_t i = 0; i < n; ++i) store[i] = static_cast<int16_t>(chunk[i] >> 1);
+    } else {
+      int32_t i = 0;
+      for (; i + 1 < n; i += 2) {
+        store[i] = static_cast<int16_t>(chunk[i + 1] >> 1);
+        store[i + 1] = static_cast<int16_t>(chunk[i] >> 1);
+      }
+      if (i < n) store[i] = static_cast<int16_t>(chunk[i] >> 1);
+    }
+    for (int32_t i = 0; i < n; ++i) chunk[i] = saturate16(chunk[i] + back[i]);
+    e.echo_write = (e.echo_write + 1) % kEchoSlots;
+    e.echo_read = (e.echo_read + 1) % kEchoSlots;
+  }
+}
+
+FillResult decode_block(Engine &e, int16_t *dst) {
+  e.frames_per_fill_work = e.frames_per_fill;
+  FillResult r = source_ops(e.kind).fill(e, dst, kSlotValues, e.frames_per_fill_work);
+  if (r.values < 0) r.values = 0;
+  if (r.values > kSlotValues) r.values = kSlotValues;
+  if (r.values == 0) return r;
+
+  if (stereo_output(e) && e.info.channels == 2 && e.active_layout.channel[0] == 1 &&
+      e.active_layout.channel[1] == 0)
+    swap_pairs(dst, r.values);
+  if (e.echo_write != e.echo_read) apply_echo(e, dst, r.values);
+  if (e.capture_fd != -1) capture_append(e, dst, r.values * 2);
+  if (e.out.bytes_per_sample == 1 && !e.force16) to_unsigned8(dst, r.values);
+  return r;
+}
+
+void reset_decoding(Engine &e, bool reader) {
+  source_ops(e.kind).reset(e, reader);
+  for (auto &s : e.echo_line) s.fill(0);
+  if (reader) {
+    e.input_ended = false;
+  }
+}
+
+}  // namespace lunaret

@@ -1,0 +1,66 @@
+// Fuzz harness: the input becomes a source file (a program stream, a
+// transport stream or a DVD file, as the first byte chooses the name), which
+// is opened and read the way the engines read: video and audio pulled to
+// the end, a stream switch, a seek back and a second pull.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "media/media_api.h"
+
+namespace {
+
+std::string input_path(uint8_t selector) {
+  static const char *kExt[] = {"mpg", "vob", "ts", "dat"};
+  return "/tmp/razavori-demux-fuzz-" + std::to_string(getpid()) + "." + kExt[selector & 3];
+}
+
+// Alternates video and audio reads until both have run dry; bounded so a
+// fault that keeps delivering cannot hang the run.
+void pull_both(int32_t audio_id) {
+  std::vector<uint8_t> video(16384), audio(4096);
+  bool video_done = false, audio_done = false;
+  for (int i = 0; i < 20000 && !(video_done && audio_done); ++i) {
+    if (!video_done) video_done = SysReadVideo(video.data(), 16384) < 16384;
+    if (!audio_done) {
+      const int32_t n = audio_id < 0 ? SysReadAudio(audio.data(), 4096) : SysReadStream(audio_id, audio.data(), 4096);
+      audio_done = n < 4096;
+    }
+    if (i % 8 == 0) SysFindPicture();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  if (size < 1 || size > (4u << 20)) return 0;
+  const std::string path = input_path(data[0]);
+  FILE *f = std::fopen(path.c_str(), "wb");
+  if (!f) return 0;
+  std::fwrite(data + 1, 1, size - 1, f);
+  std::fclose(f);
+
+  std::vector<uint8_t> spu(53220);
+  if (SysOpen(path.c_str(), 0) != -1) {
+    SysControl(CTL_SPU_BUFFER, reinterpret_cast<intptr_t>(spu.data()));
+    SysControl(CTL_SPU_CALLBACK, reinterpret_cast<intptr_t>(+[](intptr_t) {}));
+    SysControl(CTL_SPU_ENABLE, 1);
+    pull_both(-1);
+    // Every audio id seen: select the last one and pull again from the start.
+    const auto count = static_cast<int32_t>(SysControl(CTL_AUDIO_COUNT, 0));
+    const auto *ids = reinterpret_cast<const int32_t *>(SysControl(CTL_AUDIO_LIST, 0));
+    const int32_t id = count > 0 ? ids[count - 1] : -1;
+    if (id >= 0) SysControl(CTL_AUDIO_SELECT, id);
+    SysSeek(0, 0);
+    pull_both(id);
+    SysControl(CTL_SPU_ENABLE, 0);
+    SysControl(CTL_SPU_BUFFER, 0);
+    SysControl(CTL_SPU_CALLBACK, 0);
+    SysClose();
+  }
+  std::remove(path.c_str());
+  return 0;
+}

@@ -1,0 +1,11 @@
+#include "media/demux_state.h"
+
+#include "media/transport_stream.h"
+
+namespace dravik {
+
+DemuxState::DemuxState() : spu_assembly(new uint8_t[kSpuAssemblyBytes]()) {}
+
+DemuxState::~DemuxState() = default;
+
+}  // namespace dravik

@@ -1,0 +1,166 @@
+// The compile-time tables: every Huffman code of the standard decodes to
+// its pair through the lookup tables, each code table is complete, and the
+// fast DCT of the synthesis equals the direct sum.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "audio/decode/layer3_huffman_codes.h"
+#include "audio/decode/layer3_internal.h"
+#include "audio/decode/layer3_tables.h"
+#include "audio/decode/synthesis.h"
+#include "audio/decode/synthesis_window.h"
+
+namespace audio_test {
+namespace {
+
+namespace hc = lunaret::huffman_codes;
+using lunaret::layer3::HuffTable;
+using lunaret::layer3::kLeaf;
+
+struct CodeList {
+  int32_t table_select;
+  const uint16_t *codes;
+  const uint8_t *bits;
+  int32_t count;
+  int32_t xsize;
+};
+
+template <int N>
+CodeList list(int32_t select, const uint16_t (&codes)[N], const uint8_t (&bits)[N], int32_t xsize) {
+  return CodeList{select, codes, bits, N, xsize};
+}
+
+// Walks the lookup table the way the decoder does, over a code placed at
+// the top of a 32-bit word. Returns the length consumed and the pair.
+int32_t walk(const HuffTable &t, uint32_t word, int32_t &x, int32_t &y) {
+  auto peek = [&](int32_t consumed, int32_t n) { return n == 0 ? 0u : (word << consumed) >> (32 - n); };
+  uint32_t e = t.lut[peek(0, t.first_bits)];
+  int32_t consumed = 0;
+  if (!(e & kLeaf)) {
+    consumed = t.first_bits;
+    e = t.lut[(e >> 5) + peek(consumed, int32_t(e & 31))];
+  }
+  EXPECT_TRUE(e & kLeaf);
+  x = int32_t(e >> 4) & 15;
+  y = int32_t(e) & 15;
+  return consumed + int32_t((e >> 8) & 31);
+}
+
+TEST(HuffmanTables, EveryCodeDecodesToItsPair) {
+  const CodeList lists[] = {
+      list(1, hc::kCodes1, hc::kBits1, 2),    list(2, hc::kCodes2, hc::kBits2, 3),
+      list(3, hc::kCodes3, hc::kBits3, 3),    list(5, hc::kCodes5, hc::kBits5, 4),
+      list(6, hc::kCodes6, hc::kBits6, 4),    list(7, hc::kCodes7, hc::kBits7, 6),
+      list(8, hc::kCodes8, hc::kBits8, 6),    list(9, hc::kCodes9, hc::kBits9, 6),
+      list(10, hc::kCodes10, hc::kBits10, 8), list(11, hc::kCodes11, hc::kBits11, 8),
+      list(12, hc::kCodes12, hc::kBits12, 8), list(13, hc::kCodes13, hc::kBits13, 16),
+      list(15, hc::kCodes15, hc::kBits15, 16), list(16, hc::kCodes16, hc::kBits16, 16),
+      list(24, hc::kCodes24, hc::kBits24, 16),
+  };
+  for (const CodeList &l : lists) {
+    const HuffTable &t = lunaret::layer3::huff_table(l.table_select);
+    ASSERT_NE(t.lut, nullptr) << l.table_select;
+    // A complete prefix code: the lengths fill the code space exactly
+    // (a mistyped code or length breaks this or the walk below).
+    double kraft = 0.0;
+    for (int32_t i = 0; i < l.count; ++i) kraft += std::ldexp(1.0, -l.bits[i]);
+    EXPECT_DOUBLE_EQ(kraft, 1.0) << "table " << l.table_select;
+    for (int32_t i = 0; i < l.count; ++i) {
+      // The code followed by ones and by zeros: what follows must not matter.
+      for (uint32_t tail : {0u, 0xFFFFFFFFu}) {
+        const int32_t len = l.bits[i];
+        const uint32_t word = (uint32_t(l.codes[i]) << (32 - len)) | (len < 32 ? tail >> len : 0);
+        int32_t x = -1, y = -1;
+        ASSERT_EQ(walk(t, word, x, y), len) << "table " << l.table_select << " entry " << i;
+        ASSERT_EQ(x, i / l.xsize) << "table " << l.table_select << " entry " << i;
+        ASSERT_EQ(y, i % l.xsize) << "table " << l.table_select << " entry " << i;
+      }
+    }
+  }
+}
+
+TEST(HuffmanTables, LinbitsAndSharedTables) {
+  const int32_t linbits[32] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                               1, 2, 3, 4, 6, 8, 10, 13, 4, 5, 6, 7, 8, 9, 11, 13};
+  for (int32_t s = 0; s < 32; ++s) EXPECT_EQ(lunaret::layer3::huff_table(s).linbits, linbits[s]) << s;
+  EXPECT_EQ(lunaret::layer3::huff_table(0).lut, nullptr);
+  EXPECT_EQ(lunaret::layer3::huff_table(4).lut, nullptr);
+  EXPECT_EQ(lunaret::layer3::huff_table(14).lut, nullptr);
+  EXPECT_EQ(lunaret::layer3::huff_table(17).lut, lunaret::layer3::huff_table(23).lut);
+  EXPECT_EQ(lunaret::layer3::huff_table(24).lut, lunaret::layer3::huff_table(31).lut);
+}
+
+TEST(HuffmanTables, QuadTableA) {
+  double kraft = 0.0;
+  for (int32_t v = 0; v < 16; ++v) {
+    kraft += std::ldexp(1.0, -hc::kQuadBitsA[v]);
+    const int32_t len = hc::kQuadBitsA[v];
+    const uint32_t index = uint32_t(hc::kQuadCodesA[v]) << (6 - len);
+    const uint8_t e = lunaret::layer3::kQuadA.e[index];
+    EXPECT_EQ(e >> 4, len) << v;
+    EXPECT_EQ(e & 15, v) << v;
+  }
+  EXPECT_DOUBLE_EQ(kraft, 1.0);
+}
+
+TEST(SynthesisTables, FastDctEqualsDirectSum) {
+  uint32_t seed = 5;
+  for (int round = 0; round < 50; ++round) {
+    float in[32], out[32];
+    for (float &v : in) {
+      seed = seed * 1664525u + 1013904223u;
+      v = float(int32_t(seed >> 8) % 20001 - 10000) / 5000.0f;
+    }
+    if (round == 0)
+      for (float &v : in) v = 2.0f;  // worst case: every input at full scale
+    lunaret::dct32_float(in, out);
+    for (int k = 0; k < 32; ++k) {
+      double direct = 0.0;
+      for (int n = 0; n < 32; ++n) direct += in[n] * std::cos(M_PI * (2 * n + 1) * k / 64.0);
+      ASSERT_NEAR(out[k], direct, 2e-4) << "round " << round << " k " << k;
+    }
+  }
+}
+
+TEST(SynthesisTables, WindowValuesOfTheStandard) {
+  const float *d = lunaret::synthesis_window();
+  // A few printed values of the standard's window.
+  EXPECT_FLOAT_EQ(d[0], 0.0f);
+  EXPECT_NEAR(d[1], -0.000015259, 1e-9);
+  EXPECT_NEAR(d[64], 0.003250122, 1e-9);
+  EXPECT_NEAR(d[256], 1.144989014, 1e-9);
+  EXPECT_NEAR(d[257], 1.144287109, 1e-9);
+  EXPECT_NEAR(d[511], 0.000015259, 1e-9);
+}
+
+}  // namespace
+}  // namespace audio_test
+
+namespace audio_test {
+namespace {
+
+TEST(Layer3Transforms, Imdct36EqualsDirectSum) {
+  uint32_t seed = 17;
+  for (int round = 0; round < 40; ++round) {
+    float in[18], out[36];
+    for (float &v : in) {
+      seed = seed * 1664525u + 1013904223u;
+      v = float(int32_t(seed >> 8) % 20001 - 10000) / 100.0f;
+    }
+    if (round == 0)
+      for (int k = 0; k < 18; ++k) in[k] = k & 1 ? -32767.0f : 32767.0f;  // extreme alternating input
+    lunaret::imdct36(in, out);
+    for (int i = 0; i < 36; ++i) {
+      double direct = 0.0, scale = 0.0;
+      for (int k = 0; k < 18; ++k) {
+        direct += in[k] * std::cos(M_PI / 72 * (2 * i + 19) * (2 * k + 1));
+        scale += std::fabs(in[k]);
+      }
+      ASSERT_NEAR(out[i], direct, scale * 1e-6) << "round " << round << " i " << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace audio_test

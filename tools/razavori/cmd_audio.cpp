@@ -1,0 +1,159 @@
+// razavori audio: decodes an audio file through the audio engine the way
+// the converters pull audio (one block at a time with AudioCommand 4) and
+// prints what the stream is.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "audio/audio_api.h"
+#include "tools/razavori/command.h"
+
+namespace razavori_cli {
+
+namespace {
+
+void usage() {
+  std::fprintf(stderr,
+               "usage: razavori audio FILE [--pcm OUT] [--wav OUT] [--rate-mode -1|0|1] [--channel-mode 0..3]\n"
+               "  --pcm OUT           write the decoded samples as raw s16le\n"
+               "  --wav OUT           write them as a WAV file\n"
+               "  --rate-mode M       -1 full (default, as the converters), 0 normal, 1 half rate\n"
+               "  --channel-mode M    0 left, 1 right, 2 stereo (default), 3 mix\n");
+}
+
+bool parse_int(const char *s, long lo, long hi, int32_t *out) {
+  char *end = nullptr;
+  errno = 0;
+  long v = std::strtol(s, &end, 10);
+  if (errno || !end || *end || v < lo || v > hi) return false;
+  *out = static_cast<int32_t>(v);
+  return true;
+}
+
+const char *mode_name(int32_t mode) {
+  switch (mode) {
+    case 0: return "stereo";
+    case 1: return "joint stereo";
+    case 2: return "dual channel";
+    case 3: return "single channel";
+    default: return "?";
+  }
+}
+
+}  // namespace
+
+int run_audio(int argc, char **argv) {
+  const char *file = nullptr, *pcm_path = nullptr, *wav_path = nullptr;
+  int32_t rate_mode = AUDIO_RATE_FULL, channel_mode = AUDIO_CHANNEL_STEREO;
+  for (int i = 1; i < argc; ++i) {
+    const char *a = argv[i];
+    bool has_value = i + 1 < argc;
+    if (!std::strcmp(a, "--pcm") && has_value) {
+      pcm_path = argv[++i];
+    } else if (!std::strcmp(a, "--wav") && has_value) {
+      wav_path = argv[++i];
+    } else if (!std::strcmp(a, "--rate-mode") && has_value) {
+      if (!parse_int(argv[++i], -1, 1, &rate_mode)) return usage(), 2;
+    } else if (!std::strcmp(a, "--channel-mode") && has_value) {
+      if (!parse_int(argv[++i], 0, 3, &channel_mode)) return usage(), 2;
+    } else if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
+      usage();
+      return 0;
+    } else if (a[0] != '-' && !file) {
+      file = a;
+    } else {
+      usage();
+      return 2;
+    }
+  }
+  if (!file) {
+    usage();
+    return 2;
+  }
+
+  AudioSetRateMode(rate_mode);
+  AudioSetChannelMode(channel_mode);
+  AudioCommand(AUDIO_CMD_SET_ECHO, 0);
+  int32_t opened = AudioOpenFile(file);
+  if (opened == 0) {
+    std::fprintf(stderr, "razavori audio: %s is not an audio file\n", file);
+    return 1;
+  }
+  if (opened == -1) {
+    std::fprintf(stderr, "razavori audio: cannot open %s\n", file);
+    return 1;
+  }
+  if (!AudioOpenOutput(nullptr)) {
+    std::fprintf(stderr, "razavori audio: no decodable audio frame in %s\n", file);
+    AudioClose();
+    return 1;
+  }
+
+  int32_t rate = 0;
+  int32_t rate_index = static_cast<int32_t>(AudioCommand(AUDIO_CMD_RATE_INDEX, reinterpret_cast<intptr_t>(&rate)));
+  int32_t layer = static_cast<int32_t>(AudioCommand(AUDIO_CMD_LAYER, 0));
+  int32_t mode = static_cast<int32_t>(AudioCommand(AUDIO_CMD_CHANNEL_FORMAT, 0));
+  int32_t channels = mode == 3 ? 1 : 2;
+  int32_t out_channels = static_cast<int32_t>(AudioCommand(AUDIO_CMD_OUTPUT_CHANNELS, 0));
+  if (channels == 1) out_channels = 1;
+  int32_t out_rate = rate_mode == AUDIO_RATE_HALF ? rate / 2 : rate;
+  std::printf("rate %d Hz (index %d)\nchannels %d (%s)\nlayer %d\nbit rate %d kbit/s\n", rate, rate_index,
+              channels, mode_name(mode), layer, AudioGetBitRate() >> 10);
+
+  int pcm_fd = -1, wav_fd = -1;
+  if (pcm_path && (pcm_fd = ::open(pcm_path, O_WRONLY | O_CREAT | O_TRUNC, 0644)) < 0) {
+    std::fprintf(stderr, "razavori audio: cannot create %s\n", pcm_path);
+    AudioClose();
+    return 1;
+  }
+  if (wav_path && (wav_fd = ::open(wav_path, O_RDWR | O_CREAT | O_TRUNC, 0644)) < 0) {
+    std::fprintf(stderr, "razavori audio: cannot create %s\n", wav_path);
+    if (pcm_fd >= 0) ::close(pcm_fd);
+    AudioClose();
+    return 1;
+  }
+  // The WAV file is the engine's own capture of every decoded block.
+  if (wav_fd >= 0) AudioCommand(AUDIO_CMD_CAPTURE_START, wav_fd);
+
+  int64_t bytes_total = 0;
+  int status = 0;
+  for (;;) {
+    int32_t bytes = 0;
+    const auto *pcm = reinterpret_cast<const char *>(AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
+    if (!pcm || bytes <= 0) {
+      if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0)) break;
+      continue;
+    }
+    bytes_total += bytes;
+    if (pcm_fd >= 0) {
+      for (int32_t done = 0; done < bytes;) {
+        ssize_t w = ::write(pcm_fd, pcm + done, static_cast<size_t>(bytes - done));
+        if (w <= 0) {
+          std::fprintf(stderr, "razavori audio: write error on %s\n", pcm_path);
+          status = 1;
+          break;
+        }
+        done += static_cast<int32_t>(w);
+      }
+      if (status) break;
+    }
+    if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0)) break;
+  }
+  if (wav_fd >= 0) {
+    AudioCommand(AUDIO_CMD_CAPTURE_FINISH, 0);
+    ::close(wav_fd);
+  }
+  if (pcm_fd >= 0) ::close(pcm_fd);
+  AudioClose();
+
+  int64_t frames = out_channels > 0 ? bytes_total / 2 / out_channels : 0;
+  std::printf("output %d Hz, %d channel%s\nsamples %lld per channel (%.3f s)\n", out_rate, out_channels,
+              out_channels == 1 ? "" : "s", static_cast<long long>(frames),
+              out_rate > 0 ? static_cast<double>(frames) / out_rate : 0.0);
+  return status;
+}
+
+}  // namespace razavori_cli

@@ -1,0 +1,118 @@
+// The accurate inverse DCT with SSE2: the same integer operations as the C
+// reference (16x16 -> 32-bit products summed in pairs by pmaddwd, the same
+// rounding shifts, the same 16-bit saturation), eight columns at a time.
+#include <emmintrin.h>
+
+#include "video/decode/x86/idct_x86.h"
+
+namespace kestrum {
+namespace {
+
+constexpr int kPass1Shift = 10;
+constexpr int kPass2Shift = 18;
+
+// Two weights side by side, matching the interleaved (a, b) input pairs.
+inline __m128i weight_pair(int x, int ua, int ub) {
+  const uint32_t lo = uint16_t(idct_weight(x, ua));
+  const uint32_t hi = uint16_t(idct_weight(x, ub));
+  return _mm_set1_epi32(int32_t(lo | (hi << 16)));
+}
+
+struct PassWeights {
+  __m128i w04[4], w26[4], w13[4], w57[4];
+};
+
+const PassWeights &pass_weights() {
+  static const PassWeights w = [] {
+    PassWeights p;
+    for (int x = 0; x < 4; ++x) {
+      p.w04[x] = weight_pair(x, 0, 4);
+      p.w26[x] = weight_pair(x, 2, 6);
+      p.w13[x] = weight_pair(x, 1, 3);
+      p.w57[x] = weight_pair(x, 5, 7);
+    }
+    return p;
+  }();
+  return w;
+}
+
+// out[x] = sum_u W(x, u) * in[u], lane by lane, rounded by Shift.
+template <int Shift>
+inline void idct_pass(const __m128i in[8], __m128i out[8], const PassWeights &w) {
+  const __m128i round = _mm_set1_epi32(1 << (Shift - 1));
+  const __m128i t04l = _mm_unpacklo_epi16(in[0], in[4]), t04h = _mm_unpackhi_epi16(in[0], in[4]);
+  const __m128i t26l = _mm_unpacklo_epi16(in[2], in[6]), t26h = _mm_unpackhi_epi16(in[2], in[6]);
+  const __m128i t13l = _mm_unpacklo_epi16(in[1], in[3]), t13h = _mm_unpackhi_epi16(in[1], in[3]);
+  const __m128i t57l = _mm_unpacklo_epi16(in[5], in[7]), t57h = _mm_unpackhi_epi16(in[5], in[7]);
+  for (int x = 0; x < 4; ++x) {
+    const __m128i el = _mm_add_epi32(_mm_madd_epi16(t04l, w.w04[x]), _mm_madd_epi16(t26l, w.w26[x]));
+    const __m128i eh = _mm_add_epi32(_mm_madd_epi16(t04h, w.w04[x]), _mm_madd_epi16(t26h, w.w26[x]));
+    const __m128i ol = _mm_add_epi32(_mm_madd_epi16(t13l, w.w13[x]), _mm_madd_epi16(t57l, w.w57[x]));
+    const __m128i oh = _mm_add_epi32(_mm_madd_epi16(t13h, w.w13[x]), _mm_madd_epi16(t57h, w.w57[x]));
+    const __m128i sum_l = _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(el, ol), round), Shift);
+    const __m128i sum_h = _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(eh, oh), round), Shift);
+    const __m128i dif_l = _mm_srai_epi32(_mm_add_epi32(_mm_sub_epi32(el, ol), round), Shift);
+    const __m128i dif_h = _mm_srai_epi32(_mm_add_epi32(_mm_sub_epi32(eh, oh), round), Shift);
+    out[x] = _mm_packs_epi32(sum_l, sum_h);
+    out[7 - x] = _mm_packs_epi32(dif_l, dif_h);
+  }
+}
+
+inline void transpose8(__m128i r[8]) {
+  const __m128i a = _mm_unpacklo_epi16(r[0], r[1]), b = _mm_unpackhi_epi16(r[0], r[1]);
+  const __m128i c = _mm_unpacklo_epi16(r[2], r[3]), d = _mm_unpackhi_epi16(r[2], r[3]);
+  const __m128i e = _mm_unpacklo_epi16(r[4], r[5]), f = _mm_unpackhi_epi16(r[4], r[5]);
+  const __m128i g = _mm_unpacklo_epi16(r[6], r[7]), h = _mm_unpackhi_epi16(r[6], r[7]);
+  const __m128i ac0 = _mm_unpacklo_epi32(a, c), ac1 = _mm_unpackhi_epi32(a, c);
+  const __m128i bd0 = _mm_unpacklo_epi32(b, d), bd1 = _mm_unpackhi_epi32(b, d);
+  const __m128i eg0 = _mm_unpacklo_epi32(e, g), eg1 = _mm_unpackhi_epi32(e, g);
+  const __m128i fh0 = _mm_unpacklo_epi32(f, h), fh1 = _mm_unpackhi_epi32(f, h);
+  r[0] = _mm_unpacklo_epi64(ac0, eg0);
+  r[1] = _mm_unpackhi_epi64(ac0, eg0);
+  r[2] = _mm_unpacklo_epi64(ac1, eg1);
+  r[3] = _mm_unpackhi_epi64(ac1, eg1);
+  r[4] = _mm_unpacklo_epi64(bd0, fh0);
+  r[5] = _mm_unpackhi_epi64(bd0, fh0);
+  r[6] = _mm_unpacklo_epi64(bd1, fh1);
+  r[7] = _mm_unpackhi_epi64(bd1, fh1);
+}
+
+// Residual rows (raster) of a column-major block; clears the block.
+inline void idct_rows(int16_t *block, __m128i rows[8]) {
+  const PassWeights &w = pass_weights();
+  __m128i in[8], q[8];
+  const __m128i zero = _mm_setzero_si128();
+  for (int i = 0; i < 8; ++i) {
+    in[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 8 * i));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(block + 8 * i), zero);
+  }
+  idct_pass<kPass1Shift>(in, q, w);
+  transpose8(q);
+  idct_pass<kPass2Shift>(q, rows, w);
+}
+
+}  // namespace
+
+void idct_accurate_put_sse2(int16_t *block, uint8_t *dst, ptrdiff_t stride) {
+  __m128i rows[8];
+  idct_rows(block, rows);
+  const __m128i mid = _mm_set1_epi16(128);
+  for (int y = 0; y < 8; ++y, dst += stride) {
+    const __m128i v = _mm_adds_epi16(rows[y], mid);
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), _mm_packus_epi16(v, v));
+  }
+}
+
+void idct_accurate_add_sse2(int16_t *block, uint8_t *dst, ptrdiff_t stride) {
+  __m128i rows[8];
+  idct_rows(block, rows);
+  const __m128i zero = _mm_setzero_si128();
+  for (int y = 0; y < 8; ++y, dst += stride) {
+    const __m128i pred =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(dst)), zero);
+    const __m128i v = _mm_adds_epi16(pred, rows[y]);
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), _mm_packus_epi16(v, v));
+  }
+}
+
+}  // namespace kestrum

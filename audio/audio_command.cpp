@@ -303,11 +303,13 @@ intptr_t audio_command(Engine &e, int32_t cmd, intptr_t arg) {
       return 0;
     case AUDIO_CMD_SET_EQUALISER:
       if (arg) std::memcpy(e.eq_values.data(), out_ptr<const int32_t>(arg), sizeof(e.eq_values));
+      equaliser_update_gains(e);
       return 0;
     case AUDIO_CMD_GET_EQ_ENABLE:
       return e.eq_enable;
     case AUDIO_CMD_SET_EQ_ENABLE:
       e.eq_enable = static_cast<int32_t>(arg);
+      equaliser_update_enable(e);
       return 0;
     default:
       return 0;

@@ -14,7 +14,7 @@ int16_t saturate16(int32_t v) {
   return static_cast<int16_t>(v > 32767 ? 32767 : (v < -32768 ? -32768 : v));
 }
 
-bool stereo_output(const Engine &e) { return e.out.pcm.channels == 2; }
+bool stereo_output(const Engine &e) { return e.out.block_channels == 2; }
 
 // An active layout that sends the first role to channel 1 and the second
 // to channel 0 asks for the two channels exchanged.
@@ -54,8 +54,25 @@ void apply_echo(Engine &e, int16_t *data, int32_t values) {
   }
 }
 
+int32_t spread_channels(Engine &e, int16_t *data, int32_t values) {
+  const int32_t from = e.out.block_channels;
+  const int32_t to = e.out.pcm.channels;
+  if (from <= 0 || to <= from) return values;
+  int32_t frames = std::min(values / from, kSlotValues / to);
+  // Backwards, so that no frame is overwritten before it has moved.
+  for (int32_t f = frames - 1; f >= 0; --f) {
+    int16_t left = data[f * from];
+    int16_t right = from == 2 ? data[f * from + 1] : left;
+    int16_t *o = data + f * to;
+    o[0] = left;
+    o[1] = right;
+    for (int32_t c = 2; c < to; ++c) o[c] = 0;
+  }
+  return frames * to;
+}
+
 FillResult decode_block(Engine &e, int16_t *dst) {
-  e.frames_per_fill_work = e.frames_per_fill;
+  e.frames_per_fill_work = e.out.frames_per_fill > 0 ? e.out.frames_per_fill : e.frames_per_fill;
   FillResult r = source_ops(e.kind).fill(e, dst, kSlotValues, e.frames_per_fill_work);
   if (r.values < 0) r.values = 0;
   if (r.values > kSlotValues) r.values = kSlotValues;
@@ -66,7 +83,13 @@ FillResult decode_block(Engine &e, int16_t *dst) {
     swap_pairs(dst, r.values);
   if (e.echo_write != e.echo_read) apply_echo(e, dst, r.values);
   if (e.capture_fd != -1) capture_append(e, dst, r.values * 2);
-  if (e.out.bytes_per_sample == 1 && !e.force16) to_unsigned8(dst, r.values);
+  if (!e.force16) r.values = spread_channels(e, dst, r.values);
+  if (e.out.bytes_per_sample == 1 && !e.force16) {
+    // The equaliser works on 16-bit samples: it runs here, before the
+    // conversion, instead of at the write.
+    equalise_block(e, dst, r.values);
+    to_unsigned8(dst, r.values);
+  }
   return r;
 }
 

@@ -44,6 +44,9 @@ constexpr int kRawBlockBytes = 2048;
 constexpr int kEchoSlots = 9;
 constexpr int kEchoChunkValues = 2304;
 
+// Speaker presets 0..16.
+constexpr int kPresetCount = 17;
+
 constexpr uint32_t kDefaultSyncWord = 0x0FFF;
 constexpr int kDefaultSyncBits = 12;
 
@@ -102,6 +105,11 @@ struct OutputFormat {
   int32_t nominal_block = kNominalBlockBytes;
   float ms_per_sample = 0;
   float ms_per_byte = 0;
+  // Channels of a decoded block (1 or 2); a multichannel device has more,
+  // and each block is spread over them before it is written.
+  int32_t block_channels = 2;
+  // Frames per fill a multichannel layout asks for; 0 keeps the engine's.
+  int32_t frames_per_fill = 0;
   bool valid = false;
 };
 
@@ -216,6 +224,14 @@ class Engine {
   int32_t max_channels = 2;
   int32_t layout_mask = 0xF8;
   int32_t spdif_usable = 0;
+  // What the probe found per table and preset: usable, and the extensible
+  // channel mask the device took (0 when plain PCM of that count is taken).
+  std::array<std::array<bool, kPresetCount>, 2> layout_usable{};
+  std::array<std::array<uint32_t, kPresetCount>, 2> layout_mask_found{};
+
+  // --- The equaliser: lives exactly as long as a real device ---
+  alignas(16) std::array<unsigned char, 64> eq_block{};
+  std::atomic<void *> eq_object{nullptr};
 
   // --- The engine thread ---
   void start_thread();
@@ -272,6 +288,19 @@ void capture_append(Engine &e, const void *data, int32_t bytes);
 void capture_finish(Engine &e);
 bool write_wav_header(Engine &e, int32_t fd, uint32_t data_bytes);
 bool finish_wav_header(Engine &e, int32_t fd, uint32_t data_bytes);
+
+/// The equaliser: built after a real device open, gone at its close;
+/// applied to a block before it is written (16-bit output) or before the
+/// 8-bit conversion. Commands 54 and 56 reach it through the update calls.
+void equaliser_create(Engine &e);
+void equaliser_destroy(Engine &e);
+void equalise_block(Engine &e, int16_t *data, int32_t values);
+void equaliser_update_gains(Engine &e);
+void equaliser_update_enable(Engine &e);
+
+/// Spreads a block of block_channels-channel frames over the device's
+/// channels in place (front left and right first, the rest silent).
+int32_t spread_channels(Engine &e, int16_t *data, int32_t values);
 
 /// Echo step over a block of values.
 void apply_echo(Engine &e, int16_t *data, int32_t values);

@@ -23,31 +23,13 @@ std::unique_ptr<AudioDevice> temporary_device(Engine &e) {
 
 }  // namespace
 
-bool choose_output_format(Engine &e, bool stereo, int32_t rate) {
-  e.out.valid = false;
-  if (rate <= 0) return false;
-  int channels = stereo ? 2 : 1;
-  PcmFormat f = make_pcm_format(channels, static_cast<uint32_t>(rate), 16);
-  e.out.bytes_per_sample = 2;
-  if (!query(f)) {
-    f = make_pcm_format(channels, static_cast<uint32_t>(rate), 8);
-    e.out.bytes_per_sample = 1;
-    if (!query(f)) return false;
-  }
-  e.out.pcm = f;
-  e.out.nominal_block = kNominalBlockBytes;
-  e.out.ms_per_sample = 1000.0f / static_cast<float>(f.rate);
-  e.out.ms_per_byte = 1000.0f / static_cast<float>(f.avg_bytes_per_sec);
-  e.out.valid = true;
-  return true;
-}
-
 bool open_device(Engine &e) {
   if (e.device) return true;
   if (!e.out.valid) return false;
   auto dev = AudioDevice::open(default_output_driver(), e.out.pcm, device_done, &e);
   if (!dev) return false;
   if (e.volume_set) dev->set_volume(e.volume);
+  equaliser_create(e);
   {
     std::lock_guard<std::mutex> lock(e.device_mutex);
     e.device = std::move(dev);
@@ -66,6 +48,7 @@ void close_device(Engine &e) {
   dev->reset();
   for (auto &h : e.headers) dev->unprepare(&h);
   dev->close();
+  equaliser_destroy(e);
   forget_buffers(e);
 }
 
@@ -166,28 +149,6 @@ int32_t rate_channels(int32_t rate) {
   return 0;
 }
 
-void probe_capabilities(Engine &e) {
-  if (e.capabilities_probed) return;
-  e.capabilities_probed = true;
-  e.max_channels = 2;
-  for (int n = 8; n >= 3; --n) {
-    if (query(make_pcm_format(n, 44100, 16))) {
-      e.max_channels = n;
-      break;
-    }
-  }
-  // Channel counts of the speaker presets 1..16 (normal table): a preset is
-  // usable when the device takes that many channels.
-  static constexpr int kPresetChannels[16] = {1, 1, 1, 2, 3, 3, 4, 4, 5, 2, 2, 5, 6, 6, 7, 8};
-  int32_t mask = 0xF8;
-  for (int p = 0; p < 16; ++p)
-    if (kPresetChannels[p] <= e.max_channels) mask |= 1 << (8 + p);
-  e.layout_mask = mask;
-  PcmFormat spdif = make_pcm_format(2, 48000, 16);
-  spdif.format_tag = kFormatAc3Spdif;
-  e.spdif_usable = query(spdif) ? 1 : 0;
-}
-
 int32_t get_scope(Engine &e, AudioScopePair *out, int32_t count) {
   if (!out || count <= 0) return 0;
   std::fill(out, out + count, AudioScopePair{0, 0});
@@ -204,10 +165,11 @@ int32_t get_scope(Engine &e, AudioScopePair *out, int32_t count) {
     h = e.ring.slot[slot];
   }
   if (!h) return 0;
-  bool stereo = e.out.pcm.channels == 2;
-  int32_t index = static_cast<int32_t>(offset / (stereo ? 4 : 2));
+  // Front left and right of any layout; mono gives its one value twice.
+  const int32_t channels = e.out.pcm.channels;
+  int32_t index = static_cast<int32_t>(offset / (2 * channels));
   for (int32_t k = 0; k < count; ++k) {
-    int32_t frames = static_cast<int32_t>(h->bytes_recorded / (stereo ? 4 : 2));
+    int32_t frames = static_cast<int32_t>(h->bytes_recorded / (2 * channels));
     if (index >= frames) {
       slot = (slot + 1) % kBufferCount;
       h = e.ring.slot[slot];
@@ -215,11 +177,8 @@ int32_t get_scope(Engine &e, AudioScopePair *out, int32_t count) {
       if (!h || h->bytes_recorded == 0) break;
     }
     const auto *pcm = reinterpret_cast<const int16_t *>(h->data);
-    if (stereo) {
-      out[k] = {pcm[2 * index], pcm[2 * index + 1]};
-    } else {
-      out[k] = {pcm[index], pcm[index]};
-    }
+    const int16_t *frame = pcm + static_cast<ptrdiff_t>(index) * channels;
+    out[k] = {frame[0], channels >= 2 ? frame[1] : frame[0]};
     ++index;
   }
   return index;

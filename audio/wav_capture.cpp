@@ -24,7 +24,7 @@ void put32(uint8_t *p, uint32_t v) {
 // The format the PCM leaves DecodeBlock in: 16-bit, with the output's
 // channels and rate (a capture is taken before any 8-bit conversion).
 void wav_header(const Engine &e, uint32_t data_bytes, uint8_t out[44]) {
-  uint32_t channels = e.out.valid ? e.out.pcm.channels : 2;
+  uint32_t channels = e.out.valid ? e.out.block_channels : 2;
   uint32_t rate = e.out.valid ? e.out.pcm.rate : 44100;
   uint32_t align = channels * 2;
   std::memcpy(out, "RIFF", 4);

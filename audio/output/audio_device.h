@@ -128,10 +128,16 @@ class AudioDevice {
 /// The drivers compiled in, highest priority first; ends with a null entry.
 const AudioOutputDriver *const *output_drivers();
 /// The driver the engine opens: the one named by LUNARET_AUDIO_OUTPUT
-/// (e.g. "null", "null-untimed"), else the first in the list. Never null.
+/// (e.g. "sdl", "null", "null-untimed"), else the first in the list that
+/// takes plain 16-bit stereo (SDL when it has a driver, else the null
+/// device). Never null.
 const AudioOutputDriver &default_output_driver();
 /// Forces the driver the engine uses (tests); null restores the default.
 void set_output_driver(const AudioOutputDriver *driver);
+
+/// The sound card through SDL's audio layer: 1 to 8 channels, 8 or 16 bits,
+/// volume applied as a gain. Its query fails when SDL has no audio driver.
+extern const AudioOutputDriver kSdlOutputDriver;
 
 /// A device that behaves like a sound card without one: it consumes
 /// written buffers at the real-time rate of their format, reports the

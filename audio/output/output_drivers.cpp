@@ -9,9 +9,10 @@ namespace lunaret {
 
 namespace {
 
-// Highest priority first. A sound-card driver goes in front of the null
-// device when one is built.
+// Highest priority first: the sound card, then the device that stands in
+// for one where SDL has no driver.
 const AudioOutputDriver *const kDrivers[] = {
+    &kSdlOutputDriver,
     &kNullOutputDriver,
     &kNullUntimedOutputDriver,
     nullptr,
@@ -29,7 +30,9 @@ const AudioOutputDriver &default_output_driver() {
     for (const AudioOutputDriver *const *d = kDrivers; *d; ++d)
       if (!std::strcmp((*d)->name, name)) return **d;
   }
-  return *kDrivers[0];
+  for (const AudioOutputDriver *const *d = kDrivers; *d; ++d)
+    if ((*d)->query(make_pcm_format(2, 44100, 16))) return **d;
+  return kNullOutputDriver;
 }
 
 void set_output_driver(const AudioOutputDriver *driver) { g_forced.store(driver); }

@@ -3,16 +3,13 @@
 // choose where they come from.
 #include "video/engine/ports.h"
 
-#ifdef KESTRUM_HAVE_KESTRUM_DECODE
 #include <cstring>
 #include <memory>
 
 #include "video/decode/decoder.h"
-#endif
 
 namespace kestrum {
 
-#ifdef KESTRUM_HAVE_KESTRUM_DECODE
 namespace {
 
 // One decoder per process, like the engine; replaced at every reset so that
@@ -127,8 +124,5 @@ const DecoderPort kDecoderPort = {
 }  // namespace
 
 const DecoderPort *production_decoder_port() { return &kDecoderPort; }
-#else
-const DecoderPort *production_decoder_port() { return nullptr; }
-#endif
 
 }  // namespace kestrum

@@ -1,0 +1,144 @@
+// The output format: plain 16-bit PCM (8-bit when the device refuses it),
+// or a multichannel layout by speaker preset with its fall-back to two
+// channels; and the one-time probe of what the device takes.
+#include <algorithm>
+
+#include "audio/engine.h"
+
+namespace lunaret {
+
+namespace {
+
+bool query(const PcmFormat &f) { return default_output_driver().query(f); }
+
+struct Layout {
+  int8_t channels;  // 0: the preset has no layout in this table
+  uint16_t mask;    // channel mask tried as an extensible format; 0 plain
+};
+
+// By preset 0..16: [0] the normal table, [1] the alternate one.
+constexpr Layout kLayouts[2][kPresetCount] = {
+    {{2, 0}, {1, 0}, {1, 0}, {1, 0}, {2, 0}, {3, 0x007}, {3, 0x103}, {4, 0x107}, {4, 0x033},
+     {5, 0x037}, {2, 0}, {2, 0}, {5, 0x703}, {6, 0x633}, {6, 0x707}, {7, 0x637}, {8, 0x737}},
+    {{3, 0x10C}, {0, 0}, {0, 0}, {0, 0}, {3, 0x00B}, {4, 0x00F}, {4, 0x10B}, {5, 0x10F}, {5, 0x03B},
+     {6, 0x03F}, {0, 0}, {0, 0}, {6, 0x70B}, {7, 0x63B}, {7, 0x70F}, {8, 0x63F}, {0, 0}},
+};
+
+constexpr int8_t kFramesPerFill[2][kPresetCount] = {
+    {8, 16, 16, 16, 8, 5, 5, 4, 4, 3, 8, 8, 3, 2, 2, 2, 2},
+    {5, 8, 8, 8, 5, 4, 4, 5, 5, 2, 5, 8, 2, 2, 2, 2, 2},
+};
+
+PcmFormat extensible(int channels, uint32_t rate, uint32_t mask) {
+  PcmFormat f = make_pcm_format(channels, rate, 16);
+  f.format_tag = kFormatExtensible;
+  f.channel_mask = mask;
+  return f;
+}
+
+void set_derived(Engine &e, const PcmFormat &f, int32_t bytes_per_sample) {
+  e.out.pcm = f;
+  e.out.bytes_per_sample = bytes_per_sample;
+  e.out.nominal_block = kNominalBlockBytes;
+  e.out.ms_per_sample = 1000.0f / static_cast<float>(f.rate);
+  e.out.ms_per_byte = 1000.0f / static_cast<float>(f.avg_bytes_per_sec);
+  e.out.valid = true;
+}
+
+// The layout of one preset, if the device was found to take it.
+bool try_layout(Engine &e, int table, int preset, uint32_t rate, PcmFormat &out) {
+  const Layout &l = kLayouts[table][preset];
+  if (l.channels == 0 || l.channels > e.max_channels || !e.layout_usable[table][preset]) return false;
+  uint32_t mask = e.layout_mask_found[table][preset];
+  if (mask != 0) {
+    PcmFormat f = extensible(l.channels, rate, mask);
+    if (query(f)) {
+      out = f;
+      return true;
+    }
+  }
+  PcmFormat f = make_pcm_format(l.channels, rate, 16);
+  if (!query(f)) return false;
+  out = f;
+  return true;
+}
+
+bool choose_multichannel(Engine &e, int32_t rate) {
+  probe_capabilities(e);
+  int table = e.alt_table ? 1 : 0;
+  int preset = std::clamp(e.preset, 0, kPresetCount - 1);
+  PcmFormat f;
+  bool ok = try_layout(e, table, preset, static_cast<uint32_t>(rate), f);
+  if (!ok) {
+    // Preset 0 of the normal table: two channels in their own places.
+    table = 0;
+    preset = 0;
+    ok = try_layout(e, 0, 0, static_cast<uint32_t>(rate), f);
+  }
+  if (!ok) return false;
+  set_derived(e, f, 2);
+  e.out.frames_per_fill = std::min<int32_t>(kFramesPerFill[table][preset], 2);
+  return true;
+}
+
+}  // namespace
+
+bool choose_output_format(Engine &e, bool stereo, int32_t rate) {
+  e.out.valid = false;
+  e.out.frames_per_fill = 0;
+  if (rate <= 0) return false;
+  int channels = stereo ? 2 : 1;
+  e.out.block_channels = channels;
+  if (!e.multichannel || !choose_multichannel(e, rate)) {
+    PcmFormat f = make_pcm_format(channels, static_cast<uint32_t>(rate), 16);
+    int32_t bytes = 2;
+    if (!query(f)) {
+      f = make_pcm_format(channels, static_cast<uint32_t>(rate), 8);
+      bytes = 1;
+      if (!query(f)) return false;
+    }
+    set_derived(e, f, bytes);
+    e.out.frames_per_fill = 0;
+  }
+  return true;
+}
+
+void probe_capabilities(Engine &e) {
+  if (e.capabilities_probed) return;
+  e.capabilities_probed = true;
+  e.max_channels = 2;
+  for (int t = 0; t < 2; ++t)
+    for (int p = 0; p < kPresetCount; ++p) {
+      // Layouts of one or two channels need nothing beyond plain output.
+      e.layout_usable[t][p] = kLayouts[t][p].channels > 0 && kLayouts[t][p].channels <= 2;
+      e.layout_mask_found[t][p] = 0;
+    }
+  for (int n = 8; n >= 3; --n) {
+    bool plain = query(make_pcm_format(n, 44100, 16));
+    bool any = plain;
+    for (int t = 0; t < 2; ++t)
+      for (int p = 0; p < kPresetCount; ++p) {
+        const Layout &l = kLayouts[t][p];
+        if (l.channels != n) continue;
+        if (plain) {
+          e.layout_usable[t][p] = true;
+        } else if (l.mask && query(extensible(n, 44100, l.mask))) {
+          e.layout_usable[t][p] = true;
+          e.layout_mask_found[t][p] = l.mask;
+          any = true;
+        }
+      }
+    if (any) e.max_channels = std::max(e.max_channels, n);
+  }
+  // Bits 8 to 23: one per preset 1..16 of the table in use.
+  int table = e.alt_table ? 1 : 0;
+  int32_t mask = 0xF8;
+  for (int p = 1; p < kPresetCount; ++p)
+    if (e.layout_usable[table][p] && kLayouts[table][p].channels <= e.max_channels) mask |= 1 << (7 + p);
+  e.layout_mask = mask;
+  PcmFormat spdif = make_pcm_format(2, 48000, 16);
+  spdif.format_tag = kFormatAc3Spdif;
+  e.spdif_usable = query(spdif) ? 1 : 0;
+}
+
+}  // namespace lunaret

@@ -46,6 +46,8 @@ uint8_t g_dvd_spu_attributes[32 * 6] = {};
 // Each code of the display, subpicture and DVD layers with its role: a GET
 // code returns the stored value of its SET partner; a SET code (and a lone
 // code) stores arg and returns the old value.
+constexpr int32_t kCmdNextIntra = 84;
+
 enum class ValueRole : uint8_t { none, get, set, lone };
 
 constexpr std::array<ValueRole, kLastCommand + 1> make_value_roles() {
@@ -604,6 +606,11 @@ intptr_t engine_command(int32_t cmd, intptr_t arg) {
   if (!accepted(cmd)) return 0;
   EngineState &s = engine().state;
   intptr_t result = 0;
+  // On to the next I picture; without a video stream open the code only
+  // keeps its value.
+  if (cmd == kCmdNextIntra && s.open && s.open_mode == static_cast<int32_t>(OpenMode::video)) {
+    return engine_next_intra();
+  }
   if (cmd >= 12 && settings_command(cmd, arg, result)) return result;
   if (!s.open || cmd > 184) return result;
   return stream_command(cmd, arg, result);

@@ -127,6 +127,9 @@ const DecoderPort kDecoderPort = {
 }  // namespace
 
 const DecoderPort *production_decoder_port() { return &kDecoderPort; }
+
+// The play loops look at pictures one header at a time to skip them.
+Decoder *engine_decoder() { return g_decoder.get(); }
 #else
 const DecoderPort *production_decoder_port() { return nullptr; }
 #endif

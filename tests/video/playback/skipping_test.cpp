@@ -1,0 +1,158 @@
+// The skipping rules of the normal play loop, driven through stand-in
+// ports: a stream of picture types whose video ring drains by a fixed
+// number of bytes per picture read. What was decoded (and what only passed
+// over) shows which rule applied.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "video/engine/engine.h"
+#include "video/engine/play/levels.h"
+#include "video/engine/play/loop_context.h"
+#include "video/engine/play/loop_ports.h"
+#include "video/engine/play/loops.h"
+#include "video/engine/play/picture_steps.h"
+#include "video/engine/ports.h"
+
+namespace {
+
+namespace kp = kestrum::play;
+
+constexpr int32_t I = 1, P = 2, B = 3;
+
+struct FakeStream {
+  std::vector<int32_t> types;
+  size_t next = 0;
+  size_t parsed = 0;
+  int32_t start_fill = 0;
+  int32_t bytes_per_picture = 0;
+  std::vector<size_t> decoded;
+} g;
+
+int32_t fill() {
+  return g.start_fill - static_cast<int32_t>(g.next) * g.bytes_per_picture;
+}
+
+const kp::LoopPort kLoopPort = {
+    fill,
+    []() -> int32_t { return 100000; },  // the audio ring is well fed
+    []() -> int32_t {
+      if (g.next >= g.types.size()) return 0;
+      g.parsed = g.next++;
+      return g.types[g.parsed];
+    },
+    []() { g.decoded.push_back(g.parsed); },
+    []() -> int32_t { return 0; },
+    []() -> int32_t { return 0; },
+};
+
+const kestrum::DecoderPort kDecoderPort = {
+    []() {},
+    []() {},
+    [](int32_t) -> int32_t { return 1; },
+    []() -> int32_t {
+      if (g.next >= g.types.size()) return 0;
+      g.decoded.push_back(g.next++);
+      return 1;
+    },
+    [](kestrum::StreamParams *p) { *p = kestrum::StreamParams{}; },
+    [](KestrumPicture *) -> int32_t { return 0; },
+    []() -> int32_t { return 0; },
+    [](int32_t) {},
+    [](int32_t) {},
+};
+
+// Two GOPs of I B B P B B P B B.
+std::vector<int32_t> two_gops() {
+  std::vector<int32_t> t;
+  for (int gop = 0; gop < 3; ++gop) {
+    for (int32_t type : {I, B, B, P, B, B, P, B, B}) t.push_back(type);
+  }
+  return t;
+}
+
+class PlaybackSkipping : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    kestrum::Engine &e = kestrum::engine();
+    kestrum::set_decoder_port(&kDecoderPort);
+    kp::set_loop_port(&kLoopPort);
+    g = FakeStream{};
+    kestrum::EngineState &s = e.state;
+    s.open = 1;
+    s.open_mode = 0;
+    s.stopped = 0;
+    s.closing = 0;
+    s.abort = 0;
+    s.audio_open = 1;  // the skipping rules apply only with sound
+    s.audio_running = 0;
+    s.audio_present = 1;
+    s.is_elementary = 0;
+    s.picture_held = 0;
+  }
+  void TearDown() override {
+    kestrum::EngineState &s = kestrum::engine().state;
+    s.open = 0;
+    s.stopped = 1;
+    s.audio_open = 0;
+    kp::set_loop_port(nullptr);
+    kestrum::set_decoder_port(nullptr);
+  }
+  // One call of the normal loop, with a 1 ms frame period.
+  void run_loop(int32_t start_fill, int32_t per_picture, size_t first = 1) {
+    g.types = two_gops();
+    g.next = first;
+    g.start_fill = start_fill + static_cast<int32_t>(first) * per_picture;
+    g.bytes_per_picture = per_picture;
+    kp::LoopContext c;
+    c.video = kp::mpeg1_video_levels();
+    c.period = 1;
+    kp::normal_loop(kestrum::engine(), c);
+  }
+};
+
+TEST_F(PlaybackSkipping, AboveLevelFiveJumpsToTheNextIntraPicture) {
+  // From the first B of GOP 1 with the ring above level 5: everything up to
+  // the I of GOP 2 (index 9) is passed over, and that I is decoded first.
+  run_loop(kp::kMpeg1VideoLevel5 + 20000, 4000);
+  ASSERT_FALSE(g.decoded.empty());
+  EXPECT_EQ(g.decoded[0], 9u);
+}
+
+TEST_F(PlaybackSkipping, BetweenLevelsFourAndFiveOnlyBPicturesGo) {
+  // Between levels 4 and 5 the two B pictures go and the P (index 3) is
+  // decoded.
+  run_loop(kp::kMpeg1VideoLevel4 + 20000, 2000);
+  ASSERT_FALSE(g.decoded.empty());
+  EXPECT_EQ(g.decoded[0], 3u);
+  for (size_t d : g.decoded) EXPECT_GE(d, 3u);
+}
+
+TEST_F(PlaybackSkipping, SkippingStopsAtLevelTwo) {
+  // The jump to the next I gives up once the ring is down to level 2: the
+  // picture after that is decoded in order.
+  const int32_t per = 20000;
+  run_loop(kp::kMpeg1VideoLevel5 + 1000, per);
+  ASSERT_FALSE(g.decoded.empty());
+  // Pictures read until the ring is at or below level 2.
+  const int32_t reads = (kp::kMpeg1VideoLevel5 + 1000 - kp::kMpeg1VideoLevel2 + per - 1) / per;
+  EXPECT_LT(g.decoded[0], 9u);
+  EXPECT_EQ(g.decoded[0], 1u + static_cast<size_t>(reads));
+}
+
+TEST_F(PlaybackSkipping, BelowLevelThreeEveryPictureIsDecoded) {
+  run_loop(kp::kMpeg1VideoLevel2 - 1000, 0);
+  ASSERT_EQ(g.decoded.size(), static_cast<size_t>(kp::kPicturesPerCall));
+  for (size_t i = 0; i < g.decoded.size(); ++i) EXPECT_EQ(g.decoded[i], 1 + i);
+}
+
+TEST_F(PlaybackSkipping, WithoutSoundNothingIsSkipped) {
+  kestrum::engine().state.audio_open = 0;
+  kestrum::engine().state.real_time = 0;
+  run_loop(kp::kMpeg1VideoLevel5 + 50000, 0);
+  ASSERT_EQ(g.decoded.size(), static_cast<size_t>(kp::kPicturesPerCall));
+  for (size_t i = 0; i < g.decoded.size(); ++i) EXPECT_EQ(g.decoded[i], 1 + i);
+  kestrum::engine().state.real_time = 1;
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+// razavori play FILE: plays an MPEG file, a Video CD track or a VOB through
+// the video engine (files with sound only through its audio-only open).
+// Keys: space pause/resume, left/right 10 s, up/down 1 min, f full screen,
+// + / - volume, s one picture while paused, b benchmark, q quit. Without a
+// terminal on stdin it plays to the end.
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "audio/audio_api.h"
+#include "video/video_api.h"
+
+namespace razavori_cli {
+
+namespace {
+
+constexpr int32_t kSmallSeekSeconds = 10;
+constexpr int32_t kLargeSeekSeconds = 60;
+constexpr int kPollMs = 100;
+
+// Puts the terminal in single-key mode for the life of the object.
+class RawTerminal {
+ public:
+  RawTerminal() {
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &old_) != 0) return;
+    termios raw = old_;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+  }
+  ~RawTerminal() {
+    if (active_) tcsetattr(STDIN_FILENO, TCSANOW, &old_);
+  }
+  bool active() const { return active_; }
+
+ private:
+  termios old_{};
+  bool active_ = false;
+};
+
+enum class Key { none, pause, left, right, up, down, full, louder, quieter, step, bench, quit };
+
+Key read_key() {
+  pollfd p{STDIN_FILENO, POLLIN, 0};
+  if (poll(&p, 1, kPollMs) <= 0) return Key::none;
+  unsigned char c[3] = {};
+  const ssize_t n = read(STDIN_FILENO, c, sizeof c);
+  if (n <= 0) return Key::none;
+  if (c[0] == 27 && n == 3 && c[1] == '[') {
+    switch (c[2]) {
+      case 'A': return Key::up;
+      case 'B': return Key::down;
+      case 'C': return Key::right;
+      case 'D': return Key::left;
+      default: return Key::none;
+    }
+  }
+  switch (c[0]) {
+    case ' ': return Key::pause;
+    case 'f': return Key::full;
+    case '+': case '=': return Key::louder;
+    case '-': return Key::quieter;
+    case 's': return Key::step;
+    case 'b': return Key::bench;
+    case 'q': case 27: return Key::quit;
+    default: return Key::none;
+  }
+}
+
+struct Player {
+  bool audio_only = false;
+  bool paused = false;
+  bool full = false;
+  int32_t bytes_per_second = 1;
+  int32_t length = 0;
+
+  int32_t position() const { return VideoSeek(0, 1); }
+
+  void seek_seconds(int32_t seconds) {
+    const int64_t target = int64_t{position()} + int64_t{seconds} * bytes_per_second;
+    VideoSeek(static_cast<int32_t>(std::clamp<int64_t>(target, 0, length)), 0);
+  }
+
+  void toggle_pause() {
+    if (!paused) {
+      VideoHalt();
+      VideoCommand(VCMD_TOGGLE_AUDIO_PAUSE, 0);
+    } else {
+      VideoCommand(VCMD_TOGGLE_AUDIO_PAUSE, 0);
+      VideoRun();
+    }
+    paused = !paused;
+  }
+
+  void benchmark() {
+    KestrumBenchmarkRecord r{};
+    if (!VideoCommand(VCMD_BENCHMARK, reinterpret_cast<intptr_t>(&r))) {
+      std::printf("\nbenchmark: not available\n");
+      return;
+    }
+    std::printf("\nbenchmark: %d pictures in %d ms (decode %d ms, present %d ms)", r.pictures,
+                r.elapsed_ms, r.decode_ms, r.present_ms);
+    if (r.elapsed_ms > 0) std::printf(", %.1f pictures/s", 1000.0 * r.pictures / r.elapsed_ms);
+    std::printf("\n");
+  }
+
+  void show_position() const {
+    const int32_t s = position() / std::max(bytes_per_second, 1);
+    const int32_t total = length / std::max(bytes_per_second, 1);
+    std::printf("\r%s %02d:%02d / %02d:%02d  %d / %d bytes   ", paused ? "[paused]" : "        ",
+                s / 60, s % 60, total / 60, total % 60, position(), length);
+    std::fflush(stdout);
+  }
+};
+
+}  // namespace
+
+int run_play(int argc, char **argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: razavori play FILE\n");
+    return 2;
+  }
+  const char *path = argv[1];
+  VideoStartup();
+  Player player;
+  if (VideoOpen(nullptr, path, nullptr, 0) == 1) {
+    player.bytes_per_second = std::max(VideoGetBitRate() / 8, 1);
+  } else if (VideoOpenAudioOnly(nullptr, path, 0, 0) == 1) {
+    player.audio_only = true;
+    player.bytes_per_second = std::max(AudioGetBitRate() / 8, 1);
+  } else {
+    std::fprintf(stderr, "razavori play: cannot open %s\n", path);
+    VideoShutdown();
+    return 1;
+  }
+  player.length = static_cast<int32_t>(VideoCommand(VCMD_TOTAL_LENGTH, 0));
+  VideoCommand(VCMD_PLAY, 0);
+
+  RawTerminal terminal;
+  bool quit = false;
+  while (!quit && !VideoCommand(VCMD_PLAYBACK_ENDED, 0)) {
+    Key key = Key::none;
+    if (terminal.active()) {
+      key = read_key();
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+    switch (key) {
+      case Key::pause: player.toggle_pause(); break;
+      case Key::left: player.seek_seconds(-kSmallSeekSeconds); break;
+      case Key::right: player.seek_seconds(kSmallSeekSeconds); break;
+      case Key::down: player.seek_seconds(-kLargeSeekSeconds); break;
+      case Key::up: player.seek_seconds(kLargeSeekSeconds); break;
+      case Key::full:
+        player.full = !player.full;
+        VideoCommand(player.full ? VCMD_FULL_SCREEN_ON : VCMD_FULL_SCREEN_OFF, 0);
+        break;
+      case Key::louder: VideoCommand(VCMD_VOLUME_UP, 0); break;
+      case Key::quieter: VideoCommand(VCMD_VOLUME_DOWN, 0); break;
+      case Key::step:
+        if (player.paused) VideoStep();
+        break;
+      case Key::bench: player.benchmark(); break;
+      case Key::quit: quit = true; break;
+      case Key::none: break;
+    }
+    if (terminal.active()) player.show_position();
+  }
+  if (terminal.active()) std::printf("\n");
+  if (player.audio_only) {
+    VideoCloseAudioOnly(0);
+  } else {
+    VideoClose(1);
+  }
+  VideoShutdown();
+  return 0;
+}
+
+}  // namespace razavori_cli

@@ -127,9 +127,14 @@ int32_t engine_seek(int32_t pos, int32_t origin) {
   {
     platform::Lock lock(e.engine_lock);
     if (s.audio_running) audio().halt();
-    result = media().seek(pos, origin);
     // A place beyond the end lands at the end.
-    if (result < 0 || result > s.total_length) result = media().seek(s.total_length, 0);
+    const int64_t wanted = origin == 0 ? int64_t{pos} : int64_t{current_position()} + pos;
+    if (wanted > s.total_length) {
+      result = media().seek(s.total_length, 0);
+    } else {
+      result = media().seek(pos, origin);
+      if (result > s.total_length) result = media().seek(s.total_length, 0);
+    }
     s.end_of_stream = 0;
     if (!audio_only) {
       // The decoder drops what it had read, then shows the next I picture

@@ -1,0 +1,116 @@
+// The engine's own window under SDL's dummy video driver: the picture it
+// shows (read back from the renderer) against the engine's RGB frame copy,
+// the mouse-wheel sizing, the aspect fit and the overlay format choice.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_media.h"
+#include "video/engine/window/window_display.h"
+#include "video/engine/window/window_layout.h"
+#include "video/video_api.h"
+
+namespace {
+
+namespace kw = kestrum::window;
+
+TEST(PlaybackWindowLayout, OneWheelNotchGrowsTheWindowByOneTwentyFourth) {
+  int32_t w = 352, h = 240;
+  kw::wheel_resize(&w, &h, 1);
+  EXPECT_EQ(w, 366);
+  EXPECT_EQ(h, 250);
+  kw::wheel_resize(&w, &h, -1);
+  EXPECT_LE(std::abs(w - 352), 1);
+  EXPECT_LE(std::abs(h - 240), 1);
+}
+
+TEST(PlaybackWindowLayout, KeepAspectCentresThePicture) {
+  struct Case {
+    int32_t w, h, factor;
+    bool keep, wide;
+    kw::Rect want;
+  };
+  const Case cases[] = {
+      {800, 600, 312, false, false, {0, 0, 800, 600}},
+      // A 4:3 picture in a wide target: narrower, centred.
+      {1920, 1080, 341, true, false, {(1920 - 1438) / 2, 0, 1438, 1080}},
+      // 16:9 in a 4:3 target: lower, centred.
+      {1024, 768, 312, true, true, {0, (768 - 576) / 2, 1024, 576}},
+      // Same aspect: the whole target.
+      {352, 288, 352 * 256 / 288, true, false, {0, 0, 352, 288}},
+  };
+  for (const Case &c : cases) {
+    const kw::Rect r = kw::fit_picture(c.w, c.h, c.factor, c.keep, c.wide);
+    EXPECT_EQ(r.x, c.want.x) << c.w << "x" << c.h;
+    EXPECT_EQ(r.y, c.want.y) << c.w << "x" << c.h;
+    EXPECT_EQ(r.w, c.want.w) << c.w << "x" << c.h;
+    EXPECT_EQ(r.h, c.want.h) << c.w << "x" << c.h;
+  }
+}
+
+TEST(PlaybackWindowLayout, OverlayFormatIsTheFirstPreferredThatIsOffered) {
+  const int32_t in_order[9] = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+  const int32_t yv12_first[9] = {6, 0, 1, 2, 3, 4, 5, 7, 8};
+  auto only_yv12_and_uyvy = [](int32_t i) { return i == 6 || i == 2; };
+  auto nothing = [](int32_t) { return false; };
+  EXPECT_EQ(kw::choose_overlay_format(in_order, only_yv12_and_uyvy), 2);
+  EXPECT_EQ(kw::choose_overlay_format(yv12_first, only_yv12_and_uyvy), 6);
+  EXPECT_EQ(kw::choose_overlay_format(in_order, nothing), -1);
+  const int32_t bad[9] = {-3, 99, 9, 2, 0, 0, 0, 0, 0};
+  EXPECT_EQ(kw::choose_overlay_format(bad, only_yv12_and_uyvy), 2);
+}
+
+double psnr_rgb(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b, int32_t w, int32_t h) {
+  double se = 0;
+  for (int32_t i = 0; i < w * h; ++i) {
+    for (int c = 0; c < 3; ++c) {
+      const double d = double(a[size_t(i) * 4 + size_t(c)]) - double(b[size_t(i) * 4 + size_t(c)]);
+      se += d * d;
+    }
+  }
+  if (se == 0) return 99;
+  return 10 * std::log10(255.0 * 255.0 * 3.0 * w * h / se);
+}
+
+class PlaybackWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { VideoStartup(); }
+  void TearDown() override { VideoClose(1); }
+};
+
+TEST_F(PlaybackWindow, TheWindowShowsTheDecodedPicture) {
+  if (!kestrum::window_display_available()) GTEST_SKIP() << "no SDL video driver";
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  ASSERT_EQ(VideoOpen(nullptr, path.c_str(), nullptr, 0), 1);
+  // Step a few pictures in so that the picture is not the first one.
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(VideoStep(), 1);
+  std::vector<uint8_t> shown;
+  int32_t w = 0, h = 0;
+  ASSERT_EQ(kw::read_pixels(&shown, &w, &h), 1);
+  ASSERT_EQ(w, 352);
+  ASSERT_EQ(h, 288);
+  // The engine's own 32-bit frame copy of the same picture (B, G, R, x).
+  auto copy = reinterpret_cast<KestrumFrameCopy>(VideoCommand(VCMD_FRAME_COPY, 0));
+  ASSERT_NE(copy, nullptr);
+  std::vector<uint8_t> ref(size_t(w) * size_t(h) * 4);
+  ASSERT_EQ(copy(32, 1, 0, ref.data(), w * 4), 1);
+  EXPECT_GE(psnr_rgb(shown, ref, w, h), 30.0);
+}
+
+TEST_F(PlaybackWindow, AWheelNotchResizesTheOwnWindow) {
+  if (!kestrum::window_display_available()) GTEST_SKIP() << "no SDL video driver";
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  ASSERT_EQ(VideoOpen(nullptr, path.c_str(), nullptr, 0), 1);
+  int32_t w = 0, h = 0;
+  kw::window_size(&w, &h);
+  EXPECT_EQ(w, 352);
+  EXPECT_EQ(h, 288);
+  kw::wheel(1);
+  kw::window_size(&w, &h);
+  EXPECT_EQ(w, 352 + 352 / 24);
+  EXPECT_EQ(h, 288 + 288 / 24);
+}
+
+}  // namespace

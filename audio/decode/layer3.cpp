@@ -25,10 +25,9 @@ struct MainReader {
   const uint8_t *data;
   int64_t pos;  // bit position
   uint32_t peek(int32_t n) const {
-    const uint8_t *p = data + (pos >> 3);
-    uint64_t w = uint64_t(p[0]) << 56 | uint64_t(p[1]) << 48 | uint64_t(p[2]) << 40 | uint64_t(p[3]) << 32 |
-                 uint64_t(p[4]) << 24;
-    w <<= (pos & 7);
+    uint64_t w;
+    std::memcpy(&w, data + (pos >> 3), 8);  // one unaligned load; the padding covers it
+    w = __builtin_bswap64(w) << (pos & 7);
     return n == 0 ? 0u : uint32_t(w >> (64 - n));
   }
   uint32_t read(int32_t n) {
@@ -250,21 +249,28 @@ void regions(const Granule &gr, const HeaderRecord &h, int32_t bounds[3]) {
 }
 
 // Huffman decoding of one granule's big-values and count1 regions into
-// integers. Returns the count of lines decoded (the rest are zero).
-int32_t decode_huffman(MainReader &r, int64_t end, const Granule &gr, const HeaderRecord &h, int32_t ix[576]) {
+// sign * |value|^(4/3), before the band gains. Returns the count of lines
+// decoded (the rest are zero).
+int32_t decode_huffman(MainReader &r, int64_t end, const Granule &gr, const HeaderRecord &h, float xr[576]) {
+  const float *p43 = pow43().v;
   int32_t bounds[3];
   regions(gr, h, bounds);
   int32_t i = 0;
+  auto signed_value = [&](int32_t x) {
+    if (x == 0) return 0.0f;
+    const float m = p43[x];
+    return r.read(1) ? -m : m;
+  };
   for (int32_t region = 0; region < 3; ++region) {
     const layer3::HuffTable &t = layer3::huff_table(gr.table_select[region]);
     const int32_t stop = bounds[region];
     if (t.lut == nullptr) {
-      for (; i < stop; ++i) ix[i] = 0;
+      for (; i < stop; ++i) xr[i] = 0.0f;
       continue;
     }
     for (; i < stop; i += 2) {
       if (r.pos >= end) {
-        ix[i] = ix[i + 1] = 0;
+        xr[i] = xr[i + 1] = 0.0f;
         continue;
       }
       uint32_t e = t.lut[r.peek(t.first_bits)];
@@ -276,11 +282,9 @@ int32_t decode_huffman(MainReader &r, int64_t end, const Granule &gr, const Head
       int32_t x = int32_t(e >> 4) & 15;
       int32_t y = int32_t(e) & 15;
       if (x == 15 && t.linbits) x += int32_t(r.read(t.linbits));
-      if (x && r.read(1)) x = -x;
+      xr[i] = signed_value(x);
       if (y == 15 && t.linbits) y += int32_t(r.read(t.linbits));
-      if (y && r.read(1)) y = -y;
-      ix[i] = x;
-      ix[i + 1] = y;
+      xr[i + 1] = signed_value(y);
     }
   }
   // count1: quadruples of -1, 0, 1 until the part ends.
@@ -294,40 +298,34 @@ int32_t decode_huffman(MainReader &r, int64_t end, const Granule &gr, const Head
       r.pos += e >> 4;
       v = e & 15;
     }
-    int32_t q[4] = {(v >> 3) & 1, (v >> 2) & 1, (v >> 1) & 1, v & 1};
-    for (int32_t k = 0; k < 4; ++k)
-      if (q[k] && r.read(1)) q[k] = -1;
+    float q[4];
+    for (int32_t k = 0; k < 4; ++k) {
+      const int32_t bit = (v >> (3 - k)) & 1;
+      q[k] = bit ? (r.read(1) ? -1.0f : 1.0f) : 0.0f;
+    }
     if (r.pos > end) {
       // The last code ran past the part: it belongs to no line.
       r.pos = quad_start;
       break;
     }
-    ix[i] = q[0];
-    ix[i + 1] = q[1];
-    ix[i + 2] = q[2];
-    ix[i + 3] = q[3];
+    std::memcpy(xr + i, q, sizeof q);
     i += 4;
   }
-  for (int32_t k = i; k < 576; ++k) ix[k] = 0;
+  for (int32_t k = i; k < 576; ++k) xr[k] = 0.0f;
   return i;
 }
 
 // Requantisation: xr = sign * |ix|^(4/3) * 2^(gain / 4), the gain falling
-// with the band's scalefactor, pretab and subblock gain.
-void requantise(const Granule &gr, const HeaderRecord &h, const Scalefactors &sf, const int32_t ix[576],
-                int32_t lines, float xr[576]) {
-  const Pow43 &p43 = pow43();
+// with the band's scalefactor, pretab and subblock gain; the Huffman step
+// left sign * |ix|^(4/3) in xr.
+void requantise(const Granule &gr, const HeaderRecord &h, const Scalefactors &sf, int32_t lines, float xr[576]) {
   const int16_t *lb = layer3::kBands.long_bounds[rate_slot(h)];
   const int16_t *sbnd = layer3::kBands.short_bounds[rate_slot(h)];
   const int32_t shift = gr.scalefac_scale ? 2 : 1;  // scalefactor step in quarter powers / 2
   const int32_t base = gr.global_gain - 210;
   auto put = [&](int32_t from, int32_t to, int32_t q) {
     const float g = gain_quarter(q);
-    for (int32_t k = from; k < to; ++k) {
-      const int32_t v = ix[k];
-      const float m = p43.v[v < 0 ? -v : v] * g;
-      xr[k] = v < 0 ? -m : m;
-    }
+    for (int32_t k = from; k < to; ++k) xr[k] *= g;
   };
   if (lines > 576) lines = 576;
   int32_t k = 0;
@@ -355,7 +353,6 @@ void requantise(const Granule &gr, const HeaderRecord &h, const Scalefactors &sf
       k = sbnd[band + 1] * 3;
     }
   }
-  for (int32_t i = lines; i < 576; ++i) xr[i] = 0.0f;
 }
 
 }  // namespace
@@ -393,7 +390,7 @@ bool MpegFrameDecoder::decode_layer3() {
   if (bytes == 0 || main_bytes < 0) return !reader.overrun();
   Reservoir &res = l3.reservoir;
   const int32_t before = res.make_room(main_bytes);
-  for (int32_t i = 0; i < main_bytes; ++i) res.bytes[before + i] = uint8_t(reader.read(8));
+  reader.read_bytes(res.bytes + before, main_bytes);
   res.length = before + main_bytes;
   std::memset(res.bytes + res.length, 0, Reservoir::kPadding);
   if (reader.overrun()) return false;
@@ -405,7 +402,6 @@ bool MpegFrameDecoder::decode_layer3() {
   const int64_t limit = int64_t(res.length) * 8;
   const int32_t granules = h.id ? 2 : 1;
   const int32_t channels = h.channels;
-  int32_t ix[576];
   Scalefactors sf[2];
   int32_t lines[2] = {0, 0};
   for (int32_t g = 0; g < granules; ++g) {
@@ -420,9 +416,13 @@ bool MpegFrameDecoder::decode_layer3() {
         const bool intensity_right = ch == 1 && h.mode == 1 && (h.mode_extension & 1);
         read_scalefactors_lsf(r, gr, intensity_right, sf[ch], gr.preflag);
       }
-      lines[ch] = r.pos < end ? decode_huffman(r, end, gr, h, ix) : 0;
-      if (lines[ch] == 0) std::memset(ix, 0, sizeof ix);
-      requantise(gr, h, sf[ch], ix, lines[ch], l3.xr[ch]);
+      if (r.pos < end) {
+        lines[ch] = decode_huffman(r, end, gr, h, l3.xr[ch]);
+      } else {
+        lines[ch] = 0;
+        std::memset(l3.xr[ch], 0, sizeof l3.xr[ch]);
+      }
+      requantise(gr, h, sf[ch], lines[ch], l3.xr[ch]);
       r.pos = part_start + gr.part2_3_length;
       if (r.pos > limit) r.pos = limit;
     }

@@ -1,5 +1,7 @@
 #include "audio/decode/stream_bit_reader.h"
 
+#include <cstring>
+
 namespace lunaret {
 
 void StreamBitReader::reset() {
@@ -71,6 +73,34 @@ void StreamBitReader::fill_cache() {
     cache_ |= uint64_t(byte) << (56 - cache_bits_);
     cache_bits_ += 8;
     ++next_byte_;
+  }
+}
+
+void StreamBitReader::read_bytes(uint8_t *dst, int32_t n) {
+  if (cache_bits_ & 7) {
+    for (int32_t i = 0; i < n; ++i) dst[i] = uint8_t(read(8));
+    return;
+  }
+  for (; n > 0 && cache_bits_ >= 8; --n) {
+    *dst++ = uint8_t(cache_ >> 56);
+    cache_ <<= 8;
+    cache_bits_ -= 8;
+  }
+  while (n > 0) {
+    if (next_byte_ >= data_end_ && !load_window()) {
+      // Past the end: zeros, still counted so that overrun() tells.
+      std::memset(dst, 0, size_t(n));
+      next_byte_ += n;
+      return;
+    }
+    const int32_t offset = int32_t(next_byte_ % (2 * kWindowBytes));
+    int64_t chunk = data_end_ - next_byte_;
+    if (chunk > n) chunk = n;
+    if (chunk > 2 * kWindowBytes - offset) chunk = 2 * kWindowBytes - offset;
+    std::memcpy(dst, ring_ + offset, size_t(chunk));
+    dst += chunk;
+    next_byte_ += chunk;
+    n -= int32_t(chunk);
   }
 }
 

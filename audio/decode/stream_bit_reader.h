@@ -50,6 +50,10 @@ class StreamBitReader {
   }
   void align_byte() { skip(int32_t(cache_bits_ & 7)); }
 
+  /// Copies n whole bytes (Layer III main data); any bit position works,
+  /// byte-aligned ones take the fast path.
+  void read_bytes(uint8_t *dst, int32_t n);
+
   /// A read returned 0: the input has ended (more bits may still be
   /// buffered).
   bool input_ended() const { return ended_; }

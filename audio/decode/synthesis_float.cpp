@@ -76,6 +76,23 @@ inline int16_t clip_round(float x) {
   return int16_t(v);
 }
 
+using V4 = float __attribute__((vector_size(16)));
+using V4i = int32_t __attribute__((vector_size(16)));
+
+// Four sums clipped to 16 bits and rounded to nearest (ties to even, as
+// lrint does): adding and taking away 1.5 * 2^23 leaves the float rounded
+// to an integer, exact for anything this small.
+inline void store_rounded(V4 x, int32_t *dst) {
+  const V4 lo = {-32768.0f, -32768.0f, -32768.0f, -32768.0f};
+  const V4 hi = {32767.0f, 32767.0f, 32767.0f, 32767.0f};
+  const V4 magic = {12582912.0f, 12582912.0f, 12582912.0f, 12582912.0f};
+  x = x < lo ? lo : x;
+  x = x > hi ? hi : x;
+  x = (x + magic) - magic;
+  const V4i i = __builtin_convertvector(x, V4i);
+  std::memcpy(dst, &i, 16);
+}
+
 // Matrixing: the 64 values of the new vector from the 32 DCT outputs.
 inline float *push_vector(SynthFloatChannel &ch, const float in[32]) {
   float x[32];
@@ -105,13 +122,31 @@ void synth_reset(SynthFloatChannel &ch) {
 void synth_float(SynthFloatChannel &ch, const float in[32], SynthForm form, int16_t *out, int32_t stride) {
   const float *v = push_vector(ch, in);
   if (form == SynthForm::Full) {
-    float acc[32] = {};
+    // The 32 sums stay in eight 4-lane registers across the 16 rows (an
+    // array in memory would make every step a store and a reload).
+    V4 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {}, a5 = {}, a6 = {}, a7 = {};
     for (int r = 0; r < 16; ++r) {
-      const float *w = kWindow.w[r];
-      const float *src = v + row_offset(r);
-      for (int j = 0; j < 32; ++j) acc[j] += w[j] * src[j];
+      const V4 *w = reinterpret_cast<const V4 *>(kWindow.w[r]);
+      const V4 *src = reinterpret_cast<const V4 *>(v + row_offset(r));
+      a0 += w[0] * src[0];
+      a1 += w[1] * src[1];
+      a2 += w[2] * src[2];
+      a3 += w[3] * src[3];
+      a4 += w[4] * src[4];
+      a5 += w[5] * src[5];
+      a6 += w[6] * src[6];
+      a7 += w[7] * src[7];
     }
-    for (int j = 0; j < 32; ++j) out[j * stride] = clip_round(acc[j]);
+    alignas(16) int32_t pcm[32];
+    store_rounded(a0, pcm);
+    store_rounded(a1, pcm + 4);
+    store_rounded(a2, pcm + 8);
+    store_rounded(a3, pcm + 12);
+    store_rounded(a4, pcm + 16);
+    store_rounded(a5, pcm + 20);
+    store_rounded(a6, pcm + 24);
+    store_rounded(a7, pcm + 28);
+    for (int j = 0; j < 32; ++j) out[j * stride] = int16_t(pcm[j]);
     return;
   }
   // Every second sample: even-numbered ones for Half, odd-numbered ones for

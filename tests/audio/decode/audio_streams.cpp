@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "tests/audio/decode/pcm_compare.h"
+#include "tests/support/compare.h"
 #include "tests/support/test_media.h"
 
 namespace audio_test {
@@ -30,6 +30,7 @@ constexpr Recipe kRecipes[] = {
     {"audio_l2_44k_joint.mp2", "-c:a libtwolame -b:a 128k -mode joint_stereo", 44100, 2, "mp2float"},
     {"audio_l2_48k_mono.mp2", "-c:a mp2 -b:a 128k", 48000, 1, "mp2float"},
     {"audio_l2_48k_stereo.mp2", "-c:a mp2 -b:a 224k", 48000, 2, "mp2float"},
+    {"audio_l2_48k_crc.mp2", "-c:a libtwolame -b:a 192k -error_protection 1", 48000, 2, "mp2float"},
     {"audio_l2_22k_lsf.mp2", "-c:a mp2 -b:a 64k", 22050, 2, "mp2float"},
     {"audio_l3_44k.mp3", "-c:a libmp3lame -b:a 192k", 44100, 2, "mp3float"},
     {"audio_l3_22k_lsf.mp3", "-c:a libmp3lame -b:a 64k", 22050, 2, "mp3float"},
@@ -42,9 +43,11 @@ bool exists(const std::string &path) {
 
 // The shared media writes "rate channels samples" beside each reference.
 bool read_format(const std::string &txt, int32_t &rate, int32_t &channels) {
-  std::ifstream f(txt);
-  long long samples = 0;
-  return bool(f >> rate >> channels >> samples);
+  const auto info = testing_support::read_pcm_info(txt);
+  if (!info) return false;
+  rate = info->rate;
+  channels = info->channels;
+  return true;
 }
 
 struct FileSource {
@@ -73,10 +76,20 @@ std::vector<uint8_t> read_file(const std::string &path) {
   return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+bool write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+  return bool(out);
+}
+
+std::vector<int16_t> read_pcm(const std::string &path) {
+  return testing_support::read_pcm_file(path).value_or(std::vector<int16_t>{});
+}
+
 std::vector<int16_t> ffmpeg_decode(const std::string &path, const std::string &decoder) {
   const std::string out = path + "." + decoder + ".pcm";
   if (!run("ffmpeg -nostdin -y -hide_banner -c:a " + decoder + " -i '" + path + "' -f s16le '" + out + "'")) return {};
-  return read_pcm_file(out);
+  return read_pcm(out);
 }
 
 Stream test_stream(const std::string &name) {

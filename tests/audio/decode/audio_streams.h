@@ -51,5 +51,8 @@ struct Decoded {
 /// until the end, as the engine does.
 Decoded decode_bytes(const std::vector<uint8_t> &bytes, const DecodeSettings &settings = {});
 std::vector<uint8_t> read_file(const std::string &path);
+bool write_file(const std::string &path, const std::vector<uint8_t> &bytes);
+/// s16le samples of a file (empty when it cannot be read).
+std::vector<int16_t> read_pcm(const std::string &path);
 
 }  // namespace audio_test

@@ -8,6 +8,9 @@
 #include "components/glyvex/glyvex.h"
 #include "platform/clock.h"
 #include "video/engine/engine.h"
+#ifdef KESTRUM_HAVE_SDL
+#include "video/engine/window/window_display.h"
+#endif
 #include "video/engine/output_link.h"
 
 namespace kestrum {
@@ -417,10 +420,14 @@ intptr_t stream_command(int32_t cmd, intptr_t arg, intptr_t result) {
     case 4:
       return engine_set_mono_tint(s.mono_tint_cb, s.mono_tint_cr - kTintStep);
     case 5:
-      s.full_screen = 1;
-      return 1;
     case 6:
-      s.full_screen = 0;
+      s.full_screen = cmd == 5 ? 1 : 0;
+#ifdef KESTRUM_HAVE_SDL
+      if (e.display.driver() == &kWindowDisplayDriver) {
+        platform::Lock lock(e.engine_lock);
+        window::set_full_screen(cmd == 5);
+      }
+#endif
       return 1;
     case 7:
       if (!s.audio_open) return 0;
@@ -534,10 +541,24 @@ intptr_t stream_command(int32_t cmd, intptr_t arg, intptr_t result) {
     case 46:
     case 57:
       return result;
+#ifdef KESTRUM_HAVE_SDL
+    case 48:
+    case 182:
+      if (e.display.driver() != &kWindowDisplayDriver || !s.caption_on) return 0;
+      {
+        platform::Lock lock(e.engine_lock);
+        window::set_caption_line(cmd == 48 ? 0 : 1, as_ptr<const char>(arg));
+      }
+      engine_refresh();
+      return 1;
+    case 49:
+      return e.display.driver() == &kWindowDisplayDriver ? window::caption_drawable() : 0;
+#else
     case 48:
     case 182:
     case 49:
       return 0;  // no surface to draw a caption on
+#endif
     case 53: {
       StreamParams p;
       decoder().params(&p);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/test_media.h"
+#include "video/engine/window/caption_font.h"
 #include "video/engine/window/window_display.h"
 #include "video/engine/window/window_layout.h"
 #include "video/video_api.h"
@@ -111,6 +112,67 @@ TEST_F(PlaybackWindow, AWheelNotchResizesTheOwnWindow) {
   kw::window_size(&w, &h);
   EXPECT_EQ(w, 352 + 352 / 24);
   EXPECT_EQ(h, 288 + 288 / 24);
+}
+
+TEST_F(PlaybackWindow, TheCaptionIsDrawnInTheTopRightCorner) {
+  if (!kestrum::window_display_available()) GTEST_SKIP() << "no SDL video driver";
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  ASSERT_EQ(VideoOpen(nullptr, path.c_str(), nullptr, 0), 1);
+  ASSERT_EQ(VideoCommand(VCMD_CAPTION_DRAWABLE, 0), 1);
+  ASSERT_EQ(VideoStep(), 1);  // a picture to draw the caption over
+  const char *text = "12:34 PLAY";
+  ASSERT_EQ(VideoCommand(VCMD_CAPTION_LINE1, reinterpret_cast<intptr_t>(text)), 1);
+  std::vector<uint8_t> px;
+  int32_t w = 0, h = 0;
+  ASSERT_EQ(kw::read_pixels(&px, &w, &h), 1);
+  // Every lit dot of the glyphs is yellow, at 8 pixels from the right edge
+  // and 2 from the top; nothing else in the window is pure yellow.
+  const int32_t x0 = w - 8 - kw::text_width(text);
+  int32_t lit = 0, yellow_in_place = 0;
+  for (size_t i = 0; text[i]; ++i) {
+    const uint8_t *rows = kw::glyph(text[i]);
+    for (int32_t r = 0; r < kw::kGlyphHeight; ++r) {
+      for (int32_t c = 0; c < kw::kGlyphWidth; ++c) {
+        if (!(rows[r] & (0x10 >> c))) continue;
+        ++lit;
+        const size_t at = (size_t(2 + r) * size_t(w) + size_t(x0 + int32_t(i) * kw::kGlyphAdvance + c)) * 4;
+        // ARGB8888 in memory: B, G, R, A.
+        if (px[at] == 0 && px[at + 1] == 255 && px[at + 2] == 255) ++yellow_in_place;
+      }
+    }
+  }
+  EXPECT_GT(lit, 50);
+  EXPECT_EQ(yellow_in_place, lit);
+  int32_t yellow = 0;
+  for (size_t i = 0; i < px.size(); i += 4) {
+    if (px[i] == 0 && px[i + 1] == 255 && px[i + 2] == 255) ++yellow;
+  }
+  EXPECT_EQ(yellow, lit);
+  // Off: the next picture has no caption.
+  VideoCommand(VCMD_CAPTION_ON, 0);
+  ASSERT_EQ(VideoStep(), 1);
+  ASSERT_EQ(kw::read_pixels(&px, &w, &h), 1);
+  yellow = 0;
+  for (size_t i = 0; i < px.size(); i += 4) {
+    if (px[i] == 0 && px[i + 1] == 255 && px[i + 2] == 255) ++yellow;
+  }
+  EXPECT_LT(yellow, lit / 4);
+  VideoCommand(VCMD_CAPTION_ON, 1);
+}
+
+TEST_F(PlaybackWindow, FullScreenOnAndOffRestoresTheWindow) {
+  if (!kestrum::window_display_available()) GTEST_SKIP() << "no SDL video driver";
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  ASSERT_EQ(VideoOpen(nullptr, path.c_str(), nullptr, 0), 1);
+  ASSERT_EQ(VideoCommand(VCMD_FULL_SCREEN_ON, 0), 1);
+  int32_t w = 0, h = 0;
+  kw::window_size(&w, &h);
+  EXPECT_GE(w, 352);
+  EXPECT_GE(h, 288);
+  ASSERT_EQ(VideoCommand(VCMD_FULL_SCREEN_OFF, 0), 1);
+  kw::window_size(&w, &h);
+  EXPECT_EQ(w, 352);
+  EXPECT_EQ(h, 288);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "video/engine/engine.h"
 #include "video/engine/output_link.h"
+#include "video/engine/window/caption_font.h"
 #include "video/engine/window/window_layout.h"
 
 namespace kestrum {
@@ -19,6 +20,12 @@ namespace kestrum {
 namespace {
 
 constexpr int32_t kCmdFormatPreferences = 66;
+// Caption placement: from the right edge, from the top, between lines.
+constexpr int32_t kCaptionRight = 8;
+constexpr int32_t kCaptionTop = 2;
+constexpr int32_t kCaptionLineGap = 2;
+constexpr int32_t kCaptionLines = 2;
+constexpr size_t kCaptionChars = 64;
 // SDL's texture format for each FourCC index (0 = not offered).
 constexpr uint32_t kSdlFormats[window::kFormatCount] = {
     SDL_PIXELFORMAT_YUY2, SDL_PIXELFORMAT_YVYU, SDL_PIXELFORMAT_UYVY, 0, 0, 0,
@@ -32,6 +39,8 @@ struct Window {
   int32_t format_index = -1;  // overlay format, -1 = RGB
   SDL_RendererInfo info{};
   std::vector<uint8_t> staging;
+  char caption[kCaptionLines][kCaptionChars] = {};
+  int32_t saved_w = 0, saved_h = 0;  // window size before full screen
 } g_win;
 
 bool g_video_up = false;
@@ -143,6 +152,45 @@ void handle_events() {
   }
 }
 
+// Text right-aligned in the top right corner: the box filled black, the
+// text in red one pixel down and right, then in yellow on top.
+void draw_caption(int32_t out_w) {
+  if (!engine().state.caption_on) return;
+  std::vector<SDL_Point> points;
+  for (int32_t line = 0; line < kCaptionLines; ++line) {
+    const char *text = g_win.caption[line];
+    if (!text[0]) continue;
+    const int32_t tw = window::text_width(text);
+    const int32_t x0 = out_w - kCaptionRight - tw;
+    const int32_t y0 = kCaptionTop + line * (window::kGlyphHeight + kCaptionLineGap);
+    const SDL_Rect box{x0, y0, tw + 1, window::kGlyphHeight + 1};
+    SDL_SetRenderDrawColor(g_win.renderer, 0, 0, 0, 255);
+    SDL_RenderFillRect(g_win.renderer, &box);
+    points.clear();
+    for (size_t i = 0; text[i]; ++i) {
+      const uint8_t *rows = window::glyph(text[i]);
+      const int32_t gx = x0 + static_cast<int32_t>(i) * window::kGlyphAdvance;
+      for (int32_t r = 0; r < window::kGlyphHeight; ++r) {
+        for (int32_t c = 0; c < window::kGlyphWidth; ++c) {
+          if (rows[r] & (0x10 >> c)) points.push_back({gx + c, y0 + r});
+        }
+      }
+    }
+    for (SDL_Point &p : points) {
+      ++p.x;
+      ++p.y;
+    }
+    SDL_SetRenderDrawColor(g_win.renderer, 255, 0, 0, 255);
+    SDL_RenderDrawPoints(g_win.renderer, points.data(), static_cast<int>(points.size()));
+    for (SDL_Point &p : points) {
+      --p.x;
+      --p.y;
+    }
+    SDL_SetRenderDrawColor(g_win.renderer, 255, 255, 0, 255);
+    SDL_RenderDrawPoints(g_win.renderer, points.data(), static_cast<int>(points.size()));
+  }
+}
+
 bool window_open(Display &, int32_t width, int32_t height) {
   if (!bring_up_video() || width <= 0 || height <= 0) return false;
   const EngineState &s = engine().state;
@@ -190,6 +238,7 @@ bool window_present(Display &, const KestrumPicture &p) {
   SDL_SetRenderDrawColor(g_win.renderer, 0, 0, 0, 255);
   SDL_RenderClear(g_win.renderer);
   SDL_RenderCopy(g_win.renderer, g_win.texture, &src, &dst);
+  draw_caption(w);
   SDL_RenderPresent(g_win.renderer);
   return true;
 }
@@ -236,6 +285,35 @@ void wheel(int32_t notches) {
 }
 
 int32_t overlay_format() { return g_win.format_index; }
+
+int32_t set_full_screen(bool on) {
+  if (!g_win.window) return 0;
+  const EngineState &s = engine().state;
+  if (on) {
+    SDL_GetWindowSize(g_win.window, &g_win.saved_w, &g_win.saved_h);
+    return SDL_SetWindowFullscreen(g_win.window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0 ? 1 : 0;
+  }
+  if (SDL_SetWindowFullscreen(g_win.window, 0) != 0) return 0;
+  if (g_win.saved_w > 0 && g_win.saved_h > 0) {
+    int32_t w = g_win.saved_w;
+    // A 16:9 picture kept in shape comes back 16:9 wide, a multiple of 4.
+    if (s.keep_aspect && s.wide == 1) w = (g_win.saved_h * 16 / 9 + 3) & ~3;
+    SDL_SetWindowSize(g_win.window, w, g_win.saved_h);
+  }
+  return 1;
+}
+
+int32_t set_caption_line(int32_t line, const char *text) {
+  if (line < 0 || line >= kCaptionLines) return 0;
+  g_win.caption[line][0] = 0;
+  if (text) {
+    std::strncpy(g_win.caption[line], text, kCaptionChars - 1);
+    g_win.caption[line][kCaptionChars - 1] = 0;
+  }
+  return caption_drawable();
+}
+
+int32_t caption_drawable() { return g_win.renderer && g_win.window ? 1 : 0; }
 
 }  // namespace window
 

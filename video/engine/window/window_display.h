@@ -23,6 +23,13 @@ void window_size(int32_t *width, int32_t *height);
 void wheel(int32_t notches);
 /// The FourCC index of the overlay texture in use, -1 for the RGB path.
 int32_t overlay_format();
+/// Full screen on or off (keeps the aspect when keepAspect is on). 1/0.
+int32_t set_full_screen(bool on);
+/// Sets caption line 0 or 1 (drawn with every picture while captionOn);
+/// null clears it. Returns 1 when the window can show it.
+int32_t set_caption_line(int32_t line, const char *text);
+/// The window exists and can draw the caption.
+int32_t caption_drawable();
 }  // namespace window
 
 }  // namespace kestrum

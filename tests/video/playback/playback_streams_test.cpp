@@ -136,17 +136,45 @@ class PlaybackStreams : public ::testing::Test {
   Recorder rec;
 };
 
-TEST_F(PlaybackStreams, PlayedToTheEndEveryPictureComesOnceInDisplayOrder) {
-  const auto ref = reference_luma("video_mpeg1.m1v", kWidth, kHeight);
-  ASSERT_EQ(ref.size(), 75u);
+struct Elementary {
+  const char *name;
+  int width, height;
+  size_t pictures;
+};
+
+class PlaybackElementary : public ::testing::TestWithParam<Elementary> {
+ protected:
+  static void SetUpTestSuite() { VideoStartup(); }
+  void TearDown() override { VideoClose(1); }
+  Recorder rec;
+};
+
+// MPEG-1 goes through the normal loop, MPEG-2 through the MPEG-2 loop.
+INSTANTIATE_TEST_SUITE_P(Streams, PlaybackElementary,
+                         ::testing::Values(Elementary{"video_mpeg1.m1v", 352, 288, 75},
+                                           Elementary{"video_mpeg2_progressive.m2v", 720, 576, 50},
+                                           Elementary{"video_mpeg2_interlaced.m2v", 720, 576, 50},
+                                           Elementary{"video_mpeg2_open_gop.m2v", 720, 576, 50}),
+                         [](const auto &info) {
+                           std::string n = info.param.name;
+                           for (char &c : n) {
+                             if (c == '.') c = '_';
+                           }
+                           return n;
+                         });
+
+TEST_P(PlaybackElementary, PlayedToTheEndEveryPictureComesOnceInDisplayOrder) {
+  const Elementary &st = GetParam();
+  const auto ref = reference_luma(st.name, st.width, st.height);
+  ASSERT_EQ(ref.size(), st.pictures);
   const KestrumHostDisplay d = host(rec);
-  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  const std::string path = testing_support::media_path(st.name);
   ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
   VideoSetRealTime(0);
   rec.clear();
   const auto start = Clock::now();
   ASSERT_EQ(VideoRun(), 1);
-  ASSERT_TRUE(wait_for_end(30));
+  ASSERT_TRUE(wait_for_end(60));
   const double run_ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   // Every picture once, in display order.
   ASSERT_EQ(rec.count(), ref.size());
@@ -158,14 +186,15 @@ TEST_F(PlaybackStreams, PlayedToTheEndEveryPictureComesOnceInDisplayOrder) {
   EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 1);
 }
 
-TEST_F(PlaybackStreams, InRealTimePicturesFollowTheFramePeriod) {
+TEST_P(PlaybackElementary, InRealTimePicturesFollowTheFramePeriod) {
+  const Elementary &st = GetParam();
   const KestrumHostDisplay d = host(rec);
-  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  const std::string path = testing_support::media_path(st.name);
   ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
   rec.clear();
   ASSERT_EQ(VideoRun(), 1);
-  ASSERT_TRUE(wait_for_end(30));
-  ASSERT_EQ(rec.count(), 75u);
+  ASSERT_TRUE(wait_for_end(60));
+  ASSERT_EQ(rec.count(), st.pictures);
   const double mean = (rec.shown.back().ms - rec.shown.front().ms) / double(rec.count() - 1);
   EXPECT_NEAR(mean, kPeriodMs, kPeriodMs * 0.05);
 }

@@ -98,17 +98,22 @@ class PlaybackSkipping : public ::testing::Test {
     kp::set_loop_port(nullptr);
     kestrum::set_decoder_port(nullptr);
   }
-  // One call of the normal loop, with a 1 ms frame period.
-  void run_loop(int32_t start_fill, int32_t per_picture, size_t first = 1) {
+  // One call of the normal (or MPEG-2) loop, with a 1 ms frame period.
+  void run_loop(int32_t start_fill, int32_t per_picture, size_t first = 1, bool mpeg2 = false) {
     g.types = two_gops();
     g.next = first;
     g.start_fill = start_fill + static_cast<int32_t>(first) * per_picture;
     g.bytes_per_picture = per_picture;
     kp::LoopContext c;
-    c.video = kp::mpeg1_video_levels();
+    c.video = mpeg2 ? kp::mpeg2_video_levels(kDvdVbv) : kp::mpeg1_video_levels();
     c.period = 1;
-    kp::normal_loop(kestrum::engine(), c);
+    if (mpeg2) {
+      kp::mpeg2_loop(kestrum::engine(), c);
+    } else {
+      kp::normal_loop(kestrum::engine(), c);
+    }
   }
+  static constexpr int32_t kDvdVbv = 112 * 2048;
 };
 
 TEST_F(PlaybackSkipping, AboveLevelFiveJumpsToTheNextIntraPicture) {
@@ -153,6 +158,36 @@ TEST_F(PlaybackSkipping, WithoutSoundNothingIsSkipped) {
   ASSERT_EQ(g.decoded.size(), static_cast<size_t>(kp::kPicturesPerCall));
   for (size_t i = 0; i < g.decoded.size(); ++i) EXPECT_EQ(g.decoded[i], 1 + i);
   kestrum::engine().state.real_time = 1;
+}
+
+TEST_F(PlaybackSkipping, Mpeg2AboveLevelEightJumpsToTheNextIntraPicture) {
+  run_loop(kp::kMpeg2VideoLevel8 + 40000, 4000, 1, true);
+  ASSERT_FALSE(g.decoded.empty());
+  EXPECT_EQ(g.decoded[0], 9u);
+}
+
+TEST_F(PlaybackSkipping, Mpeg2BetweenLevelsSevenAndEightDropsBPicturesOnly) {
+  // Above the middle of levels 7 and 8: B pictures go up to the P at 3.
+  const int32_t fill = (kp::kMpeg2VideoLevel7 + kp::kMpeg2VideoLevel8) / 2 + 20000;
+  run_loop(fill, 2000, 1, true);
+  ASSERT_FALSE(g.decoded.empty());
+  EXPECT_EQ(g.decoded[0], 3u);
+}
+
+TEST_F(PlaybackSkipping, Mpeg2AboveLevelFourDecodesAnchorsOnly) {
+  // Between level 4 and level 5 of a DVD-sized VBV: "decode unless B",
+  // repeated; the B pictures are parsed past, never decoded.
+  const kp::VideoLevels v = kp::mpeg2_video_levels(kDvdVbv);
+  run_loop(v.level[4] + 1000, 0, 1, true);
+  ASSERT_FALSE(g.decoded.empty());
+  for (size_t d : g.decoded) EXPECT_NE(g.types[d], B) << d;
+}
+
+TEST_F(PlaybackSkipping, Mpeg2BelowTheSkippingLevelsEveryPictureIsDecoded) {
+  const kp::VideoLevels v = kp::mpeg2_video_levels(kDvdVbv);
+  run_loop(v.level[1] - 1000, 0, 1, true);
+  ASSERT_EQ(g.decoded.size(), static_cast<size_t>(kp::kPicturesPerCall));
+  for (size_t i = 0; i < g.decoded.size(); ++i) EXPECT_EQ(g.decoded[i], 1 + i);
 }
 
 }  // namespace

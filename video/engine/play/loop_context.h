@@ -21,6 +21,10 @@ struct LoopContext {
   uint32_t target = 0;     // clock time the next picture is due
   int32_t period = 40;     // frame period in ms
   bool mpeg2 = false;
+  /// The video comes through the media layer's ring (system streams). An
+  /// elementary stream is read straight from the file and its ring counter
+  /// stays 0, which must not read as "starving".
+  bool ring_fed = true;
   int32_t open_count = -1;  // the open the levels were computed for
 };
 

@@ -132,7 +132,9 @@ void mpeg2_loop(Engine &e, LoopContext &c) {
   c.target = clock_ms() + static_cast<uint32_t>(c.period);
   const int32_t *l = c.video.level;
   for (int i = 0; i < kPicturesPerCall; ++i) {
-    if (video_fill() < mid(l[1], l[2]) && video_fill() < c.video.low) c.target += kLowVideoSlackMs;
+    if (c.ring_fed && video_fill() < mid(l[1], l[2]) && video_fill() < c.video.low) {
+      c.target += kLowVideoSlackMs;
+    }
     Got got = s.audio_open ? skip_step(e, c) : Got::nothing;
     if (got == Got::picture) {
       // A picture the skipping decoded is due at once.

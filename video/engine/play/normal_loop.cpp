@@ -86,7 +86,7 @@ void normal_loop(Engine &e, LoopContext &c) {
   open_late_audio(e);
   c.target = clock_ms() + static_cast<uint32_t>(c.period);
   for (int i = 0; i < kPicturesPerCall; ++i) {
-    if (video_fill() < c.video.low) c.target += kLowVideoSlackMs;
+    if (c.ring_fed && video_fill() < c.video.low) c.target += kLowVideoSlackMs;
     Got got = s.audio_open ? skip_step(e, c) : Got::nothing;
     if (got != Got::picture) {
       got = decode_next(e);

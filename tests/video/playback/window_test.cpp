@@ -3,7 +3,11 @@
 // the mouse-wheel sizing, the aspect fit and the overlay format choice.
 #include <gtest/gtest.h>
 
+#include <SDL2/SDL.h>
+
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -173,6 +177,65 @@ TEST_F(PlaybackWindow, FullScreenOnAndOffRestoresTheWindow) {
   kw::window_size(&w, &h);
   EXPECT_EQ(w, 352);
   EXPECT_EQ(h, 288);
+}
+
+// Sends the window-close request the window manager would send.
+void push_close() {
+  SDL_Event ev{};
+  ev.type = SDL_WINDOWEVENT;
+  ev.window.event = SDL_WINDOWEVENT_CLOSE;
+  SDL_PushEvent(&ev);
+}
+
+bool wait_until_stopped(int seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < until) {
+    if (!VideoCommand(VCMD_IS_PLAYING, 0)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+TEST_F(PlaybackWindow, ClosingTheWindowStopsThePlayUnlessTheHostOnlyHidesIt) {
+  if (!kestrum::window_display_available()) GTEST_SKIP() << "no SDL video driver";
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  ASSERT_EQ(VideoOpen(nullptr, path.c_str(), nullptr, 0), 1);
+  EXPECT_TRUE(kw::shown());
+  ASSERT_EQ(VideoCommand(VCMD_PLAY, 0), 1);
+  ASSERT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 1);
+  push_close();
+  EXPECT_TRUE(wait_until_stopped(2));
+  EXPECT_FALSE(kw::shown());
+  VideoClose(1);
+
+  // With command 102 set the window only hides; the play goes on.
+  VideoCommand(VCMD_CLOSE_HIDES_ONLY, 1);
+  ASSERT_EQ(VideoOpen(nullptr, path.c_str(), nullptr, 0), 1);
+  EXPECT_TRUE(kw::shown());
+  ASSERT_EQ(VideoCommand(VCMD_PLAY, 0), 1);
+  push_close();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(kw::shown());
+  EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 1);
+  VideoCommand(VCMD_CLOSE_HIDES_ONLY, 0);
+}
+
+TEST_F(PlaybackWindow, SizingKeepsThePictureShape) {
+  if (!kestrum::window_display_available()) GTEST_SKIP() << "no SDL video driver";
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  ASSERT_EQ(VideoOpen(nullptr, path.c_str(), nullptr, 0), 1);
+  ASSERT_EQ(VideoStep(), 1);
+  SDL_Event ev{};
+  ev.type = SDL_WINDOWEVENT;
+  ev.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+  ev.window.data1 = 704;
+  ev.window.data2 = 300;
+  SDL_PushEvent(&ev);
+  ASSERT_EQ(VideoStep(), 1);  // the window handles its events as it presents
+  int32_t w = 0, h = 0;
+  kw::window_size(&w, &h);
+  EXPECT_EQ(w, 704);
+  EXPECT_EQ(h, 704 * 256 / (352 * 256 / 288));
 }
 
 }  // namespace

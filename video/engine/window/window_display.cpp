@@ -8,6 +8,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "video/engine/engine.h"
@@ -26,6 +27,8 @@ constexpr int32_t kCaptionTop = 2;
 constexpr int32_t kCaptionLineGap = 2;
 constexpr int32_t kCaptionLines = 2;
 constexpr size_t kCaptionChars = 64;
+// Sizing leaves a window alone whose height is this close to the shape.
+constexpr int32_t kSizingSlack = 2;
 // SDL's texture format for each FourCC index (0 = not offered).
 constexpr uint32_t kSdlFormats[window::kFormatCount] = {
     SDL_PIXELFORMAT_YUY2, SDL_PIXELFORMAT_YVYU, SDL_PIXELFORMAT_UYVY, 0, 0, 0,
@@ -139,6 +142,13 @@ void handle_events() {
   while (SDL_PollEvent(&ev)) {
     if (ev.type == SDL_MOUSEWHEEL && !s.full_screen) {
       window::wheel(ev.wheel.y);
+    } else if (ev.type == SDL_WINDOWEVENT && ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED &&
+               s.keep_aspect && !s.full_screen && s.aspect_factor > 0) {
+      // Sizing keeps the picture's shape: the height follows the width.
+      const int32_t want_h = ev.window.data1 * 256 / (s.wide == 1 ? window::kWideScreenFactor : s.aspect_factor);
+      if (std::abs(want_h - ev.window.data2) > kSizingSlack && want_h > 0) {
+        SDL_SetWindowSize(g_win.window, ev.window.data1, want_h);
+      }
     } else if (ev.type == SDL_WINDOWEVENT && ev.window.event == SDL_WINDOWEVENT_CLOSE) {
       // Closing hides the window; unless the host keeps the play going, it
       // also stops the pictures and the sound.
@@ -312,6 +322,8 @@ int32_t set_caption_line(int32_t line, const char *text) {
   }
   return caption_drawable();
 }
+
+bool shown() { return g_win.window && !(SDL_GetWindowFlags(g_win.window) & SDL_WINDOW_HIDDEN); }
 
 int32_t caption_drawable() { return g_win.renderer && g_win.window ? 1 : 0; }
 

@@ -28,6 +28,8 @@ int32_t set_full_screen(bool on);
 /// Sets caption line 0 or 1 (drawn with every picture while captionOn);
 /// null clears it. Returns 1 when the window can show it.
 int32_t set_caption_line(int32_t line, const char *text);
+/// The window exists and is not hidden.
+bool shown();
 /// The window exists and can draw the caption.
 int32_t caption_drawable();
 }  // namespace window

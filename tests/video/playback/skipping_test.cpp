@@ -160,6 +160,41 @@ TEST_F(PlaybackSkipping, WithoutSoundNothingIsSkipped) {
   kestrum::engine().state.real_time = 1;
 }
 
+TEST_F(PlaybackSkipping, FastModeShowsAnchorsOnly) {
+  // Fast mode: four pictures per call, each scanStep anchors further on.
+  g.types = two_gops();
+  g.next = 0;
+  g.start_fill = 0;
+  kestrum::EngineState &s = kestrum::engine().state;
+  const int32_t step = s.scan_step;
+  s.scan_step = 2;
+  kp::LoopContext c;
+  kp::fast_loop(kestrum::engine(), c);
+  s.scan_step = step;
+  // Anchors in stream order: I0 P3 P6 I9 P12 P15 I18 P21 ...; two per shown picture.
+  const std::vector<size_t> want = {0, 3, 6, 9, 12, 15, 18, 21};
+  EXPECT_EQ(g.decoded, want);
+}
+
+TEST_F(PlaybackSkipping, SlowModeDecodesEveryPictureOneAtATime) {
+  g.types = two_gops();
+  g.next = 0;
+  kp::LoopContext c;
+  kp::slow_loop(kestrum::engine(), c);
+  kp::slow_loop(kestrum::engine(), c);
+  const std::vector<size_t> want = {0, 1};
+  EXPECT_EQ(g.decoded, want);
+}
+
+TEST_F(PlaybackSkipping, FastModeStopsAtTheEnd) {
+  g.types = {I, B, P};
+  g.next = 0;
+  kp::LoopContext c;
+  kp::fast_loop(kestrum::engine(), c);
+  EXPECT_EQ(kestrum::engine().state.stopped.load(), 1);
+  EXPECT_EQ(kestrum::engine().state.end_of_stream.load(), 1);
+}
+
 TEST_F(PlaybackSkipping, Mpeg2AboveLevelEightJumpsToTheNextIntraPicture) {
   run_loop(kp::kMpeg2VideoLevel8 + 40000, 4000, 1, true);
   ASSERT_FALSE(g.decoded.empty());

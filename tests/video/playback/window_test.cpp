@@ -6,7 +6,9 @@
 #include <SDL2/SDL.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <thread>
 #include <string>
 #include <vector>
@@ -79,6 +81,17 @@ double psnr_rgb(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b, in
   return 10 * std::log10(255.0 * 255.0 * 3.0 * w * h / se);
 }
 
+double psnr_luma(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
+  if (a.size() != b.size() || a.empty()) return 0;
+  double se = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const double d = double(a[i]) - double(b[i]);
+    se += d * d;
+  }
+  if (se == 0) return 99;
+  return 10 * std::log10(255.0 * 255.0 * double(a.size()) / se);
+}
+
 class PlaybackWindow : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { VideoStartup(); }
@@ -102,6 +115,53 @@ TEST_F(PlaybackWindow, TheWindowShowsTheDecodedPicture) {
   std::vector<uint8_t> ref(size_t(w) * size_t(h) * 4);
   ASSERT_EQ(copy(32, 1, 0, ref.data(), w * 4), 1);
   EXPECT_GE(psnr_rgb(shown, ref, w, h), 30.0);
+}
+
+TEST_F(PlaybackWindow, TheOverlayPathShowsTheSamePicture) {
+  if (!kestrum::window_display_available()) GTEST_SKIP() << "no SDL video driver";
+  // Overlay on (command 55); the preference list decides the format.
+  VideoCommand(VCMD_SET_VALUE_55, 1);
+  auto *prefs = reinterpret_cast<int32_t *>(VideoCommand(VCMD_FORMAT_PREFERENCES, 0));
+  ASSERT_NE(prefs, nullptr);
+  const std::vector<int32_t> saved(prefs, prefs + 9);
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  std::vector<std::vector<uint8_t>> reference;
+  {
+    std::ifstream in(testing_support::media_path("video_mpeg1.m1v.yuv"), std::ios::binary);
+    std::vector<uint8_t> frame(352 * 288 * 3 / 2);
+    while (in.read(reinterpret_cast<char *>(frame.data()), std::streamsize(frame.size()))) {
+      reference.emplace_back(frame.begin(), frame.begin() + 352 * 288);
+    }
+  }
+  ASSERT_FALSE(reference.empty());
+  for (int32_t first : {0, 2, 6}) {
+    prefs[0] = first;
+    for (int32_t i = 1, k = 0; i < 9; ++k) {
+      if (k != first) prefs[i++] = k;
+    }
+    ASSERT_EQ(VideoOpen(nullptr, path.c_str(), nullptr, 0), 1);
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(VideoStep(), 1);
+    EXPECT_EQ(kw::overlay_format(), first);
+    std::vector<uint8_t> shown;
+    int32_t w = 0, h = 0;
+    ASSERT_EQ(kw::read_pixels(&shown, &w, &h), 1);
+    // The overlay's colour conversion is the display's (SDL's matrix, not
+    // our converters'), so compare luma: back from the shown RGB with the
+    // BT.601 studio-range weights, against ffmpeg's pictures of the file.
+    ASSERT_EQ(w, 352);
+    ASSERT_EQ(h, 288);
+    std::vector<uint8_t> luma(size_t(w) * size_t(h));
+    for (size_t i = 0; i < luma.size(); ++i) {
+      const double b = shown[i * 4], g = shown[i * 4 + 1], r = shown[i * 4 + 2];
+      luma[i] = static_cast<uint8_t>(std::clamp(16.0 + (65.738 * r + 129.057 * g + 25.064 * b) / 256.0 + 0.5, 0.0, 255.0));
+    }
+    double best = 0;
+    for (const auto &frame : reference) best = std::max(best, psnr_luma(luma, frame));
+    EXPECT_GE(best, 30.0) << "format " << first;
+    VideoClose(1);
+  }
+  std::copy(saved.begin(), saved.end(), prefs);
+  VideoCommand(VCMD_SET_VALUE_55, 0);
 }
 
 TEST_F(PlaybackWindow, AWheelNotchResizesTheOwnWindow) {

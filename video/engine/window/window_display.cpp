@@ -60,7 +60,12 @@ bool renderer_offers(int32_t index) {
   for (uint32_t i = 0; i < g_win.info.num_texture_formats; ++i) {
     if (g_win.info.texture_formats[i] == f) return true;
   }
-  return false;
+  // Not native to the renderer: usable when a surface of that format can
+  // still be created (SDL converts it on the way).
+  SDL_Texture *probe = SDL_CreateTexture(g_win.renderer, f, SDL_TEXTUREACCESS_STREAMING, 16, 16);
+  if (!probe) return false;
+  SDL_DestroyTexture(probe);
+  return true;
 }
 
 void drop_texture() {

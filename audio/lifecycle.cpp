@@ -172,7 +172,7 @@ int32_t reset_stream(Engine &e) {
 }
 
 void flush(Engine &e) {
-  if (e.paused) return;
+  if (!e.opened || !e.device_usable || e.paused) return;
   stop_and_quiesce(e);
   reset_decoding(e, false);
   {

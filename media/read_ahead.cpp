@@ -145,16 +145,23 @@ void ReadAhead::drop_all() {
 void ReadAhead::stop_for_seek(State &s) {
   paused_.store(true);
   stop_.store(true);
-  for (int i = 0; i < 3 && busy_.load(); ++i) {
-    event_.reset();
-    platform::sleep_ms(200);
-  }
+  wait_while_busy(600);
   stop_.store(false);
   wait_idle();
   // Under the I/O lock no round can be running; paused keeps the thread
   // from starting one at the old position until the next wake.
   platform::Lock lock(s.io_lock);
   drop_all();
+}
+
+// The thread finishes the block it is reading and then sees the stop
+// request; the wait is bounded (a drive that hangs is waited for by the
+// I/O lock afterwards) and checked in short steps.
+void ReadAhead::wait_while_busy(uint32_t bound_ms) {
+  for (uint32_t waited = 0; busy_.load() && waited < bound_ms; waited += 10) {
+    event_.reset();
+    platform::sleep_ms(10);
+  }
 }
 
 void ReadAhead::wait_idle() const {
@@ -164,10 +171,7 @@ void ReadAhead::wait_idle() const {
 void ReadAhead::stop_for_close(State &s) {
   paused_.store(true);
   stop_.store(true);
-  for (int i = 0; i < 5 && busy_.load(); ++i) {
-    event_.reset();
-    platform::sleep_ms(200);
-  }
+  wait_while_busy(1000);
   // A read still running holds the I/O lock; taking it waits for the block
   // to finish, so the thread never keeps a half-filled block.
   platform::Lock lock(s.io_lock);

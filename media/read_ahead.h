@@ -55,6 +55,7 @@ class ReadAhead {
   void fill_round(State &s);
   uint8_t *block(int32_t i);
   void drop_all();
+  void wait_while_busy(uint32_t bound_ms);
 
   platform::Event event_{false, false};
   platform::Thread thread_;

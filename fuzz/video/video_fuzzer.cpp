@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   settings.idct_variant = (mode & 4) ? kestrum::IdctVariant::kSparse : kestrum::IdctVariant::kAccurate;
   settings.monochrome = (mode & 8) != 0;
   settings.coefficient_limit = (mode & 16) ? (mode >> 5) : 0;
-  settings.cpu_mask = (mode & 128) ? 0 : kestrum::kCpuAll;
+  settings.cpu_mask = (mode & 128) ? 0u : uint32_t(kestrum::kCpuAll);
 
   kestrum::Decoder d;
   d.set_settings(settings);

@@ -10,12 +10,6 @@
 
 namespace razavori_cli {
 
-#ifndef RAZAVORI_HAVE_VIDEO_DECODER
-int run_info(int, char **) {
-  std::fprintf(stderr, "razavori info: this build has no video decoder\n");
-  return 1;
-}
-#else
 
 namespace {
 
@@ -152,7 +146,5 @@ int run_info(int argc, char **argv) {
   SysClose();
   return 0;
 }
-
-#endif
 
 }  // namespace razavori_cli

@@ -1,13 +1,10 @@
 // Binds the engine's audio port to the audio engine's exports.
 #include "video/engine/ports.h"
 
-#ifdef KESTRUM_HAVE_LUNARET
 #include "audio/audio_api.h"
-#endif
 
 namespace kestrum {
 
-#ifdef KESTRUM_HAVE_LUNARET
 namespace {
 const AudioPort kLunaretPort = {
     [](int32_t mode) { AudioSetChannelMode(mode); },
@@ -30,8 +27,5 @@ const AudioPort kLunaretPort = {
 }  // namespace
 
 const AudioPort *production_audio_port() { return &kLunaretPort; }
-#else
-const AudioPort *production_audio_port() { return nullptr; }
-#endif
 
 }  // namespace kestrum

@@ -3,16 +3,13 @@
 // choose where they come from.
 #include "video/engine/ports.h"
 
-#ifdef KESTRUM_HAVE_KESTRUM_DECODE
 #include <cstring>
 #include <memory>
 
 #include "video/decode/decoder.h"
-#endif
 
 namespace kestrum {
 
-#ifdef KESTRUM_HAVE_KESTRUM_DECODE
 namespace {
 
 // One decoder per process, like the engine; replaced at every reset so that
@@ -130,8 +127,5 @@ const DecoderPort *production_decoder_port() { return &kDecoderPort; }
 
 // The play loops look at pictures one header at a time to skip them.
 Decoder *engine_decoder() { return g_decoder.get(); }
-#else
-const DecoderPort *production_decoder_port() { return nullptr; }
-#endif
 
 }  // namespace kestrum

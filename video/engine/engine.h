@@ -49,6 +49,8 @@ struct EngineState {
   std::atomic<int32_t> busy{0};
   std::atomic<int32_t> relayout{0};
   std::atomic<int32_t> end_of_stream{0};  // the last play ended at the end
+  std::atomic<int32_t> real_time{1};      // pace pictures by the clock
+  std::atomic<int32_t> audio_open{0};     // the audio engine is open
 
   int32_t play_mode = 0;
   int32_t open_mode = 0;
@@ -56,12 +58,10 @@ struct EngineState {
   int32_t is_elementary = 0;
   int32_t total_length = 0;
   int32_t audio_present = 0;
-  int32_t audio_open = 0;
   int32_t audio_running = 0;
   int32_t audio_paused = 0;
   int32_t audio_rate_mode = kRateModeChooseAtOpen;
   int32_t channel_mode = 2;
-  int32_t real_time = 1;
   int32_t colour_mode = 1;
   int32_t mono_tint_cb = 128;
   int32_t mono_tint_cr = 128;

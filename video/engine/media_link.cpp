@@ -1,13 +1,10 @@
 // Binds the engine's media port to the media layer's exports.
 #include "video/engine/ports.h"
 
-#ifdef KESTRUM_HAVE_DRAVIK
 #include "media/media_api.h"
-#endif
 
 namespace kestrum {
 
-#ifdef KESTRUM_HAVE_DRAVIK
 namespace {
 const MediaPort kDravikPort = {
     [](const char *path, int32_t *length) -> int32_t { return SysProbe(path, length); },
@@ -22,8 +19,5 @@ const MediaPort kDravikPort = {
 }  // namespace
 
 const MediaPort *production_media_port() { return &kDravikPort; }
-#else
-const MediaPort *production_media_port() { return nullptr; }
-#endif
 
 }  // namespace kestrum

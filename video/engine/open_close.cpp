@@ -19,6 +19,7 @@ constexpr int32_t kKindAudioOnly = 2;
 constexpr int32_t kCtlStreamMix = 9;
 constexpr int32_t kCtlPluginActive = 68;
 constexpr int32_t kCtlSourceSize = 72;
+constexpr int32_t kCtlSetRateDivisor = 75;
 // SysControl(9) answer for a video-only source.
 constexpr int32_t kMixVideoOnly = 3;
 // SysFlush modes: 0 both paths, 1 audio path off.
@@ -88,7 +89,11 @@ void begin_open(uint32_t start) {
   s.start = start;
   s.total_length = 0;
   s.source_tag = -1;
+  // Every open starts without DVD title data: the subpicture decoder gets
+  // none and the media layer's rate divisor is cleared.
   s.open_count += 1;
+  media().control(kCtlSetRateDivisor, 0);
+  GlyvexSetTitle(nullptr);
 }
 
 }  // namespace

@@ -1,13 +1,10 @@
-// Binds the engine to the colour converters when they are built.
+// Binds the engine to the colour converters.
 #include "video/engine/output_link.h"
 
-#ifdef KESTRUM_HAVE_KESTRUM_OUTPUT
 #include "video/output/frame_copy.h"
-#endif
 
 namespace kestrum {
 
-#ifdef KESTRUM_HAVE_KESTRUM_OUTPUT
 namespace {
 PlaneRecord to_record(const KestrumPicture &p) {
   PlaneRecord r;
@@ -46,17 +43,5 @@ int32_t convert_rgb32(const KestrumPicture &picture, int32_t colour, uint8_t *ds
   if (picture.chroma_format != 1) return 0;
   return colour_output().copy(to_record(picture), 32, colour, 0, ChromaFilter::kNearest, dst, pitch);
 }
-#else
-namespace {
-// Without converters the routines copy nothing.
-int32_t frame_copy_unavailable(int32_t, int32_t, int32_t, void *, int32_t) { return 0; }
-}  // namespace
-
-void publish_shown_picture(const KestrumPicture *) {}
-KestrumFrameCopy frame_copy_routine(bool) { return &frame_copy_unavailable; }
-void output_set_brightness(int32_t) {}
-void output_set_mono_tint(int32_t, int32_t) {}
-int32_t convert_rgb32(const KestrumPicture &, int32_t, uint8_t *, int32_t) { return 0; }
-#endif
 
 }  // namespace kestrum

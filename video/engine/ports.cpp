@@ -1,7 +1,6 @@
-// Holds the port tables and their fallbacks. The production tables come from
-// the link files (media_link.cpp, audio_link.cpp, decoder_link.cpp); each
-// returns null when its library is not part of this build, and the engine
-// then sees a table whose calls fail the documented way.
+// Holds the port tables. The production tables come from the link files
+// (media_link.cpp, audio_link.cpp, decoder_link.cpp); the fallbacks, whose
+// calls fail the documented way, stand in should one of them give none.
 #include "video/engine/ports.h"
 
 #include <atomic>

@@ -6,7 +6,9 @@
 // stand-in media layer serves them as bare audio files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -187,6 +189,36 @@ TEST_F(EngineOracle, HalfRateAndMixShapeTheOutput) {
 }
 
 #if LUNARET_TEST_REAL_MEDIA
+// The command-line tool decodes as the converters do: its PCM is ffmpeg's
+// to within the decoder's accuracy, its WAV file holds the same samples,
+// and it names the stream's format.
+TEST_F(EngineOracle, RazavoriAudioCommand) {
+  const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
+  ASSERT_NE(bin, nullptr);
+  std::string tool = std::string(bin) + "/bin/razavori";
+  std::string in = testing_support::media_path("audio_l2_44k_joint.mp2");
+  std::string pcm = testing_support::scratch_dir() + "/cli.pcm", wav = testing_support::scratch_dir() + "/cli.wav";
+  std::string cmd = "'" + tool + "' audio '" + in + "' --pcm '" + pcm + "' --wav '" + wav + "'";
+  FILE *p = popen(cmd.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string out;
+  char line[256];
+  while (std::fgets(line, sizeof line, p)) out += line;
+  ASSERT_EQ(pclose(p), 0) << out;
+  EXPECT_NE(out.find("rate 44100 Hz"), std::string::npos) << out;
+  EXPECT_NE(out.find("channels 2 (joint stereo)"), std::string::npos) << out;
+  EXPECT_NE(out.find("layer 2"), std::string::npos) << out;
+  EXPECT_NE(out.find("bit rate "), std::string::npos) << out;
+
+  testing_support::PcmComparison c = testing_support::compare_pcm_files(in + ".pcm", pcm, 2, 3000);
+  ASSERT_TRUE(c.ok()) << c.error;
+  std::printf("razavori audio %s: SNR %.1f dB\n", in.c_str(), c.snr_db);
+  EXPECT_GE(c.snr_db, 80.0);
+  std::vector<uint8_t> raw = read_bytes(pcm), w = read_bytes(wav);
+  ASSERT_EQ(w.size(), raw.size() + 44);
+  EXPECT_TRUE(std::equal(raw.begin(), raw.end(), w.begin() + 44));
+}
+
 // A system stream opened by the media layer: the audio engine opens its
 // audio stream, waits for a Layer II frame and pulls the demultiplexed
 // bytes through SysReadAudio.
@@ -196,6 +228,9 @@ TEST_F(EngineOracle, SystemStreamAudioThroughTheMediaLayer) {
     std::string path = testing_support::media_path(name);
     std::vector<int16_t> ref = read_pcm(path + ".pcm");
     ASSERT_FALSE(ref.empty());
+    // A fresh media state: an audio-only open earlier in this process
+    // switched the video path off.
+    SysReset();
     ASSERT_EQ(SysProbe(path.c_str(), nullptr), SOURCE_KIND_SYSTEM);
     ASSERT_NE(SysOpen(path.c_str(), 0), -1);
     // The player reads video up to its first sequence header before it

@@ -409,6 +409,21 @@ TEST_F(AudioEngine, QueueDepthGrowsWhenTheDeviceRunsLow) {
   EXPECT_EQ(manual_device().holding(), 0u);
 }
 
+TEST_F(AudioEngine, FlushWhilePausedDoesNothing) {
+  counting_source().frames_total = 1 << 30;
+  open_prepared();
+  ASSERT_EQ(AudioPlay(), 1);
+  EXPECT_EQ(AudioSetPause(1), 0);
+  size_t flushes = fake_media().flushes.size();
+  int fills = counting_source().fills;
+  AudioFlush();
+  EXPECT_EQ(fake_media().flushes.size(), flushes);
+  EXPECT_EQ(counting_source().fills, fills);
+  EXPECT_EQ(AudioCommand(AUDIO_CMD_DEVICE_HANDLE, 0), 0);
+  EXPECT_EQ(AudioSetPause(0), 1);
+  EXPECT_NE(AudioCommand(AUDIO_CMD_DEVICE_HANDLE, 0), 0);
+}
+
 TEST_F(AudioEngine, EchoReturnsOnTheOtherSideAtHalfLevel) {
   counting_source().install();
   counting_source().impulses = true;

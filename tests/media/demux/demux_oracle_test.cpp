@@ -18,18 +18,17 @@ namespace {
 
 struct OracleCase {
   const char *stream;
-  bool mpeg_audio;  // X.audio.es exists
-  bool ac3;         // X.ac3
-  bool lpcm;        // X.lpcm.pcm
+  bool ac3;   // X.ac3
+  bool lpcm;  // X.lpcm.pcm
 };
 
 std::ostream &operator<<(std::ostream &o, const OracleCase &c) { return o << c.stream; }
 
 const OracleCase kCases[] = {
-    {"mpeg1_system.mpg", true, false, false},
-    {"mpeg2_ps.mpg", true, false, false},
-    {"vob_ac3_lpcm.vob", false, true, true},
-    {"ts_mpeg2.ts", true, false, false},
+    {"mpeg1_system.mpg", false, false},
+    {"mpeg2_ps.mpg", false, false},
+    {"vob_ac3_lpcm.vob", true, true},
+    {"ts_mpeg2.ts", false, false},
 };
 
 // The delivered bytes equal the reference; the last read may add up to 3
@@ -103,18 +102,35 @@ class DemuxOracle : public ::testing::TestWithParam<OracleCase> {
     SysFlush(0);
     SysClose();
   }
+  // Opens the stream. The opening analysis stops once it has seen video and
+  // audio, so a DVD's further audio streams appear only as packs are
+  // parsed: a first stretch of video is pulled and the source rewound, as a
+  // player that lists the streams before playing does.
   void open() {
     int32_t length = 0;
     SysProbe(path_.c_str(), &length);
     ASSERT_NE(SysOpen(path_.c_str(), 0), -1);
+    Bytes buf(16384);
+    for (int i = 0; i < 32; ++i) SysReadVideo(buf.data(), 16384);
+    ASSERT_EQ(SysSeek(0, 0), 0);
   }
   Bytes ref(const char *suffix) { return read_file(reference(std::string(GetParam().stream) + suffix)); }
+  // The VOB may or may not carry MPEG audio beside AC-3 and LPCM.
+  bool mpeg_audio() { return !reference(std::string(GetParam().stream) + ".audio.es").empty(); }
   int32_t first_seen(int lo, int hi) {
     const auto count = static_cast<int32_t>(SysControl(CTL_AUDIO_COUNT, 0));
     const auto *ids = reinterpret_cast<const int32_t *>(SysControl(CTL_AUDIO_LIST, 0));
     for (int32_t i = 0; i < count; ++i)
       if (ids[i] >= lo && ids[i] <= hi) return ids[i];
     return -1;
+  }
+  // Streams with AC-3 or LPCM as well: MPEG audio is chosen explicitly.
+  void select_mpeg_audio() {
+    const int32_t id = first_seen(0xC0, 0xDF);
+    ASSERT_NE(id, -1);
+    SysControl(CTL_AUDIO_SELECT, id);
+    const auto current = SysControl(CTL_AUDIO_CURRENT, 0);
+    ASSERT_TRUE(current == id || (current == -1 && SysControl(CTL_AUDIO_COUNT, 0) == 1));
   }
   std::string path_;
 };
@@ -128,8 +144,14 @@ TEST_P(DemuxOracle, VideoAloneMatchesFfmpegCopy) {
 TEST_P(DemuxOracle, AudioAloneMatchesFfmpegCopy) {
   open();
   SysFlush(2);
-  if (GetParam().mpeg_audio) expect_same(pull(read_audio, 0, 0, 4096), ref(".audio.es"), "MPEG audio");
+  if (mpeg_audio()) {
+    select_mpeg_audio();
+    expect_same(pull(read_audio, 0, 0, 4096), ref(".audio.es"), "MPEG audio");
+  }
   if (GetParam().ac3) {
+    SysClose();
+    open();
+    SysFlush(2);
     const int32_t id = first_seen(0x80, 0x87);
     ASSERT_NE(id, -1);
     SysControl(CTL_AUDIO_SELECT, id);
@@ -163,7 +185,9 @@ TEST_P(DemuxOracle, TwoReadersAtOnceMatchFfmpegCopies) {
     int32_t audio_id = 0;
     Reader audio = read_audio;
     const char *suffix = ".audio.es";
-    if (!GetParam().mpeg_audio) {
+    if (mpeg_audio()) {
+      select_mpeg_audio();
+    } else {
       audio_id = first_seen(0x80, 0x87);
       ASSERT_NE(audio_id, -1);
       SysControl(CTL_AUDIO_SELECT, audio_id);
@@ -184,11 +208,11 @@ TEST_P(DemuxOracle, TwoReadersAtOnceMatchFfmpegCopies) {
 // The opening analysis: what the seen lists, the stream mix and the rate
 // say about each stream.
 TEST_P(DemuxOracle, OpeningAnalysisDescribesTheStream) {
-  open();
+  open();  // (and the first stretch of video parsed)
   EXPECT_EQ(SysControl(CTL_STREAM_MIX, 0), 0) << "video 0xE0 and audio";
   EXPECT_GT(SysControl(CTL_BYTE_RATE, 0), 1);
   const auto count = SysControl(CTL_AUDIO_COUNT, 0);
-  EXPECT_EQ(count, GetParam().ac3 ? 2 : 1);
+  EXPECT_EQ(count, (mpeg_audio() ? 1 : 0) + (GetParam().ac3 ? 1 : 0) + (GetParam().lpcm ? 1 : 0));
   if (GetParam().ac3) {
     EXPECT_EQ(SysControl(CTL_RATE_VALID, 0), 1) << "MPEG-2 packs carry a mux rate";
   }

@@ -15,14 +15,21 @@ namespace video_test {
 
 struct Picture {
   int width = 0, height = 0;
-  std::vector<uint8_t> y, cb, cr;  // yuv420p, chroma (w+1)/2 x (h+1)/2
+  std::vector<uint8_t> y, cb, cr;  // planar; chroma by the chroma format
 };
 
-inline Picture crop_planes(const kestrum::Planes &p, int width, int height) {
+/// Chroma plane size of a picture: 1 = 4:2:0, 2 = 4:2:2, 3 = 4:4:4.
+inline void chroma_size(int chroma_format, int width, int height, int &cw, int &ch) {
+  cw = chroma_format == 3 ? width : (width + 1) / 2;
+  ch = chroma_format == 1 ? (height + 1) / 2 : height;
+}
+
+inline Picture crop_planes(const kestrum::Planes &p, int width, int height, int chroma_format = 1) {
   Picture pic;
   pic.width = width;
   pic.height = height;
-  const int cw = (width + 1) / 2, ch = (height + 1) / 2;
+  int cw, ch;
+  chroma_size(chroma_format, width, height, cw, ch);
   pic.y.resize(size_t(width) * height);
   pic.cb.resize(size_t(cw) * ch);
   pic.cr.resize(size_t(cw) * ch);
@@ -48,9 +55,10 @@ inline std::vector<Picture> decode_stream(const std::vector<uint8_t> &bytes,
   std::vector<Picture> out;
   if (!d.open_stream()) return out;
   const int w = d.sequence().horizontal_size, h = d.sequence().vertical_size;
+  const int cf = d.sequence().chroma_format;
   auto take = [&] {
     if (d.has_shown_picture() && !d.expecting_second_field())
-      out.push_back(crop_planes(d.shown_planes(), w, h));
+      out.push_back(crop_planes(d.shown_planes(), w, h, cf));
   };
   take();
   for (;;) {
@@ -58,7 +66,7 @@ inline std::vector<Picture> decode_stream(const std::vector<uint8_t> &bytes,
     if (!d.step_picture()) break;
     if (d.pictures_decoded() != before) take();
   }
-  if (d.show_last_anchor()) out.push_back(crop_planes(d.shown_planes(), w, h));
+  if (d.show_last_anchor()) out.push_back(crop_planes(d.shown_planes(), w, h, cf));
   return out;
 }
 
@@ -74,10 +82,12 @@ inline std::string reference_path(const std::string &stream, const std::string &
   return stream.substr(0, dot) + suffix;
 }
 
-/// Reads ffmpeg's raw yuv420p pictures.
-inline std::vector<Picture> read_yuv(const std::string &path, int width, int height) {
+/// Reads ffmpeg's raw planar pictures (yuv420p unless told).
+inline std::vector<Picture> read_yuv(const std::string &path, int width, int height,
+                                     int chroma_format = 1) {
   const std::vector<uint8_t> raw = read_file(path);
-  const int cw = (width + 1) / 2, ch = (height + 1) / 2;
+  int cw, ch;
+  chroma_size(chroma_format, width, height, cw, ch);
   const size_t frame = size_t(width) * height + 2 * size_t(cw) * ch;
   std::vector<Picture> out;
   for (size_t off = 0; off + frame <= raw.size(); off += frame) {

@@ -578,7 +578,6 @@ TEST_F(EngineFrame, RgbHostsGetPixelsWhenConvertersExist) {
   };
   ASSERT_EQ(VideoOpen(&rgb, "/films/a.m1v", nullptr, 0), 1);
   VideoStep();
-#ifdef KESTRUM_TEST_HAVE_OUTPUT
   EXPECT_EQ(got.calls, 2);
   EXPECT_EQ(got.width, 352);
   EXPECT_EQ(got.height, 288);
@@ -590,9 +589,6 @@ TEST_F(EngineFrame, RgbHostsGetPixelsWhenConvertersExist) {
   EXPECT_EQ(copy(24, 1, 0, pixels.data(), 352 * 3), 1);
   VideoCommand(VCMD_RELEASE_PICTURE, 0);
   EXPECT_EQ(pixels[0], 0) << "blue of the stand-in picture (Y 0, Cb 0) is 0";
-#else
-  EXPECT_EQ(got.calls, 0);
-#endif
 }
 
 TEST(KestrumProcTable, EveryOrdinalHasItsExport) {

@@ -4,24 +4,17 @@
 
 #include "video/engine/play/levels.h"
 
-#ifdef KESTRUM_HAVE_DRAVIK
 #include "media/media_api.h"
-#endif
-#ifdef KESTRUM_HAVE_KESTRUM_DECODE
 #include "video/decode/decoder.h"
-#endif
 
 namespace kestrum {
-#ifdef KESTRUM_HAVE_KESTRUM_DECODE
 Decoder *engine_decoder();
-#endif
 }  // namespace kestrum
 
 namespace kestrum::play {
 
 namespace {
 
-#ifdef KESTRUM_HAVE_DRAVIK
 // The counters' addresses are asked for once; the media layer keeps them
 // valid for its whole life and refreshes them after every read.
 const volatile int32_t *video_counter() {
@@ -48,12 +41,7 @@ int32_t audio_fill() {
   const volatile int32_t *c = audio_counter();
   return c ? *c : 0;
 }
-#else
-int32_t video_fill() { return 0; }
-int32_t audio_fill() { return 0; }
-#endif
 
-#ifdef KESTRUM_HAVE_KESTRUM_DECODE
 int32_t parse_next() {
   Decoder *d = engine_decoder();
   if (!d || !d->frame_store_ready()) return 0;
@@ -73,12 +61,6 @@ int32_t stream_vbv_bytes() {
   if (!d) return 0;
   return play::vbv_bytes(d->sequence().vbv_buffer_size_value, d->sequence().vbv_buffer_size_extension);
 }
-#else
-int32_t parse_next() { return 0; }
-void decode_parsed() {}
-int32_t second_field_pending() { return 0; }
-int32_t stream_vbv_bytes() { return 0; }
-#endif
 
 const LoopPort kProduction = {video_fill, audio_fill, parse_next, decode_parsed,
                               second_field_pending, stream_vbv_bytes};

@@ -1,141 +1,187 @@
-// razavori play: plays an audio file, or the audio of a system stream,
-// through the sound card, with a one-line progress display. Space pauses,
-// q quits. When stdin is not a terminal it simply plays to the end.
+// razavori play FILE: plays an MPEG file, a Video CD track or a VOB through
+// the video engine (files with sound only through its audio-only open).
+// Keys: space pause/resume, left/right 10 s, up/down 1 min, f full screen,
+// + / - volume, s one picture while paused, b benchmark, q quit. Without a
+// terminal on stdin it plays to the end.
 #include <poll.h>
-#include <signal.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "audio/audio_api.h"
-#include "media/media_api.h"
-#include "tools/razavori/command.h"
+#include "video/video_api.h"
 
 namespace razavori_cli {
 
 namespace {
 
-// The terminal as we found it, restored on every way out.
-struct termios g_saved_termios;
-std::atomic<bool> g_raw{false};
-volatile sig_atomic_t g_signal = 0;
+constexpr int32_t kSmallSeekSeconds = 10;
+constexpr int32_t kLargeSeekSeconds = 60;
+constexpr int kPollMs = 100;
 
-void restore_terminal() {
-  if (g_raw.exchange(false)) tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_termios);
-}
-
-void on_signal(int sig) {
-  restore_terminal();
-  g_signal = sig;
-}
-
-bool enter_raw_mode() {
-  if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &g_saved_termios) != 0) return false;
-  struct termios raw = g_saved_termios;
-  raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-  raw.c_cc[VMIN] = 0;
-  raw.c_cc[VTIME] = 0;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return false;
-  g_raw = true;
-  struct sigaction sa {};
-  sa.sa_handler = on_signal;
-  sigemptyset(&sa.sa_mask);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(sig, &sa, nullptr);
-  return true;
-}
-
-// A key typed, or 0 when none waits (within wait_ms).
-int read_key(int wait_ms) {
-  struct pollfd p {STDIN_FILENO, POLLIN, 0};
-  if (poll(&p, 1, wait_ms) <= 0) return 0;
-  unsigned char c = 0;
-  return read(STDIN_FILENO, &c, 1) == 1 ? c : 0;
-}
-
-void print_time(int32_t ms) {
-  if (ms < 0) ms = 0;
-  std::printf("%d:%02d.%d", ms / 60000, ms / 1000 % 60, ms / 100 % 10);
-}
-
-void show_progress(int32_t elapsed, int32_t total, bool paused) {
-  std::printf("\r  ");
-  print_time(elapsed);
-  if (total > 0) {
-    std::printf(" / ");
-    print_time(total);
+// Puts the terminal in single-key mode for the life of the object.
+class RawTerminal {
+ public:
+  RawTerminal() {
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &old_) != 0) return;
+    termios raw = old_;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
   }
-  std::printf("%s   ", paused ? "  [paused]" : "");
-  std::fflush(stdout);
+  ~RawTerminal() {
+    if (active_) tcsetattr(STDIN_FILENO, TCSANOW, &old_);
+  }
+  bool active() const { return active_; }
+
+ private:
+  termios old_{};
+  bool active_ = false;
+};
+
+enum class Key { none, pause, left, right, up, down, full, louder, quieter, step, bench, quit };
+
+Key read_key() {
+  pollfd p{STDIN_FILENO, POLLIN, 0};
+  if (poll(&p, 1, kPollMs) <= 0) return Key::none;
+  unsigned char c[3] = {};
+  const ssize_t n = read(STDIN_FILENO, c, sizeof c);
+  if (n <= 0) return Key::none;
+  if (c[0] == 27 && n == 3 && c[1] == '[') {
+    switch (c[2]) {
+      case 'A': return Key::up;
+      case 'B': return Key::down;
+      case 'C': return Key::right;
+      case 'D': return Key::left;
+      default: return Key::none;
+    }
+  }
+  switch (c[0]) {
+    case ' ': return Key::pause;
+    case 'f': return Key::full;
+    case '+': case '=': return Key::louder;
+    case '-': return Key::quieter;
+    case 's': return Key::step;
+    case 'b': return Key::bench;
+    case 'q': case 27: return Key::quit;
+    default: return Key::none;
+  }
 }
 
-// Length in ms from the file's size and the stream's byte rate.
-int32_t estimate_total(const char *file) {
-  struct stat st {};
-  if (stat(file, &st) != 0) return 0;
-  intptr_t byte_rate = AudioCommand(AUDIO_CMD_BYTE_RATE, 0);
-  if (byte_rate <= 0) return 0;
-  return static_cast<int32_t>(static_cast<int64_t>(st.st_size) * 1000 / byte_rate);
-}
+struct Player {
+  bool audio_only = false;
+  bool paused = false;
+  bool full = false;
+  int32_t bytes_per_second = 1;
+  int32_t length = 0;
+
+  int32_t position() const { return VideoSeek(0, 1); }
+
+  void seek_seconds(int32_t seconds) {
+    const int64_t target = int64_t{position()} + int64_t{seconds} * bytes_per_second;
+    VideoSeek(static_cast<int32_t>(std::clamp<int64_t>(target, 0, length)), 0);
+  }
+
+  void toggle_pause() {
+    if (!paused) {
+      VideoHalt();
+      VideoCommand(VCMD_TOGGLE_AUDIO_PAUSE, 0);
+    } else {
+      VideoCommand(VCMD_TOGGLE_AUDIO_PAUSE, 0);
+      VideoRun();
+    }
+    paused = !paused;
+  }
+
+  void benchmark() {
+    KestrumBenchmarkRecord r{};
+    if (!VideoCommand(VCMD_BENCHMARK, reinterpret_cast<intptr_t>(&r))) {
+      std::printf("\nbenchmark: not available\n");
+      return;
+    }
+    std::printf("\nbenchmark: %d pictures in %d ms (decode %d ms, present %d ms)", r.pictures,
+                r.elapsed_ms, r.decode_ms, r.present_ms);
+    if (r.elapsed_ms > 0) std::printf(", %.1f pictures/s", 1000.0 * r.pictures / r.elapsed_ms);
+    std::printf("\n");
+  }
+
+  void show_position() const {
+    const int32_t s = position() / std::max(bytes_per_second, 1);
+    const int32_t total = length / std::max(bytes_per_second, 1);
+    std::printf("\r%s %02d:%02d / %02d:%02d  %d / %d bytes   ", paused ? "[paused]" : "        ",
+                s / 60, s % 60, total / 60, total % 60, position(), length);
+    std::fflush(stdout);
+  }
+};
 
 }  // namespace
 
-// The path for files without video; the video player takes the others.
-int play_audio_only(const char *file) {
-  int32_t opened = AudioOpenFile(file);
-  if (opened == 0 || opened == -1) {
-    std::fprintf(stderr, "razavori play: cannot play the audio of %s\n", file);
-    return 1;
-  }
-  if (!AudioOpenOutput(nullptr)) {
-    std::fprintf(stderr, "razavori play: no decodable audio in %s\n", file);
-    AudioClose();
-    return 1;
-  }
-  int32_t total = estimate_total(file);
-  if (AudioPlay() != 1) {
-    std::fprintf(stderr, "razavori play: no sound device could be opened\n");
-    AudioClose();
-    return 1;
-  }
-  bool interactive = enter_raw_mode();
-  bool paused = false;
-  int status = 0;
-  for (;;) {
-    // The media layer hands the engine its buffers through its callback
-    // queue, which the player's loop runs.
-    SysRunCallbacks(5);
-    int key = interactive ? read_key(20) : (usleep(20000), 0);
-    if (g_signal) {
-      status = 130;
-      break;
-    }
-    if (key == 'q' || key == 'Q') break;
-    if (key == ' ') {
-      paused = !paused;
-      AudioCommand(paused ? AUDIO_CMD_DEVICE_PAUSE : AUDIO_CMD_DEVICE_RESTART, 0);
-    }
-    int32_t elapsed = AudioGetPlayTime();
-    show_progress(elapsed, total, paused);
-    if (!paused && AudioCommand(AUDIO_CMD_END_OF_STREAM, 0) && AudioCommand(AUDIO_CMD_POSITION_STALLED, 0) == 1)
-      break;
-  }
-  restore_terminal();
-  std::printf("\n");
-  AudioStop();
-  AudioClose();
-  return status;
-}
-
 int run_play(int argc, char **argv) {
-  if (argc != 2 || argv[1][0] == '-') {
-    std::fprintf(stderr, "usage: razavori play FILE\n  space pauses and resumes, q quits\n");
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: razavori play FILE\n");
     return 2;
   }
-  return play_audio_only(argv[1]);
+  const char *path = argv[1];
+  VideoStartup();
+  Player player;
+  if (VideoOpen(nullptr, path, nullptr, 0) == 1) {
+    player.bytes_per_second = std::max(VideoGetBitRate() / 8, 1);
+  } else if (VideoOpenAudioOnly(nullptr, path, 0, 0) == 1) {
+    player.audio_only = true;
+    player.bytes_per_second = std::max(AudioGetBitRate() / 8, 1);
+  } else {
+    std::fprintf(stderr, "razavori play: cannot open %s\n", path);
+    VideoShutdown();
+    return 1;
+  }
+  player.length = static_cast<int32_t>(VideoCommand(VCMD_TOTAL_LENGTH, 0));
+  VideoCommand(VCMD_PLAY, 0);
+
+  RawTerminal terminal;
+  bool quit = false;
+  while (!quit && !VideoCommand(VCMD_PLAYBACK_ENDED, 0)) {
+    Key key = Key::none;
+    if (terminal.active()) {
+      key = read_key();
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+    switch (key) {
+      case Key::pause: player.toggle_pause(); break;
+      case Key::left: player.seek_seconds(-kSmallSeekSeconds); break;
+      case Key::right: player.seek_seconds(kSmallSeekSeconds); break;
+      case Key::down: player.seek_seconds(-kLargeSeekSeconds); break;
+      case Key::up: player.seek_seconds(kLargeSeekSeconds); break;
+      case Key::full:
+        player.full = !player.full;
+        VideoCommand(player.full ? VCMD_FULL_SCREEN_ON : VCMD_FULL_SCREEN_OFF, 0);
+        break;
+      case Key::louder: VideoCommand(VCMD_VOLUME_UP, 0); break;
+      case Key::quieter: VideoCommand(VCMD_VOLUME_DOWN, 0); break;
+      case Key::step:
+        if (player.paused) VideoStep();
+        break;
+      case Key::bench: player.benchmark(); break;
+      case Key::quit: quit = true; break;
+      case Key::none: break;
+    }
+    if (terminal.active()) player.show_position();
+  }
+  if (terminal.active()) std::printf("\n");
+  if (player.audio_only) {
+    VideoCloseAudioOnly(0);
+  } else {
+    VideoClose(1);
+  }
+  VideoShutdown();
+  return 0;
 }
 
 }  // namespace razavori_cli

@@ -22,7 +22,7 @@ static const Command kCommands[] = {
     {"audio", "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M]", "decode an audio file through the audio engine", run_audio},
     {"info", "FILE [--pictures]", "video stream headers, and with --pictures every picture's type", run_info},
     {"video", "FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm]", "decode a file's pictures through the video engine", run_video},
-    {"play", "FILE", "play a file's audio through the sound card (space pauses, q quits)", run_play},
+    {"play", "FILE", "play a file: space pause, arrows seek, f full screen, +/- volume, s step, b benchmark, q quit", run_play},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -8,6 +8,9 @@
 #include "components/glyvex/glyvex.h"
 #include "platform/clock.h"
 #include "video/engine/engine.h"
+#ifdef KESTRUM_HAVE_SDL
+#include "video/engine/window/window_display.h"
+#endif
 #include "video/engine/output_link.h"
 
 namespace kestrum {
@@ -46,6 +49,8 @@ uint8_t g_dvd_spu_attributes[32 * 6] = {};
 // Each code of the display, subpicture and DVD layers with its role: a GET
 // code returns the stored value of its SET partner; a SET code (and a lone
 // code) stores arg and returns the old value.
+constexpr int32_t kCmdNextIntra = 84;
+
 enum class ValueRole : uint8_t { none, get, set, lone };
 
 constexpr std::array<ValueRole, kLastCommand + 1> make_value_roles() {
@@ -415,10 +420,14 @@ intptr_t stream_command(int32_t cmd, intptr_t arg, intptr_t result) {
     case 4:
       return engine_set_mono_tint(s.mono_tint_cb, s.mono_tint_cr - kTintStep);
     case 5:
-      s.full_screen = 1;
-      return 1;
     case 6:
-      s.full_screen = 0;
+      s.full_screen = cmd == 5 ? 1 : 0;
+#ifdef KESTRUM_HAVE_SDL
+      if (e.display.driver() == &kWindowDisplayDriver) {
+        platform::Lock lock(e.engine_lock);
+        window::set_full_screen(cmd == 5);
+      }
+#endif
       return 1;
     case 7:
       if (!s.audio_open) return 0;
@@ -532,10 +541,24 @@ intptr_t stream_command(int32_t cmd, intptr_t arg, intptr_t result) {
     case 46:
     case 57:
       return result;
+#ifdef KESTRUM_HAVE_SDL
+    case 48:
+    case 182:
+      if (e.display.driver() != &kWindowDisplayDriver || !s.caption_on) return 0;
+      {
+        platform::Lock lock(e.engine_lock);
+        window::set_caption_line(cmd == 48 ? 0 : 1, as_ptr<const char>(arg));
+      }
+      engine_refresh();
+      return 1;
+    case 49:
+      return e.display.driver() == &kWindowDisplayDriver ? window::caption_drawable() : 0;
+#else
     case 48:
     case 182:
     case 49:
       return 0;  // no surface to draw a caption on
+#endif
     case 53: {
       StreamParams p;
       decoder().params(&p);
@@ -604,6 +627,11 @@ intptr_t engine_command(int32_t cmd, intptr_t arg) {
   if (!accepted(cmd)) return 0;
   EngineState &s = engine().state;
   intptr_t result = 0;
+  // On to the next I picture; without a video stream open the code only
+  // keeps its value.
+  if (cmd == kCmdNextIntra && s.open && s.open_mode == static_cast<int32_t>(OpenMode::video)) {
+    return engine_next_intra();
+  }
   if (cmd >= 12 && settings_command(cmd, arg, result)) return result;
   if (!s.open || cmd > 184) return result;
   return stream_command(cmd, arg, result);

@@ -8,6 +8,7 @@
 #include "components/glyvex/glyvex.h"
 #include "video/engine/engine.h"
 #include "video/engine/output_link.h"
+#include "video/engine/play/picture_steps.h"
 
 namespace kestrum {
 
@@ -23,6 +24,13 @@ constexpr int32_t kCtlSpuTable = 84;
 // Bit rates reported for sources that carry no sequence header.
 constexpr int32_t kNonMpegBitRate = 8000;
 constexpr int32_t kCtlPluginActive = 68;
+// Audio-only seeks below this byte go to the start.
+constexpr int32_t kAudioOnlySeekFloor = 2048;
+// AudioCommand codes: restart a playing output after a seek, or decode one
+// block when the output is open but not running.
+constexpr int32_t kAudioResume = 21;
+constexpr int32_t kAudioRestart = 22;
+constexpr int32_t kAudioDecodeBlock = 4;
 
 std::mutex g_startup_mutex;
 
@@ -111,20 +119,62 @@ int32_t engine_seek(int32_t pos, int32_t origin) {
   if (pos == 0 && origin == 1) return current_position();
   if (s.total_length == 0) return 0;
   if (origin != 0 && origin != 1) return 0;
+  const bool audio_only = s.open_mode == static_cast<int32_t>(OpenMode::audio_only);
+  if (audio_only && origin == 0 && pos < kAudioOnlySeekFloor) pos = 0;
+  GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
   s.busy.fetch_add(1);
   int32_t result;
   {
     platform::Lock lock(e.engine_lock);
-    if (s.audio_open) audio().halt();
-    result = media().seek(pos, origin);
-    decoder().restart();
-    publish_current();
+    if (s.audio_running) audio().halt();
+    // A place beyond the end lands at the end.
+    const int64_t wanted = origin == 0 ? int64_t{pos} : int64_t{current_position()} + pos;
+    if (wanted > s.total_length) {
+      result = media().seek(s.total_length, 0);
+    } else {
+      result = media().seek(pos, origin);
+      if (result > s.total_length) result = media().seek(s.total_length, 0);
+    }
     s.end_of_stream = 0;
+    if (!audio_only) {
+      // The decoder drops what it had read, then shows the next I picture
+      // (and, in an open GOP, the next anchor: the B pictures between refer
+      // to a picture before the seek).
+      decoder().restart();
+      publish_current();
+      if (e.display.is_open() && !s.picture_held) present_current();
+    }
     if (s.audio_open) audio().flush();
-    GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
+  }
+  if (audio_only && s.audio_open) {
+    if (s.audio_running && !s.stopped) {
+      audio().command(kAudioResume, 0);
+      media().run_callbacks(kRunAllCallbacks);
+      audio().command(kAudioRestart, 0);
+    } else {
+      audio().command(kAudioDecodeBlock, 0);
+    }
   }
   s.busy.fetch_sub(1);
-  return result;
+  return current_position();
+}
+
+int32_t engine_next_intra() {
+  Engine &e = engine();
+  EngineState &s = e.state;
+  if (!s.open || s.scan || s.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
+  s.busy.fetch_add(1);
+  int32_t found = 0;
+  {
+    platform::Lock lock(e.engine_lock);
+    if (play::pass_to_intra_locked()) {
+      publish_current();
+      found = 1;
+    }
+  }
+  s.busy.fetch_sub(1);
+  if (found) engine_refresh();
+  return found;
 }
 
 void engine_reset_state() {

@@ -125,4 +125,7 @@ const DecoderPort kDecoderPort = {
 
 const DecoderPort *production_decoder_port() { return &kDecoderPort; }
 
+// The play loops look at pictures one header at a time to skip them.
+Decoder *engine_decoder() { return g_decoder.get(); }
+
 }  // namespace kestrum

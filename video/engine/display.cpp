@@ -2,6 +2,9 @@
 #include "video/engine/display.h"
 
 #include "video/engine/output_link.h"
+#ifdef KESTRUM_HAVE_SDL
+#include "video/engine/window/window_display.h"
+#endif
 
 namespace kestrum {
 
@@ -62,6 +65,10 @@ void Display::attach(const KestrumHostDisplay *host) {
     host_ = KestrumHostDisplay{};
     host_ptr_ = nullptr;
     driver_ = &kNullDisplayDriver;
+#ifdef KESTRUM_HAVE_SDL
+    // No host display: the engine's own window, where there is a screen.
+    if (window_display_available()) driver_ = &kWindowDisplayDriver;
+#endif
   }
 }
 

@@ -137,6 +137,8 @@ int32_t engine_run();
 int32_t engine_halt();
 int32_t engine_step();
 int32_t engine_seek(int32_t pos, int32_t origin);
+/// Command 84: on to the next I picture and show it. 1/0.
+int32_t engine_next_intra();
 void engine_reset_state();
 void *engine_startup();
 int32_t engine_shutdown();

@@ -1,0 +1,75 @@
+// The ring levels the play loops steer by, worked out by hand from the
+// stream values that select them.
+#include <gtest/gtest.h>
+
+#include "video/engine/play/levels.h"
+
+namespace kp = kestrum::play;
+
+TEST(PlaybackLevels, Mpeg1LevelsAreFixed) {
+  const kp::VideoLevels v = kp::mpeg1_video_levels();
+  EXPECT_EQ(v.low, 0);
+  const int32_t want[] = {40960, 61440, 81920, 102400, 143360};
+  for (int i = 1; i <= 5; ++i) EXPECT_EQ(v.level[i], want[i - 1]) << i;
+  EXPECT_EQ(v.pace_base, 10);
+  const kp::AudioLevels a = kp::audio_levels(false, 224000);
+  const int32_t audio[] = {3840, 5376, 6912, 8448};
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(a.level[i], audio[i - 1]) << i;
+}
+
+TEST(PlaybackLevels, Mpeg2LevelsFollowTheVbvSize) {
+  struct Case {
+    int32_t vbv;
+    int32_t low, l1, l2, l3, l4, l5, pace_base;
+  };
+  const Case cases[] = {
+      // Small VBV: taken as 40960 with steps of 20480.
+      {20480, 0, 40960, 61440, 81920, 102400, 122880, 10},
+      {38912, 0, 40960, 61440, 81920, 102400, 122880, 10},
+      // Just above the small limit: steps of K/4.
+      {40960, 0, 40960, 51200, 61440, 71680, 81920, 10},
+      {112 * 1024, 49152, 114688, 143360, 172032, 200704, 229376, 28},
+      // The DVD range uses the fixed levels.
+      {229376, 163840, 245760, 360448, 466944, 589824, 720896, 56},
+      {131073, 65537, 245760, 360448, 466944, 589824, 720896, 32},
+      // Above it: K/4 steps again.
+      {282624, 217088, 282624, 353280, 423936, 494592, 565248, 69},
+  };
+  for (const Case &c : cases) {
+    const kp::VideoLevels v = kp::mpeg2_video_levels(c.vbv);
+    EXPECT_EQ(v.low, c.low) << c.vbv;
+    EXPECT_EQ(v.level[1], c.l1) << c.vbv;
+    EXPECT_EQ(v.level[2], c.l2) << c.vbv;
+    EXPECT_EQ(v.level[3], c.l3) << c.vbv;
+    EXPECT_EQ(v.level[4], c.l4) << c.vbv;
+    EXPECT_EQ(v.level[5], c.l5) << c.vbv;
+    EXPECT_EQ(v.pace_base, c.pace_base) << c.vbv;
+    EXPECT_EQ(v.level[6], 917504);
+    EXPECT_EQ(v.level[7], 1245184);
+    EXPECT_EQ(v.level[8], 1572864);
+  }
+}
+
+TEST(PlaybackLevels, VbvBytesJoinValueAndExtension) {
+  EXPECT_EQ(kp::vbv_bytes(112, 0), 112 * 2048);
+  EXPECT_EQ(kp::vbv_bytes(20, 0), 40960);
+  EXPECT_EQ(kp::vbv_bytes(0, 1), 1 << 21);
+  EXPECT_EQ(kp::vbv_bytes(1023, 255), (255 << 21) | (1023 << 11));
+}
+
+TEST(PlaybackLevels, Mpeg2AudioLevelsScaleWithTheBitRate) {
+  // 192 kbit/s: 3000 bytes per 125 ms is below the floor of 3840.
+  kp::AudioLevels a = kp::audio_levels(true, 192000);
+  EXPECT_EQ(a.level[1], 3840);
+  EXPECT_EQ(a.level[2], 3840 + 1536);
+  EXPECT_EQ(a.level[4], 3840 + 3 * 1536);
+  // 448 kbit/s: 7000 bytes per 125 ms, steps of 2/5 of it.
+  a = kp::audio_levels(true, 448000);
+  EXPECT_EQ(a.level[1], 7000);
+  EXPECT_EQ(a.level[2], 9800);
+  EXPECT_EQ(a.level[3], 12600);
+  EXPECT_EQ(a.level[4], 15400);
+  // A failing bit-rate query gives the floor, never negative levels.
+  a = kp::audio_levels(true, -1);
+  EXPECT_EQ(a.level[1], 3840);
+}

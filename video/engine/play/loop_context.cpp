@@ -1,0 +1,64 @@
+#include "video/engine/play/loop_context.h"
+
+#include "platform/clock.h"
+#include "video/engine/engine.h"
+#include "video/engine/play/loop_ports.h"
+#include "video/engine/play_loop.h"
+
+namespace kestrum::play {
+
+namespace {
+// AudioCommand code answering the audio engine's bit rate is AudioGetBitRate.
+LoopContext g_context;
+}  // namespace
+
+LoopContext &loop_context(Engine &e) {
+  EngineState &s = e.state;
+  LoopContext &c = g_context;
+  if (c.open_count != s.open_count) {
+    StreamParams p;
+    decoder().params(&p);
+    c.mpeg2 = p.is_mpeg2 != 0;
+    c.video = c.mpeg2 ? mpeg2_video_levels(loop_port().vbv_bytes()) : mpeg1_video_levels();
+    c.audio = audio_levels(c.mpeg2, s.audio_open ? audio().get_bit_rate() : 0);
+    c.period = frame_period_ms(p.frame_rate_code);
+    c.ring_fed = s.is_elementary == 0;
+    c.target = clock_ms() + static_cast<uint32_t>(c.period);
+    c.open_count = s.open_count;
+  }
+  return c;
+}
+
+uint32_t clock_ms() {
+  static const int64_t per_ms = [] {
+    const int64_t f = platform::perf_frequency() / 1000;
+    return f > 0 ? f : 0;
+  }();
+  if (per_ms == 0) return platform::tick_ms();
+  return static_cast<uint32_t>(platform::perf_counter() / per_ms);
+}
+
+int32_t video_fill() { return loop_port().video_fill(); }
+int32_t audio_fill() { return loop_port().audio_fill(); }
+
+bool audio_runs(const EngineState &s) { return s.audio_open && s.audio_running && !s.audio_paused; }
+
+bool paces(const EngineState &s) { return s.audio_open || s.real_time; }
+
+bool must_return(const EngineState &s) {
+  return s.stopped || s.closing || s.relayout || s.abort || !s.open;
+}
+
+void refill(const EngineState &s, int32_t ms) {
+  if (ms > 0 && audio_runs(s)) media().run_callbacks(ms);
+}
+
+void spend(const EngineState &s, int32_t ms) {
+  if (ms <= 0) return;
+  const uint32_t start = clock_ms();
+  refill(s, ms);
+  const int32_t left = ms - static_cast<int32_t>(clock_ms() - start);
+  if (left > 0) platform::sleep_ms(static_cast<uint32_t>(left));
+}
+
+}  // namespace kestrum::play

@@ -1,0 +1,74 @@
+// Binds the loop port to the media layer's ring counters and to the
+// engine's decoder.
+#include "video/engine/play/loop_ports.h"
+
+#include "video/engine/play/levels.h"
+
+#include "media/media_api.h"
+#include "video/decode/decoder.h"
+
+namespace kestrum {
+Decoder *engine_decoder();
+}  // namespace kestrum
+
+namespace kestrum::play {
+
+namespace {
+
+// The counters' addresses are asked for once; the media layer keeps them
+// valid for its whole life and refreshes them after every read.
+const volatile int32_t *video_counter() {
+  static const volatile int32_t *counter = [] {
+    const volatile int32_t *c = nullptr;
+    SysVideoAvail(&c);
+    return c;
+  }();
+  return counter;
+}
+const volatile int32_t *audio_counter() {
+  static const volatile int32_t *counter = [] {
+    const volatile int32_t *c = nullptr;
+    SysAudioAvail(&c);
+    return c;
+  }();
+  return counter;
+}
+int32_t video_fill() {
+  const volatile int32_t *c = video_counter();
+  return c ? *c : 0;
+}
+int32_t audio_fill() {
+  const volatile int32_t *c = audio_counter();
+  return c ? *c : 0;
+}
+
+int32_t parse_next() {
+  Decoder *d = engine_decoder();
+  if (!d || !d->frame_store_ready()) return 0;
+  if (!d->find_picture() || d->end_of_data()) return 0;
+  d->parse_picture_header();
+  return d->picture().picture_coding_type;
+}
+void decode_parsed() {
+  if (Decoder *d = engine_decoder()) d->decode_picture();
+}
+int32_t second_field_pending() {
+  Decoder *d = engine_decoder();
+  return d && d->expecting_second_field() ? 1 : 0;
+}
+int32_t stream_vbv_bytes() {
+  Decoder *d = engine_decoder();
+  if (!d) return 0;
+  return play::vbv_bytes(d->sequence().vbv_buffer_size_value, d->sequence().vbv_buffer_size_extension);
+}
+
+const LoopPort kProduction = {video_fill, audio_fill, parse_next, decode_parsed,
+                              second_field_pending, stream_vbv_bytes};
+const LoopPort *g_port = &kProduction;
+
+}  // namespace
+
+const LoopPort &loop_port() { return *g_port; }
+void set_loop_port(const LoopPort *port) { g_port = port ? port : &kProduction; }
+
+}  // namespace kestrum::play

@@ -1,0 +1,91 @@
+#include "video/engine/play/picture_steps.h"
+
+#include "platform/clock.h"
+#include "video/engine/engine.h"
+#include "video/engine/play/loop_context.h"
+#include "video/engine/play/loop_ports.h"
+
+namespace kestrum::play {
+
+namespace {
+
+constexpr int32_t kPictureB = 3;
+
+bool playable(const EngineState &s) {
+  return s.open && !s.closing && s.open_mode == static_cast<int32_t>(OpenMode::video);
+}
+
+// Decodes the picture just parsed and, for a first field, its second field.
+void decode_parsed_frame() {
+  const LoopPort &p = loop_port();
+  p.decode_parsed();
+  if (p.second_field_pending() && p.parse_next()) p.decode_parsed();
+  publish_current();
+}
+
+}  // namespace
+
+Got decode_next(Engine &e) {
+  platform::Lock lock(e.engine_lock);
+  if (!playable(e.state)) return Got::end;
+  if (!decode_next_picture()) return Got::end;
+  if (loop_port().second_field_pending()) decode_next_picture();
+  return Got::picture;
+}
+
+Got pass_to(Engine &e, uint32_t types, int32_t bound) {
+  const LoopPort &p = loop_port();
+  for (;;) {
+    {
+      platform::Lock lock(e.engine_lock);
+      if (!playable(e.state)) return Got::end;
+      if (p.video_fill() <= bound) return Got::nothing;
+      const int32_t type = p.parse_next();
+      if (type == 0) return Got::end;
+      if (types & (1u << type)) {
+        decode_parsed_frame();
+        return Got::picture;
+      }
+    }
+    // Between passes the audio refills run and the interface may seek.
+    refill(e.state, kRefillSliceMs);
+    platform::sleep_ms(0);
+  }
+}
+
+Got decode_unless_b(Engine &e) {
+  platform::Lock lock(e.engine_lock);
+  if (!playable(e.state)) return Got::end;
+  const int32_t type = loop_port().parse_next();
+  if (type == 0) return Got::end;
+  if (type == kPictureB) return Got::nothing;
+  decode_parsed_frame();
+  return Got::picture;
+}
+
+void present(Engine &e) {
+  EngineState &s = e.state;
+  if (s.end_callback) s.end_callback();
+  {
+    platform::Lock lock(e.engine_lock);
+    if (!s.picture_held) present_current();
+  }
+  platform::sleep_ms(0);
+}
+
+}  // namespace kestrum::play
+
+namespace kestrum::play {
+int32_t pass_to_intra_locked() {
+  const LoopPort &p = loop_port();
+  for (;;) {
+    const int32_t type = p.parse_next();
+    if (type == 0) return 0;
+    if (type == 1) {
+      p.decode_parsed();
+      if (p.second_field_pending() && p.parse_next()) p.decode_parsed();
+      return 1;
+    }
+  }
+}
+}  // namespace kestrum::play

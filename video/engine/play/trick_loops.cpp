@@ -1,0 +1,104 @@
+// Fast, slow and scan modes, and the audio-only loop.
+#include <climits>
+
+#include "platform/clock.h"
+#include "video/engine/engine.h"
+#include "video/engine/play/loop_context.h"
+#include "video/engine/play/loops.h"
+#include "video/engine/play/picture_steps.h"
+
+namespace kestrum::play {
+
+namespace {
+
+constexpr int32_t kFlushCallbacks = 10;  // SysFlush: empty the callback queue
+constexpr int32_t kAudioEnded = 1;       // AudioCommand: the sound has played out
+constexpr int32_t kAudioDecodeBlock = 4; // AudioCommand: decode one block now
+
+// Decodes `count` anchors (B pictures passed over). false at the end.
+bool decode_anchors(Engine &e, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    if (pass_to(e, kAnchors, INT32_MIN) != Got::picture) return false;
+    platform::sleep_ms(0);
+  }
+  return true;
+}
+
+void at_end(EngineState &s) {
+  s.end_of_stream = 1;
+  s.stopped = 1;
+  s.scan = 0;
+}
+
+}  // namespace
+
+void fast_loop(Engine &e, LoopContext &c) {
+  EngineState &s = e.state;
+  const int32_t step = s.scan_step < 1 ? 1 : s.scan_step;
+  for (int i = 0; i < kFastPicturesPerCall && !must_return(s); ++i) {
+    if (!decode_anchors(e, step)) {
+      at_end(s);
+      break;
+    }
+    present(e);
+    platform::sleep_ms(kTrickPauseMs);
+  }
+  media().flush(kFlushCallbacks);
+  c.target = clock_ms() + static_cast<uint32_t>(c.period);
+}
+
+void slow_loop(Engine &e, LoopContext &c) {
+  EngineState &s = e.state;
+  if (decode_next(e) != Got::picture) {
+    at_end(s);
+    return;
+  }
+  present(e);
+  const int32_t factor = s.slow_factor < 1 ? 1 : s.slow_factor;
+  platform::sleep_ms(static_cast<uint32_t>(factor) * kSlowUnitMs);
+  media().flush(kFlushCallbacks);
+  c.target = clock_ms() + static_cast<uint32_t>(c.period);
+}
+
+void scan_loop(Engine &e, LoopContext &c) {
+  EngineState &s = e.state;
+  if (audio_runs(s)) audio().halt();
+  const int32_t step = s.scan_step < 1 ? 1 : s.scan_step;
+  while (s.scan && !s.closing && !s.abort && s.open) {
+    if (!decode_anchors(e, step)) {
+      at_end(s);
+      break;
+    }
+    present(e);
+    platform::sleep_ms(kTrickPauseMs);
+  }
+  // Leaving scan mode: the sound restarts at the new place.
+  s.scan = 0;
+  media().flush(kFlushCallbacks);
+  if (audio_runs(s)) audio().flush();
+  c.target = clock_ms() + static_cast<uint32_t>(c.period);
+  if (!s.stopped && audio_runs(s)) media().run_callbacks(kAudioStartBudgetMs);
+}
+
+void audio_only_loop(Engine &e) {
+  EngineState &s = e.state;
+  while (!must_return(s)) {
+    if (audio_runs(s)) {
+      media().run_callbacks(kAudioOnlyRefillMs);
+    } else if (s.audio_open) {
+      for (int i = 0; i < kAudioOnlyEndPolls && !audio().command(kAudioEnded, 0); ++i) {
+        audio().command(kAudioDecodeBlock, 0);
+      }
+    } else {
+      media().seek(kAudioOnlyNudgeBytes, 1);
+    }
+    if (s.audio_open && audio().command(kAudioEnded, 0)) {
+      s.end_of_stream = 1;
+      s.stopped = 1;
+      return;
+    }
+    platform::sleep_ms(kAudioOnlyPassMs);
+  }
+}
+
+}  // namespace kestrum::play

@@ -198,12 +198,19 @@ void Decoder::decode_picture() { decode_current(*state_); }
 
 int32_t Decoder::step_picture() {
   DecoderState &s = *state_;
-  s.reader.ensure_loaded();
-  if (!at_code(s.reader, kPictureStartCode) && !kestrum::find_picture(s)) return 0;
-  if (s.reader.end_of_data()) return 0;
-  kestrum::parse_picture_header(s);
-  decode_current(s);
-  return 1;
+  for (;;) {
+    s.reader.ensure_loaded();
+    if (!at_code(s.reader, kPictureStartCode) && !kestrum::find_picture(s)) return 0;
+    if (s.reader.end_of_data()) return 0;
+    kestrum::parse_picture_header(s);
+    // B pictures between an intra picture shown early and the next anchor
+    // come before it in display order: they are already in the past.
+    if (s.frames.shown_early() && s.pic.picture_coding_type == 3) continue;
+    decode_current(s);
+    // The anchor after an early intra picture brings that picture round
+    // again: go on to the next one rather than show it twice.
+    if (!s.frames.showing_repeat()) return 1;
+  }
 }
 
 int32_t Decoder::restart_at_intra() {
@@ -211,7 +218,11 @@ int32_t Decoder::restart_at_intra() {
   reset_frame_roles();
   s.pic.closed_gop = false;
   s.reader.ensure_loaded();
-  return decode_from_intra(s);
+  if (!decode_from_intra(s)) return 0;
+  // In a closed GOP display order would hold the intra picture back until
+  // the next anchor; the picture the seek lands on is wanted now.
+  if (s.pic.closed_gop) s.frames.show_newest_anchor_early();
+  return 1;
 }
 
 void Decoder::reset_frame_roles() {

@@ -86,6 +86,8 @@ void FrameStore::reset_roles() {
   shown_ = 0;
   has_shown_ = false;
   anchors_seen_ = 0;
+  early_ = false;
+  repeat_ = false;
   shown_dirty_ = true;
   if (ready_) {
     // References of pictures that precede the first anchor read black.
@@ -105,6 +107,8 @@ void FrameStore::rotate_anchor() {
   free_b_ = q;
   target_ = r;
   ++anchors_seen_;
+  repeat_ = early_;
+  early_ = false;
   shown_dirty_ = true;
 }
 
@@ -115,6 +119,7 @@ void FrameStore::rotate_b() {
   target_ = x;
   shown_ = x;
   has_shown_ = true;
+  repeat_ = false;
   shown_dirty_ = true;
 }
 
@@ -123,6 +128,13 @@ bool FrameStore::show_newest_anchor() {
   shown_ = newest_;
   has_shown_ = true;
   shown_dirty_ = true;
+  return true;
+}
+
+bool FrameStore::show_newest_anchor_early() {
+  if (!show_newest_anchor()) return false;
+  early_ = true;
+  repeat_ = false;
   return true;
 }
 

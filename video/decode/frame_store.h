@@ -40,6 +40,14 @@ class FrameStore {
   void rotate_b();
   /// At the end: show the newest anchor if it is still held back.
   bool show_newest_anchor();
+  /// After a seek into a closed GOP: show the intra picture just decoded at
+  /// once instead of when the next anchor arrives. The next anchor's
+  /// rotation then brings it round again, which showing_repeat() reports.
+  bool show_newest_anchor_early();
+  /// An intra picture was shown early and no anchor has followed yet.
+  bool shown_early() const { return early_; }
+  /// The picture to show is one already shown (the early intra picture).
+  bool showing_repeat() const { return repeat_; }
   /// The target's content changed (a picture or field was decoded into it).
   void mark_changed() { shown_dirty_ = true; }
 
@@ -68,6 +76,8 @@ class FrameStore {
   int newest_ = 0, older_ = 1, free_a_ = 2, free_b_ = 3, target_ = 3, shown_ = 0;
   bool has_shown_ = false;
   int anchors_seen_ = 0;  // anchors decoded since the roles were reset
+  bool early_ = false;    // the newest anchor is on screen ahead of display order
+  bool repeat_ = false;   // the shown slot was shown before
   bool shown_dirty_ = true;  // fifth buffer needs a fresh copy
 
   // The fixed buffers stay for the decoder's life once made.

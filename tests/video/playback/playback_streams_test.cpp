@@ -246,6 +246,60 @@ TEST_F(PlaybackStreams, SeekIntoAnOpenGopShowsTheIntraPicture) {
   }
 }
 
+// A closed GOP needs no second anchor: the seek shows its I picture at once,
+// and the steps after it go on in display order, none shown twice or skipped.
+// The elementary stream has closed GOPs; the program stream takes the same
+// checks through the MPEG-2 path.
+struct SeekCase {
+  const char *name;
+  int width, height;
+};
+
+class SeekThenStep : public ::testing::TestWithParam<SeekCase> {
+ protected:
+  static void SetUpTestSuite() { VideoStartup(); }
+  void TearDown() override { VideoClose(1); }
+  Recorder rec;
+};
+
+INSTANTIATE_TEST_SUITE_P(Streams, SeekThenStep,
+                         ::testing::Values(SeekCase{"video_mpeg1.m1v", 352, 288},
+                                           SeekCase{"mpeg2_ps.mpg", 720, 576}),
+                         [](const auto &info) {
+                           std::string n = info.param.name;
+                           for (char &c : n) {
+                             if (c == '.') c = '_';
+                           }
+                           return n;
+                         });
+
+TEST_P(SeekThenStep, ShowsTheIntraPictureAtOnceThenDisplayOrder) {
+  const SeekCase &sc = GetParam();
+  const std::string path = testing_support::media_path(sc.name);
+  const auto ref = reference_luma(sc.name, sc.width, sc.height);
+  const std::string types = display_types(path);
+  ASSERT_FALSE(ref.empty());
+  ASSERT_EQ(types.size(), ref.size());
+  const KestrumHostDisplay d = host(rec);
+  ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
+  const auto size = static_cast<int32_t>(std::filesystem::file_size(path));
+  for (int32_t at : {size / 4, size / 2}) {
+    rec.clear();
+    ASSERT_GT(VideoSeek(at, 0), 0) << at;
+    ASSERT_EQ(rec.count(), 1u) << "seek to " << at;
+    const auto [index, db] = best_match(rec.shown.back().luma, ref);
+    EXPECT_GE(db, kMatchDb) << at;
+    EXPECT_EQ(types[index], 'I') << "seek to " << at << " showed picture " << index;
+    // The following steps cross the B pictures and the next anchor.
+    for (size_t k = 1; k <= 4 && index + k < ref.size(); ++k) {
+      ASSERT_EQ(VideoStep(), 1) << at << " step " << k;
+      ASSERT_EQ(rec.count(), k + 1) << at;
+      EXPECT_GE(psnr(rec.shown.back().luma, ref[index + k]), kMatchDb)
+          << "seek to " << at << ": step " << k << " after picture " << index;
+    }
+  }
+}
+
 TEST_F(PlaybackStreams, PauseStopsBothClocksAndResumeRestartsThem) {
   rec.with_audio_clock = true;
   const KestrumHostDisplay d = host(rec);

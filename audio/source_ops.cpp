@@ -7,9 +7,7 @@
 #include "audio/media_link.h"
 #include "platform/clock.h"
 
-#if LUNARET_HAVE_DECODER
 #include "audio/decode/mpeg_audio_decoder.h"
-#endif
 
 namespace lunaret {
 
@@ -18,7 +16,7 @@ namespace {
 // Every media-layer read of the decoders goes through here: the timing run
 // counts the time spent in it, and while the device starves a reader can
 // wait for the read in progress to finish (AudioWaitRead).
-[[maybe_unused]] int32_t engine_read(Engine &e, void *dst, int32_t len) {
+int32_t engine_read(Engine &e, void *dst, int32_t len) {
   bool gate = e.starving;
   if (gate) e.read_gate.reset();
   int64_t t0 = platform::perf_counter();
@@ -28,8 +26,6 @@ namespace {
   if (gate) e.read_gate.set();
   return n < 0 ? 0 : n;
 }
-
-#if LUNARET_HAVE_DECODER
 
 MpegAudioDecoder &mpeg_decoder() {
   static MpegAudioDecoder d;
@@ -92,19 +88,6 @@ void mpeg_reset(Engine &e, bool reader) {
   }
 }
 
-#else
-
-// Built without the decoder: MPEG audio is recognised but yields nothing.
-bool mpeg_open(Engine &) { return true; }
-bool mpeg_prepare(Engine &, SourceFormat &) { return false; }
-FillResult mpeg_fill(Engine &e, int16_t *, int32_t, int32_t) {
-  e.input_ended = true;
-  return {0, false};
-}
-void mpeg_reset(Engine &, bool) {}
-
-#endif
-
 void no_close(Engine &) {}
 
 // Kinds whose decoders are not built yet: they open, cannot name a format
@@ -131,9 +114,7 @@ int kind_slot(SourceKind k) { return static_cast<int>(k) + 1; }
 }  // namespace
 
 void init_sources() {
-#if LUNARET_HAVE_DECODER
   mpeg_decoder();
-#endif
 }
 
 const SourceOps &source_ops(SourceKind kind) {

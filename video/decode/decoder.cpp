@@ -239,6 +239,7 @@ bool Decoder::frame_store_ready() const { return state_->frames.ready(); }
 bool Decoder::uses_static_buffers() const { return state_->frames.uses_static(); }
 bool Decoder::has_shown_picture() const { return state_->frames.has_shown(); }
 bool Decoder::expecting_second_field() const { return state_->expect_second_field; }
+bool Decoder::showing_repeat() const { return state_->frames.showing_repeat(); }
 Planes Decoder::shown_planes() const { return state_->frames.shown_planes(); }
 Planes Decoder::target_planes() const { return state_->frames.target_planes(); }
 uint8_t *Decoder::rgb_buffer() const { return state_->frames.rgb(); }

@@ -310,6 +310,10 @@ class Decoder {
   /// The last decoded picture was the first field of a frame; its second
   /// field is the next picture to decode before the frame is complete.
   bool expecting_second_field() const;
+  /// The picture to show is one already shown: the anchor decoded last
+  /// brought round the intra picture a seek showed early. The next picture
+  /// decoded is the one to show.
+  bool showing_repeat() const;
   /// The picture to show, in display order; valid until the next decode.
   /// The margin beyond the sequence header's size reads black.
   Planes shown_planes() const;

@@ -4,6 +4,7 @@
 // over) shows which rule applied.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "video/engine/engine.h"
@@ -27,6 +28,7 @@ struct FakeStream {
   int32_t start_fill = 0;
   int32_t bytes_per_picture = 0;
   std::vector<size_t> decoded;
+  size_t repeat_at = SIZE_MAX;  // decoding this one brings back a shown picture
 } g;
 
 int32_t fill() {
@@ -44,6 +46,7 @@ const kp::LoopPort kLoopPort = {
     []() { g.decoded.push_back(g.parsed); },
     []() -> int32_t { return 0; },
     []() -> int32_t { return 0; },
+    []() -> int32_t { return !g.decoded.empty() && g.decoded.back() == g.repeat_at ? 1 : 0; },
 };
 
 const kestrum::DecoderPort kDecoderPort = {
@@ -226,3 +229,31 @@ TEST_F(PlaybackSkipping, Mpeg2BelowTheSkippingLevelsEveryPictureIsDecoded) {
 }
 
 }  // namespace
+
+TEST_F(PlaybackSkipping, AnAnchorThatBringsBackTheSeekPictureIsFollowedAtOnce) {
+  // After a seek showed the I picture (index 0) early, the next anchor's
+  // rotation would show that I again: the skipping steps decode on to the
+  // picture after the anchor, which is the next one in display order.
+  struct Case {
+    const char *step;
+    size_t first;
+    std::vector<size_t> want;
+  };
+  const Case cases[] = {
+      {"pass to an anchor", 1, {3, 4}},    // the two B go, P then the B after it
+      {"decode unless B", 3, {3, 4}},      // P is decoded, then the B after it
+      {"no repeat", 3, {3}},               // an ordinary anchor stays alone
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.step);
+    g = FakeStream{};
+    g.types = two_gops();
+    g.next = c.first;
+    g.start_fill = 1 << 30;
+    g.repeat_at = c.want.size() > 1 ? 3 : SIZE_MAX;
+    kestrum::Engine &e = kestrum::engine();
+    const kp::Got got = c.first == 1 ? kp::pass_to(e, kp::kAnchors, 0) : kp::decode_unless_b(e);
+    EXPECT_EQ(got, kp::Got::picture);
+    EXPECT_EQ(g.decoded, c.want);
+  }
+}

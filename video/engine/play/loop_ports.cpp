@@ -56,6 +56,10 @@ int32_t second_field_pending() {
   Decoder *d = engine_decoder();
   return d && d->expecting_second_field() ? 1 : 0;
 }
+int32_t showing_repeat() {
+  Decoder *d = engine_decoder();
+  return d && d->showing_repeat() ? 1 : 0;
+}
 int32_t stream_vbv_bytes() {
   Decoder *d = engine_decoder();
   if (!d) return 0;
@@ -63,7 +67,7 @@ int32_t stream_vbv_bytes() {
 }
 
 const LoopPort kProduction = {video_fill, audio_fill, parse_next, decode_parsed,
-                              second_field_pending, stream_vbv_bytes};
+                              second_field_pending, stream_vbv_bytes, showing_repeat};
 const LoopPort *g_port = &kProduction;
 
 }  // namespace

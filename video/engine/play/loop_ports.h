@@ -21,6 +21,9 @@ struct LoopPort {
   int32_t (*second_field_pending)();
   /// VBV size in bytes of the open stream's sequence header.
   int32_t (*vbv_bytes)();
+  /// 1 when the picture to show after the last decode was shown before
+  /// (the anchor after an intra picture a seek showed early). May be null.
+  int32_t (*showing_repeat)();
 };
 
 /// The table in use (never null).

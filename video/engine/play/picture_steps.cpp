@@ -17,10 +17,17 @@ bool playable(const EngineState &s) {
 }
 
 // Decodes the picture just parsed and, for a first field, its second field.
-void decode_parsed_frame() {
-  const LoopPort &p = loop_port();
+void decode_parsed_pair(const LoopPort &p) {
   p.decode_parsed();
   if (p.second_field_pending() && p.parse_next()) p.decode_parsed();
+}
+
+// The parsed picture, then, when it only brought round the intra picture a
+// seek showed early, the next one too: that picture is on screen already.
+void decode_parsed_frame() {
+  const LoopPort &p = loop_port();
+  decode_parsed_pair(p);
+  if (p.showing_repeat && p.showing_repeat() && p.parse_next()) decode_parsed_pair(p);
   publish_current();
 }
 

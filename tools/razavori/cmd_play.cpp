@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "audio/audio_api.h"
+#include "media/media_api.h"
 #include "video/video_api.h"
 
 namespace razavori_cli {
@@ -23,6 +24,10 @@ namespace {
 
 constexpr int32_t kSmallSeekSeconds = 10;
 constexpr int32_t kLargeSeekSeconds = 60;
+// What a system stream's packs add to the elementary bytes: a pack header
+// and a packet header, about 30 bytes of every 2,048.
+constexpr int64_t kPackBytes = 2048;
+constexpr int64_t kPackHeaderBytes = 30;
 constexpr int kPollMs = 100;
 
 // Puts the terminal in single-key mode for the life of the object.
@@ -75,11 +80,26 @@ Key read_key() {
   }
 }
 
+// Bytes per second of the open source, to turn seconds into byte positions.
+// The streams' own bit rates (with the packs' share when there is sound to
+// multiplex) come closest: a system stream's mux rate is a ceiling, and its
+// clock-reference estimate looks at the first block only. The media layer's
+// rate is the fallback when the headers give none.
+int32_t source_bytes_per_second(bool audio_only) {
+  const int64_t video = audio_only ? 0 : std::max(VideoGetBitRate(), 0) / 8;
+  // The sound's rate comes in kbit/s shifted left by 10.
+  const int64_t audio = int64_t{std::max(AudioGetBitRate(), 0)} * 1000 / 1024 / 8;
+  int64_t rate = video + audio;
+  if (audio > 0 && video > 0) rate += rate * kPackHeaderBytes / (kPackBytes - kPackHeaderBytes);
+  if (rate <= 0 && SysControl(CTL_RATE_VALID, 0)) rate = SysControl(CTL_BYTE_RATE, 0);
+  return static_cast<int32_t>(std::clamp<int64_t>(rate, 1, INT32_MAX));
+}
+
 struct Player {
   bool audio_only = false;
   bool paused = false;
   bool full = false;
-  int32_t bytes_per_second = 1;
+  mutable int32_t bytes_per_second = 1;
   int32_t length = 0;
 
   int32_t position() const { return VideoSeek(0, 1); }
@@ -113,8 +133,10 @@ struct Player {
   }
 
   void show_position() const {
+    // The sound's bit rate is known once the sound has opened.
+    bytes_per_second = source_bytes_per_second(audio_only);
     const int32_t s = position() / std::max(bytes_per_second, 1);
-    const int32_t total = length / std::max(bytes_per_second, 1);
+    const int32_t total = (length + bytes_per_second / 2) / std::max(bytes_per_second, 1);
     std::printf("\r%s %02d:%02d / %02d:%02d  %d / %d bytes   ", paused ? "[paused]" : "        ",
                 s / 60, s % 60, total / 60, total % 60, position(), length);
     std::fflush(stdout);
@@ -132,10 +154,10 @@ int run_play(int argc, char **argv) {
   VideoStartup();
   Player player;
   if (VideoOpen(nullptr, path, nullptr, 0) == 1) {
-    player.bytes_per_second = std::max(VideoGetBitRate() / 8, 1);
+    player.bytes_per_second = source_bytes_per_second(false);
   } else if (VideoOpenAudioOnly(nullptr, path, 0, 0) == 1) {
     player.audio_only = true;
-    player.bytes_per_second = std::max(AudioGetBitRate() / 8, 1);
+    player.bytes_per_second = source_bytes_per_second(true);
   } else {
     std::fprintf(stderr, "razavori play: cannot open %s\n", path);
     VideoShutdown();

@@ -56,6 +56,7 @@ struct Window {
   std::vector<uint8_t> staging;
   char caption[kCaptionLines][kCaptionChars] = {};
   int32_t saved_w = 0, saved_h = 0;  // window size before full screen
+  int32_t own_w = 0, own_h = 0;      // the size the engine last gave it
 } g_win;
 
 bool g_video_up = false;
@@ -78,6 +79,15 @@ bool renderer_offers(int32_t index) {
   if (!probe) return false;
   SDL_DestroyTexture(probe);
   return true;
+}
+
+// Sizes the window on the engine's own account. The size event that follows
+// is then not a user's sizing: it re-lays out but is not reshaped (it may be
+// seen only after the aspect settings changed).
+void resize_window(int32_t w, int32_t h) {
+  g_win.own_w = w;
+  g_win.own_h = h;
+  SDL_SetWindowSize(g_win.window, w, h);
 }
 
 void drop_texture() {
@@ -183,12 +193,13 @@ void handle_events(Pending *pending) {
       switch (ev.window.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
           pending->relayout = true;
-          if (s.keep_aspect && !s.full_screen && s.aspect_factor > 0) {
+          if (s.keep_aspect && !s.full_screen && s.aspect_factor > 0 &&
+              !(ev.window.data1 == g_win.own_w && ev.window.data2 == g_win.own_h)) {
             // Sizing keeps the picture's shape: the height follows the width.
             const int32_t want_h =
                 ev.window.data1 * 256 / (s.wide == 1 ? window::kWideScreenFactor : s.aspect_factor);
             if (std::abs(want_h - ev.window.data2) > kSizingSlack && want_h > 0) {
-              SDL_SetWindowSize(g_win.window, ev.window.data1, want_h);
+              resize_window(ev.window.data1, want_h);
             }
           }
           break;
@@ -277,7 +288,7 @@ bool window_open(Display &, int32_t width, int32_t height) {
     SDL_GetRendererInfo(g_win.renderer, &g_win.info);
   } else {
     SDL_SetWindowTitle(g_win.window, s.title.c_str());
-    SDL_SetWindowSize(g_win.window, width, height);
+    resize_window(width, height);
   }
   SDL_SetWindowAlwaysOnTop(g_win.window, s.on_top ? SDL_TRUE : SDL_FALSE);
   drop_texture();
@@ -366,7 +377,7 @@ void wheel(int32_t notches) {
   int w = 0, h = 0;
   SDL_GetWindowSize(g_win.window, &w, &h);
   wheel_resize(&w, &h, notches);
-  SDL_SetWindowSize(g_win.window, w, h);
+  resize_window(w, h);
 }
 
 int32_t overlay_format() { return g_win.format_index; }
@@ -415,7 +426,7 @@ int32_t set_full_screen(bool on) {
     int32_t w = g_win.saved_w;
     // A 16:9 picture kept in shape comes back 16:9 wide, a multiple of 4.
     if (s.keep_aspect && s.wide == 1) w = (g_win.saved_h * 16 / 9 + 3) & ~3;
-    SDL_SetWindowSize(g_win.window, w, g_win.saved_h);
+    resize_window(w, g_win.saved_h);
   }
   return 1;
 }

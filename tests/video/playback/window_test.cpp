@@ -461,6 +461,23 @@ TEST_F(PlaybackWindow, AResizedWindowShowsThePictureAtItsNewSize) {
   ASSERT_EQ(kw::read_pixels(&px, &w, &h), 1);
   EXPECT_EQ(w, 704);
   EXPECT_EQ(h, 576);
+
+  // Back to the picture's size with its size event lost, the picture held
+  // (no re-present may happen): an uncovered window still repaints itself,
+  // borders and the last picture, at the size it has now.
+  ASSERT_EQ(VideoCommand(VCMD_HOLD_PICTURE, 0), 1);
+  SDL_SetWindowSize(kw::sdl_window(), 352, 288);
+  SDL_FlushEvent(SDL_WINDOWEVENT);
+  SDL_Event ev{};
+  ev.type = SDL_WINDOWEVENT;
+  ev.window.event = SDL_WINDOWEVENT_EXPOSED;
+  SDL_PushEvent(&ev);
+  kw::pump_events();
+  ASSERT_EQ(kw::read_pixels(&px, &w, &h), 1);
+  ASSERT_EQ(w, 352);
+  ASSERT_EQ(h, 288);
+  EXPECT_GE(psnr_rgb(px, ref, 352, 288), 30.0);
+  VideoCommand(VCMD_RELEASE_PICTURE, 0);
 }
 
 // A host display that counts its pictures and, when asked, calls

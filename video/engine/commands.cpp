@@ -8,6 +8,7 @@
 #include "components/glyvex/glyvex.h"
 #include "platform/clock.h"
 #include "video/engine/engine.h"
+#include "video/engine/play/audio_sync.h"
 #ifdef KESTRUM_HAVE_SDL
 #include "video/engine/window/window_display.h"
 #endif
@@ -160,6 +161,7 @@ void start_audio_for_play() {
   EngineState &s = engine().state;
   if (!s.audio_open) return;
   s.audio_running = audio().play();
+  play::restart_audio_sync();
   if (s.open_mode == static_cast<int32_t>(OpenMode::audio_only)) {
     audio().command(kAudioResume, 0);
     media().run_callbacks(kRunAllCallbacks);

@@ -7,6 +7,7 @@
 
 #include "components/glyvex/glyvex.h"
 #include "video/engine/engine.h"
+#include "video/engine/play/audio_sync.h"
 #include "video/engine/output_link.h"
 #include "video/engine/play/picture_steps.h"
 
@@ -145,6 +146,7 @@ int32_t engine_seek(int32_t pos, int32_t origin) {
       if (e.display.is_open() && !s.picture_held) present_current();
     }
     if (s.audio_open) audio().flush();
+    play::restart_audio_sync();
   }
   if (audio_only && s.audio_open) {
     if (s.audio_running && !s.stopped) {

@@ -2,6 +2,7 @@
 // stream values that select them.
 #include <gtest/gtest.h>
 
+#include "video/engine/play/audio_sync.h"
 #include "video/engine/play/levels.h"
 
 namespace kp = kestrum::play;
@@ -72,4 +73,35 @@ TEST(PlaybackLevels, Mpeg2AudioLevelsScaleWithTheBitRate) {
   // A failing bit-rate query gives the floor, never negative levels.
   a = kp::audio_levels(true, -1);
   EXPECT_EQ(a.level[1], 3840);
+}
+
+TEST(PlaybackAudioSync, DueTimesUseTheExactFramePeriod) {
+  // 29.97 Hz: a whole-millisecond period of 33 ms would be 11 ms a second
+  // ahead of the sound; the exact one is not.
+  const int32_t ntsc = kp::frame_period_us(4);
+  EXPECT_EQ(ntsc, 33367);
+  EXPECT_EQ(kp::frame_period_us(3), 40000);
+  EXPECT_EQ(kp::frame_period_us(1), 41708);
+  EXPECT_EQ(kp::frame_period_us(0), 33333);  // undefined codes pace like 30 Hz
+  // 900 pictures in (30 s of sound), due exactly when heard.
+  EXPECT_EQ(kp::picture_lead_ms(30030, 0, 899, ntsc, 0), 0);
+  // Heard 30 s and the picture due in 20 ms: it comes 20 ms after its sound.
+  EXPECT_EQ(kp::picture_lead_ms(30000, 20, 899, ntsc, 0), 10);
+  // The start's offset moves every due time.
+  EXPECT_EQ(kp::picture_lead_ms(1000, 0, 24, 40000, 100), 100);
+}
+
+TEST(PlaybackAudioSync, CorrectionsAreHalfTheLeadWithinAHalfPeriod) {
+  struct Case {
+    int32_t lead, period_us, want;
+  };
+  const Case cases[] = {
+      {0, 40000, 0},     {15, 40000, 0},     {-15, 40000, 0},  // within tolerance
+      {16, 40000, 8},    {-30, 40000, -15},                    // half the lead
+      {64, 40000, 20},   {-500, 40000, -20},                   // at most half a period
+      {64, 16683, 8},                                          // 59.94 Hz
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(kp::sync_correction_ms(c.lead, c.period_us), c.want) << c.lead << " " << c.period_us;
+  }
 }

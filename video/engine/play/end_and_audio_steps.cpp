@@ -2,6 +2,7 @@
 // the late start of the sound.
 #include "platform/clock.h"
 #include "video/engine/engine.h"
+#include "video/engine/play/audio_sync.h"
 #include "video/engine/play/loop_context.h"
 #include "video/engine/play/loops.h"
 
@@ -42,6 +43,7 @@ void open_late_audio(Engine &e) {
   if (audio().open_output(e.display.window())) {
     s.audio_open = 1;
     s.audio_running = audio().play();
+    restart_audio_sync();
     media().run_callbacks(kAudioStartBudgetMs);
   } else {
     // No sound after all: stop filling a ring nobody drains.

@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 #include "video/engine/engine.h"
+#include "video/engine/play/audio_sync.h"
 #include "video/engine/play/loop_ports.h"
 #include "video/engine/play_loop.h"
 
@@ -22,6 +23,7 @@ LoopContext &loop_context(Engine &e) {
     c.video = c.mpeg2 ? mpeg2_video_levels(loop_port().vbv_bytes()) : mpeg1_video_levels();
     c.audio = audio_levels(c.mpeg2, s.audio_open ? audio().get_bit_rate() : 0);
     c.period = frame_period_ms(p.frame_rate_code);
+    c.period_us = frame_period_us(p.frame_rate_code);
     c.ring_fed = s.is_elementary == 0;
     c.target = clock_ms() + static_cast<uint32_t>(c.period);
     c.open_count = s.open_count;

@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "video/engine/engine.h"
+#include "video/engine/play/audio_sync.h"
 #include "video/engine/play/loop_context.h"
 #include "video/engine/play/loops.h"
 #include "video/engine/play/picture_steps.h"
@@ -102,6 +103,9 @@ void pace_step(Engine &e, LoopContext &c) {
         }
       }
     }
+    // A fuller video ring asks for sooner pictures, a fuller audio ring for
+    // later ones; the sound itself has the last word.
+    follow_audio_clock(s, c);
     for (;;) {
       refill(s, kRefillSliceMs);
       if (must_return(s)) break;

@@ -3,6 +3,7 @@
 // by how full the two rings are; then present.
 #include "platform/clock.h"
 #include "video/engine/engine.h"
+#include "video/engine/play/audio_sync.h"
 #include "video/engine/play/loop_context.h"
 #include "video/engine/play/loops.h"
 #include "video/engine/play/picture_steps.h"
@@ -60,6 +61,8 @@ void pace_step(Engine &e, LoopContext &c) {
       }
       refill(s, kRefillSliceMs);
     }
+    // The ring levels have had their say; the sound has the last word.
+    follow_audio_clock(s, c);
     for (;;) {
       if (must_return(s)) break;
       if (video_fill() > v.level[2] && audio_fill() < a.level[3]) break;

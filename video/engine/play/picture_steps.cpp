@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 #include "video/engine/engine.h"
+#include "video/engine/play/audio_sync.h"
 #include "video/engine/play/loop_context.h"
 #include "video/engine/play/loop_ports.h"
 
@@ -70,6 +71,7 @@ void present(Engine &e) {
     platform::Lock lock(e.engine_lock);
     if (!s.picture_held) present_current();
   }
+  count_shown_picture();
   platform::sleep_ms(0);
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/clock.h"
 #include "video/engine/engine.h"
+#include "video/engine/play/audio_sync.h"
 #include "video/engine/play/loop_context.h"
 #include "video/engine/play/loops.h"
 #include "video/engine/play/picture_steps.h"
@@ -76,6 +77,7 @@ void scan_loop(Engine &e, LoopContext &c) {
   s.scan = 0;
   media().flush(kFlushCallbacks);
   if (audio_runs(s)) audio().flush();
+  restart_audio_sync();
   c.target = clock_ms() + static_cast<uint32_t>(c.period);
   if (!s.stopped && audio_runs(s)) media().run_callbacks(kAudioStartBudgetMs);
 }

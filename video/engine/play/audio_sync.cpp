@@ -1,0 +1,81 @@
+#include "video/engine/play/audio_sync.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+
+#include "video/engine/engine.h"
+#include "video/engine/play/loop_context.h"
+
+namespace kestrum::play {
+
+namespace {
+
+constexpr int32_t kAudioDeviceOpen = 17;  // AudioCommand: output device open
+constexpr int32_t kAudioPlayTime = 36;    // AudioCommand: the audio clock (ms)
+
+// Set by whoever restarts the sound; taken by the playback thread, which
+// alone owns the count and the offset.
+std::atomic<bool> g_restart{true};
+int32_t g_shown = 0;   // pictures shown since the sound started
+int32_t g_offset = 0;  // ms the count's start lies behind the sound's
+int32_t g_last_heard = -1;  // the audio clock at the previous picture
+
+void take_restart() {
+  if (g_restart.exchange(false)) {
+    g_shown = 0;
+    g_offset = 0;
+    g_last_heard = -1;
+  }
+}
+
+}  // namespace
+
+void restart_audio_sync() { g_restart = true; }
+
+void count_shown_picture() {
+  take_restart();
+  ++g_shown;
+}
+
+int32_t frame_period_us(int32_t frame_rate_code) {
+  constexpr int32_t kFramePeriodUs[16] = {33333, 41708, 41667, 40000, 33367, 33333, 20000, 16683,
+                                          16667, 33333, 33333, 33333, 33333, 33333, 33333, 33333};
+  return kFramePeriodUs[frame_rate_code & 15];
+}
+
+int32_t picture_lead_ms(int32_t heard_ms, int32_t target_in_ms, int32_t shown, int32_t period_us,
+                        int32_t offset_ms) {
+  // The picture after the `shown`-th is due when the sound reaches it.
+  const int64_t due = (int64_t{shown} + 1) * period_us / 1000 + offset_ms;
+  const int64_t heard_then = int64_t{heard_ms} + target_in_ms;
+  return static_cast<int32_t>(std::clamp<int64_t>(due - heard_then, INT32_MIN, INT32_MAX));
+}
+
+int32_t sync_correction_ms(int32_t lead_ms, int32_t period_us) {
+  if (std::abs(lead_ms) <= kSyncToleranceMs) return 0;
+  // Half the lead, so the pictures close in without a jolt; never more
+  // than half a period a picture, so a stalled clock only slows them.
+  const int32_t most = period_us / 2000;
+  return std::clamp(lead_ms / 2, -most, most);
+}
+
+void follow_audio_clock(const EngineState &s, LoopContext &c) {
+  take_restart();
+  if (!audio_runs(s) || !audio().command(kAudioDeviceOpen, 0)) return;
+  const auto heard = static_cast<int32_t>(audio().command(kAudioPlayTime, 0));
+  const int32_t last = g_last_heard;
+  g_last_heard = heard;
+  // A clock that stands still (the sound has played out, or the device
+  // starves) is nothing to follow.
+  if (heard < 0 || (heard == last && g_shown > 0)) return;
+  const int32_t lead = picture_lead_ms(heard, until(c.target, clock_ms()), g_shown, c.period_us, g_offset);
+  if (lead > kSyncRestartMs || lead < -kSyncRestartMs) {
+    // Not a drift: count from here.
+    g_offset -= lead;
+    return;
+  }
+  c.target += static_cast<uint32_t>(sync_correction_ms(lead, c.period_us));
+}
+
+}  // namespace kestrum::play

@@ -317,9 +317,14 @@ bool settings_command(int32_t cmd, intptr_t arg, intptr_t &result) {
       result = s.on_top;
       return true;
     case 130:
+#ifdef KESTRUM_HAVE_SDL
+      // The same path as the window's T key: state, stacking, settings file.
+      result = window::set_on_top(value);
+#else
       result = s.on_top;
       s.on_top = value ? 1 : 0;
       write_on_top_setting(s.on_top);
+#endif
       return true;
     case 133:
       if (arg != KESTRUM_PELL_MARKER) s.post_frame_callback = reinterpret_cast<KestrumPostFrameCallback>(arg);
@@ -541,8 +546,17 @@ intptr_t stream_command(int32_t cmd, intptr_t arg, intptr_t result) {
       engine_seek(s.remembered_position, 0);
       return 1;
     case 46:
-    case 57:
       return result;
+    case 57: {
+      // The borders take the new colour at once: the current picture is
+      // shown again, or, while it is held (or none is decoded yet), the
+      // window redraws what it last showed.
+      platform::Lock lock(e.engine_lock);
+      const int64_t before = e.display.presented();
+      if (!s.picture_held) present_current();
+      if (e.display.presented() == before) e.display.repaint();
+      return result;
+    }
 #ifdef KESTRUM_HAVE_SDL
     case 48:
     case 182:

@@ -47,13 +47,15 @@ void null_target_size(const Display &, int32_t *width, int32_t *height) {
   *width = 0;
   *height = 0;
 }
+// A host draws its own preview area; the null display has nothing to draw.
+void no_repaint(Display &) {}
 
 }  // namespace
 
 const DisplayDriver kHostDisplayDriver = {"host", host_open, host_close, host_present,
-                                          host_target_size};
+                                          host_target_size, no_repaint};
 const DisplayDriver kNullDisplayDriver = {"null", null_open, null_close, null_present,
-                                          null_target_size};
+                                          null_target_size, no_repaint};
 
 void Display::attach(const KestrumHostDisplay *host) {
   if (open_) close();
@@ -97,6 +99,10 @@ bool Display::present(const KestrumPicture &picture) {
 
 void Display::target_size(int32_t *width, int32_t *height) const {
   driver_->target_size(*this, width, height);
+}
+
+void Display::repaint() {
+  if (open_) driver_->repaint(*this);
 }
 
 }  // namespace kestrum

@@ -27,6 +27,10 @@ struct DisplayDriver {
   bool (*present)(Display &display, const KestrumPicture &picture);
   /// Size of the area pictures are shown in; 0 x 0 = the picture's own.
   void (*target_size)(const Display &display, int32_t *width, int32_t *height);
+  /// The target was resized, moved or uncovered: fits the last picture
+  /// shown to the target as it is now and redraws it with its borders.
+  /// Targets without borders of their own do nothing. Under engine_lock.
+  void (*repaint)(Display &display);
 };
 
 extern const DisplayDriver kHostDisplayDriver;
@@ -41,6 +45,7 @@ class Display {
   void close();
   bool present(const KestrumPicture &picture);
   void target_size(int32_t *width, int32_t *height) const;
+  void repaint();
 
   /// The value VideoGetWindow hands out: the host record's address, or null.
   void *window() const { return host_ptr_; }

@@ -72,13 +72,23 @@ KESTRUM_API void *VideoGetWindowProc(void) { return nullptr; }
 KESTRUM_API void VideoUpdateWindow(void *) {
   guard_void([] {
     Engine &e = engine();
-    if (e.state.relayout.exchange(1)) return;  // a nested call returns at once
-    {
-      platform::Lock lock(e.engine_lock);
-      if (e.state.open && e.display.is_open()) e.display.open(e.display.width(), e.display.height());
-    }
-    e.state.relayout = 0;
-    engine_refresh();
+    EngineState &s = e.state;
+    if (s.relayout.exchange(1)) return;  // a nested call returns at once
+    // Cleared however the body ends: a flag left set would hold the
+    // playback thread forever.
+    struct ClearRelayout {
+      EngineState &s;
+      ~ClearRelayout() { s.relayout = 0; }
+    } clear{s};
+    platform::Lock lock(e.engine_lock);
+    if (!s.open || !e.display.is_open()) return;
+    // Every picture is fitted to the target as it is at that moment, so
+    // showing the current picture again lays it out anew. A held picture
+    // (or none decoded yet) is not presented: the target redraws what it
+    // last showed at its new size instead.
+    const int64_t before = e.display.presented();
+    if (!s.picture_held) present_current();
+    if (e.display.presented() == before) e.display.repaint();
   });
 }
 

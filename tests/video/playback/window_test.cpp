@@ -1,10 +1,13 @@
 // The engine's own window under SDL's dummy video driver: the picture it
 // shows (read back from the renderer) against the engine's RGB frame copy,
-// the mouse-wheel sizing, the aspect fit and the overlay format choice.
+// the mouse-wheel sizing, the aspect fit, the overlay format choice, the
+// border colours, the on-top key, re-layout after a resize, and the
+// re-present rules of VideoUpdateWindow and VideoRefresh.
 #include <gtest/gtest.h>
 
 #include <SDL2/SDL.h>
 
+#include <atomic>
 #include <chrono>
 #include <algorithm>
 #include <cmath>
@@ -13,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ini.h"
 #include "tests/support/test_media.h"
 #include "video/engine/window/caption_font.h"
 #include "video/engine/window/window_display.h"
@@ -95,7 +99,12 @@ double psnr_luma(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
 class PlaybackWindow : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { VideoStartup(); }
-  void TearDown() override { VideoClose(1); }
+  void TearDown() override {
+    // Settings that outlive an open, back to their defaults.
+    VideoCommand(VCMD_SET_WIDE, 0);
+    VideoCommand(VCMD_SET_BACKGROUND, 1);
+    VideoClose(1);
+  }
 };
 
 TEST_F(PlaybackWindow, TheWindowShowsTheDecodedPicture) {
@@ -222,6 +231,7 @@ TEST_F(PlaybackWindow, TheCaptionIsDrawnInTheTopRightCorner) {
   }
   EXPECT_LT(yellow, lit / 4);
   VideoCommand(VCMD_CAPTION_ON, 1);
+  VideoCommand(VCMD_CAPTION_LINE1, 0);  // the window keeps its lines across opens
 }
 
 TEST_F(PlaybackWindow, FullScreenOnAndOffRestoresTheWindow) {
@@ -296,6 +306,261 @@ TEST_F(PlaybackWindow, SizingKeepsThePictureShape) {
   kw::window_size(&w, &h);
   EXPECT_EQ(w, 704);
   EXPECT_EQ(h, 704 * 256 / (352 * 256 / 288));
+}
+
+// The RGB frame copy of the current picture (B, G, R, x per pixel).
+std::vector<uint8_t> frame_copy(int32_t w, int32_t h) {
+  auto copy = reinterpret_cast<KestrumFrameCopy>(VideoCommand(VCMD_FRAME_COPY, 0));
+  std::vector<uint8_t> ref(size_t(w) * size_t(h) * 4);
+  if (!copy || copy(32, 1, 0, ref.data(), w * 4) != 1) ref.clear();
+  return ref;
+}
+
+TEST_F(PlaybackWindow, BackgroundModePaintsTheBordersBlackOrGrey) {
+  if (!kestrum::window_display_available()) GTEST_SKIP() << "no SDL video driver";
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  ASSERT_EQ(VideoOpen(nullptr, path.c_str(), nullptr, 0), 1);
+  // A 16:9 display aspect in the 352 x 288 window leaves bands above and
+  // below the picture.
+  VideoCommand(VCMD_SET_WIDE, 1);
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(VideoStep(), 1);
+  const std::vector<uint8_t> ref = frame_copy(352, 288);
+  ASSERT_FALSE(ref.empty());
+  struct Case {
+    int32_t mode;
+    uint8_t grey;  // every border pixel has R = G = B = grey
+  };
+  const Case cases[] = {{2, 0x00}, {1, 0x40}, {0, 0x40}, {2, 0x00}};
+  std::vector<uint8_t> first_picture;
+  for (const Case &c : cases) {
+    // Setting the mode repaints at once: no new picture is stepped.
+    VideoCommand(VCMD_SET_BACKGROUND, c.mode);
+    EXPECT_EQ(VideoCommand(VCMD_GET_BACKGROUND, 0), c.mode);
+    std::vector<uint8_t> px;
+    int32_t w = 0, h = 0;
+    ASSERT_EQ(kw::read_pixels(&px, &w, &h), 1);
+    ASSERT_EQ(w, 352);
+    ASSERT_EQ(h, 288);
+    const kw::Rect r = kw::fit_picture(w, h, int32_t(VideoCommand(VCMD_GET_ASPECT_FACTOR, 0)), true, true);
+    ASSERT_EQ(r.w, 352);
+    ASSERT_LT(r.h, 288 - 40);
+    int32_t border = 0, border_right = 0;
+    std::vector<uint8_t> picture;
+    for (int32_t y = 0; y < h; ++y) {
+      for (int32_t x = 0; x < w; ++x) {
+        const uint8_t *p = &px[(size_t(y) * size_t(w) + size_t(x)) * 4];
+        if (y >= r.y && y < r.y + r.h) {
+          picture.insert(picture.end(), p, p + 4);
+          continue;
+        }
+        ++border;
+        if (p[0] == c.grey && p[1] == c.grey && p[2] == c.grey) ++border_right;
+      }
+    }
+    EXPECT_EQ(border, 352 * (288 - r.h)) << "mode " << c.mode;
+    EXPECT_EQ(border_right, border) << "mode " << c.mode;
+    // The picture area is the frame copy squeezed to r.h lines, each the
+    // nearest source line as the software renderer picks it (16.16 fixed
+    // point steps, starting half a step in).
+    std::vector<uint8_t> squeezed;
+    const int64_t step = (int64_t{288} << 16) / r.h;
+    for (int32_t y = 0; y < r.h; ++y) {
+      const int32_t sy = std::min<int32_t>(287, int32_t((y * step + step / 2) >> 16));
+      squeezed.insert(squeezed.end(), ref.begin() + ptrdiff_t(sy) * 352 * 4,
+                      ref.begin() + ptrdiff_t(sy + 1) * 352 * 4);
+    }
+    EXPECT_GE(psnr_rgb(picture, squeezed, 352, r.h), 30.0) << "mode " << c.mode;
+    // The borders change, the picture does not.
+    if (first_picture.empty()) first_picture = picture;
+    EXPECT_TRUE(picture == first_picture) << "mode " << c.mode;
+  }
+}
+
+void push_key(SDL_Keycode key, uint16_t mod = KMOD_NONE) {
+  SDL_Event ev{};
+  ev.type = SDL_KEYDOWN;
+  ev.key.state = SDL_PRESSED;
+  ev.key.keysym.sym = key;
+  ev.key.keysym.mod = mod;
+  SDL_PushEvent(&ev);
+}
+
+int32_t on_top_setting() {
+  return platform::profile_get_int("SETTING", "VideoWinOnTop", -1, "VerIVA.INI");
+}
+
+TEST_F(PlaybackWindow, TheTKeyTogglesOnTopLikeTheCommand) {
+  if (!kestrum::window_display_available()) GTEST_SKIP() << "no SDL video driver";
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  ASSERT_EQ(VideoOpen(nullptr, path.c_str(), nullptr, 0), 1);
+  const int32_t before = int32_t(VideoCommand(VCMD_GET_ON_TOP, 0));
+  ASSERT_TRUE(before == 0 || before == 1);
+  // Each T flips the state and the settings file (the stacking itself is
+  // the window manager's: the dummy driver keeps none to read back); a key
+  // with Ctrl held, or another key, changes nothing.
+  int32_t want = before;
+  const struct {
+    SDL_Keycode key;
+    uint16_t mod;
+    bool flips;
+  } presses[] = {{SDLK_t, KMOD_NONE, true}, {SDLK_t, KMOD_LCTRL, false}, {SDLK_r, KMOD_NONE, false},
+                 {SDLK_t, KMOD_NONE, true}, {SDLK_t, KMOD_NONE, true}};
+  for (const auto &p : presses) {
+    push_key(p.key, p.mod);
+    kw::pump_events();  // stopped: no present handles the events
+    if (p.flips) want = !want;
+    EXPECT_EQ(VideoCommand(VCMD_GET_ON_TOP, 0), want);
+    if (p.flips) {
+      EXPECT_EQ(on_top_setting(), want);
+    }
+  }
+  // A present handles the key as well (the window while playing).
+  push_key(SDLK_t);
+  ASSERT_EQ(VideoStep(), 1);
+  want = !want;
+  EXPECT_EQ(VideoCommand(VCMD_GET_ON_TOP, 0), want);
+  EXPECT_EQ(on_top_setting(), want);
+  // The command takes the same path and returns the old value.
+  EXPECT_EQ(VideoCommand(VCMD_SET_ON_TOP, before), want);
+  EXPECT_EQ(VideoCommand(VCMD_GET_ON_TOP, 0), before);
+  EXPECT_EQ(on_top_setting(), before);
+}
+
+TEST_F(PlaybackWindow, AResizedWindowShowsThePictureAtItsNewSize) {
+  if (!kestrum::window_display_available()) GTEST_SKIP() << "no SDL video driver";
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  ASSERT_EQ(VideoOpen(nullptr, path.c_str(), nullptr, 0), 1);
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(VideoStep(), 1);
+  const std::vector<uint8_t> ref = frame_copy(352, 288);
+  ASSERT_FALSE(ref.empty());
+  ASSERT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
+  // Twice the size; the size change reaches the window as its event, and
+  // no picture is stepped: the re-layout alone shows the picture.
+  SDL_SetWindowSize(kw::sdl_window(), 704, 576);
+  kw::pump_events();
+  std::vector<uint8_t> px;
+  int32_t w = 0, h = 0;
+  ASSERT_EQ(kw::read_pixels(&px, &w, &h), 1);
+  ASSERT_EQ(w, 704);
+  ASSERT_EQ(h, 576);
+  // Each 2 x 2 block averaged back to one pixel.
+  std::vector<uint8_t> halved(size_t(352) * 288 * 4);
+  for (int32_t y = 0; y < 288; ++y) {
+    for (int32_t x = 0; x < 352; ++x) {
+      for (int c = 0; c < 4; ++c) {
+        int sum = 0;
+        for (int dy = 0; dy < 2; ++dy) {
+          for (int dx = 0; dx < 2; ++dx) sum += px[(size_t(2 * y + dy) * 704 + size_t(2 * x + dx)) * 4 + size_t(c)];
+        }
+        halved[(size_t(y) * 352 + size_t(x)) * 4 + size_t(c)] = uint8_t((sum + 2) / 4);
+      }
+    }
+  }
+  EXPECT_GE(psnr_rgb(halved, ref, 352, 288), 30.0);
+  // A host's own call after a move lays out the same way.
+  VideoUpdateWindow(nullptr);
+  ASSERT_EQ(kw::read_pixels(&px, &w, &h), 1);
+  EXPECT_EQ(w, 704);
+  EXPECT_EQ(h, 576);
+
+  // Back to the picture's size with its size event lost, the picture held
+  // (no re-present may happen): an uncovered window still repaints itself,
+  // borders and the last picture, at the size it has now.
+  ASSERT_EQ(VideoCommand(VCMD_HOLD_PICTURE, 0), 1);
+  SDL_SetWindowSize(kw::sdl_window(), 352, 288);
+  SDL_FlushEvent(SDL_WINDOWEVENT);
+  SDL_Event ev{};
+  ev.type = SDL_WINDOWEVENT;
+  ev.window.event = SDL_WINDOWEVENT_EXPOSED;
+  SDL_PushEvent(&ev);
+  kw::pump_events();
+  ASSERT_EQ(kw::read_pixels(&px, &w, &h), 1);
+  ASSERT_EQ(w, 352);
+  ASSERT_EQ(h, 288);
+  EXPECT_GE(psnr_rgb(px, ref, 352, 288), 30.0);
+  VideoCommand(VCMD_RELEASE_PICTURE, 0);
+}
+
+// A host display that counts its pictures and, when asked, calls
+// VideoUpdateWindow from inside the present.
+struct CountingHost {
+  std::atomic<int32_t> presents{0};  // the playback thread counts too
+  int32_t depth = 0;
+  int32_t deepest = 0;
+  bool nest = false;
+  static int32_t present(void *user, const KestrumPicture *) {
+    auto *self = static_cast<CountingHost *>(user);
+    ++self->presents;
+    self->deepest = std::max(self->deepest, ++self->depth);
+    if (self->nest) VideoUpdateWindow(nullptr);
+    --self->depth;
+    return 1;
+  }
+  KestrumHostDisplay display() { return KestrumHostDisplay{this, &CountingHost::present, nullptr, nullptr}; }
+};
+
+// The host outlives the close in TearDown (which may present once more).
+class PlaybackHostDisplay : public PlaybackWindow {
+ protected:
+  CountingHost host;
+  KestrumHostDisplay display = host.display();
+};
+
+TEST_F(PlaybackHostDisplay, VideoUpdateWindowNestedInAPresentReturnsAtOnce) {
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  ASSERT_EQ(VideoOpen(&display, path.c_str(), nullptr, 0), 1);
+  host.nest = true;
+  const int32_t before = host.presents;
+  // The step's present calls VideoUpdateWindow, which presents once more;
+  // the call nested in that present returns at once.
+  ASSERT_EQ(VideoStep(), 1);
+  EXPECT_EQ(host.presents - before, 2);
+  EXPECT_EQ(host.deepest, 2);
+  // Called from outside: one present, its nested call returns at once.
+  VideoUpdateWindow(nullptr);
+  EXPECT_EQ(host.presents - before, 3);
+  EXPECT_EQ(host.deepest, 2);
+  // Nothing stays blocked afterwards: the playback thread shows pictures.
+  host.nest = false;
+  ASSERT_EQ(VideoCommand(VCMD_PLAY_SILENT, 0), 1);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (host.presents - before < 10 && VideoCommand(VCMD_IS_PLAYING, 0) &&
+         std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  VideoCommand(VCMD_STOP, 0);
+  EXPECT_GE(host.presents - before, 10);
+}
+
+TEST_F(PlaybackHostDisplay, VideoRefreshPresentsAgainOnlyWhenNothingBlocksIt) {
+  const std::string path = testing_support::media_path("video_mpeg1.m1v");
+  ASSERT_EQ(VideoOpen(&display, path.c_str(), nullptr, 0), 1);
+  ASSERT_EQ(VideoStep(), 1);
+  struct Case {
+    int32_t cmd;  // applied before the refresh; -1 = none
+    int32_t presents;
+  };
+  const Case cases[] = {
+      {-1, 1},
+      {VCMD_HOLD_PICTURE, 0},      // a held picture is being copied
+      {VCMD_RELEASE_PICTURE, 1},
+      {VCMD_FULL_SCREEN_ON, 1},    // full screen alone does not block
+      {VCMD_FORBID_REFRESH, 0},    // ... with the forbid it does
+      {VCMD_FULL_SCREEN_OFF, 1},   // the forbid holds only in full screen
+      {VCMD_FULL_SCREEN_ON, 0},
+      {VCMD_ALLOW_REFRESH, 1},
+      {VCMD_FULL_SCREEN_OFF, 1},
+  };
+  for (const Case &c : cases) {
+    if (c.cmd >= 0) VideoCommand(c.cmd, 0);
+    const int32_t before = host.presents;
+    VideoRefresh();
+    EXPECT_EQ(host.presents - before, c.presents) << "after command " << c.cmd;
+  }
+  VideoClose(1);
+  const int32_t closed = host.presents;
+  VideoRefresh();
+  EXPECT_EQ(host.presents, closed);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "video/engine/output_link.h"
 #include "video/engine/window/caption_font.h"
 #include "video/engine/window/window_layout.h"
+#include "video/video_api.h"
 
 namespace kestrum {
 
@@ -29,6 +30,16 @@ constexpr int32_t kCaptionLines = 2;
 constexpr size_t kCaptionChars = 64;
 // Sizing leaves a window alone whose height is this close to the shape.
 constexpr int32_t kSizingSlack = 2;
+// backgroundMode value whose borders are black; every other value paints
+// them in the plain dark grey of an empty window.
+constexpr int32_t kBlackBackgroundMode = 2;
+struct Colour {
+  uint8_t r, g, b;
+};
+constexpr Colour kBlack{0, 0, 0};
+constexpr Colour kWindowBackgroundGrey{0x40, 0x40, 0x40};
+// The key that toggles "On\tTop" (SDL windows have no system menu).
+constexpr SDL_Keycode kOnTopKey = SDLK_t;
 // SDL's texture format for each FourCC index (0 = not offered).
 constexpr uint32_t kSdlFormats[window::kFormatCount] = {
     SDL_PIXELFORMAT_YUY2, SDL_PIXELFORMAT_YVYU, SDL_PIXELFORMAT_UYVY, 0, 0, 0,
@@ -40,10 +51,12 @@ struct Window {
   SDL_Texture *texture = nullptr;
   int32_t texture_w = 0, texture_h = 0;
   int32_t format_index = -1;  // overlay format, -1 = RGB
+  bool has_picture = false;   // the texture holds the last picture shown
   SDL_RendererInfo info{};
   std::vector<uint8_t> staging;
   char caption[kCaptionLines][kCaptionChars] = {};
   int32_t saved_w = 0, saved_h = 0;  // window size before full screen
+  int32_t own_w = 0, own_h = 0;      // the size the engine last gave it
 } g_win;
 
 bool g_video_up = false;
@@ -68,10 +81,20 @@ bool renderer_offers(int32_t index) {
   return true;
 }
 
+// Sizes the window on the engine's own account. The size event that follows
+// is then not a user's sizing: it re-lays out but is not reshaped (it may be
+// seen only after the aspect settings changed).
+void resize_window(int32_t w, int32_t h) {
+  g_win.own_w = w;
+  g_win.own_h = h;
+  SDL_SetWindowSize(g_win.window, w, h);
+}
+
 void drop_texture() {
   if (g_win.texture) SDL_DestroyTexture(g_win.texture);
   g_win.texture = nullptr;
   g_win.texture_w = g_win.texture_h = 0;
+  g_win.has_picture = false;
 }
 
 bool make_texture(int32_t w, int32_t h) {
@@ -141,34 +164,74 @@ bool fill_texture(const KestrumPicture &p) {
   return ok;
 }
 
-void handle_events() {
+// What the events of one pass ask of the window beyond what they did
+// themselves.
+struct Pending {
+  bool relayout = false;  // resized or moved: fit the picture anew
+  bool expose = false;    // uncovered: paint the borders and the picture
+};
+
+bool our_window(uint32_t window_id) {
+  return window_id == 0 || (g_win.window && window_id == SDL_GetWindowID(g_win.window));
+}
+
+bool plain_key(const SDL_KeyboardEvent &key) {
+  return !key.repeat && !(key.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI));
+}
+
+// Under engine_lock.
+void handle_events(Pending *pending) {
   EngineState &s = engine().state;
   SDL_Event ev;
   while (SDL_PollEvent(&ev)) {
     if (ev.type == SDL_MOUSEWHEEL && !s.full_screen) {
       window::wheel(ev.wheel.y);
-    } else if (ev.type == SDL_WINDOWEVENT && ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED &&
-               s.keep_aspect && !s.full_screen && s.aspect_factor > 0) {
-      // Sizing keeps the picture's shape: the height follows the width.
-      const int32_t want_h = ev.window.data1 * 256 / (s.wide == 1 ? window::kWideScreenFactor : s.aspect_factor);
-      if (std::abs(want_h - ev.window.data2) > kSizingSlack && want_h > 0) {
-        SDL_SetWindowSize(g_win.window, ev.window.data1, want_h);
-      }
-    } else if (ev.type == SDL_WINDOWEVENT && ev.window.event == SDL_WINDOWEVENT_CLOSE) {
-      // Closing hides the window; unless the host keeps the play going, it
-      // also stops the pictures and the sound.
-      SDL_HideWindow(g_win.window);
-      if (!s.close_hides_only) {
-        s.stopped = 1;
-        if (s.audio_running) audio().stop();
-        s.audio_running = 0;
+    } else if (ev.type == SDL_KEYDOWN && our_window(ev.key.windowID) && plain_key(ev.key) &&
+               ev.key.keysym.sym == kOnTopKey) {
+      window::set_on_top(!s.on_top);
+    } else if (ev.type == SDL_WINDOWEVENT && our_window(ev.window.windowID)) {
+      switch (ev.window.event) {
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          pending->relayout = true;
+          if (s.keep_aspect && !s.full_screen && s.aspect_factor > 0 &&
+              !(ev.window.data1 == g_win.own_w && ev.window.data2 == g_win.own_h)) {
+            // Sizing keeps the picture's shape: the height follows the width.
+            const int32_t want_h =
+                ev.window.data1 * 256 / (s.wide == 1 ? window::kWideScreenFactor : s.aspect_factor);
+            if (std::abs(want_h - ev.window.data2) > kSizingSlack && want_h > 0) {
+              resize_window(ev.window.data1, want_h);
+            }
+          }
+          break;
+        case SDL_WINDOWEVENT_MOVED:
+          pending->relayout = true;
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
+          pending->expose = true;
+          break;
+        case SDL_WINDOWEVENT_CLOSE:
+          // Closing hides the window; unless the host keeps the play going,
+          // it also stops the pictures and the sound.
+          SDL_HideWindow(g_win.window);
+          if (!s.close_hides_only) {
+            s.stopped = 1;
+            if (s.audio_running) audio().stop();
+            s.audio_running = 0;
+          }
+          break;
+        default:
+          break;
       }
     }
   }
 }
 
-// Text right-aligned in the top right corner: the box filled black, the
-// text in red one pixel down and right, then in yellow on top.
+Colour background_colour() {
+  return engine().state.background_mode == kBlackBackgroundMode ? kBlack : kWindowBackgroundGrey;
+}
+
+// Text right-aligned in the top right corner: the box filled with the
+// window's background (black or grey), the text in red one pixel down and right, then in yellow on top.
 void draw_caption(int32_t out_w) {
   if (!engine().state.caption_on) return;
   std::vector<SDL_Point> points;
@@ -179,7 +242,8 @@ void draw_caption(int32_t out_w) {
     const int32_t x0 = out_w - kCaptionRight - tw;
     const int32_t y0 = kCaptionTop + line * (window::kGlyphHeight + kCaptionLineGap);
     const SDL_Rect box{x0, y0, tw + 1, window::kGlyphHeight + 1};
-    SDL_SetRenderDrawColor(g_win.renderer, 0, 0, 0, 255);
+    const Colour bg = background_colour();
+    SDL_SetRenderDrawColor(g_win.renderer, bg.r, bg.g, bg.b, 255);
     SDL_RenderFillRect(g_win.renderer, &box);
     points.clear();
     for (size_t i = 0; text[i]; ++i) {
@@ -224,7 +288,7 @@ bool window_open(Display &, int32_t width, int32_t height) {
     SDL_GetRendererInfo(g_win.renderer, &g_win.info);
   } else {
     SDL_SetWindowTitle(g_win.window, s.title.c_str());
-    SDL_SetWindowSize(g_win.window, width, height);
+    resize_window(width, height);
   }
   SDL_SetWindowAlwaysOnTop(g_win.window, s.on_top ? SDL_TRUE : SDL_FALSE);
   drop_texture();
@@ -240,22 +304,39 @@ void window_close(Display &) {
   SDL_EnableScreenSaver();
 }
 
-bool window_present(Display &, const KestrumPicture &p) {
-  if (!g_win.renderer || p.width <= 0 || p.height <= 0) return false;
-  handle_events();
-  if (!make_texture(p.width, p.height) || !fill_texture(p)) return false;
+// Paints the whole window: the borders in the background colour, the last
+// picture fitted to the window's present size, the caption on top.
+void draw_window() {
   const EngineState &s = engine().state;
   int32_t w = 0, h = 0;
   SDL_GetRendererOutputSize(g_win.renderer, &w, &h);
-  const window::Rect r = window::fit_picture(w, h, s.aspect_factor, s.keep_aspect != 0, s.wide == 1);
-  const SDL_Rect src{0, 0, p.width, p.height};
-  const SDL_Rect dst{r.x, r.y, r.w, r.h};
-  SDL_SetRenderDrawColor(g_win.renderer, 0, 0, 0, 255);
+  const Colour bg = background_colour();
+  SDL_SetRenderDrawColor(g_win.renderer, bg.r, bg.g, bg.b, 255);
   SDL_RenderClear(g_win.renderer);
-  SDL_RenderCopy(g_win.renderer, g_win.texture, &src, &dst);
+  if (g_win.has_picture) {
+    const window::Rect r = window::fit_picture(w, h, s.aspect_factor, s.keep_aspect != 0, s.wide == 1);
+    const SDL_Rect src{0, 0, g_win.texture_w, g_win.texture_h};
+    const SDL_Rect dst{r.x, r.y, r.w, r.h};
+    SDL_RenderCopy(g_win.renderer, g_win.texture, &src, &dst);
+  }
   draw_caption(w);
   SDL_RenderPresent(g_win.renderer);
+}
+
+bool window_present(Display &, const KestrumPicture &p) {
+  if (!g_win.renderer || p.width <= 0 || p.height <= 0) return false;
+  // Whatever the events ask (a new size, an uncovered window) this picture
+  // answers: it is drawn at the window's size as it is now.
+  Pending ignored;
+  handle_events(&ignored);
+  if (!make_texture(p.width, p.height) || !fill_texture(p)) return false;
+  g_win.has_picture = true;
+  draw_window();
   return true;
+}
+
+void window_repaint(Display &) {
+  if (g_win.renderer) draw_window();
 }
 
 void window_target_size(const Display &, int32_t *width, int32_t *height) {
@@ -266,7 +347,7 @@ void window_target_size(const Display &, int32_t *width, int32_t *height) {
 }  // namespace
 
 const DisplayDriver kWindowDisplayDriver = {"window", window_open, window_close, window_present,
-                                            window_target_size};
+                                            window_target_size, window_repaint};
 
 bool window_display_available() { return bring_up_video(); }
 
@@ -296,10 +377,42 @@ void wheel(int32_t notches) {
   int w = 0, h = 0;
   SDL_GetWindowSize(g_win.window, &w, &h);
   wheel_resize(&w, &h, notches);
-  SDL_SetWindowSize(g_win.window, w, h);
+  resize_window(w, h);
 }
 
 int32_t overlay_format() { return g_win.format_index; }
+
+int32_t set_on_top(int32_t on) {
+  Engine &e = engine();
+  platform::Lock lock(e.engine_lock);
+  const int32_t old = e.state.on_top;
+  e.state.on_top = on ? 1 : 0;
+  write_on_top_setting(e.state.on_top);
+  if (g_win.window) SDL_SetWindowAlwaysOnTop(g_win.window, e.state.on_top ? SDL_TRUE : SDL_FALSE);
+  return old;
+}
+
+void pump_events() {
+  Engine &e = engine();
+  Pending pending;
+  {
+    platform::Lock lock(e.engine_lock);
+    if (!g_win.window) return;
+    handle_events(&pending);
+  }
+  if (e.display.driver() != &kWindowDisplayDriver) return;
+  if (pending.relayout) {
+    // A new size or place goes through the same path a host's call takes;
+    // it also redraws the caption.
+    VideoUpdateWindow(nullptr);
+  } else if (pending.expose) {
+    {
+      platform::Lock lock(e.engine_lock);
+      e.display.repaint();
+    }
+    VideoRefresh();
+  }
+}
 
 int32_t set_full_screen(bool on) {
   if (!g_win.window) return 0;
@@ -313,7 +426,7 @@ int32_t set_full_screen(bool on) {
     int32_t w = g_win.saved_w;
     // A 16:9 picture kept in shape comes back 16:9 wide, a multiple of 4.
     if (s.keep_aspect && s.wide == 1) w = (g_win.saved_h * 16 / 9 + 3) & ~3;
-    SDL_SetWindowSize(g_win.window, w, g_win.saved_h);
+    resize_window(w, g_win.saved_h);
   }
   return 1;
 }
@@ -331,6 +444,8 @@ int32_t set_caption_line(int32_t line, const char *text) {
 bool shown() { return g_win.window && !(SDL_GetWindowFlags(g_win.window) & SDL_WINDOW_HIDDEN); }
 
 int32_t caption_drawable() { return g_win.renderer && g_win.window ? 1 : 0; }
+
+SDL_Window *sdl_window() { return g_win.window; }
 
 }  // namespace window
 

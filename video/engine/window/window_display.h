@@ -6,6 +6,8 @@
 
 #include "video/engine/display.h"
 
+struct SDL_Window;
+
 namespace kestrum {
 
 extern const DisplayDriver kWindowDisplayDriver;
@@ -23,6 +25,16 @@ void window_size(int32_t *width, int32_t *height);
 void wheel(int32_t notches);
 /// The FourCC index of the overlay texture in use, -1 for the RGB path.
 int32_t overlay_format();
+/// Sets onTop: the window's stacking, and "VideoWinOnTop" in "VerIVA.INI".
+/// The key T in the window toggles it the same way; command 129 reads it
+/// back (for a host's check mark). Returns the old value.
+int32_t set_on_top(int32_t on);
+/// Handles the window's pending events: the wheel sizes it, T toggles
+/// onTop, closing hides it; a new size or place re-lays it out
+/// (VideoUpdateWindow), an uncovered window gets its borders painted and
+/// the picture refreshed (VideoRefresh). Every present does this too; call
+/// it while no pictures come (stopped) so that the window keeps answering.
+void pump_events();
 /// Full screen on or off (keeps the aspect when keepAspect is on). 1/0.
 int32_t set_full_screen(bool on);
 /// Sets caption line 0 or 1 (drawn with every picture while captionOn);
@@ -32,6 +44,9 @@ int32_t set_caption_line(int32_t line, const char *text);
 bool shown();
 /// The window exists and can draw the caption.
 int32_t caption_drawable();
+/// The SDL window itself (null before the first open), for a host that
+/// moves or sizes it.
+SDL_Window *sdl_window();
 }  // namespace window
 
 }  // namespace kestrum

@@ -440,8 +440,14 @@ KESTRUM_API int32_t VideoGetBitRate(void);
 /// or the engine's own window; null when there is none.
 KESTRUM_API void *VideoGetWindow(void);
 
-/// [80] Address of the engine window's message routine (null while the
-/// engine has no window of its own).
+/// The engine window's message routine: handles the window's pending
+/// events (wheel sizing, T for on top, closing, a new size or place, an
+/// uncovered window). Pictures being shown run it too; a host calls it
+/// while none come (stopped, paused), from the thread that opened the file.
+typedef void (*KestrumWindowProc)(void);
+
+/// [80] The engine window's message routine, a KestrumWindowProc (null
+/// while the engine has no window of its own).
 KESTRUM_API void *VideoGetWindowProc(void);
 
 /// [81] Rebuilds the display for the target's new size or place, then

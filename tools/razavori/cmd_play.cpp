@@ -175,6 +175,8 @@ int run_play(int argc, char **argv) {
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
     }
+    // The window answers its events while no pictures come (paused).
+    if (auto proc = reinterpret_cast<KestrumWindowProc>(VideoGetWindowProc())) proc();
     switch (key) {
       case Key::pause: player.toggle_pause(); break;
       case Key::left: player.seek_seconds(-kSmallSeekSeconds); break;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "video/engine/engine.h"
+#include "video/engine/window/window_display.h"
 
 namespace {
 
@@ -21,6 +22,10 @@ void guard_void(F &&body) noexcept {
     body();
   } catch (...) {
   }
+}
+
+void window_proc() {
+  guard_void([] { kestrum::window::pump_events(); });
 }
 
 }  // namespace
@@ -67,7 +72,13 @@ KESTRUM_API void *VideoGetWindow(void) {
   return guard_export<void *>(nullptr, [] { return engine().display.window(); });
 }
 
-KESTRUM_API void *VideoGetWindowProc(void) { return nullptr; }
+KESTRUM_API void *VideoGetWindowProc(void) {
+  return guard_export<void *>(nullptr, [] {
+    Engine &e = engine();
+    if (e.display.driver() != &kWindowDisplayDriver) return static_cast<void *>(nullptr);
+    return reinterpret_cast<void *>(static_cast<KestrumWindowProc>(&window_proc));
+  });
+}
 
 KESTRUM_API void VideoUpdateWindow(void *) {
   guard_void([] {

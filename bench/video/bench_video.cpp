@@ -65,6 +65,37 @@ int64_t decode_all(const std::vector<uint8_t> &bytes, const kestrum::DecoderSett
   return d.pictures_decoded();
 }
 
+// FNV-1a over bytes, folded into h.
+uint64_t fnv1a(uint64_t h, const uint8_t *p, size_t n) {
+  for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 0x100000001b3ull;
+  return h;
+}
+
+// A hash of every picture the decoder shows for the stream: a quick check
+// that a faster decoder still produces the same bytes.
+uint64_t checksum_all(const std::vector<uint8_t> &bytes, const kestrum::DecoderSettings &settings,
+                      int64_t &pictures) {
+  Memory m{&bytes, 0};
+  kestrum::Decoder d;
+  d.set_settings(settings);
+  d.set_source({&m, &Memory::read, nullptr, int64_t(bytes.size())});
+  uint64_t h = 0xcbf29ce484222325ull;
+  pictures = 0;
+  if (!d.open_stream()) return h;
+  while (d.step_picture()) {
+    if (!d.has_shown_picture()) continue;
+    const kestrum::Planes p = d.shown_planes();
+    const kestrum::FrameGeometry &g = d.geometry();
+    for (int y = 0; y < g.coded_height; ++y) h = fnv1a(h, p.y + ptrdiff_t(y) * p.y_stride, size_t(g.coded_width));
+    for (int y = 0; y < g.chroma_height; ++y) {
+      h = fnv1a(h, p.cb + ptrdiff_t(y) * p.cb_stride, size_t(g.chroma_width));
+      h = fnv1a(h, p.cr + ptrdiff_t(y) * p.cr_stride, size_t(g.chroma_width));
+    }
+    ++pictures;
+  }
+  return h;
+}
+
 // CPU time of a finished child command.
 double time_command(const std::string &cmd) {
   const double t0 = cpu_seconds(RUSAGE_CHILDREN);
@@ -80,6 +111,7 @@ int main(int argc, char **argv) {
   kestrum::DecoderSettings settings;
   int repeat = 3;
   bool only_ours = false;
+  std::vector<std::string> checksum_files;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--media" && i + 1 < argc) {
@@ -95,13 +127,26 @@ int main(int argc, char **argv) {
       }
     } else if (a == "--only-ours") {
       only_ours = true;  // for profiling
+    } else if (a == "--checksum") {
+      while (i + 1 < argc && argv[i + 1][0] != '-') checksum_files.push_back(argv[++i]);
     } else if (a == "--repeat" && i + 1 < argc) {
       repeat = std::max(1, std::atoi(argv[++i]));
     } else {
-      std::fprintf(stderr, "usage: %s [--media DIR] [--cpu-mask N] [--variant 83|85] [--repeat N] [--only-ours]\n",
+      std::fprintf(stderr, "usage: %s [--media DIR] [--cpu-mask N] [--variant 83|85] [--repeat N] [--only-ours] [--checksum FILE...]\n",
                    argv[0]);
       return 2;
     }
+  }
+  if (!checksum_files.empty()) {
+    for (const std::string &path : checksum_files) {
+      std::ifstream f(path, std::ios::binary);
+      const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)),
+                                       std::istreambuf_iterator<char>());
+      int64_t pictures = 0;
+      const uint64_t h = checksum_all(bytes, settings, pictures);
+      std::printf("%016llx %6lld %s\n", (unsigned long long)h, (long long)pictures, path.c_str());
+    }
+    return 0;
   }
   std::filesystem::create_directories(dir);
   const bool have_mpeg2dec = std::system("command -v mpeg2dec >/dev/null 2>&1") == 0;

@@ -77,6 +77,29 @@ class BitReader {
   /// get(n) for n that may be 0.
   uint32_t get_maybe0(int n) { return n ? get(n) : 0; }
 
+  /// Hot loops keep the window and the position in locals (registers) and
+  /// hand them back with commit(): a copy of the reader's view, valid while
+  /// pos stays below 32 plus the bits of one code.
+  struct Cursor {
+    uint64_t window;
+    int pos;
+    /// The next 32 bits, left-aligned.
+    uint32_t peek_left() const { return uint32_t((window << pos) >> 32); }
+  };
+  Cursor cursor() const { return {window_, bit_pos_}; }
+  /// Takes the cursor's position back; when a whole word was used up the
+  /// reader advances and the cursor follows. Call after each code (codes
+  /// are at most 32 bits).
+  void commit(Cursor &k) {
+    bit_pos_ = k.pos;
+    if (bit_pos_ >= 32) {
+      bit_pos_ -= 32;
+      advance();
+      k.window = window_;
+      k.pos = bit_pos_;
+    }
+  }
+
   bool byte_aligned() const { return (bit_pos_ & 7) == 0; }
 
   /// Byte-aligns and advances to the next 0x000001 prefix. Returns false when

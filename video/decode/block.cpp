@@ -11,12 +11,6 @@ namespace {
 
 enum Matrix { kIntraLuma = 0, kNonIntraLuma = 1, kIntraChroma = 2, kNonIntraChroma = 3 };
 
-// The dequantised magnitude is limited to 2047 before the sign is applied.
-inline int16_t signed_coefficient(int magnitude, bool negative) {
-  magnitude = std::min(magnitude, 2047);
-  return int16_t(negative ? -magnitude : magnitude);
-}
-
 int read_dc_differential(BitReader &r, int size) {
   if (size == 0) return 0;
   const int v = int(r.get(size));
@@ -24,77 +18,106 @@ int read_dc_differential(BitReader &r, int size) {
   return (v >> (size - 1)) ? v : v - (1 << size) + 1;
 }
 
-// The AC (or all, for non-intra) coefficients of a block. `i` is the scan
-// index before the next coefficient. Returns the count stored or -1.
+// The dequantised magnitude of a coefficient from its level magnitude and
+// the weight (quantiser matrix entry times quantiser_scale) at its position.
 template <bool Intra, bool Mpeg2>
-int decode_coefficients(SliceContext &c, int i, const VlcTable &table, const uint8_t *matrix,
-                        int &parity_sum) {
+inline int dequantise(int magnitude, int weight) {
+  int f;
+  if constexpr (Mpeg2) {
+    f = Intra ? (magnitude * weight) >> 4 : ((2 * magnitude + 1) * weight) >> 5;
+    return std::min(f, 2047);
+  } else {
+    f = Intra ? (2 * magnitude * weight) >> 4 : ((2 * magnitude + 1) * weight) >> 4;
+    f = std::min(f, 2047);
+    if (f != 0 && (f & 1) == 0) --f;  // MPEG-1 keeps coefficients odd
+    return f;
+  }
+}
+
+// The AC (or all, for non-intra) coefficients of a block. `i` is the scan
+// index before the next coefficient; `weights` are in scan order. Returns
+// the count stored or -1.
+template <bool Intra, bool Mpeg2>
+int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast, const VlcTable &table,
+                        const uint16_t *weights, int &parity_sum) {
   int stored = 0;
   BitReader &r = c.r;
-  const int q = c.quantiser_scale;
+  BitReader::Cursor k = r.cursor();
+  const uint8_t *scan = c.scan;
+  int16_t *block = c.block;
   const int limit = c.coefficient_limit;
+  int sum = parity_sum;
   int ac = 0;
   for (;;) {
     // One peek serves the whole code: the longest (an MPEG-1 escape with a
     // 16-bit level) takes 28 bits.
-    const uint32_t bits = r.peek_left();
-    const VlcEntry e = vlc_peek(table, bits);
-    if (e.len == 0) return -1;
-    int run, level, used;
-    if (e.value >= 0) {
-      run = dct_run(e.value);
-      level = dct_level(e.value);
-      if ((bits << e.len) & 0x80000000u) level = -level;  // sign bit after the code
-      used = e.len + 1;
-    } else if (e.value == kDctEndOfBlock) {
-      r.skip(e.len);
+    const uint32_t bits = k.peek_left();
+    const DctFastEntry e = fast[bits >> (32 - kDctFastBits)];
+    int run, magnitude, sign;
+    if (e.run < kDctFastSpecial) [[likely]] {
+      run = e.run;
+      magnitude = e.level;
+      sign = e.sign;
+      k.pos += e.len;
+    } else if (e.run == kDctFastEndOfBlock) {
+      k.pos += e.len;
       break;
+    } else if (e.run == kDctFastLong) {
+      const VlcEntry v = vlc_peek(table, bits);
+      if (v.len == 0) {
+        r.commit(k);
+        return -1;
+      }
+      run = dct_run(v.value);
+      magnitude = dct_level(v.value);
+      sign = (bits << v.len) & 0x80000000u ? -1 : 0;  // sign bit after the code
+      k.pos += v.len + 1;
     } else {
       // escape (6 bits), run (6 bits), then the level.
       run = int((bits >> 20) & 63);
+      int level;
       if constexpr (Mpeg2) {
         level = int32_t(bits << 12) >> 20;
-        if (level == 0 || level == -2048) return -1;  // forbidden values
-        used = 24;
+        if (level == 0 || level == -2048) {  // forbidden values
+          r.commit(k);
+          return -1;
+        }
+        k.pos += 24;
       } else {
         const int first = int((bits >> 12) & 255);
         if (first == 0) {
           level = int((bits >> 4) & 255);  // 128..255
-          used = 28;
+          k.pos += 28;
         } else if (first == 128) {
           level = int((bits >> 4) & 255) - 256;  // -255..-129
-          used = 28;
+          k.pos += 28;
         } else {
           level = first > 128 ? first - 256 : first;
-          used = 20;
+          k.pos += 20;
         }
       }
+      sign = level < 0 ? -1 : 0;
+      magnitude = std::abs(level);
     }
-    r.skip(used);
+    if (k.pos >= 32) r.commit(k);
     i += run + 1;
-    if (i > 63) return -1;  // position beyond the block: invalid
-    const bool negative = level < 0;
-    const int magnitude = std::abs(level);
-    const int pos = c.scan[i];
-    int f;
-    if constexpr (Mpeg2) {
-      f = Intra ? (magnitude * matrix[pos] * q) >> 4
-                : (((2 * magnitude + 1) * matrix[pos] * q) >> 5);
-    } else {
-      f = Intra ? (2 * magnitude * q * matrix[pos]) >> 4
-                : (((2 * magnitude + 1) * q * matrix[pos]) >> 4);
-      f = std::min(f, 2047);
-      if (f != 0 && (f & 1) == 0) --f;  // MPEG-1 keeps coefficients odd
+    if (i > 63) {  // position beyond the block: invalid
+      r.commit(k);
+      return -1;
     }
-    const int16_t v = signed_coefficient(f, negative);
+    const int pos = scan[i];
+    const int f = dequantise<Intra, Mpeg2>(magnitude, weights[i]);
+    const int16_t v = int16_t((f ^ sign) - sign);
     if (pos != 0) {
       ++ac;
       if (limit != 0 && ac > limit) continue;  // dropped, still parsed
       ++stored;
     }
-    c.block[pos] = v;
-    parity_sum += v;
+    block[pos] = v;
+    sum += v;
   }
+  r.commit(k);
+  parity_sum = sum;
   return stored;
 }
 
@@ -126,15 +149,19 @@ int decode_intra_block(SliceContext &c, int cc) {
   c.block[0] = int16_t(std::clamp(dc, -2048, 2047));
   int parity_sum = c.block[0];
   const bool table_one = c.mpeg2 && c.s.pic.intra_vlc_format;
-  const uint8_t *matrix =
-      c.matrix[(c.mpeg2 && cc != 0 && c.chroma_format != 1) ? kIntraChroma : kIntraLuma];
+  const uint16_t *weights =
+      c.weighted[(c.mpeg2 && cc != 0 && c.chroma_format != 1) ? kIntraChroma : kIntraLuma];
   int ac;
   if (!c.mpeg2 && c.picture_coding_type == 4) {
     ac = 0;  // D pictures carry DC only, then an end-of-macroblock bit
+  } else if (table_one) {
+    ac = decode_coefficients<true, true>(c, 0, kDctFast1.data(), kDctCoefficients1, weights,
+                                         parity_sum);
   } else {
-    const VlcTable &table = table_one ? kDctCoefficients1 : kDctCoefficients0;
-    ac = c.mpeg2 ? decode_coefficients<true, true>(c, 0, table, matrix, parity_sum)
-                 : decode_coefficients<true, false>(c, 0, table, matrix, parity_sum);
+    ac = c.mpeg2 ? decode_coefficients<true, true>(c, 0, kDctFast0.data(), kDctCoefficients0,
+                                                   weights, parity_sum)
+                 : decode_coefficients<true, false>(c, 0, kDctFast0.data(), kDctCoefficients0,
+                                                    weights, parity_sum);
   }
   if (ac < 0) return -1;
   c.mismatch_added = false;
@@ -144,8 +171,8 @@ int decode_intra_block(SliceContext &c, int cc) {
 
 int decode_non_intra_block(SliceContext &c, int cc) {
   BitReader &r = c.r;
-  const uint8_t *matrix =
-      c.matrix[(c.mpeg2 && cc != 0 && c.chroma_format != 1) ? kNonIntraChroma : kNonIntraLuma];
+  const uint16_t *weights =
+      c.weighted[(c.mpeg2 && cc != 0 && c.chroma_format != 1) ? kNonIntraChroma : kNonIntraLuma];
   int parity_sum = 0;
   int i = -1;
   // The first coefficient: "1s" is run 0, level 1 (the end of block cannot
@@ -154,21 +181,16 @@ int decode_non_intra_block(SliceContext &c, int cc) {
     r.skip(1);
     const bool negative = r.get1();
     i = 0;
-    const int pos = c.scan[0];
-    const int q = c.quantiser_scale;
-    int f;
-    if (c.mpeg2) {
-      f = (3 * matrix[pos] * q) >> 5;
-    } else {
-      f = std::min((3 * q * matrix[pos]) >> 4, 2047);
-      if (f != 0 && (f & 1) == 0) --f;
-    }
-    const int16_t v = signed_coefficient(f, negative);
-    c.block[pos] = v;  // scan index 0 is the DC position in both scans
+    const int f = c.mpeg2 ? dequantise<false, true>(1, weights[0])
+                          : dequantise<false, false>(1, weights[0]);
+    const int16_t v = int16_t(negative ? -f : f);
+    c.block[0] = v;  // scan index 0 is the DC position in both scans
     parity_sum += v;
   }
-  int ac = c.mpeg2 ? decode_coefficients<false, true>(c, i, kDctCoefficients0, matrix, parity_sum)
-                   : decode_coefficients<false, false>(c, i, kDctCoefficients0, matrix, parity_sum);
+  int ac = c.mpeg2 ? decode_coefficients<false, true>(c, i, kDctFast0.data(), kDctCoefficients0,
+                                                      weights, parity_sum)
+                   : decode_coefficients<false, false>(c, i, kDctFast0.data(), kDctCoefficients0,
+                                                       weights, parity_sum);
   if (ac < 0) return -1;
   c.mismatch_added = false;
   if (c.mpeg2) ac = mismatch_control(c, parity_sum, ac);

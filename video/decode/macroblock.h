@@ -57,6 +57,10 @@ struct SliceContext {
 
   // Slice state.
   int quantiser_scale = 0;
+  /// Quantiser weights times quantiser_scale in scan order, for the
+  /// quantiser_scale they were made for (-1: none yet).
+  int weighted_scale = -1;
+  uint16_t weighted[4][64];
   int dc_pred[3] = {};
   int pmv[2][2][2] = {};  // [r][s][t]
   MacroblockMotion motion;
@@ -69,6 +73,8 @@ struct SliceContext {
 
 // slice.cpp
 int quantiser_scale_from_code(const SliceContext &c, int code);
+/// Sets quantiser_scale and the weights the block decoders use with it.
+void set_quantiser_scale(SliceContext &c, int scale);
 
 // block.cpp
 /// Decodes an intra block (DC and AC) into c.block (column-major). Returns

@@ -202,7 +202,7 @@ bool decode_macroblock(SliceContext &c, int address) {
       c.dct_type = int(r.get1());
     }
   }
-  if (flags & kMbQuant) c.quantiser_scale = quantiser_scale_from_code(c, int(r.get(5)));
+  if (flags & kMbQuant) set_quantiser_scale(c, quantiser_scale_from_code(c, int(r.get(5))));
 
   // Vector count and format (ISO/IEC 13818-2 Tables 6-17, 6-18).
   int count = 1;
@@ -294,7 +294,7 @@ void decode_slice(SliceContext &c, uint32_t start_code) {
   int vertical_position = int(start_code & 0xFF);
   if (c.mpeg2 && s.seq.vertical_size > 2800) vertical_position += int(r.get(3)) << 7;
   if (s.seq.scalable_mode == 1) r.skip(7);  // priority_breakpoint (data partitioning)
-  c.quantiser_scale = quantiser_scale_from_code(c, int(r.get(5)));
+  set_quantiser_scale(c, quantiser_scale_from_code(c, int(r.get(5))));
   if (r.get1()) {  // extra_bit_slice
     r.skip(8);     // intra_slice_flag, slice_picture_id_enable, slice_picture_id
     while (r.get1()) {
@@ -331,6 +331,17 @@ void decode_slice(SliceContext &c, uint32_t start_code) {
 int quantiser_scale_from_code(const SliceContext &c, int code) {
   if (!c.mpeg2) return code;
   return c.s.pic.q_scale_type ? kNonLinearQuantiserScale[code] : code * 2;
+}
+
+void set_quantiser_scale(SliceContext &c, int scale) {
+  c.quantiser_scale = scale;
+  if (scale == c.weighted_scale) return;
+  c.weighted_scale = scale;
+  // 4:2:0 uses the luma matrices for chroma too.
+  const int matrices = c.mpeg2 && c.chroma_format != 1 ? 4 : 2;
+  for (int m = 0; m < matrices; ++m) {
+    for (int i = 0; i < 64; ++i) c.weighted[m][i] = uint16_t(c.matrix[m][c.scan[i]] * scale);
+  }
 }
 
 void decode_slices(DecoderState &s) {

@@ -340,7 +340,41 @@ struct Built {
   }
 };
 
+// The one-lookup coefficient table: every 10-bit pattern that starts with a
+// code of up to 9 bits gets that code with the sign bit after it.
+template <size_t N>
+constexpr std::array<DctFastEntry, 1 << kDctFastBits> dct_fast(const std::array<VlcCode, N> &codes) {
+  std::array<DctFastEntry, 1 << kDctFastBits> t{};
+  for (DctFastEntry &e : t) e = DctFastEntry{kDctFastLong, 0, 0, 0};
+  for (const VlcCode &c : codes) {
+    const int len = code_length(c.bits);
+    const bool special = c.value < 0;
+    const int used = special ? len : len + 1;
+    if (used > kDctFastBits) continue;
+    int prefix = 0;
+    for (int i = 0; i < len; ++i) prefix = prefix * 2 + (c.bits[i] == '1');
+    const int free_bits = kDctFastBits - len;
+    for (int i = 0; i < (1 << free_bits); ++i) {
+      DctFastEntry e{};
+      if (c.value == kDctEndOfBlock) {
+        e = DctFastEntry{kDctFastEndOfBlock, 0, uint8_t(len), 0};
+      } else if (c.value == kDctEscape) {
+        e = DctFastEntry{kDctFastEscape, 0, uint8_t(len), 0};
+      } else {
+        const bool negative = (i >> (free_bits - 1)) & 1;
+        e = DctFastEntry{uint8_t(dct_run(c.value)), uint8_t(dct_level(c.value)), uint8_t(used),
+                         int8_t(negative ? -1 : 0)};
+      }
+      t[size_t((prefix << free_bits) + i)] = e;
+    }
+  }
+  return t;
+}
+
 }  // namespace
+
+constinit const std::array<DctFastEntry, 1 << kDctFastBits> kDctFast0 = dct_fast(kB14Codes);
+constinit const std::array<DctFastEntry, 1 << kDctFastBits> kDctFast1 = dct_fast(kB15Codes);
 
 const VlcTable kMacroblockAddressIncrement = Built<kB1>::view();
 const VlcTable kMacroblockTypeI = Built<kB2>::view();

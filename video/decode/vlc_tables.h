@@ -8,6 +8,7 @@
 // peek with more is invalid input.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -81,6 +82,25 @@ inline constexpr int16_t kDctEndOfBlock = -1;
 inline constexpr int16_t kDctEscape = -2;
 constexpr int dct_run(int16_t v) { return v & 63; }
 constexpr int dct_level(int16_t v) { return v >> 6; }
+
+/// One-lookup decoding of the DCT coefficient codes: the next 10 bits index
+/// the table; codes of up to 9 bits resolve there with their sign bit.
+/// run >= kDctFastSpecial marks the end of block, the escape, or a code too
+/// long for the table (decode it with the full table).
+struct DctFastEntry {
+  uint8_t run;
+  uint8_t level;  // magnitude
+  uint8_t len;    // code and sign bit
+  int8_t sign;    // 0 positive, -1 negative
+};
+inline constexpr int kDctFastBits = 10;
+inline constexpr uint8_t kDctFastSpecial = 64;
+inline constexpr uint8_t kDctFastEndOfBlock = 64;
+inline constexpr uint8_t kDctFastEscape = 65;
+inline constexpr uint8_t kDctFastLong = 66;
+
+extern const std::array<DctFastEntry, 1 << kDctFastBits> kDctFast0;  // B.14
+extern const std::array<DctFastEntry, 1 << kDctFastBits> kDctFast1;  // B.15
 
 extern const VlcTable kMacroblockAddressIncrement;  // B.1
 extern const VlcTable kMacroblockTypeI;             // B.2

@@ -36,8 +36,10 @@ inline int dequantise(int magnitude, int weight) {
 
 // The AC (or all, for non-intra) coefficients of a block. `i` is the scan
 // index before the next coefficient; `weights` are in scan order. Returns
-// the count stored or -1.
-template <bool Intra, bool Mpeg2>
+// -1 on an invalid code, else 0 when no AC coefficient was stored and more
+// when some were: their count when a coefficient limit applies (Limited),
+// otherwise just 1 (only the reconstruction's "flat block" test asks).
+template <bool Intra, bool Mpeg2, bool Limited>
 int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast, const VlcTable &table,
                         const uint16_t *weights, int &parity_sum) {
   int stored = 0;
@@ -108,17 +110,36 @@ int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast, const 
     const int pos = scan[i];
     const int f = dequantise<Intra, Mpeg2>(magnitude, weights[i]);
     const int16_t v = int16_t((f ^ sign) - sign);
-    if (pos != 0) {
-      ++ac;
-      if (limit != 0 && ac > limit) continue;  // dropped, still parsed
-      ++stored;
+    if constexpr (Limited) {
+      if (pos != 0) {
+        ++ac;
+        if (ac > limit) continue;  // dropped, still parsed
+        ++stored;
+      }
     }
     block[pos] = v;
     sum += v;
   }
   r.commit(k);
   parity_sum = sum;
+  if constexpr (!Limited) {
+    // Scan index 0 is the DC position in both scans: a coefficient stored
+    // after it was an AC one.
+    stored = i > 0 ? 1 : 0;
+  }
   return stored;
+}
+
+// Picks the variant for the picture's syntax and the coefficient limit.
+template <bool Intra>
+int decode_coefficients_for(SliceContext &c, int i, const DctFastEntry *fast,
+                            const VlcTable &table, const uint16_t *weights, int &parity_sum) {
+  if (c.coefficient_limit != 0) {
+    return c.mpeg2 ? decode_coefficients<Intra, true, true>(c, i, fast, table, weights, parity_sum)
+                   : decode_coefficients<Intra, false, true>(c, i, fast, table, weights, parity_sum);
+  }
+  return c.mpeg2 ? decode_coefficients<Intra, true, false>(c, i, fast, table, weights, parity_sum)
+                 : decode_coefficients<Intra, false, false>(c, i, fast, table, weights, parity_sum);
 }
 
 // The standard's mismatch control: the sum of all coefficients is made odd
@@ -155,13 +176,11 @@ int decode_intra_block(SliceContext &c, int cc) {
   if (!c.mpeg2 && c.picture_coding_type == 4) {
     ac = 0;  // D pictures carry DC only, then an end-of-macroblock bit
   } else if (table_one) {
-    ac = decode_coefficients<true, true>(c, 0, kDctFast1.data(), kDctCoefficients1, weights,
-                                         parity_sum);
+    ac = decode_coefficients_for<true>(c, 0, kDctFast1.data(), kDctCoefficients1, weights,
+                                       parity_sum);
   } else {
-    ac = c.mpeg2 ? decode_coefficients<true, true>(c, 0, kDctFast0.data(), kDctCoefficients0,
-                                                   weights, parity_sum)
-                 : decode_coefficients<true, false>(c, 0, kDctFast0.data(), kDctCoefficients0,
-                                                    weights, parity_sum);
+    ac = decode_coefficients_for<true>(c, 0, kDctFast0.data(), kDctCoefficients0, weights,
+                                       parity_sum);
   }
   if (ac < 0) return -1;
   c.mismatch_added = false;
@@ -187,10 +206,8 @@ int decode_non_intra_block(SliceContext &c, int cc) {
     c.block[0] = v;  // scan index 0 is the DC position in both scans
     parity_sum += v;
   }
-  int ac = c.mpeg2 ? decode_coefficients<false, true>(c, i, kDctFast0.data(), kDctCoefficients0,
-                                                      weights, parity_sum)
-                   : decode_coefficients<false, false>(c, i, kDctFast0.data(), kDctCoefficients0,
-                                                       weights, parity_sum);
+  int ac = decode_coefficients_for<false>(c, i, kDctFast0.data(), kDctCoefficients0, weights,
+                                          parity_sum);
   if (ac < 0) return -1;
   c.mismatch_added = false;
   if (c.mpeg2) ac = mismatch_control(c, parity_sum, ac);

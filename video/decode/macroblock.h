@@ -78,10 +78,12 @@ void set_quantiser_scale(SliceContext &c, int scale);
 
 // block.cpp
 /// Decodes an intra block (DC and AC) into c.block (column-major). Returns
-/// the number of AC coefficients stored, or -1 on an invalid code.
+/// -1 on an invalid code, 0 when no AC coefficient was stored, and more when
+/// some were (their count when a coefficient limit applies); 1 with
+/// c.mismatch_added set means the mismatch control stored the only one.
 int decode_intra_block(SliceContext &c, int cc);
-/// Decodes a non-intra block into c.block. Returns the number of AC
-/// coefficients stored (the DC is not counted), or -1 on an invalid code.
+/// Decodes a non-intra block into c.block. Returns as decode_intra_block
+/// (the DC is not counted).
 int decode_non_intra_block(SliceContext &c, int cc);
 
 // motion.cpp

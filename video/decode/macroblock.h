@@ -43,6 +43,7 @@ struct SliceContext {
   int mb_rows = 0;               // rows of this picture (halved for fields)
   int mb_count = 0;
   int width = 0;                 // coded luma width (frame line length)
+  int coded_height = 0;          // coded luma height of the frame
   int chroma_width = 0;          // chroma line length
   int chroma_mb_width = 8;       // chroma macroblock size in pixels
   int chroma_mb_height = 8;

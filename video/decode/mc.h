@@ -1,6 +1,7 @@
 // Motion-compensation block routines and the table of their CPU variants.
 //
 // Each routine forms a prediction block of width 16 or 8 and `height` rows
+// (4, 8 or 16: the SIMD routines take two rows per step)
 // from a reference at `ref` (already offset by the integer part of the
 // vector) into `dst`; both use the same line stride (the frame's, or twice
 // it for field prediction). The half-pel case is 0 none, 1 horizontal, 2

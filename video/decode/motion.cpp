@@ -40,25 +40,30 @@ int read_dmvector(SliceContext &c) {
   return e.value;  // the table covers every bit pattern
 }
 
-// One prediction block: reference and destination share the line stride.
-// A vector that would read outside the plane loses that component (the
-// block then predicts from the co-located position on that axis).
-inline void predict_block(const SliceContext &c, uint8_t *dst_plane, const uint8_t *ref_plane,
-                          ptrdiff_t stride, int plane_width, int plane_height, int x, int y, int w,
-                          int h, int mvx, int mvy, bool average) {
+// Where one prediction block reads and which routine forms it. Reference
+// and destination share the line stride. A vector that would read outside
+// the plane loses that component (the block then predicts from the
+// co-located position on that axis).
+struct BlockFetch {
+  ptrdiff_t dst;  // offset of the block in the destination plane
+  ptrdiff_t src;  // offset of the reference block in the reference plane
+  McFn fn;
+};
+
+inline BlockFetch plan_block(const McFn (&fns)[2][4], ptrdiff_t stride, int plane_width,
+                             int plane_height, int x, int y, int w, int h, int mvx, int mvy) {
   int ix = x + (mvx >> 1), hx = mvx & 1;
-  if (ix < 0 || ix + w + hx > plane_width) {
+  if (ix < 0 || ix + w + hx > plane_width) [[unlikely]] {
     ix = x;
     hx = 0;
   }
   int iy = y + (mvy >> 1), hy = mvy & 1;
-  if (iy < 0 || iy + h + hy > plane_height) {
+  if (iy < 0 || iy + h + hy > plane_height) [[unlikely]] {
     iy = y;
     hy = 0;
   }
-  const int size = w == 16 ? 0 : 1;
-  const McFn fn = average ? c.s.mc.avg[size][hx | (hy << 1)] : c.s.mc.put[size][hx | (hy << 1)];
-  fn(dst_plane + ptrdiff_t(y) * stride + x, ref_plane + ptrdiff_t(iy) * stride + ix, stride, h);
+  return {ptrdiff_t(y) * stride + x, ptrdiff_t(iy) * stride + ix,
+          fns[w == 16 ? 0 : 1][hx | (hy << 1)]};
 }
 
 // Predicts a region of the macroblock (all planes) from one reference with
@@ -66,14 +71,14 @@ inline void predict_block(const SliceContext &c, uint8_t *dst_plane, const uint8
 // field. x, y, h are in luma samples of the addressed frame or field.
 void predict_part(const SliceContext &c, const FrameSlot &ref, int ref_field, int dst_field, int x,
                   int y, int h, int mvx, int mvy, bool average) {
-  const FrameGeometry &g = c.s.frames.geometry();
+  const McFn(&fns)[2][4] = average ? c.s.mc.avg : c.s.mc.put;
   const bool field = dst_field >= 0;
   const ptrdiff_t stride = field ? 2 * ptrdiff_t(c.width) : c.width;
-  const int plane_height = field ? g.coded_height / 2 : g.coded_height;
+  const int plane_height = field ? c.coded_height / 2 : c.coded_height;
   const ptrdiff_t ref_off = ref_field > 0 ? c.width : 0;
   const ptrdiff_t dst_off = dst_field > 0 ? c.width : 0;
-  predict_block(c, c.target.y + dst_off, ref.y + ref_off, stride, c.width, plane_height, x, y, 16,
-                h, mvx, mvy, average);
+  const BlockFetch luma = plan_block(fns, stride, c.width, plane_height, x, y, 16, h, mvx, mvy);
+  luma.fn(c.target.y + dst_off + luma.dst, ref.y + ref_off + luma.src, stride, h);
   if (c.monochrome) return;
 
   int cx = x, cy = y, ch = h, cw = 16, cmvx = mvx, cmvy = mvy, cph = plane_height;
@@ -88,13 +93,15 @@ void predict_part(const SliceContext &c, const FrameSlot &ref, int ref_field, in
     cmvy = mvy / 2;
     cph = plane_height / 2;
   }
+  // Both chroma planes share the geometry: one plan serves the two.
   const ptrdiff_t cstride = field ? 2 * ptrdiff_t(c.chroma_width) : c.chroma_width;
   const ptrdiff_t cref_off = ref_field > 0 ? c.chroma_width : 0;
   const ptrdiff_t cdst_off = dst_field > 0 ? c.chroma_width : 0;
-  predict_block(c, c.target.cb + cdst_off, ref.cb + cref_off, cstride, c.chroma_width, cph, cx, cy,
-                cw, ch, cmvx, cmvy, average);
-  predict_block(c, c.target.cr + cdst_off, ref.cr + cref_off, cstride, c.chroma_width, cph, cx, cy,
-                cw, ch, cmvx, cmvy, average);
+  const BlockFetch chroma =
+      plan_block(fns, cstride, c.chroma_width, cph, cx, cy, cw, ch, cmvx, cmvy);
+  const ptrdiff_t d = cdst_off + chroma.dst, r = cref_off + chroma.src;
+  chroma.fn(c.target.cb + d, ref.cb + r, cstride, ch);
+  chroma.fn(c.target.cr + d, ref.cr + r, cstride, ch);
 }
 
 // The frame holding the reference field `select` for direction s in a field

@@ -46,6 +46,7 @@ void setup_picture(SliceContext &c) {
   c.mb_rows = c.frame_picture ? g.mb_height : g.mb_height / 2;
   c.mb_count = c.mb_width * c.mb_rows;
   c.width = g.coded_width;
+  c.coded_height = g.coded_height;
   c.chroma_width = g.chroma_width;
   c.chroma_mb_width = c.chroma_format == 3 ? 16 : 8;
   c.chroma_mb_height = c.chroma_format == 1 ? 8 : 16;

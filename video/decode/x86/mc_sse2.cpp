@@ -39,32 +39,42 @@ inline __m128i mean4(__m128i a, __m128i b, __m128i c, __m128i d) {
   return _mm_packus_epi16(_mm_srli_epi16(lo, 2), _mm_srli_epi16(hi, 2));
 }
 
+template <int W, int Half, McVariant V>
+inline __m128i predict_row(const uint8_t *ref, ptrdiff_t stride) {
+  if constexpr (Half == 0) {
+    return load<W>(ref);
+  } else if constexpr (Half == 1) {
+    return _mm_avg_epu8(load<W>(ref), load<W>(ref + 1));
+  } else if constexpr (Half == 2) {
+    return _mm_avg_epu8(load<W>(ref), load<W>(ref + stride));
+  } else {
+    const __m128i p0 = load<W>(ref), p1 = load<W>(ref + 1);
+    const __m128i q0 = load<W>(ref + stride), q1 = load<W>(ref + stride + 1);
+    if constexpr (V == McVariant::kExact) {
+      return mean4(p0, p1, q0, q1);
+    } else if constexpr (V == McVariant::kThreeNeighbour) {
+      return _mm_avg_epu8(_mm_avg_epu8(p0, p1), q0);
+    } else {
+      return _mm_avg_epu8(_mm_avg_epu8(p0, p1), _mm_avg_epu8(q0, q1));
+    }
+  }
+}
+
+// Two rows per step: the heights the decoder asks for are 4, 8 or 16.
 template <int W, int Half, bool Avg, McVariant V>
 void mc_sse2(uint8_t *dst, const uint8_t *ref, ptrdiff_t stride, int height) {
   do {
-    __m128i v;
-    if constexpr (Half == 0) {
-      v = load<W>(ref);
-    } else if constexpr (Half == 1) {
-      v = _mm_avg_epu8(load<W>(ref), load<W>(ref + 1));
-    } else if constexpr (Half == 2) {
-      v = _mm_avg_epu8(load<W>(ref), load<W>(ref + stride));
-    } else {
-      const __m128i p0 = load<W>(ref), p1 = load<W>(ref + 1);
-      const __m128i q0 = load<W>(ref + stride), q1 = load<W>(ref + stride + 1);
-      if constexpr (V == McVariant::kExact) {
-        v = mean4(p0, p1, q0, q1);
-      } else if constexpr (V == McVariant::kThreeNeighbour) {
-        v = _mm_avg_epu8(_mm_avg_epu8(p0, p1), q0);
-      } else {
-        v = _mm_avg_epu8(_mm_avg_epu8(p0, p1), _mm_avg_epu8(q0, q1));
-      }
+    __m128i a = predict_row<W, Half, V>(ref, stride);
+    __m128i b = predict_row<W, Half, V>(ref + stride, stride);
+    if constexpr (Avg) {
+      a = _mm_avg_epu8(load<W>(dst), a);
+      b = _mm_avg_epu8(load<W>(dst + stride), b);
     }
-    if constexpr (Avg) v = _mm_avg_epu8(load<W>(dst), v);
-    store<W>(dst, v);
-    dst += stride;
-    ref += stride;
-  } while (--height);
+    store<W>(dst, a);
+    store<W>(dst + stride, b);
+    dst += 2 * stride;
+    ref += 2 * stride;
+  } while (height -= 2);
 }
 
 template <McVariant V>

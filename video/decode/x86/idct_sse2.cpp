@@ -36,7 +36,16 @@ const PassWeights &pass_weights() {
   return w;
 }
 
-// out[x] = sum_u W(x, u) * in[u], lane by lane, rounded by Shift.
+// The even weights repeat: W(x, 0) and W(x, 4) are the same for x = 0 and
+// 3 and for x = 1 and 2, and W(x, 2), W(x, 6) change sign between those
+// pairs. So the even sums of x = 2, 3 come from those of x = 1, 0.
+static_assert(idct_weight(3, 0) == idct_weight(0, 0) && idct_weight(3, 4) == idct_weight(0, 4));
+static_assert(idct_weight(2, 0) == idct_weight(1, 0) && idct_weight(2, 4) == idct_weight(1, 4));
+static_assert(idct_weight(3, 2) == -idct_weight(0, 2) && idct_weight(3, 6) == -idct_weight(0, 6));
+static_assert(idct_weight(2, 2) == -idct_weight(1, 2) && idct_weight(2, 6) == -idct_weight(1, 6));
+
+// out[x] = sum_u W(x, u) * in[u], lane by lane, rounded by Shift. The sums
+// are exact 32-bit integers whatever their grouping.
 template <int Shift>
 inline void idct_pass(const __m128i in[8], __m128i out[8], const PassWeights &w) {
   const __m128i round = _mm_set1_epi32(1 << (Shift - 1));
@@ -44,15 +53,24 @@ inline void idct_pass(const __m128i in[8], __m128i out[8], const PassWeights &w)
   const __m128i t26l = _mm_unpacklo_epi16(in[2], in[6]), t26h = _mm_unpackhi_epi16(in[2], in[6]);
   const __m128i t13l = _mm_unpacklo_epi16(in[1], in[3]), t13h = _mm_unpackhi_epi16(in[1], in[3]);
   const __m128i t57l = _mm_unpacklo_epi16(in[5], in[7]), t57h = _mm_unpackhi_epi16(in[5], in[7]);
+  __m128i even_l[4], even_h[4];
+  for (int x = 0; x < 2; ++x) {
+    const __m128i al = _mm_madd_epi16(t04l, w.w04[x]), ah = _mm_madd_epi16(t04h, w.w04[x]);
+    const __m128i bl = _mm_madd_epi16(t26l, w.w26[x]), bh = _mm_madd_epi16(t26h, w.w26[x]);
+    even_l[x] = _mm_add_epi32(al, bl);
+    even_h[x] = _mm_add_epi32(ah, bh);
+    even_l[3 - x] = _mm_sub_epi32(al, bl);
+    even_h[3 - x] = _mm_sub_epi32(ah, bh);
+  }
   for (int x = 0; x < 4; ++x) {
-    const __m128i el = _mm_add_epi32(_mm_madd_epi16(t04l, w.w04[x]), _mm_madd_epi16(t26l, w.w26[x]));
-    const __m128i eh = _mm_add_epi32(_mm_madd_epi16(t04h, w.w04[x]), _mm_madd_epi16(t26h, w.w26[x]));
+    const __m128i el = _mm_add_epi32(even_l[x], round);
+    const __m128i eh = _mm_add_epi32(even_h[x], round);
     const __m128i ol = _mm_add_epi32(_mm_madd_epi16(t13l, w.w13[x]), _mm_madd_epi16(t57l, w.w57[x]));
     const __m128i oh = _mm_add_epi32(_mm_madd_epi16(t13h, w.w13[x]), _mm_madd_epi16(t57h, w.w57[x]));
-    const __m128i sum_l = _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(el, ol), round), Shift);
-    const __m128i sum_h = _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(eh, oh), round), Shift);
-    const __m128i dif_l = _mm_srai_epi32(_mm_add_epi32(_mm_sub_epi32(el, ol), round), Shift);
-    const __m128i dif_h = _mm_srai_epi32(_mm_add_epi32(_mm_sub_epi32(eh, oh), round), Shift);
+    const __m128i sum_l = _mm_srai_epi32(_mm_add_epi32(el, ol), Shift);
+    const __m128i sum_h = _mm_srai_epi32(_mm_add_epi32(eh, oh), Shift);
+    const __m128i dif_l = _mm_srai_epi32(_mm_sub_epi32(el, ol), Shift);
+    const __m128i dif_h = _mm_srai_epi32(_mm_sub_epi32(eh, oh), Shift);
     out[x] = _mm_packs_epi32(sum_l, sum_h);
     out[7 - x] = _mm_packs_epi32(dif_l, dif_h);
   }

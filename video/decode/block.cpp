@@ -40,8 +40,8 @@ inline int dequantise(int magnitude, int weight) {
 // when some were: their count when a coefficient limit applies (Limited),
 // otherwise just 1 (only the reconstruction's "flat block" test asks).
 template <bool Intra, bool Mpeg2, bool Limited>
-int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast, const VlcTable &table,
-                        const uint16_t *weights, int &parity_sum) {
+int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast,
+                        const DctFastEntry *fast_long, const uint16_t *weights, int &parity_sum) {
   int stored = 0;
   BitReader &r = c.r;
   BitReader::Cursor k = r.cursor();
@@ -54,7 +54,10 @@ int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast, const 
     // One peek serves the whole code: the longest (an MPEG-1 escape with a
     // 16-bit level) takes 28 bits.
     const uint32_t bits = k.peek_left();
-    const DctFastEntry e = fast[bits >> (32 - kDctFastBits)];
+    DctFastEntry e = fast[bits >> (32 - kDctFastBits)];
+    if (e.run == kDctFastLong) [[unlikely]] {
+      e = fast_long[(bits >> (32 - kDctLongSkip - kDctLongBits)) & ((1 << kDctLongBits) - 1)];
+    }
     int run, magnitude, sign;
     if (e.run < kDctFastSpecial) [[likely]] {
       run = e.run;
@@ -65,16 +68,8 @@ int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast, const 
       k.pos += e.len;
       break;
     } else if (e.run == kDctFastLong) {
-      const VlcEntry v = vlc_peek(table, bits);
-      if (v.len == 0) {
-        r.commit(k);
-        return -1;
-      }
-      run = dct_run(v.value);
-      magnitude = dct_level(v.value);
-      sign = (bits << v.len) & 0x80000000u ? -1 : 0;  // sign bit after the code
-      k.pos += v.len + 1;
-    } else {
+      r.commit(k);  // no such code
+      return -1;    } else {
       // escape (6 bits), run (6 bits), then the level.
       run = int((bits >> 20) & 63);
       int level;
@@ -133,13 +128,16 @@ int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast, const 
 // Picks the variant for the picture's syntax and the coefficient limit.
 template <bool Intra>
 int decode_coefficients_for(SliceContext &c, int i, const DctFastEntry *fast,
-                            const VlcTable &table, const uint16_t *weights, int &parity_sum) {
+                            const DctFastEntry *fast_long, const uint16_t *weights,
+                            int &parity_sum) {
   if (c.coefficient_limit != 0) {
-    return c.mpeg2 ? decode_coefficients<Intra, true, true>(c, i, fast, table, weights, parity_sum)
-                   : decode_coefficients<Intra, false, true>(c, i, fast, table, weights, parity_sum);
+    return c.mpeg2
+               ? decode_coefficients<Intra, true, true>(c, i, fast, fast_long, weights, parity_sum)
+               : decode_coefficients<Intra, false, true>(c, i, fast, fast_long, weights, parity_sum);
   }
-  return c.mpeg2 ? decode_coefficients<Intra, true, false>(c, i, fast, table, weights, parity_sum)
-                 : decode_coefficients<Intra, false, false>(c, i, fast, table, weights, parity_sum);
+  return c.mpeg2
+             ? decode_coefficients<Intra, true, false>(c, i, fast, fast_long, weights, parity_sum)
+             : decode_coefficients<Intra, false, false>(c, i, fast, fast_long, weights, parity_sum);
 }
 
 // The standard's mismatch control: the sum of all coefficients is made odd
@@ -176,10 +174,10 @@ int decode_intra_block(SliceContext &c, int cc) {
   if (!c.mpeg2 && c.picture_coding_type == 4) {
     ac = 0;  // D pictures carry DC only, then an end-of-macroblock bit
   } else if (table_one) {
-    ac = decode_coefficients_for<true>(c, 0, kDctFast1.data(), kDctCoefficients1, weights,
+    ac = decode_coefficients_for<true>(c, 0, kDctFast1.data(), kDctLong1.data(), weights,
                                        parity_sum);
   } else {
-    ac = decode_coefficients_for<true>(c, 0, kDctFast0.data(), kDctCoefficients0, weights,
+    ac = decode_coefficients_for<true>(c, 0, kDctFast0.data(), kDctLong0.data(), weights,
                                        parity_sum);
   }
   if (ac < 0) return -1;
@@ -206,7 +204,7 @@ int decode_non_intra_block(SliceContext &c, int cc) {
     c.block[0] = v;  // scan index 0 is the DC position in both scans
     parity_sum += v;
   }
-  int ac = decode_coefficients_for<false>(c, i, kDctFast0.data(), kDctCoefficients0, weights,
+  int ac = decode_coefficients_for<false>(c, i, kDctFast0.data(), kDctLong0.data(), weights,
                                           parity_sum);
   if (ac < 0) return -1;
   c.mismatch_added = false;

@@ -371,8 +371,37 @@ constexpr std::array<DctFastEntry, 1 << kDctFastBits> dct_fast(const std::array<
   return t;
 }
 
+// The second lookup: codes with at least six leading zeros (10 to 16 bits)
+// by the bits after those zeros, sign included.
+template <size_t N>
+constexpr std::array<DctFastEntry, 1 << kDctLongBits> dct_long(const std::array<VlcCode, N> &codes) {
+  std::array<DctFastEntry, 1 << kDctLongBits> t{};
+  for (DctFastEntry &e : t) e = DctFastEntry{kDctFastLong, 0, 0, 0};
+  for (const VlcCode &c : codes) {
+    const int len = code_length(c.bits);
+    if (leading_zeros(c.bits) < kDctLongSkip) continue;
+    if (c.value < 0) throw "no special code starts with six zeros";
+    const int tail = len - kDctLongSkip;  // code bits in the index
+    const int free_bits = kDctLongBits - tail - 1;
+    if (free_bits < 0) throw "code too long for the second lookup";
+    int prefix = 0;
+    for (int i = kDctLongSkip; i < len; ++i) prefix = prefix * 2 + (c.bits[i] == '1');
+    for (int sign = 0; sign < 2; ++sign) {
+      for (int i = 0; i < (1 << free_bits); ++i) {
+        const size_t index = size_t((((prefix << 1) | sign) << free_bits) + i);
+        if (t[index].run != kDctFastLong) throw "codes not prefix-free";
+        t[index] = DctFastEntry{uint8_t(dct_run(c.value)), uint8_t(dct_level(c.value)),
+                                uint8_t(len + 1), int8_t(sign ? -1 : 0)};
+      }
+    }
+  }
+  return t;
+}
+
 }  // namespace
 
+constinit const std::array<DctFastEntry, 1 << kDctLongBits> kDctLong0 = dct_long(kB14Codes);
+constinit const std::array<DctFastEntry, 1 << kDctLongBits> kDctLong1 = dct_long(kB15Codes);
 constinit const std::array<DctFastEntry, 1 << kDctFastBits> kDctFast0 = dct_fast(kB14Codes);
 constinit const std::array<DctFastEntry, 1 << kDctFastBits> kDctFast1 = dct_fast(kB15Codes);
 

@@ -86,7 +86,7 @@ constexpr int dct_level(int16_t v) { return v >> 6; }
 /// One-lookup decoding of the DCT coefficient codes: the next 10 bits index
 /// the table; codes of up to 9 bits resolve there with their sign bit.
 /// run >= kDctFastSpecial marks the end of block, the escape, or a code too
-/// long for the table (decode it with the full table).
+/// long for the table (look it up in the long table).
 struct DctFastEntry {
   uint8_t run;
   uint8_t level;  // magnitude
@@ -99,8 +99,16 @@ inline constexpr uint8_t kDctFastEndOfBlock = 64;
 inline constexpr uint8_t kDctFastEscape = 65;
 inline constexpr uint8_t kDctFastLong = 66;
 
+/// The codes that begin with six zeros (kDctFastLong in the first table),
+/// with their sign, by the 11 bits after those zeros; run kDctFastLong here
+/// means no code.
+inline constexpr int kDctLongSkip = 6;
+inline constexpr int kDctLongBits = 11;
+
 extern const std::array<DctFastEntry, 1 << kDctFastBits> kDctFast0;  // B.14
 extern const std::array<DctFastEntry, 1 << kDctFastBits> kDctFast1;  // B.15
+extern const std::array<DctFastEntry, 1 << kDctLongBits> kDctLong0;  // B.14
+extern const std::array<DctFastEntry, 1 << kDctLongBits> kDctLong1;  // B.15
 
 extern const VlcTable kMacroblockAddressIncrement;  // B.1
 extern const VlcTable kMacroblockTypeI;             // B.2

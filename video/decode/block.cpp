@@ -54,10 +54,7 @@ int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast,
     // One peek serves the whole code: the longest (an MPEG-1 escape with a
     // 16-bit level) takes 28 bits.
     const uint32_t bits = k.peek_left();
-    DctFastEntry e = fast[bits >> (32 - kDctFastBits)];
-    if (e.run == kDctFastLong) [[unlikely]] {
-      e = fast_long[(bits >> (32 - kDctLongSkip - kDctLongBits)) & ((1 << kDctLongBits) - 1)];
-    }
+    const DctFastEntry e = dct_lookup(fast, fast_long, bits);
     int run, magnitude, sign;
     if (e.run < kDctFastSpecial) [[likely]] {
       run = e.run;

@@ -110,6 +110,18 @@ extern const std::array<DctFastEntry, 1 << kDctFastBits> kDctFast1;  // B.15
 extern const std::array<DctFastEntry, 1 << kDctLongBits> kDctLong0;  // B.14
 extern const std::array<DctFastEntry, 1 << kDctLongBits> kDctLong1;  // B.15
 
+/// The coefficient code at the start of the left-aligned bits: one lookup,
+/// a second for codes that begin with six zeros. run kDctFastLong: invalid.
+inline DctFastEntry dct_lookup(const DctFastEntry *fast, const DctFastEntry *fast_long,
+                               uint32_t left_aligned) {
+  const DctFastEntry e = fast[left_aligned >> (32 - kDctFastBits)];
+  if (e.run == kDctFastLong) [[unlikely]] {
+    return fast_long[(left_aligned >> (32 - kDctLongSkip - kDctLongBits)) &
+                     ((1u << kDctLongBits) - 1)];
+  }
+  return e;
+}
+
 extern const VlcTable kMacroblockAddressIncrement;  // B.1
 extern const VlcTable kMacroblockTypeI;             // B.2
 extern const VlcTable kMacroblockTypeP;             // B.3

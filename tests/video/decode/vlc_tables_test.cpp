@@ -61,6 +61,42 @@ TEST(VlcTables, DistinctValuesPerTable) {
   }
 }
 
+// The block decoder's one- or two-lookup coefficient tables give, for every
+// 17-bit start of the input, what the full tables give, with the sign bit
+// after the code folded in.
+TEST(VlcTables, CoefficientLookupsMatchTheFullTables) {
+  struct Pair {
+    const VlcTable *full;
+    const kestrum::DctFastEntry *fast, *fast_long;
+  } pairs[] = {
+      {&kestrum::kDctCoefficients0, kestrum::kDctFast0.data(), kestrum::kDctLong0.data()},
+      {&kestrum::kDctCoefficients1, kestrum::kDctFast1.data(), kestrum::kDctLong1.data()},
+  };
+  for (const Pair &p : pairs) {
+    for (uint32_t start = 0; start < (1u << 17); ++start) {
+      for (uint32_t tail : {0u, 0x7FFFu}) {
+        const uint32_t bits = (start << 15) | tail;
+        const kestrum::VlcEntry want = kestrum::vlc_peek(*p.full, bits);
+        const kestrum::DctFastEntry got = kestrum::dct_lookup(p.fast, p.fast_long, bits);
+        bool same;
+        if (want.len == 0) {
+          same = got.run == kestrum::kDctFastLong;
+        } else if (want.value == kestrum::kDctEndOfBlock) {
+          same = got.run == kestrum::kDctFastEndOfBlock && got.len == want.len;
+        } else if (want.value == kestrum::kDctEscape) {
+          same = got.run == kestrum::kDctFastEscape && got.len == want.len;
+        } else {
+          same = got.run == kestrum::dct_run(want.value) &&
+                 got.level == kestrum::dct_level(want.value) && got.len == want.len + 1 &&
+                 got.sign == ((bits << want.len) & 0x80000000u ? -1 : 0);
+        }
+        ASSERT_TRUE(same) << std::hex << bits << " gives run " << int(got.run) << " level "
+                          << int(got.level) << " len " << int(got.len) << " sign " << int(got.sign);
+      }
+    }
+  }
+}
+
 TEST(VlcTables, InvalidCodesAreRejected) {
   // More than 11 leading zeros is no DCT code; 0000 0000 0 is no pattern
   // beyond the 9-bit zero pattern; 0000 0000 ... no increment.

@@ -29,8 +29,8 @@ inline int dequantise(int magnitude, int weight) {
   } else {
     f = Intra ? (2 * magnitude * weight) >> 4 : ((2 * magnitude + 1) * weight) >> 4;
     f = std::min(f, 2047);
-    if (f != 0 && (f & 1) == 0) --f;  // MPEG-1 keeps coefficients odd
-    return f;
+    // MPEG-1 keeps coefficients odd: an even value steps down by one.
+    return f != 0 ? (f - 1) | 1 : 0;
   }
 }
 

@@ -208,4 +208,15 @@ TEST(Idct, Sse2MatchesC) {
   EXPECT_NE(simd.put, c.put);
 }
 
+TEST(Idct, Avx2MatchesC) {
+  if (!(kestrum::detect_cpu_flags() & kestrum::kCpuAvx2)) GTEST_SKIP() << "no AVX2";
+  check_against_c(kestrum::idct_accurate_put_avx2, kestrum::idct_accurate_put_c, false);
+  check_against_c(kestrum::idct_accurate_add_avx2, kestrum::idct_accurate_add_c, true);
+  kestrum::IdctDsp simd, sse2;
+  kestrum::init_idct_dsp(simd, kestrum::IdctVariant::kAccurate, kestrum::kCpuAll);
+  kestrum::init_idct_dsp(sse2, kestrum::IdctVariant::kAccurate, kestrum::kCpuSse2);
+  EXPECT_EQ(simd.put, &kestrum::idct_accurate_put_avx2);
+  EXPECT_EQ(sse2.put, &kestrum::idct_accurate_put_sse2);
+}
+
 }  // namespace

@@ -51,7 +51,8 @@ bool cursor_find(State &s, const uint8_t *pattern, int32_t len) {
       // Keep the last len-1 bytes: a pattern may straddle into the next block.
       d.pos = valid - (len - 1);
     }
-    if (s.end.load(std::memory_order_relaxed) || !cursor_next_block(s)) return false;
+    if (s.end.load(std::memory_order_relaxed) || d.loaded_bytes >= d.scan_limit) return false;
+    if (!cursor_next_block(s)) return false;
   }
 }
 

@@ -94,7 +94,8 @@ bool cursor_copy(State &s, int32_t n, Put &&put) {
 }
 
 /// Moves the cursor to the next occurrence of the len-byte pattern (len
-/// <= 4). -> false when the source ends first.
+/// <= 4). -> false when the source ends first, or when the blocks loaded
+/// reach the demultiplexer's scan limit.
 bool cursor_find(State &s, const uint8_t *pattern, int32_t len);
 
 /// The cursor back to the start of the block in hand (after a fresh load).

@@ -182,6 +182,9 @@ void opening_analysis(State &s) {
   s.rate_valid = false;
   clear_seen(s);
   const int64_t start = s.parse.source_pos;
+  // Each phase counts from 0: a search that finds nothing stops there
+  // instead of reading a source without packs to its end.
+  d.scan_limit = kAnalysisScanLimit;
 
   // 1. A transport stream is converted from its first block on.
   if (looks_like_transport_stream(s.parse.bytes.get(), s.parse.valid_bytes)) {
@@ -243,6 +246,7 @@ void opening_analysis(State &s) {
     }
   }
   s.scr_capture = false;
+  d.scan_limit = INT64_MAX;
   // 5. Back to the start for the readers.
   s.read_ahead.hold(true);
   seek_source(s, static_cast<int32_t>(start), 0);

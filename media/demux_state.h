@@ -38,6 +38,9 @@ struct DemuxState {
   // Bytes of the blocks loaded and left behind since counting began (the
   // opening analysis measures pack distances with it).
   int64_t loaded_bytes = 0;
+  // A search for the next start code gives up once loaded_bytes reaches
+  // this (the opening analysis sets it; play steps search to the end).
+  int64_t scan_limit = INT64_MAX;
 
   // Pack data.
   uint32_t scr_half = 0;  // SCR / 2 of the last pack header while capturing

@@ -117,7 +117,9 @@ TEST_F(Source, NavigationPackBeyondTheFirstQuarterIsNotSearched) {
   std::string path = media_test::write_file("late.VOB", vob_with_nav_at(20, 64));
   ASSERT_GE(open(path), 0);
   EXPECT_FALSE(s->source.nav_pack);
-  EXPECT_EQ(s->source.position, 0x10000);
+  // The block in hand was read from the start. (Where the file position
+  // stands depends on how far read-ahead has got by now.)
+  EXPECT_EQ(s->parse.source_pos, 0);
 }
 
 TEST_F(Source, DvdSeeksAlignToSectors) {

@@ -339,6 +339,28 @@ TEST_F(DemuxEdge, VideoRingIsNeverOverwrittenWhileOnlyAudioIsPulled) {
 
 // Commands that change selection: 20, 21, 26 report, 34/85 and 35/86 fill
 // the preferred lists, 30 selects a subpicture number.
+TEST_F(DemuxEdge, OpeningLooksAtNoMoreThanSixteenMebibytes) {
+  // One pack, 40 MiB of nothing, then a second pack: the opening analysis
+  // gives up its search before the second one, so the rate is the default
+  // rather than one measured across the gap, and the open stays quick on a
+  // source that holds no more packs.
+  StreamBuilder first;
+  first.pack(false, 90000, 3528);
+  first.mpeg1_packet(0xE0, pattern(2000, 1));
+  StreamBuilder second;
+  second.pack(false, 180000, 3528);
+  second.mpeg1_packet(0xE0, pattern(2000, 2));
+  Bytes file = first.data();
+  file.resize(size_t{40} << 20, 0);
+  file.insert(file.end(), second.data().begin(), second.data().end());
+  const std::string path = write_file(scratch("gap.mpg"), file);
+  open(path);
+  EXPECT_EQ(SysControl(CTL_BYTE_RATE, 0), 176128);
+  // Play still reads on across the gap.
+  const Bytes video = pull_video(65536);
+  EXPECT_EQ(video.size(), 4000u);
+}
+
 TEST_F(DemuxEdge, SelectionCommands) {
   StreamBuilder b;
   for (int i = 0; i < 8; ++i) {

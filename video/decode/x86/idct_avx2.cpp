@@ -3,13 +3,11 @@
 // 32-bit sums of all eight columns, where SSE2 needs a low and a high half.
 #include <immintrin.h>
 
+#include "video/decode/x86/idct_rows_x86.h"
 #include "video/decode/x86/idct_x86.h"
 
 namespace kestrum {
 namespace {
-
-constexpr int kPass1Shift = 10;
-constexpr int kPass2Shift = 18;
 
 // Two weights side by side, matching the interleaved (a, b) input pairs.
 inline __m256i weight_pair(int x, int ua, int ub) {
@@ -38,12 +36,8 @@ const PassWeights &pass_weights() {
   return w;
 }
 
-// The even weights repeat as in the SSE2 version: the even sums of x = 2, 3
-// are those of x = 1, 0 with the (2, 6) part negated.
-static_assert(idct_weight(3, 0) == idct_weight(0, 0) && idct_weight(3, 4) == idct_weight(0, 4));
-static_assert(idct_weight(2, 0) == idct_weight(1, 0) && idct_weight(2, 4) == idct_weight(1, 4));
-static_assert(idct_weight(3, 2) == -idct_weight(0, 2) && idct_weight(3, 6) == -idct_weight(0, 6));
-static_assert(idct_weight(2, 2) == -idct_weight(1, 2) && idct_weight(2, 6) == -idct_weight(1, 6));
+// The even weights repeat (checked beside the shared pieces): the even sums
+// of x = 2, 3 are those of x = 1, 0 with the (2, 6) part negated.
 
 // A row of eight 16-bit values as [whole row | upper half]: the in-lane
 // unpacklo of two such registers then interleaves the rows' lower halves in
@@ -80,25 +74,6 @@ inline void idct_pass(const __m128i in[8], __m128i out[8], const PassWeights &w)
   }
 }
 
-inline void transpose8(__m128i r[8]) {
-  const __m128i a = _mm_unpacklo_epi16(r[0], r[1]), b = _mm_unpackhi_epi16(r[0], r[1]);
-  const __m128i c = _mm_unpacklo_epi16(r[2], r[3]), d = _mm_unpackhi_epi16(r[2], r[3]);
-  const __m128i e = _mm_unpacklo_epi16(r[4], r[5]), f = _mm_unpackhi_epi16(r[4], r[5]);
-  const __m128i g = _mm_unpacklo_epi16(r[6], r[7]), h = _mm_unpackhi_epi16(r[6], r[7]);
-  const __m128i ac0 = _mm_unpacklo_epi32(a, c), ac1 = _mm_unpackhi_epi32(a, c);
-  const __m128i bd0 = _mm_unpacklo_epi32(b, d), bd1 = _mm_unpackhi_epi32(b, d);
-  const __m128i eg0 = _mm_unpacklo_epi32(e, g), eg1 = _mm_unpackhi_epi32(e, g);
-  const __m128i fh0 = _mm_unpacklo_epi32(f, h), fh1 = _mm_unpackhi_epi32(f, h);
-  r[0] = _mm_unpacklo_epi64(ac0, eg0);
-  r[1] = _mm_unpackhi_epi64(ac0, eg0);
-  r[2] = _mm_unpacklo_epi64(ac1, eg1);
-  r[3] = _mm_unpackhi_epi64(ac1, eg1);
-  r[4] = _mm_unpacklo_epi64(bd0, fh0);
-  r[5] = _mm_unpackhi_epi64(bd0, fh0);
-  r[6] = _mm_unpacklo_epi64(bd1, fh1);
-  r[7] = _mm_unpackhi_epi64(bd1, fh1);
-}
-
 // Residual rows (raster) of a column-major block; clears the block.
 inline void idct_rows(int16_t *block, __m128i rows[8]) {
   const PassWeights &w = pass_weights();
@@ -116,23 +91,13 @@ inline void idct_rows(int16_t *block, __m128i rows[8]) {
 void idct_accurate_put_avx2(int16_t *block, uint8_t *dst, ptrdiff_t stride) {
   __m128i rows[8];
   idct_rows(block, rows);
-  const __m128i mid = _mm_set1_epi16(128);
-  for (int y = 0; y < 8; ++y, dst += stride) {
-    const __m128i v = _mm_adds_epi16(rows[y], mid);
-    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), _mm_packus_epi16(v, v));
-  }
+  store_put_rows(rows, dst, stride);
 }
 
 void idct_accurate_add_avx2(int16_t *block, uint8_t *dst, ptrdiff_t stride) {
   __m128i rows[8];
   idct_rows(block, rows);
-  const __m128i zero = _mm_setzero_si128();
-  for (int y = 0; y < 8; ++y, dst += stride) {
-    const __m128i pred =
-        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(dst)), zero);
-    const __m128i v = _mm_adds_epi16(pred, rows[y]);
-    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), _mm_packus_epi16(v, v));
-  }
+  store_add_rows(rows, dst, stride);
 }
 
 }  // namespace kestrum

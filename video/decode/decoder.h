@@ -214,11 +214,17 @@ struct Planes {
   int32_t cr_stride = 0;
 };
 
-/// Milliseconds per picture by frame_rate_code (0..15).
-constexpr int32_t frame_period_ms(int32_t frame_rate_code) {
-  constexpr int32_t kPeriod[16] = {33, 42, 42, 40, 33, 33, 20, 17, 17,
-                                   33, 33, 33, 33, 33, 33, 33};
+/// Microseconds per picture by frame_rate_code (0..15); the codes the
+/// standards leave undefined (0, 9..15) count as 30 Hz.
+constexpr int32_t frame_period_us(int32_t frame_rate_code) {
+  constexpr int32_t kPeriod[16] = {33333, 41708, 41667, 40000, 33367, 33333, 20000, 16683,
+                                   16667, 33333, 33333, 33333, 33333, 33333, 33333, 33333};
   return kPeriod[frame_rate_code & 15];
+}
+
+/// Milliseconds per picture (the exact period rounded).
+constexpr int32_t frame_period_ms(int32_t frame_rate_code) {
+  return (frame_period_us(frame_rate_code) + 500) / 1000;
 }
 
 /// 1 for the 24/25/50 Hz family of frame_rate_code (codes 1, 2, 3 and 6),

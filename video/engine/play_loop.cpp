@@ -22,14 +22,6 @@ std::atomic<bool> g_in_loop{false};
 
 }  // namespace
 
-int32_t frame_period_ms(int32_t frame_rate_code) {
-  // Milliseconds per picture; codes 9 to 15 are not defined by the
-  // standards and pace like 30 Hz.
-  constexpr int32_t kFramePeriodMs[16] = {33, 42, 42, 40, 33, 33, 20, 17,
-                                          17, 33, 33, 33, 33, 33, 33, 33};
-  return kFramePeriodMs[frame_rate_code & 15];
-}
-
 int32_t play_step(Engine &e) {
   EngineState &s = e.state;
   while (s.relayout) {

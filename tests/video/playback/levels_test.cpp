@@ -2,6 +2,7 @@
 // stream values that select them.
 #include <gtest/gtest.h>
 
+#include "video/decode/decoder.h"
 #include "video/engine/play/audio_sync.h"
 #include "video/engine/play/levels.h"
 
@@ -78,11 +79,11 @@ TEST(PlaybackLevels, Mpeg2AudioLevelsScaleWithTheBitRate) {
 TEST(PlaybackAudioSync, DueTimesUseTheExactFramePeriod) {
   // 29.97 Hz: a whole-millisecond period of 33 ms would be 11 ms a second
   // ahead of the sound; the exact one is not.
-  const int32_t ntsc = kp::frame_period_us(4);
+  const int32_t ntsc = kestrum::frame_period_us(4);
   EXPECT_EQ(ntsc, 33367);
-  EXPECT_EQ(kp::frame_period_us(3), 40000);
-  EXPECT_EQ(kp::frame_period_us(1), 41708);
-  EXPECT_EQ(kp::frame_period_us(0), 33333);  // undefined codes pace like 30 Hz
+  EXPECT_EQ(kestrum::frame_period_us(3), 40000);
+  EXPECT_EQ(kestrum::frame_period_us(1), 41708);
+  EXPECT_EQ(kestrum::frame_period_us(0), 33333);  // undefined codes pace like 30 Hz
   // 900 pictures in (30 s of sound), due exactly when heard.
   EXPECT_EQ(kp::picture_lead_ms(30030, 0, 899, ntsc, 0), 0);
   // Heard 30 s and the picture due in 20 ms: it comes 20 ms after its sound.

@@ -38,12 +38,6 @@ void count_shown_picture() {
   ++g_shown;
 }
 
-int32_t frame_period_us(int32_t frame_rate_code) {
-  constexpr int32_t kFramePeriodUs[16] = {33333, 41708, 41667, 40000, 33367, 33333, 20000, 16683,
-                                          16667, 33333, 33333, 33333, 33333, 33333, 33333, 33333};
-  return kFramePeriodUs[frame_rate_code & 15];
-}
-
 int32_t picture_lead_ms(int32_t heard_ms, int32_t target_in_ms, int32_t shown, int32_t period_us,
                         int32_t offset_ms) {
   // The picture after the `shown`-th is due when the sound reaches it.

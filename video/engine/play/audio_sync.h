@@ -38,10 +38,6 @@ void follow_audio_clock(const EngineState &s, LoopContext &c);
 /// One more picture shown. Playback thread.
 void count_shown_picture();
 
-/// Microseconds per picture for a frame_rate_code (codes the standards do
-/// not define pace like 30 Hz).
-int32_t frame_period_us(int32_t frame_rate_code);
-
 /// Where the next picture lies against the sound: positive when it would be
 /// shown before its sound plays (ms). `heard_ms` is the audio clock now,
 /// `target_in_ms` how far away the picture's due time is, `shown` the

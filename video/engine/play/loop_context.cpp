@@ -4,7 +4,7 @@
 #include "video/engine/engine.h"
 #include "video/engine/play/audio_sync.h"
 #include "video/engine/play/loop_ports.h"
-#include "video/engine/play_loop.h"
+#include "video/decode/decoder.h"
 
 namespace kestrum::play {
 

@@ -99,7 +99,7 @@ struct Player {
   bool audio_only = false;
   bool paused = false;
   bool full = false;
-  mutable int32_t bytes_per_second = 1;
+  int32_t bytes_per_second = 1;
   int32_t length = 0;
 
   int32_t position() const { return VideoSeek(0, 1); }
@@ -132,7 +132,7 @@ struct Player {
     std::printf("\n");
   }
 
-  void show_position() const {
+  void show_position() {
     // The sound's bit rate is known once the sound has opened.
     bytes_per_second = source_bytes_per_second(audio_only);
     const int32_t s = position() / std::max(bytes_per_second, 1);

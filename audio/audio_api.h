@@ -82,62 +82,67 @@ enum AudioRateMode {
 
 /// AudioCommand codes. "arg" is the second argument, "->" the result.
 enum AudioCommandCode {
-  AUDIO_CMD_END_OF_STREAM = 1,       ///< -> 1 once a fill produced no data
-  AUDIO_CMD_CAPTURE_START = 2,       ///< arg: file descriptor or -1; starts WAV capture (writes the 44-byte header)
-  AUDIO_CMD_CAPTURE_FINISH = 3,      ///< completes the WAV header of the capture and ends it
-  AUDIO_CMD_DECODE_BLOCK = 4,        ///< one synchronous block; arg: int32_t * for the byte count or 0; -> address of the PCM
-  AUDIO_CMD_OUTPUT_START = 5,        ///< starts output (as AudioPlay, without the playing flag)
-  AUDIO_CMD_OUTPUT_STOP = 6,         ///< stops output (closes the device)
-  AUDIO_CMD_RATE_SUPPORTED = 7,      ///< arg 22050 or 44100: -> 1 if the device plays that rate
-  AUDIO_CMD_RATE_CHANNELS = 8,       ///< arg 22050 or 44100: -> 2 stereo, 1 mono only, 0 none
-  AUDIO_CMD_COPY_RAW = 9,            ///< arg: descriptor; copies 2,048 raw audio bytes to it; -> bytes written
-  AUDIO_CMD_COPY_RAW_SYNCED = 10,    ///< as 9, but from the first position holding the sync word
-  AUDIO_CMD_WAV_HEADER = 11,         ///< arg: descriptor; writes the 44-byte WAV header of the output format
-  AUDIO_CMD_DECODE_TO_FILE = 12,     ///< arg: descriptor; appends one decoded block; -> bytes
-  AUDIO_CMD_WAV_FINISH = 13,         ///< arg: descriptor; completes the WAV header's sizes
-  AUDIO_CMD_LAYER = 14,              ///< -> MPEG layer (1, 2, 3)
-  AUDIO_CMD_RATE_INDEX = 15,         ///< -> MPEG sampling-frequency index; arg: int32_t * for the rate in Hz or 0
-  AUDIO_CMD_CHANNEL_FORMAT = 16,     ///< MPEG: -> header mode (0 stereo .. 3 single channel); others: *(int32_t *)arg := channels, -> 4
-  AUDIO_CMD_DEVICE_HANDLE = 17,      ///< -> non-zero device reference while a device is open, 0 otherwise
-  AUDIO_CMD_SCOPE_PAIR = 18,         ///< arg: AudioScopePair *; one AudioGetScope pair
-  AUDIO_CMD_BITS_PER_SAMPLE = 19,    ///< -> bits per output sample
-  AUDIO_CMD_SET_FRAMES_PER_FILL = 20,///< frames per buffer := arg clamped to 1..8 (arg <= 0 counts as 1)
-  AUDIO_CMD_DEVICE_PAUSE = 21,       ///< pauses the device (engine state unchanged)
-  AUDIO_CMD_DEVICE_RESTART = 22,     ///< restarts the paused device
-  AUDIO_CMD_SET_ECHO = 23,           ///< echo delay := min(arg, 8) blocks of 2,304 values; 0 turns echo off
-  AUDIO_CMD_POSITION_STALLED = 24,   ///< -> 1 when no device, no buffer outstanding or the position did not move since the last call
-  AUDIO_CMD_TIMING_RUN = 25,         ///< arg: AudioTimingRun *; decode/output timing run
-  AUDIO_CMD_SET_FLUSH_LIMIT = 26,    ///< AudioFlush discards input down to arg bytes of ring level
-  AUDIO_CMD_RESERVED_27 = 27,        ///< accepted; no effect
-  AUDIO_CMD_RESERVED_28 = 28,        ///< accepted; no effect
-  AUDIO_CMD_SET_QUEUE_CAP = 29,      ///< buffers outstanding at the device := arg clamped to 1..40 (arg <= 0 counts as 1)
-  AUDIO_CMD_BYTE_RATE = 30,          ///< -> audio-only file: AudioGetBitRate() / 8; else SysControl(CTL_BYTE_RATE)
-  AUDIO_CMD_SOURCE_KIND = 31,        ///< -> AudioSourceKind
-  AUDIO_CMD_OUTPUT_CHANNELS = 32,    ///< -> 2 in AUDIO_CHANNEL_STEREO, else 1
-  AUDIO_CMD_SET_FILE_IO_A = 33,      ///< SysControl(CTL_SET_FILE_IO_A, arg); -> 0
-  AUDIO_CMD_SET_PROBE_HOOK = 34,     ///< SysControl(CTL_SET_PROBE_HOOK, arg); -> 0
-  AUDIO_CMD_SYNC_WORD = 35,          ///< -> the sync word frame search looks for
-  AUDIO_CMD_PLAY_TIME = 36,          ///< -> AudioGetPlayTime()
-  AUDIO_CMD_SET_AC3_MODE = 37,       ///< AC-3 decoder output mode := arg
-  AUDIO_CMD_GET_AC3_MODE = 38,       ///< -> AC-3 decoder output mode
-  AUDIO_CMD_MAX_CHANNELS = 39,       ///< -> highest channel count; arg: int32_t * for the layout mask or 0
-  AUDIO_CMD_SPDIF_USABLE = 40,       ///< -> 1 if the device takes AC-3 over S/PDIF
-  AUDIO_CMD_SET_PASSTHROUGH = 41,    ///< AC-3 digital pass-through switch := arg
-  AUDIO_CMD_GET_PASSTHROUGH = 42,    ///< -> AC-3 digital pass-through switch
-  AUDIO_CMD_SET_CAPTURE_WRITER = 43, ///< arg: AudioCaptureWriter * (0 = write through the descriptor)
-  AUDIO_CMD_EDIT_LAYOUT = 44,        ///< -> AudioSpeakerLayout * of the layout being edited
-  AUDIO_CMD_GET_ALT_TABLE = 45,      ///< -> alternate speaker table switch
-  AUDIO_CMD_SET_ALT_TABLE = 46,      ///< alternate speaker table switch := arg
-  AUDIO_CMD_GET_PRESET = 47,         ///< -> speaker preset number
-  AUDIO_CMD_SET_PRESET = 48,         ///< speaker preset := arg; rebuilds the edited layout from it
-  AUDIO_CMD_APPLY_LAYOUT = 49,       ///< copies the edited layout into the active one
-  AUDIO_CMD_SET_MULTICHANNEL = 50,   ///< multichannel output switch := arg
-  AUDIO_CMD_GET_MULTICHANNEL = 51,   ///< -> multichannel output switch
-  AUDIO_CMD_WAVEOUT_HANDLE = 52,     ///< -> device reference when the plain device is in use, else 0
-  AUDIO_CMD_GET_EQUALISER = 53,      ///< arg: int32_t[10]; copies the equaliser values out
-  AUDIO_CMD_SET_EQUALISER = 54,      ///< arg: const int32_t[10]; copies them in and applies them
-  AUDIO_CMD_GET_EQ_ENABLE = 55,      ///< -> equaliser enable value
-  AUDIO_CMD_SET_EQ_ENABLE = 56       ///< equaliser enable value := arg
+  AUDIO_CMD_END_OF_STREAM = 1,  ///< -> 1 once a fill produced no data
+  AUDIO_CMD_CAPTURE_START =
+      2,  ///< arg: file descriptor or -1; starts WAV capture (writes the 44-byte header)
+  AUDIO_CMD_CAPTURE_FINISH = 3,  ///< completes the WAV header of the capture and ends it
+  AUDIO_CMD_DECODE_BLOCK =
+      4,  ///< one synchronous block; arg: int32_t * for the byte count or 0; -> address of the PCM
+  AUDIO_CMD_OUTPUT_START = 5,      ///< starts output (as AudioPlay, without the playing flag)
+  AUDIO_CMD_OUTPUT_STOP = 6,       ///< stops output (closes the device)
+  AUDIO_CMD_RATE_SUPPORTED = 7,    ///< arg 22050 or 44100: -> 1 if the device plays that rate
+  AUDIO_CMD_RATE_CHANNELS = 8,     ///< arg 22050 or 44100: -> 2 stereo, 1 mono only, 0 none
+  AUDIO_CMD_COPY_RAW = 9,          ///< arg: descriptor; copies 2,048 raw audio bytes to it; -> bytes written
+  AUDIO_CMD_COPY_RAW_SYNCED = 10,  ///< as 9, but from the first position holding the sync word
+  AUDIO_CMD_WAV_HEADER = 11,       ///< arg: descriptor; writes the 44-byte WAV header of the output format
+  AUDIO_CMD_DECODE_TO_FILE = 12,   ///< arg: descriptor; appends one decoded block; -> bytes
+  AUDIO_CMD_WAV_FINISH = 13,       ///< arg: descriptor; completes the WAV header's sizes
+  AUDIO_CMD_LAYER = 14,            ///< -> MPEG layer (1, 2, 3)
+  AUDIO_CMD_RATE_INDEX = 15,  ///< -> MPEG sampling-frequency index; arg: int32_t * for the rate in Hz or 0
+  AUDIO_CMD_CHANNEL_FORMAT =
+      16,  ///< MPEG: -> header mode (0 stereo .. 3 single channel); others: *(int32_t *)arg := channels, -> 4
+  AUDIO_CMD_DEVICE_HANDLE = 17,        ///< -> non-zero device reference while a device is open, 0 otherwise
+  AUDIO_CMD_SCOPE_PAIR = 18,           ///< arg: AudioScopePair *; one AudioGetScope pair
+  AUDIO_CMD_BITS_PER_SAMPLE = 19,      ///< -> bits per output sample
+  AUDIO_CMD_SET_FRAMES_PER_FILL = 20,  ///< frames per buffer := arg clamped to 1..8 (arg <= 0 counts as 1)
+  AUDIO_CMD_DEVICE_PAUSE = 21,         ///< pauses the device (engine state unchanged)
+  AUDIO_CMD_DEVICE_RESTART = 22,       ///< restarts the paused device
+  AUDIO_CMD_SET_ECHO = 23,             ///< echo delay := min(arg, 8) blocks of 2,304 values; 0 turns echo off
+  AUDIO_CMD_POSITION_STALLED =
+      24,  ///< -> 1 when no device, no buffer outstanding or the position did not move since the last call
+  AUDIO_CMD_TIMING_RUN = 25,       ///< arg: AudioTimingRun *; decode/output timing run
+  AUDIO_CMD_SET_FLUSH_LIMIT = 26,  ///< AudioFlush discards input down to arg bytes of ring level
+  AUDIO_CMD_RESERVED_27 = 27,      ///< accepted; no effect
+  AUDIO_CMD_RESERVED_28 = 28,      ///< accepted; no effect
+  AUDIO_CMD_SET_QUEUE_CAP =
+      29,  ///< buffers outstanding at the device := arg clamped to 1..40 (arg <= 0 counts as 1)
+  AUDIO_CMD_BYTE_RATE = 30,    ///< -> audio-only file: AudioGetBitRate() / 8; else SysControl(CTL_BYTE_RATE)
+  AUDIO_CMD_SOURCE_KIND = 31,  ///< -> AudioSourceKind
+  AUDIO_CMD_OUTPUT_CHANNELS = 32,     ///< -> 2 in AUDIO_CHANNEL_STEREO, else 1
+  AUDIO_CMD_SET_FILE_IO_A = 33,       ///< SysControl(CTL_SET_FILE_IO_A, arg); -> 0
+  AUDIO_CMD_SET_PROBE_HOOK = 34,      ///< SysControl(CTL_SET_PROBE_HOOK, arg); -> 0
+  AUDIO_CMD_SYNC_WORD = 35,           ///< -> the sync word frame search looks for
+  AUDIO_CMD_PLAY_TIME = 36,           ///< -> AudioGetPlayTime()
+  AUDIO_CMD_SET_AC3_MODE = 37,        ///< AC-3 decoder output mode := arg
+  AUDIO_CMD_GET_AC3_MODE = 38,        ///< -> AC-3 decoder output mode
+  AUDIO_CMD_MAX_CHANNELS = 39,        ///< -> highest channel count; arg: int32_t * for the layout mask or 0
+  AUDIO_CMD_SPDIF_USABLE = 40,        ///< -> 1 if the device takes AC-3 over S/PDIF
+  AUDIO_CMD_SET_PASSTHROUGH = 41,     ///< AC-3 digital pass-through switch := arg
+  AUDIO_CMD_GET_PASSTHROUGH = 42,     ///< -> AC-3 digital pass-through switch
+  AUDIO_CMD_SET_CAPTURE_WRITER = 43,  ///< arg: AudioCaptureWriter * (0 = write through the descriptor)
+  AUDIO_CMD_EDIT_LAYOUT = 44,         ///< -> AudioSpeakerLayout * of the layout being edited
+  AUDIO_CMD_GET_ALT_TABLE = 45,       ///< -> alternate speaker table switch
+  AUDIO_CMD_SET_ALT_TABLE = 46,       ///< alternate speaker table switch := arg
+  AUDIO_CMD_GET_PRESET = 47,          ///< -> speaker preset number
+  AUDIO_CMD_SET_PRESET = 48,          ///< speaker preset := arg; rebuilds the edited layout from it
+  AUDIO_CMD_APPLY_LAYOUT = 49,        ///< copies the edited layout into the active one
+  AUDIO_CMD_SET_MULTICHANNEL = 50,    ///< multichannel output switch := arg
+  AUDIO_CMD_GET_MULTICHANNEL = 51,    ///< -> multichannel output switch
+  AUDIO_CMD_WAVEOUT_HANDLE = 52,      ///< -> device reference when the plain device is in use, else 0
+  AUDIO_CMD_GET_EQUALISER = 53,       ///< arg: int32_t[10]; copies the equaliser values out
+  AUDIO_CMD_SET_EQUALISER = 54,       ///< arg: const int32_t[10]; copies them in and applies them
+  AUDIO_CMD_GET_EQ_ENABLE = 55,       ///< -> equaliser enable value
+  AUDIO_CMD_SET_EQ_ENABLE = 56        ///< equaliser enable value := arg
 };
 
 /// An output buffer header, laid out as the classic wave header with

@@ -10,9 +10,7 @@ namespace lunaret {
 
 namespace {
 
-int16_t saturate16(int32_t v) {
-  return static_cast<int16_t>(v > 32767 ? 32767 : (v < -32768 ? -32768 : v));
-}
+int16_t saturate16(int32_t v) { return static_cast<int16_t>(v > 32767 ? 32767 : (v < -32768 ? -32768 : v)); }
 
 bool stereo_output(const Engine &e) { return e.out.block_channels == 2; }
 

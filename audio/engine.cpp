@@ -262,8 +262,10 @@ SourceKind decide_kind(Engine &e) {
   SourceKind kind = SourceKind::mpeg_audio;
   int32_t id = static_cast<int32_t>(m.control(kCtlAudioCurrent, 0));
   e.stream_id = id;
-  if (id >= 0x80 && id <= 0x87) kind = SourceKind::ac3;
-  else if (id >= 0xA0 && id <= 0xA7) kind = SourceKind::lpcm;
+  if (id >= 0x80 && id <= 0x87)
+    kind = SourceKind::ac3;
+  else if (id >= 0xA0 && id <= 0xA7)
+    kind = SourceKind::lpcm;
   if (e.audio_file && e.sync_word == 0x0B77) kind = SourceKind::ac3;
   return kind;
 }

@@ -131,13 +131,13 @@ class Engine {
 
   // --- Source (caller's thread) ---
   SourceKind kind = SourceKind::mpeg_audio;
-  int32_t stream_id = -1;       // what SysReadStream reads
-  int32_t source_tag = -1;      // SysControl(61) at open, -1 after a reset
-  bool file_mode = false;       // opened by path (or reset by AudioResetStream)
-  bool audio_file = false;      // a bare audio elementary file
+  int32_t stream_id = -1;   // what SysReadStream reads
+  int32_t source_tag = -1;  // SysControl(61) at open, -1 after a reset
+  bool file_mode = false;   // opened by path (or reset by AudioResetStream)
+  bool audio_file = false;  // a bare audio elementary file
   uint32_t sync_word = kDefaultSyncWord;
   int32_t sync_bits = kDefaultSyncBits;
-  std::string path;             // the file AudioOpenFile opened; any length
+  std::string path;  // the file AudioOpenFile opened; any length
   SourceFormat info;
   bool info_valid = false;
 
@@ -175,11 +175,11 @@ class Engine {
   int header_index(const AudioWaveHeader *h) const;
 
   // --- Shared with the engine thread and the completion path ---
-  platform::CriticalSection queue_lock;     // fill queue write side, at_device
+  platform::CriticalSection queue_lock;  // fill queue write side, at_device
   std::array<AudioWaveHeader *, kFillQueueSize> fill_queue{};
-  int fill_write = 0;                       // under queue_lock
-  int fill_read = 0;                        // engine thread only
-  std::atomic<int32_t> at_device{0};        // changed under queue_lock, read anywhere
+  int fill_write = 0;                 // under queue_lock
+  int fill_read = 0;                  // engine thread only
+  std::atomic<int32_t> at_device{0};  // changed under queue_lock, read anywhere
   // Each header is in one place at a time; this stops a header that is
   // already waiting or at the device from being queued twice.
   enum class Where : uint8_t { idle, queued, at_device };
@@ -196,8 +196,8 @@ class Engine {
   std::atomic<int32_t> queue_limit{kQueueCapDefault};
   std::atomic<int32_t> written{0};
 
-  platform::Event wake{false, false};       // auto-reset
-  platform::Event read_gate{true, true};    // manual-reset, set
+  platform::Event wake{false, false};     // auto-reset
+  platform::Event read_gate{true, true};  // manual-reset, set
 
   // --- Post-processing ---
   std::array<std::array<int16_t, kEchoChunkValues>, kEchoSlots> echo_line{};

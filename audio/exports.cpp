@@ -61,9 +61,8 @@ LUNARET_API int32_t AudioPlay(void) {
 }
 
 LUNARET_API int32_t AudioSeekFile(int32_t pos, int32_t mode) {
-  return lunaret::guard_export<int32_t>(0, [&](Engine &e) {
-    return e.file_mode ? lunaret::media().seek(pos, mode) : 0;
-  });
+  return lunaret::guard_export<int32_t>(
+      0, [&](Engine &e) { return e.file_mode ? lunaret::media().seek(pos, mode) : 0; });
 }
 
 LUNARET_API int32_t AudioGetPlayTime(void) {
@@ -168,30 +167,54 @@ LUNARET_API int32_t AudioGetScope(AudioScopePair *out, int32_t count) {
 
 LUNARET_API void *LunaretProc(int32_t ordinal) {
   switch (ordinal) {
-    case 61: return reinterpret_cast<void *>(&AudioSetChannelMode);
-    case 62: return reinterpret_cast<void *>(&AudioOpenOutput);
-    case 63: return reinterpret_cast<void *>(&AudioStop);
-    case 64: return reinterpret_cast<void *>(&AudioPlay);
-    case 65: return reinterpret_cast<void *>(&AudioSeekFile);
-    case 66: return reinterpret_cast<void *>(&AudioGetPlayTime);
-    case 67: return reinterpret_cast<void *>(&AudioOpenFile);
-    case 68: return reinterpret_cast<void *>(&AudioClose);
-    case 69: return reinterpret_cast<void *>(&AudioOpenStream);
-    case 70: return reinterpret_cast<void *>(&AudioResetStream);
-    case 71: return reinterpret_cast<void *>(&AudioFlush);
-    case 72: return reinterpret_cast<void *>(&AudioHalt);
-    case 73: return reinterpret_cast<void *>(&AudioDeviceUsable);
-    case 74: return reinterpret_cast<void *>(&AudioSetPause);
-    case 75: return reinterpret_cast<void *>(&AudioGetVolume);
-    case 76: return reinterpret_cast<void *>(&AudioSetVolume);
-    case 77: return reinterpret_cast<void *>(&AudioWaitRead);
-    case 78: return reinterpret_cast<void *>(&AudioQueueBuffer);
-    case 79: return reinterpret_cast<void *>(&AudioSetRateMode);
-    case 80: return reinterpret_cast<void *>(&AudioSetHint);
-    case 81: return reinterpret_cast<void *>(&AudioGetBitRate);
-    case 82: return reinterpret_cast<void *>(&AudioCommand);
-    case 83: return reinterpret_cast<void *>(&AudioGetScope);
-    default: return nullptr;
+    case 61:
+      return reinterpret_cast<void *>(&AudioSetChannelMode);
+    case 62:
+      return reinterpret_cast<void *>(&AudioOpenOutput);
+    case 63:
+      return reinterpret_cast<void *>(&AudioStop);
+    case 64:
+      return reinterpret_cast<void *>(&AudioPlay);
+    case 65:
+      return reinterpret_cast<void *>(&AudioSeekFile);
+    case 66:
+      return reinterpret_cast<void *>(&AudioGetPlayTime);
+    case 67:
+      return reinterpret_cast<void *>(&AudioOpenFile);
+    case 68:
+      return reinterpret_cast<void *>(&AudioClose);
+    case 69:
+      return reinterpret_cast<void *>(&AudioOpenStream);
+    case 70:
+      return reinterpret_cast<void *>(&AudioResetStream);
+    case 71:
+      return reinterpret_cast<void *>(&AudioFlush);
+    case 72:
+      return reinterpret_cast<void *>(&AudioHalt);
+    case 73:
+      return reinterpret_cast<void *>(&AudioDeviceUsable);
+    case 74:
+      return reinterpret_cast<void *>(&AudioSetPause);
+    case 75:
+      return reinterpret_cast<void *>(&AudioGetVolume);
+    case 76:
+      return reinterpret_cast<void *>(&AudioSetVolume);
+    case 77:
+      return reinterpret_cast<void *>(&AudioWaitRead);
+    case 78:
+      return reinterpret_cast<void *>(&AudioQueueBuffer);
+    case 79:
+      return reinterpret_cast<void *>(&AudioSetRateMode);
+    case 80:
+      return reinterpret_cast<void *>(&AudioSetHint);
+    case 81:
+      return reinterpret_cast<void *>(&AudioGetBitRate);
+    case 82:
+      return reinterpret_cast<void *>(&AudioCommand);
+    case 83:
+      return reinterpret_cast<void *>(&AudioGetScope);
+    default:
+      return nullptr;
   }
 }
 

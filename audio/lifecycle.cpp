@@ -249,7 +249,8 @@ void reinit_output(Engine &e, void (*store)(Engine &, int32_t), int32_t value) {
 
 void set_channel_mode(Engine &e, int32_t mode) {
   if (mode < AUDIO_CHANNEL_LEFT_ONLY || mode > AUDIO_CHANNEL_MIX) return;
-  reinit_output(e, [](Engine &en, int32_t v) { en.channel_mode = v; }, mode);
+  reinit_output(
+      e, [](Engine &en, int32_t v) { en.channel_mode = v; }, mode);
 }
 
 void set_rate_mode(Engine &e, int32_t mode) {
@@ -258,7 +259,8 @@ void set_rate_mode(Engine &e, int32_t mode) {
     e.rate_mode_requested = mode;
     return;
   }
-  reinit_output(e, [](Engine &en, int32_t v) { en.rate_mode_requested = v; }, mode);
+  reinit_output(
+      e, [](Engine &en, int32_t v) { en.rate_mode_requested = v; }, mode);
 }
 
 int32_t play(Engine &e) {

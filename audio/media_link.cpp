@@ -11,8 +11,8 @@ namespace {
 
 int32_t dravik_audio_avail() { return SysAudioAvail(nullptr); }
 const MediaLink kDravikLink = {
-    SysProbe,        SysAviProbe,  SysOpen,        SysClose,    SysSeek,           SysFlush,
-    SysQueueCallback, SysReserved42, dravik_audio_avail, SysReadAudio, SysReadStream, SysControl,
+    SysProbe,      SysAviProbe,        SysOpen,      SysClose,      SysSeek,    SysFlush, SysQueueCallback,
+    SysReserved42, dravik_audio_avail, SysReadAudio, SysReadStream, SysControl,
 };
 
 std::atomic<const MediaLink *> g_link{nullptr};

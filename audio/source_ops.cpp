@@ -3,11 +3,10 @@
 // are recognised now and whose fills report the end of the stream.
 #include <atomic>
 
+#include "audio/decode/mpeg_audio_decoder.h"
 #include "audio/engine.h"
 #include "audio/media_link.h"
 #include "platform/clock.h"
-
-#include "audio/decode/mpeg_audio_decoder.h"
 
 namespace lunaret {
 
@@ -21,7 +20,7 @@ int32_t engine_read(Engine &e, void *dst, int32_t len) {
   if (gate) e.read_gate.reset();
   int64_t t0 = platform::perf_counter();
   int32_t n = e.kind == SourceKind::mpeg_audio ? media().read_audio(dst, len)
-                                                : media().read_stream(e.stream_id, dst, len);
+                                               : media().read_stream(e.stream_id, dst, len);
   e.read_ticks += platform::perf_counter() - t0;
   if (gate) e.read_gate.set();
   return n < 0 ? 0 : n;
@@ -113,9 +112,7 @@ int kind_slot(SourceKind k) { return static_cast<int>(k) + 1; }
 
 }  // namespace
 
-void init_sources() {
-  mpeg_decoder();
-}
+void init_sources() { mpeg_decoder(); }
 
 const SourceOps &source_ops(SourceKind kind) {
   int s = kind_slot(kind);

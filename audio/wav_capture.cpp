@@ -90,8 +90,7 @@ void capture_append(Engine &e, const void *data, int32_t bytes) {
 
 void capture_finish(Engine &e) {
   while (e.capture_writing) platform::sleep_ms(10);
-  if (e.capture_fd != -1)
-    finish_wav_header(e, e.capture_fd, static_cast<uint32_t>(e.capture_bytes));
+  if (e.capture_fd != -1) finish_wav_header(e, e.capture_fd, static_cast<uint32_t>(e.capture_bytes));
   e.capture_fd = -1;
 }
 

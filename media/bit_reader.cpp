@@ -43,7 +43,8 @@ bool cursor_find(State &s, const uint8_t *pattern, int32_t len) {
     const uint8_t *base = s.parse.bytes.get();
     const int64_t valid = s.parse.valid_bytes;
     if (d.pos + len <= valid) {
-      const void *hit = memmem(base + d.pos, static_cast<size_t>(valid - d.pos), pattern, static_cast<size_t>(len));
+      const void *hit =
+          memmem(base + d.pos, static_cast<size_t>(valid - d.pos), pattern, static_cast<size_t>(len));
       if (hit) {
         d.pos = static_cast<const uint8_t *>(hit) - base;
         return true;

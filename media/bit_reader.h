@@ -38,8 +38,8 @@ inline uint32_t cursor_peek32(State &s) {
     const uint8_t *p = s.parse.bytes.get() + s.demux.pos;
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
   }
-  return uint32_t(cursor_byte(s, 0)) << 24 | uint32_t(cursor_byte(s, 1)) << 16 | uint32_t(cursor_byte(s, 2)) << 8 |
-         cursor_byte(s, 3);
+  return uint32_t(cursor_byte(s, 0)) << 24 | uint32_t(cursor_byte(s, 1)) << 16 |
+         uint32_t(cursor_byte(s, 2)) << 8 | cursor_byte(s, 3);
 }
 
 inline uint32_t cursor_peek8(State &s) { return cursor_ensure(s, 1) ? cursor_byte(s, 0) : 0; }

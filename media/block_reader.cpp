@@ -25,7 +25,7 @@ int32_t take_next_block(State &s, uint8_t *dst) {
 int32_t load_parse_block(State &s) {
   ParseBuffer &p = s.parse;
   int32_t n = s.demux.ts_mode && s.demux.ts ? s.demux.ts->next_parse_block(s, p.bytes.get())
-                                             : take_next_block(s, p.bytes.get());
+                                            : take_next_block(s, p.bytes.get());
   if (n < 0) n = 0;
   if (n > kBlockBytes) n = kBlockBytes;
   // Zero the tail so that the last partial word and the padding read as 0.

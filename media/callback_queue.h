@@ -20,7 +20,9 @@ class CallbackQueue {
   bool push(DravikCallback fn, void *item);
   /// Takes the next item; false when empty.
   bool take(void **item);
-  bool empty() const { return read_.load(std::memory_order_acquire) == write_.load(std::memory_order_acquire); }
+  bool empty() const {
+    return read_.load(std::memory_order_acquire) == write_.load(std::memory_order_acquire);
+  }
   uint32_t unread() const { return (write_.load() - read_.load()) & (kSlots - 1); }
   DravikCallback callback() const { return callback_.load(std::memory_order_acquire); }
   /// Both indexes to 0 (items not taken are dropped).

@@ -12,7 +12,7 @@ namespace {
 constexpr size_t kWindow = 0x10000;
 constexpr int32_t kHeaderBytes = 44;
 constexpr int32_t kRestBytes = kWindow - kHeaderBytes;  // 65492
-constexpr size_t kTsLead = 564;  // three packets of 188 must follow a sync
+constexpr size_t kTsLead = 564;                         // three packets of 188 must follow a sync
 // A short window cannot prove a stream with a few repeats; a full one needs
 // more than this many matching headers.
 constexpr int32_t kFullWindowMatches = 20;
@@ -63,7 +63,11 @@ bool is_system_stream(const uint8_t *w, size_t n) {
   for (i += 4; i + 4 <= n; ++i) {
     if (!is_prefix(w, i)) continue;
     switch (w[i + 3]) {
-      case 0xB3: case 0xB8: case 0xBB: case 0xC0: case 0xE0:
+      case 0xB3:
+      case 0xB8:
+      case 0xBB:
+      case 0xC0:
+      case 0xE0:
         return true;
       case 0xBA:
         if (++packs > 4) return true;
@@ -120,7 +124,8 @@ int32_t find_mpeg_audio(const uint8_t *w, size_t n, bool full, size_t *at) {
     if (!mpeg_audio_candidate(b)) continue;
     const std::pair<uint32_t, uint32_t> self{masked_header(b), static_cast<uint32_t>(p)};
     auto from = std::lower_bound(keys.begin(), keys.end(), self);
-    auto to = std::upper_bound(keys.begin(), keys.end(), std::pair<uint32_t, uint32_t>{self.first, UINT32_MAX});
+    auto to =
+        std::upper_bound(keys.begin(), keys.end(), std::pair<uint32_t, uint32_t>{self.first, UINT32_MAX});
     const auto count = to - from;  // the candidate and every later match
     if (!full || count > kFullWindowMatches) {
       if (at) *at = p;
@@ -204,7 +209,8 @@ ContentVerdict classify_content(ProbeInput &in) {
   // A short window accepts a single MPEG audio header, which AC-3 data can
   // hold by chance; there the sync word found first decides, so that a
   // short AC-3 file keeps its AC-3 header word.
-  if (word && !full && find_ac3(w, len, full) && first_ac3(w, len) < mpeg_at) return {SOURCE_KIND_AUDIO, 0x0B77};
+  if (word && !full && find_ac3(w, len, full) && first_ac3(w, len) < mpeg_at)
+    return {SOURCE_KIND_AUDIO, 0x0B77};
   if (word) return {SOURCE_KIND_AUDIO, word};
   if (find_ac3(w, len, full)) return {SOURCE_KIND_AUDIO, 0x0B77};
   return v;

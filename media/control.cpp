@@ -66,8 +66,9 @@ intptr_t add_sink(State &s, int32_t number) {
 }
 
 void remove_sink(State &s, int32_t number) {
-  s.sinks.erase(std::remove_if(s.sinks.begin(), s.sinks.end(), [&](const auto &k) { return k->number == number; }),
-                s.sinks.end());
+  s.sinks.erase(
+      std::remove_if(s.sinks.begin(), s.sinks.end(), [&](const auto &k) { return k->number == number; }),
+      s.sinks.end());
 }
 
 bool real_file_open(const State &s) { return s.source.type == SourceType::file && s.source.fd >= 0; }

@@ -58,7 +58,8 @@ uintptr_t this_thread_tag() {
 bool reader_active(const DemuxState &d, StepReader who) {
   const bool seen = who == StepReader::video ? d.video_reader_seen.load() : d.audio_reader_seen.load();
   if (!seen) return false;
-  const uintptr_t thread = who == StepReader::video ? d.video_reader_thread.load() : d.audio_reader_thread.load();
+  const uintptr_t thread =
+      who == StepReader::video ? d.video_reader_thread.load() : d.audio_reader_thread.load();
   if (thread == this_thread_tag()) return false;
   const uint32_t last = who == StepReader::video ? d.video_read_ms.load() : d.audio_read_ms.load();
   return platform::tick_ms() - last < kReaderActiveMs;
@@ -82,7 +83,8 @@ bool must_wait(State &s, StepReader who) {
     stall.store(0);
     return false;
   }
-  const uintptr_t thread = other == StepReader::video ? d.video_reader_thread.load() : d.audio_reader_thread.load();
+  const uintptr_t thread =
+      other == StepReader::video ? d.video_reader_thread.load() : d.audio_reader_thread.load();
   if (thread == this_thread_tag()) return false;  // one thread pulling both
   if (reader_active(d, other)) return true;
   const uint32_t now = platform::tick_ms() | 1;
@@ -222,7 +224,8 @@ void opening_analysis(State &s) {
       }
     }
     if (!two) continue;
-    if ((s.video_seen.count > 0 && s.audio_seen.count > 0) || (s.video.available() > 0 && s.audio.available() > 0))
+    if ((s.video_seen.count > 0 && s.audio_seen.count > 0) ||
+        (s.video.available() > 0 && s.audio.available() > 0))
       break;
     if (s.end.load()) break;
   }
@@ -239,7 +242,8 @@ void opening_analysis(State &s) {
     if (two && first_off >= 0 && last_scr > first_scr && last_off > first_off)
       rate = (last_off - first_off) * 45000 / (last_scr - first_scr);
     s.byte_rate = rate > 0 && rate < INT32_MAX ? static_cast<int32_t>(rate) : kDefaultByteRate;
-    s.rate_valid = s.video_seen.count > 1 || s.audio_seen.count > 1 || s.spu_seen.count > 0 || d.pci_seen || d.dsi_seen;
+    s.rate_valid =
+        s.video_seen.count > 1 || s.audio_seen.count > 1 || s.spu_seen.count > 0 || d.pci_seen || d.dsi_seen;
     if (!d.ts_mode) {
       const int32_t refined = rate_from_block(s);
       if (refined > 0) s.byte_rate = refined;

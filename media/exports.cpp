@@ -84,13 +84,14 @@ DRAVIK_API int32_t SysFileSize(const char *path) {
 }
 
 DRAVIK_API int32_t SysOpenBuffer(const void *buffer, int32_t buffer_size, uint32_t start) {
-  return guard(-1, [&] {
-    return dravik::open_source(st(), dravik::parse_path_buffer(buffer, buffer_size), start);
-  });
+  return guard(
+      -1, [&] { return dravik::open_source(st(), dravik::parse_path_buffer(buffer, buffer_size), start); });
 }
 
 DRAVIK_API int32_t SysOpen(const char *path, uint32_t start) {
-  return guard(-1, [&] { return dravik::open_source(st(), dravik::parse_path_buffer(path, plain_size(path)), start); });
+  return guard(-1, [&] {
+    return dravik::open_source(st(), dravik::parse_path_buffer(path, plain_size(path)), start);
+  });
 }
 
 DRAVIK_API int32_t SysReadAudio(void *buf, int32_t len) {
@@ -185,47 +186,47 @@ DRAVIK_API int32_t SysAviAtEnd(void) { return 1; }
 
 DRAVIK_API void *DravikProc(int ordinal) {
   static void *const kTable[] = {
-      reinterpret_cast<void *>(SysClose),           // 31
-      reinterpret_cast<void *>(SysFlush),           // 32
-      reinterpret_cast<void *>(SysStubA),           // 33
-      reinterpret_cast<void *>(SysAudioAvail),      // 34
-      reinterpret_cast<void *>(SysStubB),           // 35
-      reinterpret_cast<void *>(SysVideoAvail),      // 36
-      reinterpret_cast<void *>(SysFileSize),        // 37
-      reinterpret_cast<void *>(SysOpen),            // 38
-      reinterpret_cast<void *>(SysReadAudio),       // 39
-      reinterpret_cast<void *>(SysReadVideo),       // 40
-      reinterpret_cast<void *>(SysSeek),            // 41
-      reinterpret_cast<void *>(SysReserved42),      // 42
-      reinterpret_cast<void *>(SysQueueCallback),   // 43
-      reinterpret_cast<void *>(SysRunCallbacks),    // 44
-      reinterpret_cast<void *>(SysReset),           // 45
-      reinterpret_cast<void *>(SysProbe),           // 46
-      reinterpret_cast<void *>(SysGetPackOverhead), // 47
-      reinterpret_cast<void *>(SysStubC),           // 48
-      reinterpret_cast<void *>(SysStubD),           // 49
-      reinterpret_cast<void *>(SysFindPicture),     // 50
-      reinterpret_cast<void *>(SysControl),         // 51
-      reinterpret_cast<void *>(SysReadStream),      // 52
-      reinterpret_cast<void *>(SysAviInit),         // 53
-      reinterpret_cast<void *>(SysAviExit),         // 54
-      reinterpret_cast<void *>(SysAviProbe),        // 55
-      reinterpret_cast<void *>(SysAviVideoCount),   // 56
-      reinterpret_cast<void *>(SysAviVideoStreams), // 57
-      reinterpret_cast<void *>(SysAviSelectVideo),  // 58
-      reinterpret_cast<void *>(SysAviCurrentVideo), // 59
-      reinterpret_cast<void *>(SysAviAudioCount),   // 60
-      reinterpret_cast<void *>(SysAviAudioStreams), // 61
-      reinterpret_cast<void *>(SysAviSelectAudio),  // 62
-      reinterpret_cast<void *>(SysAviCurrentAudio), // 63
-      reinterpret_cast<void *>(SysAviAudioClock),   // 64
-      reinterpret_cast<void *>(SysAviVideoTime),    // 65
-      reinterpret_cast<void *>(SysAviNextFrame),    // 66
-      reinterpret_cast<void *>(SysAviSkipToKey),    // 67
-      reinterpret_cast<void *>(SysAviReadAudio),    // 68
-      reinterpret_cast<void *>(SysAviSeek),         // 69
-      reinterpret_cast<void *>(SysAviSyncAudio),    // 70
-      reinterpret_cast<void *>(SysAviAtEnd),        // 71
+      reinterpret_cast<void *>(SysClose),            // 31
+      reinterpret_cast<void *>(SysFlush),            // 32
+      reinterpret_cast<void *>(SysStubA),            // 33
+      reinterpret_cast<void *>(SysAudioAvail),       // 34
+      reinterpret_cast<void *>(SysStubB),            // 35
+      reinterpret_cast<void *>(SysVideoAvail),       // 36
+      reinterpret_cast<void *>(SysFileSize),         // 37
+      reinterpret_cast<void *>(SysOpen),             // 38
+      reinterpret_cast<void *>(SysReadAudio),        // 39
+      reinterpret_cast<void *>(SysReadVideo),        // 40
+      reinterpret_cast<void *>(SysSeek),             // 41
+      reinterpret_cast<void *>(SysReserved42),       // 42
+      reinterpret_cast<void *>(SysQueueCallback),    // 43
+      reinterpret_cast<void *>(SysRunCallbacks),     // 44
+      reinterpret_cast<void *>(SysReset),            // 45
+      reinterpret_cast<void *>(SysProbe),            // 46
+      reinterpret_cast<void *>(SysGetPackOverhead),  // 47
+      reinterpret_cast<void *>(SysStubC),            // 48
+      reinterpret_cast<void *>(SysStubD),            // 49
+      reinterpret_cast<void *>(SysFindPicture),      // 50
+      reinterpret_cast<void *>(SysControl),          // 51
+      reinterpret_cast<void *>(SysReadStream),       // 52
+      reinterpret_cast<void *>(SysAviInit),          // 53
+      reinterpret_cast<void *>(SysAviExit),          // 54
+      reinterpret_cast<void *>(SysAviProbe),         // 55
+      reinterpret_cast<void *>(SysAviVideoCount),    // 56
+      reinterpret_cast<void *>(SysAviVideoStreams),  // 57
+      reinterpret_cast<void *>(SysAviSelectVideo),   // 58
+      reinterpret_cast<void *>(SysAviCurrentVideo),  // 59
+      reinterpret_cast<void *>(SysAviAudioCount),    // 60
+      reinterpret_cast<void *>(SysAviAudioStreams),  // 61
+      reinterpret_cast<void *>(SysAviSelectAudio),   // 62
+      reinterpret_cast<void *>(SysAviCurrentAudio),  // 63
+      reinterpret_cast<void *>(SysAviAudioClock),    // 64
+      reinterpret_cast<void *>(SysAviVideoTime),     // 65
+      reinterpret_cast<void *>(SysAviNextFrame),     // 66
+      reinterpret_cast<void *>(SysAviSkipToKey),     // 67
+      reinterpret_cast<void *>(SysAviReadAudio),     // 68
+      reinterpret_cast<void *>(SysAviSeek),          // 69
+      reinterpret_cast<void *>(SysAviSyncAudio),     // 70
+      reinterpret_cast<void *>(SysAviAtEnd),         // 71
   };
   if (ordinal < 31 || ordinal > 71) return nullptr;
   return kTable[ordinal - 31];

@@ -62,8 +62,8 @@ enum {
 
 /** Source handle values besides ordinary file descriptors. */
 #define DRAVIK_HANDLE_NONE (-1)
-#define DRAVIK_HANDLE_AVI 0x46495641 /**< "AVIF" as a little-endian word */
-#define DRAVIK_HANDLE_DVB 0x7FFFF    /**< stream served by the DVB library */
+#define DRAVIK_HANDLE_AVI 0x46495641    /**< "AVIF" as a little-endian word */
+#define DRAVIK_HANDLE_DVB 0x7FFFF       /**< stream served by the DVB library */
 #define DRAVIK_HANDLE_CD_TRACK 0x7FFFFF /**< CD track read by raw sectors */
 
 /** SysOpen start arguments. 1..0xFFFFFF is a Video CD entry point written as
@@ -80,11 +80,11 @@ enum {
 #define DRAVIK_BLOCK_BYTES 0x10000
 
 /** SysFlush arguments. */
-#define DRAVIK_FLUSH_BOTH_ON 0     /**< path mode 0, returns 0 */
-#define DRAVIK_FLUSH_AUDIO_OFF 1   /**< path mode 1; empties audio ring+queue */
-#define DRAVIK_FLUSH_VIDEO_OFF 2   /**< path mode 2; empties the video ring */
-#define DRAVIK_FLUSH_QUEUE 10      /**< empties the callback queue */
-#define DRAVIK_FLUSH_AUDIO 20      /**< empties audio ring and queue */
+#define DRAVIK_FLUSH_BOTH_ON 0   /**< path mode 0, returns 0 */
+#define DRAVIK_FLUSH_AUDIO_OFF 1 /**< path mode 1; empties audio ring+queue */
+#define DRAVIK_FLUSH_VIDEO_OFF 2 /**< path mode 2; empties the video ring */
+#define DRAVIK_FLUSH_QUEUE 10    /**< empties the callback queue */
+#define DRAVIK_FLUSH_AUDIO 20    /**< empties audio ring and queue */
 
 /** SysGetPackOverhead while an AVI or plug-in source is open. */
 #define DRAVIK_PACK_OVERHEAD_AVI 8000u
@@ -103,8 +103,8 @@ enum {
  * short for its fields is refused the same way.
  */
 #define DRAVIK_TRACK_PLAYER_NAME "Track.Player"
-#define DRAVIK_TRACK_PLAYER_FIELDS 2   /**< bytes after the NUL */
-#define DRAVIK_JOINED_SET_FIELDS 10    /**< bytes after the NUL */
+#define DRAVIK_TRACK_PLAYER_FIELDS 2 /**< bytes after the NUL */
+#define DRAVIK_JOINED_SET_FIELDS 10  /**< bytes after the NUL */
 #define DRAVIK_DVB_NAME "DVBStream.DVB"
 
 /* ------------------------------------------------------------------------ */
@@ -232,8 +232,7 @@ typedef struct DravikSpuTable {
  *  7 SDDS; index: the stream's number within its kind. For framed kinds it
  *  is called once per field (tag, length, [SCR/2], payload). data is only
  *  valid during the call. */
-typedef void (*ExtractWriter)(int32_t kind, int32_t index, const void *data,
-                              int32_t length);
+typedef void (*ExtractWriter)(int32_t kind, int32_t index, const void *data, int32_t length);
 
 /** Output file-name hook (command 46): receives the full output path and
  *  returns another path to create instead (must stay valid until the file is
@@ -243,8 +242,7 @@ typedef const char *(*DravikNameHook)(const char *path);
 /** Probe hook (command 52): asked first by the MPEG content probe with the
  *  path, the size out and the audio header word out. Any result other than
  *  -1 is taken as the SourceKind (and *size as the length). */
-typedef int32_t (*DravikProbeHook)(const char *path, int32_t *size,
-                                   int32_t *header_word);
+typedef int32_t (*DravikProbeHook)(const char *path, int32_t *size, int32_t *header_word);
 
 /** Host file table A or B (commands 51, 63): replaces the file calls for the
  *  source and the probe. Entry i sits at offset i * sizeof(void *). Handles
@@ -254,17 +252,14 @@ typedef struct FileIoTable {
   void *unused0;
   /** 1: open by name with create-file arguments (access, share, security,
    *  disposition, flags, template); -> handle or -1. */
-  int32_t (*open)(const char *name, uint32_t access, uint32_t share,
-                  void *security, uint32_t disposition, uint32_t flags,
-                  intptr_t template_file);
+  int32_t (*open)(const char *name, uint32_t access, uint32_t share, void *security, uint32_t disposition,
+                  uint32_t flags, intptr_t template_file);
   /** 2: size; high 32 bits through *high when not NULL; -> low 32 bits. */
   uint32_t (*size)(int32_t handle, uint32_t *high);
   /** 3: read len bytes, count through *done; -> non-zero on success. */
-  int32_t (*read)(int32_t handle, void *buf, int32_t len, int32_t *done,
-                  void *overlapped);
+  int32_t (*read)(int32_t handle, void *buf, int32_t len, int32_t *done, void *overlapped);
   /** 4: set position (origin 0/1/2); -> new low 32 bits of the position. */
-  int32_t (*set_position)(int32_t handle, int32_t distance, int32_t *high,
-                          int32_t origin);
+  int32_t (*set_position)(int32_t handle, int32_t distance, int32_t *high, int32_t origin);
   /** 5: close. */
   int32_t (*close)(int32_t handle);
   /** 6-9: the 16-bit-compatible family. */
@@ -295,24 +290,21 @@ typedef struct FileIoTableC {
   void *unused1;
   /** 2: end a search. */
   int32_t (*find_close)(intptr_t search);
-  int32_t (*open)(const char *name, uint32_t access, uint32_t share,
-                  void *security, uint32_t disposition, uint32_t flags,
-                  intptr_t template_file);                          /* 3 */
-  uint32_t (*size)(int32_t handle, uint32_t *high);                 /* 4 */
-  int32_t (*read)(int32_t handle, void *buf, int32_t len, int32_t *done,
-                  void *overlapped);                                /* 5 */
+  int32_t (*open)(const char *name, uint32_t access, uint32_t share, void *security, uint32_t disposition,
+                  uint32_t flags, intptr_t template_file);                                  /* 3 */
+  uint32_t (*size)(int32_t handle, uint32_t *high);                                         /* 4 */
+  int32_t (*read)(int32_t handle, void *buf, int32_t len, int32_t *done, void *overlapped); /* 5 */
   void *unused6;
-  int32_t (*set_position)(int32_t handle, int32_t distance, int32_t *high,
-                          int32_t origin);                          /* 7 */
+  int32_t (*set_position)(int32_t handle, int32_t distance, int32_t *high, int32_t origin); /* 7 */
   void *unused8;
   void *unused9;
-  int32_t (*close)(int32_t handle);                                 /* 10 */
-  int32_t (*open16)(const char *name, int32_t mode);                /* 11 */
-  int32_t (*create16)(const char *name, int32_t attribute);         /* 12 */
-  int32_t (*read16)(int32_t handle, void *buf, int32_t len);        /* 13 */
-  int32_t (*write16)(int32_t handle, const void *buf, int32_t len); /* 14 */
-  int32_t (*seek16)(int32_t handle, int32_t offset, int32_t origin);/* 15 */
-  int32_t (*close16)(int32_t handle);                               /* 16 */
+  int32_t (*close)(int32_t handle);                                  /* 10 */
+  int32_t (*open16)(const char *name, int32_t mode);                 /* 11 */
+  int32_t (*create16)(const char *name, int32_t attribute);          /* 12 */
+  int32_t (*read16)(int32_t handle, void *buf, int32_t len);         /* 13 */
+  int32_t (*write16)(int32_t handle, const void *buf, int32_t len);  /* 14 */
+  int32_t (*seek16)(int32_t handle, int32_t offset, int32_t origin); /* 15 */
+  int32_t (*close16)(int32_t handle);                                /* 16 */
 } FileIoTableC;
 
 /** A host-supplied source (command 66). The first word points to its entry
@@ -321,21 +313,21 @@ typedef struct SourcePlugin SourcePlugin;
 typedef struct SourcePluginTable {
   void *unused0;
   void *unused1;
-  void (*release)(SourcePlugin *self);                               /* 2 */
+  void (*release)(SourcePlugin *self); /* 2 */
   /** 3: file extensions separated by ';' into buf (at most capacity bytes
    *  including the NUL); non-zero if it filled the buffer. */
   int32_t (*extensions)(SourcePlugin *self, char *buf, int32_t capacity);
   /** 4: 0, 1 or 2 when the plug-in takes the source, else anything. */
   int32_t (*probe)(SourcePlugin *self, const char *path, int32_t *length);
   int32_t (*open)(SourcePlugin *self, const char *path, uint32_t start);
-  void (*close)(SourcePlugin *self);                                 /* 6 */
-  int32_t (*has_video)(SourcePlugin *self);                          /* 7 */
-  int32_t (*has_audio)(SourcePlugin *self);                          /* 8 */
-  void *engine9;  /**< 9, 10: used by the engines that read the source */
+  void (*close)(SourcePlugin *self);        /* 6 */
+  int32_t (*has_video)(SourcePlugin *self); /* 7 */
+  int32_t (*has_audio)(SourcePlugin *self); /* 8 */
+  void *engine9;                            /**< 9, 10: used by the engines that read the source */
   void *engine10;
-  int32_t (*size)(SourcePlugin *self);                               /* 11 */
-  int32_t (*seek)(SourcePlugin *self, int32_t pos, int32_t origin);  /* 12 */
-  int32_t (*position)(SourcePlugin *self);                           /* 13 */
+  int32_t (*size)(SourcePlugin *self);                              /* 11 */
+  int32_t (*seek)(SourcePlugin *self, int32_t pos, int32_t origin); /* 12 */
+  int32_t (*position)(SourcePlugin *self);                          /* 13 */
 } SourcePluginTable;
 struct SourcePlugin {
   const SourcePluginTable *table;
@@ -351,8 +343,7 @@ typedef struct StreamSinkTable {
   /** 0: the subpicture number this sink collects. */
   int32_t (*stream_number)(StreamSink *self);
   /** 1: user word, target buffer (at least 53220 bytes) and callback. */
-  void (*set_target)(StreamSink *self, intptr_t user, void *target,
-                     StreamSinkCallback callback);
+  void (*set_target)(StreamSink *self, intptr_t user, void *target, StreamSinkCallback callback);
 } StreamSinkTable;
 struct StreamSink {
   const StreamSinkTable *table; /**< the library's private fields follow */
@@ -545,12 +536,10 @@ DRAVIK_API void *DravikProc(int ordinal);
  *  fields after the name ("Track.Player", joined title sets). The name must
  *  end with a NUL inside the buffer; a special name whose fields do not fit
  *  in the buffer is refused with SOURCE_KIND_CANNOT_OPEN. */
-DRAVIK_API SourceKind SysProbeBuffer(const void *buffer, int32_t buffer_size,
-                                     int32_t *length);
+DRAVIK_API SourceKind SysProbeBuffer(const void *buffer, int32_t buffer_size, int32_t *length);
 
 /** SysOpen for a sized path buffer, with the rules of SysProbeBuffer. */
-DRAVIK_API int32_t SysOpenBuffer(const void *buffer, int32_t buffer_size,
-                                 uint32_t start);
+DRAVIK_API int32_t SysOpenBuffer(const void *buffer, int32_t buffer_size, uint32_t start);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -83,8 +83,14 @@ PackResult private_stream_1(State &s, int32_t n) {
       cursor_skip(s, n);
     } else {
       const uint32_t len = static_cast<uint32_t>(n);
-      const uint8_t head[8] = {'L', 'P', 'C', 'M', static_cast<uint8_t>(len), static_cast<uint8_t>(len >> 8),
-                               static_cast<uint8_t>(len >> 16), static_cast<uint8_t>(len >> 24)};
+      const uint8_t head[8] = {'L',
+                               'P',
+                               'C',
+                               'M',
+                               static_cast<uint8_t>(len),
+                               static_cast<uint8_t>(len >> 8),
+                               static_cast<uint8_t>(len >> 16),
+                               static_cast<uint8_t>(len >> 24)};
       r.audio = store_audio(s, sub, n, head, 8);
     }
   } else {

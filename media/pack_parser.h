@@ -12,9 +12,9 @@ namespace dravik {
 struct State;
 
 struct PackResult {
-  bool video = false;  // a packet went into the video ring
-  bool audio = false;  // a packet went into the audio ring
-  bool resync = false; // a damaged packet ended the pack early
+  bool video = false;   // a packet went into the video ring
+  bool audio = false;   // a packet went into the audio ring
+  bool resync = false;  // a damaged packet ended the pack early
 };
 
 /// Parses the pack at the cursor (which holds 00 00 01 BA) and the packets

@@ -27,7 +27,8 @@ void ReadAhead::set_count(State &s, int32_t count) {
     started_ = true;
     // The reader sits one step above normal so that a slow drive is kept
     // busy while the decoding threads run.
-    thread_.start([this, &s](const std::atomic<bool> &) { run(s, quit_); }, platform::ThreadPriority::above_normal);
+    thread_.start([this, &s](const std::atomic<bool> &) { run(s, quit_); },
+                  platform::ThreadPriority::above_normal);
   }
   stop_for_seek(s);
   for (int32_t i = 1; i < kMaxReadAheadBlocks; ++i) {

@@ -56,7 +56,7 @@ int64_t Ring::find_picture_or_end() const {
   const uint8_t *d = data_.get();
   // Look for the 01 of a start code prefix with memchr over the contiguous
   // stretches, then check the bytes around it (they may straddle the wrap).
-  uint32_t i = 2;  // offset (from r) of the candidate 01 byte
+  uint32_t i = 2;                   // offset (from r) of the candidate 01 byte
   const uint32_t last = avail - 1;  // the code byte must lie before write
   while (i < last) {
     uint32_t pos = (r + i) & mask_;

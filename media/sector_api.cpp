@@ -14,8 +14,8 @@ bool no_cd_drive(int32_t) { return false; }
 uint32_t no_serial(int32_t) { return 0; }
 
 constexpr SectorApi kDefault = {
-    SectrelOpenDrive, SectrelReadRaw8, SectrelReadRaw, SectrelCommand, SectrelReadData,
-    no_cd_drive,      no_serial,
+    SectrelOpenDrive, SectrelReadRaw8, SectrelReadRaw, SectrelCommand,
+    SectrelReadData,  no_cd_drive,     no_serial,
 };
 
 std::atomic<const SectorApi *> g_api{&kDefault};

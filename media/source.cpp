@@ -17,9 +17,9 @@ namespace dravik {
 
 namespace {
 
-constexpr int32_t kRawRun = 8;                          // sectors per raw read
+constexpr int32_t kRawRun = 8;                               // sectors per raw read
 constexpr int32_t kRawRunBytes = kRawRun * kRawSectorBytes;  // 18816
-constexpr int32_t kDvdRun = 32;                         // sectors per DVD read
+constexpr int32_t kDvdRun = 32;                              // sectors per DVD read
 constexpr int32_t kDvdReadAhead = 16;
 
 int32_t bcd(uint32_t v) { return static_cast<int32_t>((v >> 4) * 10 + (v & 15)); }
@@ -145,7 +145,8 @@ int32_t read_dvd_sectors(State &s, int64_t first, int32_t count, uint8_t *dst) {
     int64_t left = src.sectors.sectors - first;
     if (left <= 0) return 0;
     if (count > left) count = static_cast<int32_t>(left);
-    int32_t n = sector_api().read_data(src.sectors.drive, dst, static_cast<int32_t>(src.sectors.first_sector + first), count);
+    int32_t n = sector_api().read_data(src.sectors.drive, dst,
+                                       static_cast<int32_t>(src.sectors.first_sector + first), count);
     if (n < 0) n = 0;
     if (n > count * kDvdSectorBytes) n = count * kDvdSectorBytes;
     return n;
@@ -241,12 +242,14 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
     JoinedSize js = joined_set_size(path.sectors);
     src.size = js.size;
     src.sector_scale = js.scale;
-    if (sector_access_available()) src.sectors = {true, drive < 0 ? 0 : drive, path.first_sector, path.sectors};
+    if (sector_access_available())
+      src.sectors = {true, drive < 0 ? 0 : drive, path.first_sector, path.sectors};
   } else if (sector_access_available()) {
     if (src.raw_sector && s.cdxa_direct && raw_path_qualifies(file_name, drive)) {
       if (auto e = iso9660_lookup(drive, file_name)) src.sectors = {true, drive, e->first_sector, e->sectors};
     } else if (src.dvd && on_cd) {
-      if (auto e = s.listing.lookup(drive, file_name)) src.sectors = {true, drive, e->first_sector, e->sectors};
+      if (auto e = s.listing.lookup(drive, file_name))
+        src.sectors = {true, drive, e->first_sector, e->sectors};
     }
   }
   src.data_start = src.raw_sector ? kCdxaDataStart : 0;

@@ -51,12 +51,12 @@ struct Source {
   bool raw_sector = false;   // RIFF CDXA file of raw 2352-byte sectors
   bool dvd = false;          // .VOB file or joined title set
   bool joined = false;
-  bool nav_pack = false;     // a navigation pack was found at open
-  bool align_next = false;   // next DVD read aligns down to 2048
+  bool nav_pack = false;    // a navigation pack was found at open
+  bool align_next = false;  // next DVD read aligns down to 2048
   SectorAccess sectors;
-  int32_t track_first = 0;   // CD track source: sector range
+  int32_t track_first = 0;  // CD track source: sector range
   int32_t track_end = 0;
-  int32_t drive = -1;        // CD-ROM drive of the source, -1 none
+  int32_t drive = -1;  // CD-ROM drive of the source, -1 none
   std::string path;
 };
 
@@ -105,7 +105,7 @@ struct State {
   Source source;
   Opener next_opener = Opener::mpeg;
 
-  int32_t raw_mode = 0;   // 1 bare video, 2 bare audio
+  int32_t raw_mode = 0;  // 1 bare video, 2 bare audio
   std::atomic<int32_t> path_mode{0};
   std::atomic<bool> end{false};
   bool mpeg2 = false;

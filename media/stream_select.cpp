@@ -197,7 +197,8 @@ bool assemble(State &s, uint8_t *assembly, int32_t &fill, int32_t n, void *targe
   if (fill < 4) return false;
   const int32_t size = assembly[0] << 8 | assembly[1];
   const int32_t control = assembly[2] << 8 | assembly[3];
-  if (size <= 0 || size > kMaxSpuUnit || control >= size || control > kMaxSpuUnit || size / 2 < size - control) {
+  if (size <= 0 || size > kMaxSpuUnit || control >= size || control > kMaxSpuUnit ||
+      size / 2 < size - control) {
     fill = 0;
     return false;
   }

@@ -58,7 +58,7 @@ struct TsConverter::PidBuffer {
   std::unique_ptr<uint8_t[]> data;
   int32_t cap;
   int32_t fill = 0;
-  uint8_t family;     // 0xE0 video, 0xC0 audio
+  uint8_t family;       // 0xE0 video, 0xC0 audio
   uint8_t cont_id = 0;  // a packet cut short continues: its stream id
   int32_t scanned = 0;  // the packet at the front was searched this far
 };
@@ -359,8 +359,8 @@ void TsConverter::emit(PidBuffer &b, const uint8_t *data, int32_t n, bool with_h
   while (n > 0) {
     const int32_t body = n < kPieceBytes - kPieceHeader ? n : kPieceBytes - kPieceHeader;
     const int32_t size = body + kPieceHeader;
-    uint8_t head[kPieceHeader] = {0, 0, 1, id, static_cast<uint8_t>((size - 6) >> 8), static_cast<uint8_t>(size - 6),
-                                  0x81, 0x00, 0x00};
+    uint8_t head[kPieceHeader] = {
+        0, 0, 1, id, static_cast<uint8_t>((size - 6) >> 8), static_cast<uint8_t>(size - 6), 0x81, 0x00, 0x00};
     stage(head, kPieceHeader);
     stage(data, body);
     data += body;

@@ -1,8 +1,9 @@
 #include "platform/clock.h"
 
-#include <cerrno>
 #include <sched.h>
 #include <time.h>
+
+#include <cerrno>
 
 namespace platform {
 

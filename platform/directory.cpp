@@ -1,13 +1,14 @@
 #include "platform/directory.h"
 
-#include <algorithm>
-#include <climits>
-#include <cstdlib>
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 
 namespace platform {
 

@@ -1,7 +1,8 @@
 #include "platform/dynamic_library.h"
 
-#include <cstring>
 #include <dlfcn.h>
+
+#include <cstring>
 
 #include "platform/directory.h"
 #include "platform/file.h"

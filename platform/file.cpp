@@ -1,11 +1,12 @@
 #include "platform/file.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace platform {
 
@@ -13,9 +14,15 @@ int file_open(const char *path, OpenMode mode) {
   if (!path) return -1;
   int flags = O_CLOEXEC;
   switch (mode) {
-    case OpenMode::read: flags |= O_RDONLY; break;
-    case OpenMode::write: flags |= O_WRONLY; break;
-    case OpenMode::read_write: flags |= O_RDWR; break;
+    case OpenMode::read:
+      flags |= O_RDONLY;
+      break;
+    case OpenMode::write:
+      flags |= O_WRONLY;
+      break;
+    case OpenMode::read_write:
+      flags |= O_RDWR;
+      break;
   }
   int fd = ::open(path, flags);
   if (fd < 0) return -1;

@@ -1,13 +1,14 @@
 #include "platform/ini.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 
 #include "platform/directory.h"
 #include "platform/file.h"

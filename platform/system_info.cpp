@@ -1,9 +1,10 @@
 #include "platform/system_info.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <strings.h>
 #include <sys/utsname.h>
+
+#include <cstdlib>
+#include <cstring>
 
 namespace platform {
 

@@ -1,9 +1,10 @@
 #include "platform/thread.h"
 
-#include <chrono>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include "platform/event.h"
 
@@ -17,13 +18,27 @@ void set_current_thread_priority(ThreadPriority p) {
   // may be refused, which is fine.
   int nice_value = 0;
   switch (p) {
-    case ThreadPriority::idle: nice_value = 19; break;
-    case ThreadPriority::lowest: nice_value = 10; break;
-    case ThreadPriority::below_normal: nice_value = 5; break;
-    case ThreadPriority::normal: nice_value = 0; break;
-    case ThreadPriority::above_normal: nice_value = -5; break;
-    case ThreadPriority::highest: nice_value = -10; break;
-    case ThreadPriority::time_critical: nice_value = -15; break;
+    case ThreadPriority::idle:
+      nice_value = 19;
+      break;
+    case ThreadPriority::lowest:
+      nice_value = 10;
+      break;
+    case ThreadPriority::below_normal:
+      nice_value = 5;
+      break;
+    case ThreadPriority::normal:
+      nice_value = 0;
+      break;
+    case ThreadPriority::above_normal:
+      nice_value = -5;
+      break;
+    case ThreadPriority::highest:
+      nice_value = -10;
+      break;
+    case ThreadPriority::time_critical:
+      nice_value = -15;
+      break;
   }
   auto tid = static_cast<id_t>(syscall(SYS_gettid));
   setpriority(PRIO_PROCESS, tid, nice_value);

@@ -70,9 +70,9 @@ typedef struct KestrumPlaneRecord {
 
 /// A picture as handed to a host display.
 typedef struct KestrumPicture {
-  const uint8_t *y;       ///< luma plane, y_pitch bytes per line
-  const uint8_t *cb;      ///< Cb plane, c_pitch bytes per line
-  const uint8_t *cr;      ///< Cr plane, c_pitch bytes per line
+  const uint8_t *y;   ///< luma plane, y_pitch bytes per line
+  const uint8_t *cb;  ///< Cb plane, c_pitch bytes per line
+  const uint8_t *cr;  ///< Cr plane, c_pitch bytes per line
   int32_t y_pitch;
   int32_t c_pitch;
   int32_t width;          ///< display width (horizontal_size)
@@ -99,8 +99,7 @@ typedef struct KestrumHostDisplay {
   /// only. Return nonzero when the picture was shown.
   int32_t (*present_planes)(void *user, const KestrumPicture *picture);
   /// Present one picture as RGB pixels (see above), valid during the call.
-  int32_t (*present_rgb)(void *user, const uint8_t *pixels, int32_t pitch, int32_t width,
-                         int32_t height);
+  int32_t (*present_rgb)(void *user, const uint8_t *pixels, int32_t pitch, int32_t width, int32_t height);
   /// Report the size of the area the pictures are shown in (the engine uses
   /// it to keep the aspect and to size RGB output). Leave both untouched or
   /// write 0 to mean "the picture's own size".
@@ -163,10 +162,10 @@ typedef struct KestrumBenchmarkRecord {
   /// Pictures decoded, plus 20 when a processor-variant option
   /// (VCMD_VARIANT_83 or VCMD_VARIANT_85) is on.
   int32_t pictures;
-  int32_t elapsed_ms;   ///< whole run
-  int32_t decode_ms;    ///< spent decoding, minus the time spent reading
-  int32_t read_ms;      ///< spent reading the stream
-  int32_t present_ms;   ///< spent presenting
+  int32_t elapsed_ms;  ///< whole run
+  int32_t decode_ms;   ///< spent decoding, minus the time spent reading
+  int32_t read_ms;     ///< spent reading the stream
+  int32_t present_ms;  ///< spent presenting
   /// The five values of the audio engine's benchmark (AudioCommand 25);
   /// -1, 0, 0, 0, 0 when it is not available.
   int32_t audio[5];
@@ -176,8 +175,8 @@ typedef struct KestrumBenchmarkRecord {
 /// current picture into dest as bits_per_pixel 15, 16, 24 or 32, colour 1 or
 /// monochrome 0, variant 0 or 1, with dest_pitch bytes per line. Returns 1
 /// when it copied, 0 otherwise.
-typedef int32_t (*KestrumFrameCopy)(int32_t bits_per_pixel, int32_t colour, int32_t variant,
-                                    void *dest, int32_t dest_pitch);
+typedef int32_t (*KestrumFrameCopy)(int32_t bits_per_pixel, int32_t colour, int32_t variant, void *dest,
+                                    int32_t dest_pitch);
 
 /// Routine installed with VCMD_PLAY_WITH_CALLBACK: called once at once and
 /// then before every presented picture of that play.
@@ -209,30 +208,30 @@ typedef void (*KestrumPostFrameCallback)(void *window, int32_t overlay_visible);
 /// code returns the stored value (0 until set). A lone VCMD_VALUE_* code
 /// stores arg and returns the old value.
 enum KestrumCommand {
-  VCMD_TOGGLE_COLOUR = 0,        ///< stream: toggle colour/monochrome, refresh
-  VCMD_RATE_MODE_ONE = 1,        ///< stream: audio rate mode := 1
-  VCMD_SET_RATE_MODE = 2,        ///< stream: mode -> audio rate mode := mode
-  VCMD_TINT_CB_DOWN = 3,         ///< stream: mono tint Cb minus 4
-  VCMD_TINT_CR_DOWN = 4,         ///< stream: mono tint Cr minus 4
-  VCMD_FULL_SCREEN_ON = 5,       ///< stream: full screen on
-  VCMD_FULL_SCREEN_OFF = 6,      ///< stream: full screen off
-  VCMD_TOGGLE_AUDIO_PAUSE = 7,   ///< stream: toggle audio pause
-  VCMD_STOP = 8,                 ///< stream: stop playback and audio
-  VCMD_PLAY = 9,                 ///< stream: play (only when stopped)
-  VCMD_SEEK_FORWARD = 10,        ///< stream: delta -> VideoSeek(delta, 1)
-  VCMD_SEEK_BACKWARD = 11,       ///< stream: delta -> VideoSeek(delta, 1)
-  VCMD_SET_CHANNEL_MODE = 12,    ///< both: 0..3 (others ignored)
-  VCMD_VOLUME_UP = 13,           ///< stream: both channels +512
-  VCMD_VOLUME_DOWN = 14,         ///< stream: both channels -512
-  VCMD_SCAN_ON = 15,             ///< stream: VideoScanOn
-  VCMD_STEP = 16,                ///< stream: VideoStep
+  VCMD_TOGGLE_COLOUR = 0,       ///< stream: toggle colour/monochrome, refresh
+  VCMD_RATE_MODE_ONE = 1,       ///< stream: audio rate mode := 1
+  VCMD_SET_RATE_MODE = 2,       ///< stream: mode -> audio rate mode := mode
+  VCMD_TINT_CB_DOWN = 3,        ///< stream: mono tint Cb minus 4
+  VCMD_TINT_CR_DOWN = 4,        ///< stream: mono tint Cr minus 4
+  VCMD_FULL_SCREEN_ON = 5,      ///< stream: full screen on
+  VCMD_FULL_SCREEN_OFF = 6,     ///< stream: full screen off
+  VCMD_TOGGLE_AUDIO_PAUSE = 7,  ///< stream: toggle audio pause
+  VCMD_STOP = 8,                ///< stream: stop playback and audio
+  VCMD_PLAY = 9,                ///< stream: play (only when stopped)
+  VCMD_SEEK_FORWARD = 10,       ///< stream: delta -> VideoSeek(delta, 1)
+  VCMD_SEEK_BACKWARD = 11,      ///< stream: delta -> VideoSeek(delta, 1)
+  VCMD_SET_CHANNEL_MODE = 12,   ///< both: 0..3 (others ignored)
+  VCMD_VOLUME_UP = 13,          ///< stream: both channels +512
+  VCMD_VOLUME_DOWN = 14,        ///< stream: both channels -512
+  VCMD_SCAN_ON = 15,            ///< stream: VideoScanOn
+  VCMD_STEP = 16,               ///< stream: VideoStep
   VCMD_VALUE_17 = 17,
-  VCMD_BENCHMARK = 18,           ///< stream: KestrumBenchmarkRecord* -> 1/0
-  VCMD_GET_STATE = 19,           ///< settings: KestrumStateRecord* -> 0
+  VCMD_BENCHMARK = 18,  ///< stream: KestrumBenchmarkRecord* -> 1/0
+  VCMD_GET_STATE = 19,  ///< settings: KestrumStateRecord* -> 0
   VCMD_VALUE_20 = 20,
-  VCMD_GET_TOTAL_LENGTH_AT = 21, ///< stream: int32_t* -> *arg := total length
-  VCMD_DECODED_SIZE = 22,        ///< stream: int32_t* height -> width
-  VCMD_PLANE_TABLE = 23,         ///< stream: void** buffer -> KestrumPlaneRecord*
+  VCMD_GET_TOTAL_LENGTH_AT = 21,  ///< stream: int32_t* -> *arg := total length
+  VCMD_DECODED_SIZE = 22,         ///< stream: int32_t* height -> width
+  VCMD_PLANE_TABLE = 23,          ///< stream: void** buffer -> KestrumPlaneRecord*
   VCMD_VALUE_24 = 24,
   VCMD_FULL_SCREEN_MODES = 25,   ///< stream: int32_t* -> mode indexes
   VCMD_PRESENTATION_PATH = 26,   ///< stream: 2 suspend / 3 resume hardware path
@@ -243,35 +242,35 @@ enum KestrumCommand {
   VCMD_PLAY_SILENT = 31,         ///< stream: play without audio
   VCMD_PLAY_WITH_CALLBACK = 32,  ///< stream: KestrumEndCallback -> play
   VCMD_VALUE_33 = 33,
-  VCMD_IS_ELEMENTARY = 34,       ///< stream: -> 1 for a bare video stream
-  VCMD_SET_MARK_A = 35,          ///< stream: pos -> pos
-  VCMD_SET_MARK_B = 36,          ///< stream: pos -> pos
+  VCMD_IS_ELEMENTARY = 34,  ///< stream: -> 1 for a bare video stream
+  VCMD_SET_MARK_A = 35,     ///< stream: pos -> pos
+  VCMD_SET_MARK_B = 36,     ///< stream: pos -> pos
   VCMD_GET_VALUE_37 = 37,
   VCMD_SET_VALUE_38 = 38,
   VCMD_VALUE_39 = 39,
-  VCMD_SET_MARK_A_2 = 40,        ///< stream: pos -> pos
-  VCMD_SET_MARK_B_2 = 41,        ///< stream: pos -> pos
-  VCMD_COPY_AUDIO = 42,          ///< stream: fd -> position - mark A, or -1
-  VCMD_GOTO_MARK_A = 43,         ///< stream: remember position, seek to A -> 1
-  VCMD_RETURN_FROM_MARK = 44,    ///< stream: seek back -> 1
+  VCMD_SET_MARK_A_2 = 40,      ///< stream: pos -> pos
+  VCMD_SET_MARK_B_2 = 41,      ///< stream: pos -> pos
+  VCMD_COPY_AUDIO = 42,        ///< stream: fd -> position - mark A, or -1
+  VCMD_GOTO_MARK_A = 43,       ///< stream: remember position, seek to A -> 1
+  VCMD_RETURN_FROM_MARK = 44,  ///< stream: seek back -> 1
   VCMD_VALUE_45 = 45,
-  VCMD_CAPTION_ON = 46,          ///< both: 0/1
-  VCMD_CAPTION_TEXT = 47,        ///< settings: const char*
-  VCMD_CAPTION_LINE1 = 48,       ///< stream: const char*
-  VCMD_CAPTION_DRAWABLE = 49,    ///< stream: -> nonzero if drawable
+  VCMD_CAPTION_ON = 46,        ///< both: 0/1
+  VCMD_CAPTION_TEXT = 47,      ///< settings: const char*
+  VCMD_CAPTION_LINE1 = 48,     ///< stream: const char*
+  VCMD_CAPTION_DRAWABLE = 49,  ///< stream: -> nonzero if drawable
   VCMD_GET_VALUE_50 = 50,
   VCMD_SET_VALUE_51 = 51,
-  VCMD_SEQUENCE_SIZE = 52,       ///< stream: int32_t* height -> width
-  VCMD_FRAME_RATE_CODE = 53,     ///< stream: -> frame_rate_code
+  VCMD_SEQUENCE_SIZE = 52,    ///< stream: int32_t* height -> width
+  VCMD_FRAME_RATE_CODE = 53,  ///< stream: -> frame_rate_code
   VCMD_GET_VALUE_54 = 54,
   VCMD_SET_VALUE_55 = 55,
-  VCMD_GET_BACKGROUND = 56,      ///< settings: -> background mode
-  VCMD_SET_BACKGROUND = 57,      ///< settings, stream: mode
+  VCMD_GET_BACKGROUND = 56,  ///< settings: -> background mode
+  VCMD_SET_BACKGROUND = 57,  ///< settings, stream: mode
   VCMD_GET_VALUE_58 = 58,
   VCMD_SET_VALUE_59 = 59,
   VCMD_VALUE_60 = 60,
-  VCMD_GET_PIXEL_LAYOUT = 61,    ///< settings: -> forced 16-bit layout
-  VCMD_SET_PIXEL_LAYOUT = 62,    ///< settings: value (0 = detect)
+  VCMD_GET_PIXEL_LAYOUT = 61,  ///< settings: -> forced 16-bit layout
+  VCMD_SET_PIXEL_LAYOUT = 62,  ///< settings: value (0 = detect)
   VCMD_GET_VALUE_63 = 63,
   VCMD_SET_VALUE_64 = 64,
   VCMD_HARDWARE_IN_USE = 65,     ///< settings: -> nonzero if overlay/hardware
@@ -279,50 +278,50 @@ enum KestrumCommand {
   VCMD_BRIGHTNESS = 67,          ///< settings: signed low byte
   VCMD_IS_PLAYING = 68,          ///< settings: -> 1 if open and not stopped
   VCMD_VALUE_69 = 69,
-  VCMD_SET_STATE = 70,           ///< settings: const KestrumStateRecord* -> 0
-  VCMD_DECODE_UNLESS_B = 71,     ///< stream: -> 1 if decoded
-  VCMD_AT_END = 72,              ///< stream: -> 1 at end of stream
-  VCMD_SET_PICTURE = 73,         ///< stream: picture to present
-  VCMD_PRESENT_AGAIN = 74,       ///< stream
+  VCMD_SET_STATE = 70,        ///< settings: const KestrumStateRecord* -> 0
+  VCMD_DECODE_UNLESS_B = 71,  ///< stream: -> 1 if decoded
+  VCMD_AT_END = 72,           ///< stream: -> 1 at end of stream
+  VCMD_SET_PICTURE = 73,      ///< stream: picture to present
+  VCMD_PRESENT_AGAIN = 74,    ///< stream
   VCMD_VALUE_75 = 75,
-  VCMD_DECODE_NO_PRESENT = 76,   ///< stream: -> 1/0 (only when stopped)
+  VCMD_DECODE_NO_PRESENT = 76,  ///< stream: -> 1/0 (only when stopped)
   VCMD_GET_VALUE_77 = 77,
   VCMD_SET_VALUE_78 = 78,
-  VCMD_SET_HOST_WINDOW = 79,     ///< settings: window for maximise requests
-  VCMD_SET_HOST_COMMAND = 80,    ///< settings: command id for them
-  VCMD_GET_KEEP_ASPECT = 81,     ///< settings: -> keep aspect
-  VCMD_SET_KEEP_ASPECT = 82,     ///< settings: 0/1
-  VCMD_VARIANT_83 = 83,          ///< settings: 0/1 processor variant A
+  VCMD_SET_HOST_WINDOW = 79,   ///< settings: window for maximise requests
+  VCMD_SET_HOST_COMMAND = 80,  ///< settings: command id for them
+  VCMD_GET_KEEP_ASPECT = 81,   ///< settings: -> keep aspect
+  VCMD_SET_KEEP_ASPECT = 82,   ///< settings: 0/1
+  VCMD_VARIANT_83 = 83,        ///< settings: 0/1 processor variant A
   VCMD_VALUE_84 = 84,
-  VCMD_VARIANT_85 = 85,          ///< settings: 0/1 processor variant B
+  VCMD_VARIANT_85 = 85,  ///< settings: 0/1 processor variant B
   VCMD_VALUE_86 = 86,
-  VCMD_PLUGIN_LOAD = 87,         ///< stream: file name (0 = default)
-  VCMD_PLUGIN_UNLOAD = 88,       ///< stream
-  VCMD_PLUGIN_LOADED = 89,       ///< stream: -> loaded
+  VCMD_PLUGIN_LOAD = 87,    ///< stream: file name (0 = default)
+  VCMD_PLUGIN_UNLOAD = 88,  ///< stream
+  VCMD_PLUGIN_LOADED = 89,  ///< stream: -> loaded
   VCMD_GET_VALUE_90 = 90,
   VCMD_SET_VALUE_91 = 91,
-  VCMD_REDRAW_SUBPICTURES = 92,  ///< settings
-  VCMD_DVD_AUDIO_COUNT = 93,     ///< settings: -> count or -1
-  VCMD_DVD_AUDIO_ATTRIBUTES = 94,///< settings: -> 8 records of 8 bytes
-  VCMD_DVD_SPU_COUNT = 95,       ///< settings: -> count or -1
-  VCMD_DVD_SPU_ATTRIBUTES = 96,  ///< settings: -> 32 records of 6 bytes
-  VCMD_OPEN_COUNT = 97,          ///< settings: -> opens since load
-  VCMD_SPU_DRAW_MODE = 98,       ///< settings: 0/1 -> old mode
+  VCMD_REDRAW_SUBPICTURES = 92,    ///< settings
+  VCMD_DVD_AUDIO_COUNT = 93,       ///< settings: -> count or -1
+  VCMD_DVD_AUDIO_ATTRIBUTES = 94,  ///< settings: -> 8 records of 8 bytes
+  VCMD_DVD_SPU_COUNT = 95,         ///< settings: -> count or -1
+  VCMD_DVD_SPU_ATTRIBUTES = 96,    ///< settings: -> 32 records of 6 bytes
+  VCMD_OPEN_COUNT = 97,            ///< settings: -> opens since load
+  VCMD_SPU_DRAW_MODE = 98,         ///< settings: 0/1 -> old mode
   VCMD_GET_VALUE_99 = 99,
   VCMD_SET_VALUE_100 = 100,
   VCMD_VALUE_101 = 101,
-  VCMD_CLOSE_HIDES_ONLY = 102,   ///< settings: value -> old value
-  VCMD_FRAME_COPY = 103,         ///< settings: -> KestrumFrameCopy (no smoothing)
-  VCMD_SET_DEPTH_PREFERENCE = 104, ///< settings: value
+  VCMD_CLOSE_HIDES_ONLY = 102,      ///< settings: value -> old value
+  VCMD_FRAME_COPY = 103,            ///< settings: -> KestrumFrameCopy (no smoothing)
+  VCMD_SET_DEPTH_PREFERENCE = 104,  ///< settings: value
   VCMD_GET_VALUE_105 = 105,
   VCMD_SET_VALUE_106 = 106,
-  VCMD_GET_DEPTH_PREFERENCE = 107, ///< settings: -> value
+  VCMD_GET_DEPTH_PREFERENCE = 107,  ///< settings: -> value
   VCMD_GET_VALUE_108 = 108,
   VCMD_SET_VALUE_109 = 109,
-  VCMD_GET_VALUE_110 = 110,      ///< three values packed (a << 20) | (b << 8) | c
+  VCMD_GET_VALUE_110 = 110,  ///< three values packed (a << 20) | (b << 8) | c
   VCMD_SET_VALUE_111 = 111,
-  VCMD_GET_FRAME_HOOK = 112,     ///< settings: -> routine
-  VCMD_SET_FRAME_HOOK = 113,     ///< settings: routine (0 = none)
+  VCMD_GET_FRAME_HOOK = 112,  ///< settings: -> routine
+  VCMD_SET_FRAME_HOOK = 113,  ///< settings: routine (0 = none)
   VCMD_GET_VALUE_114 = 114,
   VCMD_SET_VALUE_115 = 115,
   VCMD_GET_VALUE_116 = 116,
@@ -337,27 +336,27 @@ enum KestrumCommand {
   VCMD_SET_VALUE_125 = 125,
   VCMD_GET_VALUE_126 = 126,
   VCMD_SET_VALUE_127 = 127,
-  VCMD_FULL_SCREEN_REQUESTED = 128, ///< settings: -> 0/1
-  VCMD_GET_ON_TOP = 129,         ///< settings: -> on top
-  VCMD_SET_ON_TOP = 130,         ///< settings: 0/1 -> old value
-  VCMD_OPEN_AUDIO = 131,         ///< stream: -> audio open
+  VCMD_FULL_SCREEN_REQUESTED = 128,  ///< settings: -> 0/1
+  VCMD_GET_ON_TOP = 129,             ///< settings: -> on top
+  VCMD_SET_ON_TOP = 130,             ///< settings: 0/1 -> old value
+  VCMD_OPEN_AUDIO = 131,             ///< stream: -> audio open
   VCMD_VALUE_132 = 132,
-  VCMD_SET_POST_FRAME_CALLBACK = 133, ///< settings: KestrumPostFrameCallback
-  VCMD_OVERLAY_ENTRY = 134,      ///< settings: -> overlay picture routine
-  VCMD_SET_TOTAL_LENGTH = 135,   ///< settings: length -> old length
-  VCMD_BACKGROUND_WINDOW = 136,  ///< settings: -> full-screen background
-  VCMD_GET_ASPECT_FACTOR = 137,  ///< settings: -> width * 256 / height
-  VCMD_SET_ASPECT_FACTOR = 138,  ///< settings: value
-  VCMD_SOURCE_TAG = 139,         ///< settings: -> SysOpen result
-  VCMD_CONVERTER_COLUMN = 140,   ///< settings: 0/1
+  VCMD_SET_POST_FRAME_CALLBACK = 133,  ///< settings: KestrumPostFrameCallback
+  VCMD_OVERLAY_ENTRY = 134,            ///< settings: -> overlay picture routine
+  VCMD_SET_TOTAL_LENGTH = 135,         ///< settings: length -> old length
+  VCMD_BACKGROUND_WINDOW = 136,        ///< settings: -> full-screen background
+  VCMD_GET_ASPECT_FACTOR = 137,        ///< settings: -> width * 256 / height
+  VCMD_SET_ASPECT_FACTOR = 138,        ///< settings: value
+  VCMD_SOURCE_TAG = 139,               ///< settings: -> SysOpen result
+  VCMD_CONVERTER_COLUMN = 140,         ///< settings: 0/1
   VCMD_GET_VALUE_145 = 145,
   VCMD_SET_VALUE_146 = 146,
-  VCMD_MPEG2_PLAY_LOOP = 147,    ///< settings: 0/1 (default 1)
-  VCMD_PLAYBACK_ENDED = 148,     ///< stream: -> 1 when ended and stopped
+  VCMD_MPEG2_PLAY_LOOP = 147,  ///< settings: 0/1 (default 1)
+  VCMD_PLAYBACK_ENDED = 148,   ///< stream: -> 1 when ended and stopped
   VCMD_GET_VALUE_149 = 149,
   VCMD_SET_VALUE_150 = 150,
   VCMD_VALUE_151 = 151,
-  VCMD_GET_VALUE_152 = 152,      ///< three values packed as for 110
+  VCMD_GET_VALUE_152 = 152,  ///< three values packed as for 110
   VCMD_SET_VALUE_153 = 153,
   VCMD_GET_VALUE_154 = 154,
   VCMD_SET_VALUE_155 = 155,
@@ -367,29 +366,29 @@ enum KestrumCommand {
   VCMD_FRAME_COPY_SMOOTH = 159,  ///< settings: -> KestrumFrameCopy (smoothing)
   VCMD_NAVIGATION_RECORD = 160,  ///< settings: record
   VCMD_VALUE_161 = 161,
-  VCMD_ZOOM = 162,               ///< stream: rectangle (0 = whole picture)
+  VCMD_ZOOM = 162,  ///< stream: rectangle (0 = whole picture)
   VCMD_GET_VALUE_163 = 163,
   VCMD_SET_VALUE_164 = 164,
-  VCMD_IS_ZOOMED = 165,          ///< stream: -> 1 if zoomed
-  VCMD_IS_WIDE = 166,            ///< stream: -> 1 if 16:9
-  VCMD_SET_WIDE = 167,           ///< stream: 0 = 4:3, 1 = 16:9, others ignored
-  VCMD_OPEN_PATH = 168,          ///< settings: -> const char* path
+  VCMD_IS_ZOOMED = 165,  ///< stream: -> 1 if zoomed
+  VCMD_IS_WIDE = 166,    ///< stream: -> 1 if 16:9
+  VCMD_SET_WIDE = 167,   ///< stream: 0 = 4:3, 1 = 16:9, others ignored
+  VCMD_OPEN_PATH = 168,  ///< settings: -> const char* path
   VCMD_GET_VALUE_169 = 169,
   VCMD_SET_VALUE_170 = 170,
   VCMD_VALUE_171 = 171,
-  VCMD_HOLD_PICTURE = 172,       ///< stream: hold the current picture
-  VCMD_RELEASE_PICTURE = 173,    ///< stream: release it
+  VCMD_HOLD_PICTURE = 172,     ///< stream: hold the current picture
+  VCMD_RELEASE_PICTURE = 173,  ///< stream: release it
   VCMD_GET_VALUE_174 = 174,
   VCMD_SET_VALUE_175 = 175,
-  VCMD_SET_SCAN_STEP = 176,      ///< settings: value
-  VCMD_GET_SCAN_STEP = 177,      ///< settings: -> value
-  VCMD_SET_PLAY_MODE = 178,      ///< settings: 0/1/2 (only while stopped)
-  VCMD_GET_PLAY_MODE = 179,      ///< settings: -> mode
-  VCMD_GET_SLOW_FACTOR = 180,    ///< settings: -> value
-  VCMD_SET_SLOW_FACTOR = 181,    ///< settings: value
-  VCMD_CAPTION_LINE2 = 182,      ///< stream: const char*
+  VCMD_SET_SCAN_STEP = 176,    ///< settings: value
+  VCMD_GET_SCAN_STEP = 177,    ///< settings: -> value
+  VCMD_SET_PLAY_MODE = 178,    ///< settings: 0/1/2 (only while stopped)
+  VCMD_GET_PLAY_MODE = 179,    ///< settings: -> mode
+  VCMD_GET_SLOW_FACTOR = 180,  ///< settings: -> value
+  VCMD_SET_SLOW_FACTOR = 181,  ///< settings: value
+  VCMD_CAPTION_LINE2 = 182,    ///< stream: const char*
   VCMD_VALUE_183 = 183,
-  VCMD_PLANE_RECORD = 184,       ///< stream: -> KestrumPlaneRecord*
+  VCMD_PLANE_RECORD = 184,  ///< stream: -> KestrumPlaneRecord*
   VCMD_GET_VALUE_185 = 185,
   VCMD_SET_VALUE_186 = 186
 };
@@ -407,14 +406,13 @@ KESTRUM_API int32_t VideoCloseAudioOnly(int32_t unused);
 
 /// [72] Closes the file of an audio-only open and opens path the same way
 /// as VideoOpenAudioOnly; a playing file keeps playing. Returns 1/0.
-KESTRUM_API int32_t VideoReopenAudioOnly(intptr_t unused, const char *path, int32_t unused2,
-                                         uint32_t start);
+KESTRUM_API int32_t VideoReopenAudioOnly(intptr_t unused, const char *path, int32_t unused2, uint32_t start);
 
 /// [73] Opens path for audio only: a system stream through VideoOpenSource,
 /// an audio elementary file through the audio engine. No video is decoded.
 /// display may be null. Leaves the engine open and stopped. Returns 1/0.
-KESTRUM_API int32_t VideoOpenAudioOnly(const KestrumHostDisplay *display, const char *path,
-                                       int32_t unused, uint32_t start);
+KESTRUM_API int32_t VideoOpenAudioOnly(const KestrumHostDisplay *display, const char *path, int32_t unused,
+                                       uint32_t start);
 
 /// [74] Closes the source if one is open (the closing flag is set first).
 /// Returns 1, or -1 if none was open.
@@ -461,8 +459,8 @@ KESTRUM_API int32_t VideoClose(int32_t hide);
 
 /// [83] Closes the current file without releasing the display, then opens
 /// path as VideoOpen does. Returns 1/0.
-KESTRUM_API int32_t VideoReopen(const KestrumHostDisplay *display, const char *path,
-                                const char *title, uint32_t start);
+KESTRUM_API int32_t VideoReopen(const KestrumHostDisplay *display, const char *path, const char *title,
+                                uint32_t start);
 
 /// [84] Opens path for playback. display null = the engine's own window;
 /// title null = the file title of path; start goes to the media layer's
@@ -470,8 +468,8 @@ KESTRUM_API int32_t VideoReopen(const KestrumHostDisplay *display, const char *p
 /// be probed or opened or holds no video. On success the engine is open and
 /// stopped; the first picture is decoded. The display record must stay
 /// valid until VideoClose.
-KESTRUM_API int32_t VideoOpen(const KestrumHostDisplay *display, const char *path,
-                              const char *title, uint32_t start);
+KESTRUM_API int32_t VideoOpen(const KestrumHostDisplay *display, const char *path, const char *title,
+                              uint32_t start);
 
 /// [85] No effect. Returns 0.
 KESTRUM_API int32_t VideoReserved85(int32_t a, int32_t b, int32_t c);

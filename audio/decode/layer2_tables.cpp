@@ -48,9 +48,9 @@ constexpr Run kRunsLsf[] = {
 }  // namespace
 
 constexpr QuantClass kQuantClasses[17] = {
-    {3, 5, true},      {5, 7, true},      {7, 3, false},     {9, 10, true},     {15, 4, false},
-    {31, 5, false},    {63, 6, false},    {127, 7, false},   {255, 8, false},   {511, 9, false},
-    {1023, 10, false}, {2047, 11, false}, {4095, 12, false}, {8191, 13, false}, {16383, 14, false},
+    {3, 5, true},       {5, 7, true},       {7, 3, false},     {9, 10, true},     {15, 4, false},
+    {31, 5, false},     {63, 6, false},     {127, 7, false},   {255, 8, false},   {511, 9, false},
+    {1023, 10, false},  {2047, 11, false},  {4095, 12, false}, {8191, 13, false}, {16383, 14, false},
     {32767, 15, false}, {65535, 16, false},
 };
 

@@ -19,8 +19,8 @@ extern const QuantClass kQuantClasses[17];
 
 struct AllocTable {
   int32_t sblimit;
-  uint8_t nbal[32];          ///< allocation bits per subband
-  int8_t classes[32][16];    ///< class index for allocation 1..15 (index 0 unused)
+  uint8_t nbal[32];        ///< allocation bits per subband
+  int8_t classes[32][16];  ///< class index for allocation 1..15 (index 0 unused)
 };
 /// Tables a, b, c, d, low sampling frequency.
 extern const AllocTable kAllocTables[5];

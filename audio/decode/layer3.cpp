@@ -318,7 +318,8 @@ int32_t decode_huffman(MainReader &r, int64_t end, const Granule &gr, const Head
 // Requantisation: xr = sign * |ix|^(4/3) * 2^(gain / 4), the gain falling
 // with the band's scalefactor, pretab and subblock gain; the Huffman step
 // left sign * |ix|^(4/3) in xr.
-void requantise(const Granule &gr, const HeaderRecord &h, const Scalefactors &sf, int32_t lines, float xr[576]) {
+void requantise(const Granule &gr, const HeaderRecord &h, const Scalefactors &sf, int32_t lines,
+                float xr[576]) {
   const int16_t *lb = layer3::kBands.long_bounds[rate_slot(h)];
   const int16_t *sbnd = layer3::kBands.short_bounds[rate_slot(h)];
   const int32_t shift = gr.scalefac_scale ? 2 : 1;  // scalefactor step in quarter powers / 2

@@ -28,7 +28,8 @@ constexpr Tables make_tables() {
   for (int n = 0; n < 18; ++n)
     for (int k = 0; k < 18; ++k) t.dct4[k][n] = float(st::const_cos(st::kPi / 18 * (n + 0.5) * (k + 0.5)));
   for (int i = 0; i < 12; ++i)
-    for (int k = 0; k < 6; ++k) t.short_imdct[i][k] = float(st::const_cos(st::kPi / 24 * (2 * i + 7) * (2 * k + 1)));
+    for (int k = 0; k < 6; ++k)
+      t.short_imdct[i][k] = float(st::const_cos(st::kPi / 24 * (2 * i + 7) * (2 * k + 1)));
   for (int i = 0; i < 36; ++i) t.window[0][i] = float(st::const_sin(st::kPi / 36 * (i + 0.5)));
   for (int i = 0; i < 18; ++i) t.window[1][i] = t.window[0][i];
   for (int i = 18; i < 24; ++i) t.window[1][i] = 1.0f;
@@ -121,8 +122,8 @@ void imdct36(const float in[18], float out[36]) {
   for (int i = 27; i < 36; ++i) out[i] = -y[i - 27];
 }
 
-void layer3_hybrid(const Granule &gr, const HeaderRecord &h, float xr[576], int32_t lines, float overlap[32][18],
-                   float time[576]) {
+void layer3_hybrid(const Granule &gr, const HeaderRecord &h, float xr[576], int32_t lines,
+                   float overlap[32][18], float time[576]) {
   const bool short_blocks = gr.block_type == 2;
   if (lines > 576) lines = 576;
   if (lines < 0) lines = 0;

@@ -32,8 +32,8 @@ constexpr int32_t second_level_bits(const uint16_t (&codes)[Count], const uint8_
 }
 
 template <int Count>
-constexpr bool first_level_leaf(const uint16_t (&codes)[Count], const uint8_t (&bits)[Count],
-                                int32_t first, uint32_t index) {
+constexpr bool first_level_leaf(const uint16_t (&codes)[Count], const uint8_t (&bits)[Count], int32_t first,
+                                uint32_t index) {
   for (int i = 0; i < Count; ++i) {
     int32_t len = bits[i];
     if (len <= first && (index >> (first - len)) == codes[i]) return true;
@@ -123,13 +123,12 @@ using T24 = Built<hc::kCodes24, hc::kBits24, 16>;
 // Indexed by table_select; 16..23 and 24..31 share the two big tables and
 // differ in linbits.
 constexpr HuffTable kTables[32] = {
-    HuffTable{},      T1::table(0),     T2::table(0),     T3::table(0),     HuffTable{},
-    T5::table(0),     T6::table(0),     T7::table(0),     T8::table(0),     T9::table(0),
-    T10::table(0),    T11::table(0),    T12::table(0),    T13::table(0),    HuffTable{},
-    T15::table(0),    T16::table(1),    T16::table(2),    T16::table(3),    T16::table(4),
-    T16::table(6),    T16::table(8),    T16::table(10),   T16::table(13),   T24::table(4),
-    T24::table(5),    T24::table(6),    T24::table(7),    T24::table(8),    T24::table(9),
-    T24::table(11),   T24::table(13),
+    HuffTable{},    T1::table(0),   T2::table(0),  T3::table(0),  HuffTable{},    T5::table(0),
+    T6::table(0),   T7::table(0),   T8::table(0),  T9::table(0),  T10::table(0),  T11::table(0),
+    T12::table(0),  T13::table(0),  HuffTable{},   T15::table(0), T16::table(1),  T16::table(2),
+    T16::table(3),  T16::table(4),  T16::table(6), T16::table(8), T16::table(10), T16::table(13),
+    T24::table(4),  T24::table(5),  T24::table(6), T24::table(7), T24::table(8),  T24::table(9),
+    T24::table(11), T24::table(13),
 };
 
 constexpr QuadLut build_quad_a() {
@@ -144,12 +143,12 @@ constexpr QuadLut build_quad_a() {
 
 // Band widths of the standards, turned into boundaries below.
 constexpr uint8_t kLongWidths[6][22] = {
-    {4, 4, 4, 4, 4, 4, 6, 6, 8, 8, 10, 12, 16, 20, 24, 28, 34, 42, 50, 54, 76, 158},   // 44.1 kHz
-    {4, 4, 4, 4, 4, 4, 6, 6, 6, 8, 10, 12, 16, 18, 22, 28, 34, 40, 46, 54, 54, 192},   // 48 kHz
-    {4, 4, 4, 4, 4, 4, 6, 6, 8, 10, 12, 16, 20, 24, 30, 38, 46, 56, 68, 84, 102, 26},  // 32 kHz
-    {6, 6, 6, 6, 6, 6, 8, 10, 12, 14, 16, 20, 24, 28, 32, 38, 46, 52, 60, 68, 58, 54}, // 22.05 kHz
-    {6, 6, 6, 6, 6, 6, 8, 10, 12, 14, 16, 18, 22, 26, 32, 38, 46, 52, 64, 70, 76, 36}, // 24 kHz
-    {6, 6, 6, 6, 6, 6, 8, 10, 12, 14, 16, 20, 24, 28, 32, 38, 46, 52, 60, 68, 58, 54}, // 16 kHz
+    {4, 4, 4, 4, 4, 4, 6, 6, 8, 8, 10, 12, 16, 20, 24, 28, 34, 42, 50, 54, 76, 158},    // 44.1 kHz
+    {4, 4, 4, 4, 4, 4, 6, 6, 6, 8, 10, 12, 16, 18, 22, 28, 34, 40, 46, 54, 54, 192},    // 48 kHz
+    {4, 4, 4, 4, 4, 4, 6, 6, 8, 10, 12, 16, 20, 24, 30, 38, 46, 56, 68, 84, 102, 26},   // 32 kHz
+    {6, 6, 6, 6, 6, 6, 8, 10, 12, 14, 16, 20, 24, 28, 32, 38, 46, 52, 60, 68, 58, 54},  // 22.05 kHz
+    {6, 6, 6, 6, 6, 6, 8, 10, 12, 14, 16, 18, 22, 26, 32, 38, 46, 52, 64, 70, 76, 36},  // 24 kHz
+    {6, 6, 6, 6, 6, 6, 8, 10, 12, 14, 16, 20, 24, 28, 32, 38, 46, 52, 60, 68, 58, 54},  // 16 kHz
 };
 constexpr uint8_t kShortWidths[6][13] = {
     {4, 4, 4, 4, 6, 8, 10, 12, 14, 18, 22, 30, 56},   // 44.1 kHz
@@ -215,12 +214,9 @@ const uint8_t kSlen[2][16] = {
 };
 
 const uint8_t kLsfPartitions[6][3][4] = {
-    {{6, 5, 5, 5}, {9, 9, 9, 9}, {6, 9, 9, 9}},
-    {{6, 5, 7, 3}, {9, 9, 12, 6}, {6, 9, 12, 6}},
-    {{11, 10, 0, 0}, {18, 18, 0, 0}, {15, 18, 0, 0}},
-    {{7, 7, 7, 0}, {12, 12, 12, 0}, {6, 15, 12, 0}},
-    {{6, 6, 6, 3}, {12, 9, 9, 6}, {6, 12, 9, 6}},
-    {{8, 8, 5, 0}, {15, 12, 9, 0}, {6, 18, 9, 0}},
+    {{6, 5, 5, 5}, {9, 9, 9, 9}, {6, 9, 9, 9}},       {{6, 5, 7, 3}, {9, 9, 12, 6}, {6, 9, 12, 6}},
+    {{11, 10, 0, 0}, {18, 18, 0, 0}, {15, 18, 0, 0}}, {{7, 7, 7, 0}, {12, 12, 12, 0}, {6, 15, 12, 0}},
+    {{6, 6, 6, 3}, {12, 9, 9, 6}, {6, 12, 9, 6}},     {{8, 8, 5, 0}, {15, 12, 9, 0}, {6, 18, 9, 0}},
 };
 
 }  // namespace lunaret::layer3

@@ -16,7 +16,7 @@ struct HuffTable {
   const uint32_t *lut = nullptr;  ///< null for table 0 (all zeros)
   int32_t first_bits = 0;
   int32_t linbits = 0;
-  int32_t max_len = 0;            ///< longest code, for tests
+  int32_t max_len = 0;  ///< longest code, for tests
 };
 inline constexpr uint32_t kLeaf = 0x80000000u;
 

@@ -84,7 +84,8 @@ int32_t MpegFrameDecoder::probe(int32_t file_mode, StreamInfo *info) {
     header = h;
     stream_channels_ = h.channels;
     if (sync_bits == 12) {
-      sync_word = 0xFFF0u | uint32_t(h.id) << 3 | uint32_t(4 - h.layer) << 1 | uint32_t(h.crc_present ? 0 : 1);
+      sync_word =
+          0xFFF0u | uint32_t(h.id) << 3 | uint32_t(4 - h.layer) << 1 | uint32_t(h.crc_present ? 0 : 1);
       sync_bits = 16;
     }
     if (info != nullptr) {

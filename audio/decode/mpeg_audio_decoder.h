@@ -54,22 +54,22 @@ enum class SynthesisKind : int32_t {
 
 /// One parsed frame header with what is derived from it.
 struct HeaderRecord {
-  int32_t id = 1;             ///< 1 MPEG-1, 0 MPEG-2 low sampling frequency
-  int32_t layer = 2;          ///< 1..3
-  int32_t crc_present = 0;    ///< 1 when the protection bit is 0
-  int32_t bitrate_index = 0;  ///< 0..14 (0 = free format)
-  int32_t sampling_index = 0; ///< 0..2
+  int32_t id = 1;              ///< 1 MPEG-1, 0 MPEG-2 low sampling frequency
+  int32_t layer = 2;           ///< 1..3
+  int32_t crc_present = 0;     ///< 1 when the protection bit is 0
+  int32_t bitrate_index = 0;   ///< 0..14 (0 = free format)
+  int32_t sampling_index = 0;  ///< 0..2
   int32_t padding = 0;
   int32_t private_bit = 0;
-  int32_t mode = 0;           ///< 0 stereo, 1 joint stereo, 2 dual, 3 single
+  int32_t mode = 0;  ///< 0 stereo, 1 joint stereo, 2 dual, 3 single
   int32_t mode_extension = 0;
   int32_t copyright = 0;
   int32_t original = 0;
   int32_t emphasis = 0;
-  uint16_t crc_word = 0;      ///< stored, never verified
-  int32_t channels = 2;       ///< 1 for mode 3, else 2
-  int32_t subband_limit = 32; ///< sblimit of the chosen allocation table
-  int32_t jsbound = 32;       ///< first subband coded jointly
+  uint16_t crc_word = 0;       ///< stored, never verified
+  int32_t channels = 2;        ///< 1 for mode 3, else 2
+  int32_t subband_limit = 32;  ///< sblimit of the chosen allocation table
+  int32_t jsbound = 32;        ///< first subband coded jointly
 };
 
 /// What the open-time probe learned from the first frame.
@@ -140,8 +140,7 @@ class MpegAudioDecoder {
   /// Passes stop early when fewer than kMaxFrameSamples values of room are
   /// left. Returns 1, or 0 when the input ended before anything was
   /// produced (or the block is smaller than kMaxFrameSamples).
-  int32_t fill_block(int16_t *block, int32_t capacity, int32_t frames_per_fill_work,
-                     int32_t *samples);
+  int32_t fill_block(int16_t *block, int32_t capacity, int32_t frames_per_fill_work, int32_t *samples);
 
   /// Settings; each takes effect at the next frame. The engine resets the
   /// decoder after a change, as its mode-change steps say.

@@ -16,8 +16,8 @@ namespace lunaret {
 /// main_data_begin can point back into.
 struct Reservoir {
   static constexpr int32_t kCapacity = 4096;
-  static constexpr int32_t kPadding = 64;  // zeros: reads past the data stay in the buffer
-  static constexpr int32_t kMaxBack = 511; // largest main_data_begin
+  static constexpr int32_t kPadding = 64;   // zeros: reads past the data stay in the buffer
+  static constexpr int32_t kMaxBack = 511;  // largest main_data_begin
   uint8_t bytes[kCapacity + kPadding];
   int32_t length;  // bytes buffered
 
@@ -30,14 +30,14 @@ struct Reservoir {
 /// Per-channel Layer III state that outlives a granule.
 struct Layer3Channel {
   alignas(16) float overlap[32][18];
-  uint8_t scalefac_l[22];     // long-block scalefactors (scfsi reuse)
+  uint8_t scalefac_l[22];  // long-block scalefactors (scfsi reuse)
 };
 
 struct Layer3State {
   Reservoir reservoir;
   Layer3Channel ch[2];
-  alignas(16) float xr[2][576];   // spectrum of the current granule
-  alignas(16) float time[2][576]; // after IMDCT, subband-major [sb * 18 + t]
+  alignas(16) float xr[2][576];    // spectrum of the current granule
+  alignas(16) float time[2][576];  // after IMDCT, subband-major [sb * 18 + t]
   void reset();
 };
 

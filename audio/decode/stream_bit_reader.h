@@ -77,10 +77,10 @@ class StreamBitReader {
 
   ReadFn read_ = nullptr;
   void *ctx_ = nullptr;
-  uint64_t cache_ = 0;      // next bits, left-aligned
-  int32_t cache_bits_ = 0;  // valid bits in cache_
-  int64_t next_byte_ = 0;   // absolute offset of the next byte to cache
-  int64_t data_end_ = 0;    // absolute offset one past the last byte read
+  uint64_t cache_ = 0;        // next bits, left-aligned
+  int32_t cache_bits_ = 0;    // valid bits in cache_
+  int64_t next_byte_ = 0;     // absolute offset of the next byte to cache
+  int64_t data_end_ = 0;      // absolute offset one past the last byte read
   int64_t window_start_ = 0;  // absolute offset of the oldest byte held
   bool ended_ = false;
   uint8_t ring_[2 * kWindowBytes] = {};

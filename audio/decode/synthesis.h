@@ -28,10 +28,10 @@ void synth_reset(SynthFixedChannel &ch);
 
 /// The three output forms of a synthesis call.
 enum class SynthForm {
-  Full,         ///< 32 samples
-  Half,         ///< 16 samples: every second one (the even-numbered ones)
-  Interpolated, ///< 32 samples: odd-numbered computed, even-numbered the
-                ///< mean of their neighbours
+  Full,          ///< 32 samples
+  Half,          ///< 16 samples: every second one (the even-numbered ones)
+  Interpolated,  ///< 32 samples: odd-numbered computed, even-numbered the
+                 ///< mean of their neighbours
 };
 
 /// Float synthesis. Writes 32 (Full, Interpolated) or 16 (Half) samples

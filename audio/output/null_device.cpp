@@ -232,15 +232,13 @@ int null_set_volume(void *state, uint32_t volume) {
 }  // namespace
 
 const AudioOutputDriver kNullOutputDriver = {
-    "null",          sizeof(NullDevice), null_query,         null_open,     null_close,
-    null_write,      null_reset,         null_pause,         null_restart,  null_played_bytes,
-    null_get_volume, null_set_volume,
+    "null",     sizeof(NullDevice), null_query,   null_open,         null_close,      null_write,
+    null_reset, null_pause,         null_restart, null_played_bytes, null_get_volume, null_set_volume,
 };
 
 const AudioOutputDriver kNullUntimedOutputDriver = {
-    "null-untimed",  sizeof(NullDevice), null_query,         null_open_untimed, null_close,
-    null_write,      null_reset,         null_pause,         null_restart,      null_played_bytes,
-    null_get_volume, null_set_volume,
+    "null-untimed", sizeof(NullDevice), null_query,   null_open_untimed, null_close,      null_write,
+    null_reset,     null_pause,         null_restart, null_played_bytes, null_get_volume, null_set_volume,
 };
 
 }  // namespace lunaret

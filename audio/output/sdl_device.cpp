@@ -151,7 +151,8 @@ struct SdlDevice {
       auto *s = reinterpret_cast<int16_t *>(dst);
       uint32_t n = bytes / 2;
       for (uint32_t i = 0; i < n; ++i)
-        s[i] = static_cast<int16_t>((static_cast<int32_t>(s[i]) * static_cast<int32_t>(gains.channel[i % ch])) >> 16);
+        s[i] = static_cast<int16_t>(
+            (static_cast<int32_t>(s[i]) * static_cast<int32_t>(gains.channel[i % ch])) >> 16);
     } else {
       for (uint32_t i = 0; i < bytes; ++i) {
         int32_t v = static_cast<int32_t>(dst[i]) - 128;
@@ -357,9 +358,8 @@ int sdl_set_volume(void *state, uint32_t volume) {
 }  // namespace
 
 const AudioOutputDriver kSdlOutputDriver = {
-    "sdl",          sizeof(SdlDevice), sdl_query,         sdl_open,     sdl_close,
-    sdl_write,      sdl_reset,         sdl_pause,         sdl_restart,  sdl_played_bytes,
-    sdl_get_volume, sdl_set_volume,
+    "sdl",     sizeof(SdlDevice), sdl_query,   sdl_open,         sdl_close,      sdl_write,
+    sdl_reset, sdl_pause,         sdl_restart, sdl_played_bytes, sdl_get_volume, sdl_set_volume,
 };
 
 }  // namespace lunaret

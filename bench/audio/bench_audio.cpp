@@ -78,7 +78,8 @@ double run_ffmpeg(const std::string &decoder, const std::string &path) {
   int status = 0;
   rusage ru{};
   if (wait4(pid, &status, 0, &ru) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
+  return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+         double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
 }
 
 bool make_stream(const std::string &path, const char *encode, int32_t rate, int32_t seconds) {

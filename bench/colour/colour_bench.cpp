@@ -57,7 +57,8 @@ int main(int argc, char **argv) {
   std::vector<uint8_t> dst(size_t(kWidth) * kHeight * 4);
 
   const uint32_t cpu = kestrum::detect_cpu_flags();
-  const Level levels[] = {{"c", 0}, {"sse2", kestrum::kCpuSse2}, {"avx2", kestrum::kCpuSse2 | kestrum::kCpuAvx2}};
+  const Level levels[] = {
+      {"c", 0}, {"sse2", kestrum::kCpuSse2}, {"avx2", kestrum::kCpuSse2 | kestrum::kCpuAvx2}};
   std::printf("colour conversion, %dx%d, pictures per second (ratio to C)\n", kWidth, kHeight);
   for (int bpp : {32, 24, 16, 15}) {
     for (int variant : {0, 1}) {
@@ -69,10 +70,9 @@ int main(int argc, char **argv) {
           continue;
         }
         kestrum::ColourOutput out(level.flags);
-        const double rate = pictures_per_second(out, pic, bpp, variant,
-                                                variant ? kestrum::ChromaFilter::kVertical
-                                                        : kestrum::ChromaFilter::kNearest,
-                                                dst, seconds);
+        const double rate = pictures_per_second(
+            out, pic, bpp, variant,
+            variant ? kestrum::ChromaFilter::kVertical : kestrum::ChromaFilter::kNearest, dst, seconds);
         if (!level.flags) c_rate = rate;
         std::printf("  %s %8.0f (%4.2fx)", level.name, rate, rate / c_rate);
       }

@@ -82,7 +82,8 @@ int main(int argc, char **argv) {
   }
   // Warm the page cache so that both sides read from memory.
   pull_all(path);
-  const std::string ffmpeg = "ffmpeg -nostdin -v error -i '" + path + "' -map 0 -c copy -f null - >/dev/null 2>&1";
+  const std::string ffmpeg =
+      "ffmpeg -nostdin -v error -i '" + path + "' -map 0 -c copy -f null - >/dev/null 2>&1";
   std::system(ffmpeg.c_str());
 
   double ours = 1e9, theirs = 1e9;

@@ -2,13 +2,14 @@
 // beside ffmpeg's equalizer chain (the same filters) on the same input, and
 // the ratio. ffmpeg's time includes its start-up, which one minute of sound
 // makes small. Usage: tonvale_bench [seconds]
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "components/tonvale/tonvale.h"
@@ -57,14 +58,15 @@ int main(int argc, char **argv) {
   std::string chain = "aformat=sample_fmts=dbl";
   for (int b = 0; b < TONVALE_BANDS; ++b)
     chain += ",equalizer=f=" + std::to_string(kBands[b]) + ":t=q:w=2.5:g=" + std::to_string(kGains[b]);
-  const std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y -f s16le -ar 48000 -ac 2 -i " + in_path +
-                          " -af " + chain + " -f null - 2>/dev/null";
+  const std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y -f s16le -ar 48000 -ac 2 -i " +
+                          in_path + " -af " + chain + " -f null - 2>/dev/null";
   start = std::chrono::steady_clock::now();
   const bool have_ffmpeg = std::system(cmd.c_str()) == 0;
   const double theirs = seconds_since(start);
   std::remove(in_path.c_str());
 
-  std::printf("tonvale: %d s of 48 kHz stereo, 10 bands: %.3f s (%.0fx real time)\n", seconds, ours, seconds / ours);
+  std::printf("tonvale: %d s of 48 kHz stereo, 10 bands: %.3f s (%.0fx real time)\n", seconds, ours,
+              seconds / ours);
   if (have_ffmpeg)
     std::printf("ffmpeg equalizer chain: %.3f s; ratio ours/ffmpeg %.2f\n", theirs, ours / theirs);
   else

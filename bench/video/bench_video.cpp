@@ -1,5 +1,7 @@
 // Speed of the video decoder beside ffmpeg and mpeg2dec on the same files,
 // as pictures per second of CPU time.
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -10,8 +12,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <sys/resource.h>
 
 #include "video/decode/decoder.h"
 
@@ -86,7 +86,8 @@ uint64_t checksum_all(const std::vector<uint8_t> &bytes, const kestrum::DecoderS
     if (!d.has_shown_picture()) continue;
     const kestrum::Planes p = d.shown_planes();
     const kestrum::FrameGeometry &g = d.geometry();
-    for (int y = 0; y < g.coded_height; ++y) h = fnv1a(h, p.y + ptrdiff_t(y) * p.y_stride, size_t(g.coded_width));
+    for (int y = 0; y < g.coded_height; ++y)
+      h = fnv1a(h, p.y + ptrdiff_t(y) * p.y_stride, size_t(g.coded_width));
     for (int y = 0; y < g.chroma_height; ++y) {
       h = fnv1a(h, p.cb + ptrdiff_t(y) * p.cb_stride, size_t(g.chroma_width));
       h = fnv1a(h, p.cr + ptrdiff_t(y) * p.cr_stride, size_t(g.chroma_width));
@@ -132,7 +133,9 @@ int main(int argc, char **argv) {
     } else if (a == "--repeat" && i + 1 < argc) {
       repeat = std::max(1, std::atoi(argv[++i]));
     } else {
-      std::fprintf(stderr, "usage: %s [--media DIR] [--cpu-mask N] [--variant 83|85] [--repeat N] [--only-ours] [--checksum FILE...]\n",
+      std::fprintf(stderr,
+                   "usage: %s [--media DIR] [--cpu-mask N] [--variant 83|85] [--repeat N] [--only-ours] "
+                   "[--checksum FILE...]\n",
                    argv[0]);
       return 2;
     }
@@ -140,8 +143,7 @@ int main(int argc, char **argv) {
   if (!checksum_files.empty()) {
     for (const std::string &path : checksum_files) {
       std::ifstream f(path, std::ios::binary);
-      const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)),
-                                       std::istreambuf_iterator<char>());
+      const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
       int64_t pictures = 0;
       const uint64_t h = checksum_all(bytes, settings, pictures);
       std::printf("%016llx %6lld %s\n", (unsigned long long)h, (long long)pictures, path.c_str());
@@ -150,22 +152,21 @@ int main(int argc, char **argv) {
   }
   std::filesystem::create_directories(dir);
   const bool have_mpeg2dec = std::system("command -v mpeg2dec >/dev/null 2>&1") == 0;
-  std::printf("%-26s %8s %12s %12s %12s %9s %9s\n", "stream", "pictures", "ours pic/s",
-              "ffmpeg pic/s", "mpeg2dec", "vs ffmpeg", "vs m2dec");
+  std::printf("%-26s %8s %12s %12s %12s %9s %9s\n", "stream", "pictures", "ours pic/s", "ffmpeg pic/s",
+              "mpeg2dec", "vs ffmpeg", "vs m2dec");
   for (const BenchStream &s : kStreams) {
     const std::string path = dir + "/" + s.name;
     if (!std::filesystem::exists(path)) {
       std::fprintf(stderr, "making %s ...\n", path.c_str());
-      const std::string cmd = std::string("ffmpeg -nostdin -hide_banner -loglevel error -y ") +
-                              s.make + " '" + path + "'";
+      const std::string cmd =
+          std::string("ffmpeg -nostdin -hide_banner -loglevel error -y ") + s.make + " '" + path + "'";
       if (std::system(cmd.c_str()) != 0) {
         std::fprintf(stderr, "cannot make %s\n", path.c_str());
         return 1;
       }
     }
     std::ifstream f(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)),
-                                     std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     // Best of N for each decoder, all in this run.
     double ours = 1e30, ff = 1e30, m2 = 1e30;
     int64_t pictures = 0;
@@ -174,8 +175,8 @@ int main(int argc, char **argv) {
       pictures = decode_all(bytes, settings);
       ours = std::min(ours, now_seconds() - t0);
       if (only_ours) continue;
-      const double tf = time_command("ffmpeg -nostdin -hide_banner -loglevel error -threads 1 -i '" +
-                                     path + "' -an -f null -");
+      const double tf = time_command("ffmpeg -nostdin -hide_banner -loglevel error -threads 1 -i '" + path +
+                                     "' -an -f null -");
       if (tf > 0) ff = std::min(ff, tf);
       if (have_mpeg2dec) {
         const double tm = time_command("mpeg2dec -o null '" + path + "' >/dev/null 2>&1");
@@ -185,9 +186,8 @@ int main(int argc, char **argv) {
     const double ours_rate = double(pictures) / ours;
     const double ff_rate = ff < 1e29 ? double(pictures) / ff : 0;
     const double m2_rate = m2 < 1e29 ? double(pictures) / m2 : 0;
-    std::printf("%-26s %8lld %12.0f %12.0f %12.0f %9.2f %9.2f\n", s.name, (long long)pictures,
-                ours_rate, ff_rate, m2_rate, ff_rate ? ours_rate / ff_rate : 0,
-                m2_rate ? ours_rate / m2_rate : 0);
+    std::printf("%-26s %8lld %12.0f %12.0f %12.0f %9.2f %9.2f\n", s.name, (long long)pictures, ours_rate,
+                ff_rate, m2_rate, ff_rate ? ours_rate / ff_rate : 0, m2_rate ? ours_rate / m2_rate : 0);
   }
   return 0;
 }

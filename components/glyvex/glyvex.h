@@ -26,11 +26,10 @@ void GlyvexSetTitle(const void *title_words);
 /// [7] End of the program.
 void GlyvexShutdown(void);
 /// [9] Redraw the subpicture layer.
-void GlyvexRedraw(void *window, int32_t width, int32_t height, int32_t zoomed,
-                  const int32_t *placement);
+void GlyvexRedraw(void *window, int32_t width, int32_t height, int32_t zoomed, const int32_t *placement);
 /// [10] Mix the current subpicture into the planes; nonzero when changed.
-int32_t GlyvexMix(uint8_t *y, uint8_t *cb, uint8_t *cr, int32_t width, int32_t height,
-                  int32_t rate_family, int32_t picture_type);
+int32_t GlyvexMix(uint8_t *y, uint8_t *cb, uint8_t *cr, int32_t width, int32_t height, int32_t rate_family,
+                  int32_t picture_type);
 /// [11] Restore the planes changed by GlyvexMix.
 void GlyvexRestore(void);
 /// [13] Play state: 1 playing, 0 stopped.

@@ -20,9 +20,7 @@ void GlyvexGetEntries(intptr_t *buffer, intptr_t *unit_ready_out) {
 void GlyvexSetTitle(const void *) {}
 void GlyvexShutdown(void) {}
 void GlyvexRedraw(void *, int32_t, int32_t, int32_t, const int32_t *) {}
-int32_t GlyvexMix(uint8_t *, uint8_t *, uint8_t *, int32_t, int32_t, int32_t, int32_t) {
-  return 0;
-}
+int32_t GlyvexMix(uint8_t *, uint8_t *, uint8_t *, int32_t, int32_t, int32_t, int32_t) { return 0; }
 void GlyvexRestore(void) {}
 void GlyvexPlayState(int32_t) {}
 

@@ -56,7 +56,8 @@ void rebuild_filters(Equaliser &eq) {
     const int32_t gain = eq.gains[b];
     const int32_t centre = eq.centres[b];
     // Flat bands and centres the rate cannot carry change nothing.
-    const bool used = eq.formatted && b < eq.band_count && gain != 0 && centre > 0 && 2 * int64_t(centre) < eq.rate;
+    const bool used =
+        eq.formatted && b < eq.band_count && gain != 0 && centre > 0 && 2 * int64_t(centre) < eq.rate;
     if (!used) {
       for (auto &channel : eq.memory) channel[b][0] = channel[b][1] = 0.0;
       continue;
@@ -176,12 +177,19 @@ extern "C" int32_t TonvaleSetEnable(void *object, int32_t enable) {
 
 extern "C" void *TonvaleProc(int32_t ordinal) {
   switch (ordinal) {
-    case TONVALE_ORD_CONSTRUCT: return reinterpret_cast<void *>(&TonvaleConstruct);
-    case TONVALE_ORD_DESTROY: return reinterpret_cast<void *>(&TonvaleDestroy);
-    case TONVALE_ORD_SET_FORMAT: return reinterpret_cast<void *>(&TonvaleSetFormat);
-    case TONVALE_ORD_SET_GAINS: return reinterpret_cast<void *>(&TonvaleSetGains);
-    case TONVALE_ORD_PROCESS: return reinterpret_cast<void *>(&TonvaleProcess);
-    case TONVALE_ORD_SET_ENABLE: return reinterpret_cast<void *>(&TonvaleSetEnable);
-    default: return nullptr;
+    case TONVALE_ORD_CONSTRUCT:
+      return reinterpret_cast<void *>(&TonvaleConstruct);
+    case TONVALE_ORD_DESTROY:
+      return reinterpret_cast<void *>(&TonvaleDestroy);
+    case TONVALE_ORD_SET_FORMAT:
+      return reinterpret_cast<void *>(&TonvaleSetFormat);
+    case TONVALE_ORD_SET_GAINS:
+      return reinterpret_cast<void *>(&TonvaleSetGains);
+    case TONVALE_ORD_PROCESS:
+      return reinterpret_cast<void *>(&TonvaleProcess);
+    case TONVALE_ORD_SET_ENABLE:
+      return reinterpret_cast<void *>(&TonvaleSetEnable);
+    default:
+      return nullptr;
   }
 }

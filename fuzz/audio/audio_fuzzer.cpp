@@ -6,12 +6,13 @@
 // With the media layer built, the bytes go through a real file and the
 // media layer's probe and reader. Without it, the stand-in media layer of
 // the engine tests serves them from memory.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
-#include <sys/mman.h>
 
 #include "audio/audio_api.h"
 

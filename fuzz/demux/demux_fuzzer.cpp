@@ -26,7 +26,8 @@ void pull_both(int32_t audio_id) {
   for (int i = 0; i < 20000 && !(video_done && audio_done); ++i) {
     if (!video_done) video_done = SysReadVideo(video.data(), 16384) < 16384;
     if (!audio_done) {
-      const int32_t n = audio_id < 0 ? SysReadAudio(audio.data(), 4096) : SysReadStream(audio_id, audio.data(), 4096);
+      const int32_t n =
+          audio_id < 0 ? SysReadAudio(audio.data(), 4096) : SysReadStream(audio_id, audio.data(), 4096);
       audio_done = n < 4096;
     }
     if (i % 8 == 0) SysFindPicture();

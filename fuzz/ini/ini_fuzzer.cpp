@@ -2,10 +2,11 @@
 // private-profile reader and writer get arbitrary bytes: the input becomes
 // the file, then every section and key found is read back as text and as an
 // integer, one key is rewritten, one deleted and one section removed.
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "platform/ini.h"
 

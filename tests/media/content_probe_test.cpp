@@ -1,10 +1,11 @@
 // The content tests of the probe, on byte images in memory.
+#include "media/content_probe.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 
-#include "media/content_probe.h"
 #include "tests/media/fixtures.h"
 
 namespace {
@@ -181,7 +182,10 @@ const Case kCases[] = {
     {"long MPEG audio file with 21 headers is accepted",
      [] { return audio_frames(media_test::mp3_header(), 21, 0x20000); }, SOURCE_KIND_AUDIO, 0xFFFB},
     {"Layer II mono header word",
-     [] { return audio_frames({0xFF, 0xFD, 0x84, 0xC4}, 3, 1000); }, SOURCE_KIND_AUDIO, 0xFFFD},
+     [] {
+       return audio_frames({0xFF, 0xFD, 0x84, 0xC4}, 3, 1000);
+     },
+     SOURCE_KIND_AUDIO, 0xFFFD},
     {"free-format and bad-rate headers are no candidates",
      [] {
        Bytes b = audio_frames({0xFF, 0xFB, 0x00, 0x64}, 3, 600);
@@ -198,7 +202,11 @@ const Case kCases[] = {
        return b;
      },
      SOURCE_KIND_NOTHING, 0},
-    {"short AC-3 file", [] { return audio_frames({0x0B, 0x77, 0x12, 0x34}, 2, 3000); }, SOURCE_KIND_AUDIO, 0x0B77},
+    {"short AC-3 file",
+     [] {
+       return audio_frames({0x0B, 0x77, 0x12, 0x34}, 2, 3000);
+     },
+     SOURCE_KIND_AUDIO, 0x0B77},
     {"short AC-3 file holding a stray MPEG audio header keeps its AC-3 word",
      [] {
        Bytes b = audio_frames({0x0B, 0x77, 0x12, 0x34}, 2, 3000);
@@ -216,10 +224,17 @@ const Case kCases[] = {
      },
      SOURCE_KIND_AUDIO, 0xFFFB},
     {"long AC-3 file with 20 sync words is refused",
-     [] { return audio_frames({0x0B, 0x77, 0x12, 0x34}, 20, 0x20000); }, SOURCE_KIND_NOTHING, 0},
+     [] {
+       return audio_frames({0x0B, 0x77, 0x12, 0x34}, 20, 0x20000);
+     },
+     SOURCE_KIND_NOTHING, 0},
     {"long AC-3 file with 21 sync words is accepted",
-     [] { return audio_frames({0x0B, 0x77, 0x12, 0x34}, 21, 0x20000); }, SOURCE_KIND_AUDIO, 0x0B77},
-    {"text", [] {
+     [] {
+       return audio_frames({0x0B, 0x77, 0x12, 0x34}, 21, 0x20000);
+     },
+     SOURCE_KIND_AUDIO, 0x0B77},
+    {"text",
+     [] {
        const char *t = "just some words, no stream here\n";
        return Bytes(t, t + std::strlen(t));
      },
@@ -236,7 +251,9 @@ TEST_P(ContentProbe, Classifies) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ContentProbe, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<Case> &i) { return "case" + std::to_string(i.index); });
+                         [](const testing::TestParamInfo<Case> &i) {
+                           return "case" + std::to_string(i.index);
+                         });
 
 TEST(ContentProbe, ZeroSkipRereadsFromTheFirstNonZeroWord) {
   // Video codes that would be split by a 64 KiB window boundary without the

@@ -49,13 +49,15 @@ TEST_F(Exports, ProbesSpecialNamesAndShortcuts) {
   } cases[] = {
       {"joined set of 4,000,000 sectors", joined(4000000), SOURCE_KIND_SYSTEM, 1876000000},
       {"joined set of 1,000,000 sectors", joined(1000000), SOURCE_KIND_SYSTEM, 2048000000},
-      {"joined set without its fields", with_fields("/disc/VIDEO_TS/VTS_01_X.VOB", {1, 3, 0}), SOURCE_KIND_CANNOT_OPEN, -2},
+      {"joined set without its fields", with_fields("/disc/VIDEO_TS/VTS_01_X.VOB", {1, 3, 0}),
+       SOURCE_KIND_CANNOT_OPEN, -2},
       {"track.player in any case", with_fields("tRACK.pLAYER", {0, 1}), SOURCE_KIND_SYSTEM, 0},
       {"Track.Player without its fields", with_fields("Track.Player", {}), SOURCE_KIND_CANNOT_OPEN, -2},
       {"DVB stream without the DVB library", with_fields("DVBStream.DVB", {}), SOURCE_KIND_NOTHING, -2},
       {".VOB files are not inspected", with_fields(vob, {}), SOURCE_KIND_SYSTEM, 5000},
       {"missing .VOB", with_fields(dir + "/none.VOB", {}), SOURCE_KIND_CANNOT_OPEN, -2},
-      {"an AVI the AVI reader refuses goes through the content probe", with_fields(avi, {}), SOURCE_KIND_NOTHING, 5000},
+      {"an AVI the AVI reader refuses goes through the content probe", with_fields(avi, {}),
+       SOURCE_KIND_NOTHING, 5000},
       {"plain garbage", with_fields(mpg, {}), SOURCE_KIND_NOTHING, 5000},
       {"missing file", with_fields(dir + "/none.mpg", {}), SOURCE_KIND_CANNOT_OPEN, -2},
       {"empty name", with_fields("", {}), SOURCE_KIND_CANNOT_OPEN, -2},
@@ -131,11 +133,16 @@ TEST_F(Exports, UnknownControlCommandsAnswerZeroAndChangeNothing) {
   const std::string path = media_test::write_file("ctl.mpg", Bytes(70000, 0x11));
   ASSERT_GE(SysOpen(path.c_str(), 0), 0);
   auto snapshot = [] {
-    return std::vector<intptr_t>{SysControl(CTL_SOURCE_HANDLE, 0), SysControl(CTL_SOURCE_SIZE, 0),
-                                 SysControl(CTL_AUDIO_CURRENT, 0), SysControl(CTL_BYTE_RATE, 0),
-                                 SysControl(CTL_AT_END, 0),        SysControl(CTL_SEGMENT_BEGIN, 0),
-                                 SysSeek(0, 1),                    SysControl(CTL_ANGLE_CURRENT, 0),
-                                 SysControl(CTL_SPU_CURRENT, 0),   SysControl(CTL_IS_DVD, 0)};
+    return std::vector<intptr_t>{SysControl(CTL_SOURCE_HANDLE, 0),
+                                 SysControl(CTL_SOURCE_SIZE, 0),
+                                 SysControl(CTL_AUDIO_CURRENT, 0),
+                                 SysControl(CTL_BYTE_RATE, 0),
+                                 SysControl(CTL_AT_END, 0),
+                                 SysControl(CTL_SEGMENT_BEGIN, 0),
+                                 SysSeek(0, 1),
+                                 SysControl(CTL_ANGLE_CURRENT, 0),
+                                 SysControl(CTL_SPU_CURRENT, 0),
+                                 SysControl(CTL_IS_DVD, 0)};
   };
   const auto before = snapshot();
   for (int32_t cmd : {36, 37, 47, 57, 71, 87, 88, 100, 255, 1000, -1, INT32_MIN, INT32_MAX}) {
@@ -164,7 +171,8 @@ TEST_F(Exports, ControlDefaults) {
   auto *table = reinterpret_cast<const DravikSpuTable *>(SysControl(CTL_SPU_TABLE, 0));
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(table->count, 0);
-  EXPECT_EQ(reinterpret_cast<const char *>(SysControl(CTL_SPU_LIST, 0)) - reinterpret_cast<const char *>(table), 8);
+  EXPECT_EQ(
+      reinterpret_cast<const char *>(SysControl(CTL_SPU_LIST, 0)) - reinterpret_cast<const char *>(table), 8);
   intptr_t sink = SysControl(CTL_ADD_SINK, 5);
   ASSERT_NE(sink, 0);
   EXPECT_EQ(SysControl(CTL_ADD_SINK, 5), 0);

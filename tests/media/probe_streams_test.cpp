@@ -2,13 +2,13 @@
 // system stream when it carries video and audio, video only, audio only.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <algorithm>
 #include <memory>
 #include <set>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "media/media_api.h"
 #include "tests/support/test_media.h"
@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 class Ffprobe {
  public:
   explicit Ffprobe(const std::string &path) {
-    std::string cmd = "ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + path + "' 2>/dev/null";
+    std::string cmd =
+        "ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + path + "' 2>/dev/null";
     pipe_ = popen(cmd.c_str(), "r");
   }
   Ffprobe(const Ffprobe &) = delete;
@@ -71,10 +72,12 @@ void check(const std::string &path, SourceKind expected) {
 TEST(ProbeStreams, ClassifiesEveryGeneratedStreamAsFfprobeDoes) {
   const fs::path dir = testing_support::media_dir();
   if (!fs::is_directory(dir)) GTEST_SKIP() << "no generated streams in " << dir;
-  const std::set<std::string> kinds = {".mpg", ".vob", ".ts", ".m1v", ".m2v", ".mp2", ".mp3", ".ac3", ".wav", ".es"};
+  const std::set<std::string> kinds = {".mpg", ".vob", ".ts",  ".m1v", ".m2v",
+                                       ".mp2", ".mp3", ".ac3", ".wav", ".es"};
   std::vector<std::string> paths;
   for (const auto &entry : fs::directory_iterator(dir)) {
-    if (entry.is_regular_file() && kinds.count(entry.path().extension().string())) paths.push_back(entry.path().string());
+    if (entry.is_regular_file() && kinds.count(entry.path().extension().string()))
+      paths.push_back(entry.path().string());
   }
   if (paths.empty()) GTEST_SKIP() << "no generated streams in " << dir;
   std::sort(paths.begin(), paths.end());

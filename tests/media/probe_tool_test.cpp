@@ -1,7 +1,6 @@
 // razavori probe: one line per file, exit status 0 only when every file is
 // playable.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -45,7 +44,8 @@ TEST(ProbeTool, OneLinePerFileAndExitStatus) {
 
   ToolRun ok = probe(audio + " " + m1v);
   EXPECT_EQ(ok.status, 0);
-  EXPECT_EQ(ok.out, audio + ": 2 audio only, length 1212, header 0xFFFD\n" + m1v + ": 1 video only, length 15\n");
+  EXPECT_EQ(ok.out,
+            audio + ": 2 audio only, length 1212, header 0xFFFD\n" + m1v + ": 1 video only, length 15\n");
 
   ToolRun bad = probe(audio + " " + junk);
   EXPECT_EQ(bad.status, 1);

@@ -1,6 +1,8 @@
 // Ring mechanics of the read exports: wrap, the remainder rule, the picture
 // mark, path modes, the stream rules of the audio reads, the callback queue
 // and the reset defaults.
+#include "media/reader.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,7 +11,6 @@
 
 #include "media/control.h"
 #include "media/frame.h"
-#include "media/reader.h"
 #include "media/state.h"
 
 namespace {

@@ -2,7 +2,6 @@
 // the VIDEO_TS listing of a DVD, CD track sources, raw-sector files read
 // by sectors with the bad-sector skip, and joined title sets.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstring>
@@ -46,8 +45,10 @@ FakeDisc g_disc;
 bool copy_raw(int sector, uint8_t *out) {
   if (g_disc.bad.count(sector)) return false;
   auto it = g_disc.raw.find(sector);
-  if (it == g_disc.raw.end()) std::memset(out, 0, 2352);
-  else std::memcpy(out, it->second.data(), 2352);
+  if (it == g_disc.raw.end())
+    std::memset(out, 0, 2352);
+  else
+    std::memcpy(out, it->second.data(), 2352);
   if (sector == 16) ++g_disc.descriptor_reads;
   return true;
 }
@@ -67,13 +68,20 @@ int32_t fake_command(int32_t drive, int32_t cmd, int32_t param) {
   g_disc.commands.push_back(cmd);
   g_disc.calls.push_back({drive, cmd << 16 | (param & 0xFFFF)});
   switch (cmd) {
-    case SECTREL_CMD_DISC_VALUE: return 0x1234;
-    case SECTREL_CMD_OP5: return param + 1;
-    case SECTREL_CMD_READY: return g_disc.ready;
-    case SECTREL_CMD_TRACK_START: return param == 2 ? g_disc.track_start : 0;
-    case SECTREL_CMD_TRACK_LENGTH: return param == 2 ? g_disc.track_length : 0;
-    case SECTREL_CMD_CANNOT_CONTINUE: return g_disc.cannot_continue;
-    default: return 0;
+    case SECTREL_CMD_DISC_VALUE:
+      return 0x1234;
+    case SECTREL_CMD_OP5:
+      return param + 1;
+    case SECTREL_CMD_READY:
+      return g_disc.ready;
+    case SECTREL_CMD_TRACK_START:
+      return param == 2 ? g_disc.track_start : 0;
+    case SECTREL_CMD_TRACK_LENGTH:
+      return param == 2 ? g_disc.track_length : 0;
+    case SECTREL_CMD_CANNOT_CONTINUE:
+      return g_disc.cannot_continue;
+    default:
+      return 0;
   }
 }
 int32_t fake_read_data(int32_t, void *buf, int32_t first, int32_t count) {
@@ -134,7 +142,8 @@ std::map<int, Bytes> iso_image(const std::string &dir, const std::string &file, 
   std::memcpy(pvd.data() + 1, "CD001", 5);
   pvd[140] = 18;
   img[16] = pvd;
-  img[18] = sector_of({path_record(std::string(1, '\0'), 20, 1), path_record("SEGMENT", 21, 1), path_record(dir, 22, 1)});
+  img[18] = sector_of(
+      {path_record(std::string(1, '\0'), 20, 1), path_record("SEGMENT", 21, 1), path_record(dir, 22, 1)});
   img[22] = sector_of({dir_record(std::string(1, '\0'), 22, 4096), dir_record(std::string(1, '\1'), 20, 2048),
                        dir_record(other + ";1", 90, 2048 * 2)});
   img[23] = sector_of({dir_record(file + ";1", extent, sectors * 2048)});
@@ -158,10 +167,12 @@ class SectorAccess : public testing::Test {
     dravik::set_sector_api(nullptr);
   }
   void use_video_cd(int extent, int sectors) {
-    for (auto &[n, user] : iso_image("MPEGAV", "AVSEQ01.DAT", extent, sectors, "MUSIC01.DAT")) g_disc.raw[n] = to_raw(n, user);
+    for (auto &[n, user] : iso_image("MPEGAV", "AVSEQ01.DAT", extent, sectors, "MUSIC01.DAT"))
+      g_disc.raw[n] = to_raw(n, user);
   }
   void use_dvd() {
-    for (auto &[n, user] : iso_image("VIDEO_TS", "VTS_01_1.VOB", 500, 1000, "VIDEO_TS.IFO")) g_disc.data[n] = user;
+    for (auto &[n, user] : iso_image("VIDEO_TS", "VTS_01_1.VOB", 500, 1000, "VIDEO_TS.IFO"))
+      g_disc.data[n] = user;
   }
   // A file at a "D:/..." path (relative to the scratch folder, which
   // becomes the working folder) so that it lies on the fake drive.
@@ -247,22 +258,25 @@ TEST_F(SectorAccess, CdTrackSourceBlanksMode2Headers) {
   EXPECT_TRUE(std::all_of(b, b + 24, [](uint8_t x) { return x == 0; }));
   EXPECT_EQ(b[24], 0x30);
   EXPECT_EQ(b[2351], 0);
-  EXPECT_EQ(b[2352 + 15], 1);     // mode-1 sector untouched
+  EXPECT_EQ(b[2352 + 15], 1);  // mode-1 sector untouched
   EXPECT_EQ(b[2352 + 1], 0xFF);
   uint8_t block[0x10000];
   EXPECT_EQ(dravik::read_source_block(*s, block), 2 * 2352);  // the short last run
   EXPECT_EQ(block[24], 0x38);
   EXPECT_EQ(dravik::read_source_block(*s, block), 0);
   dravik::close_source(*s);
-  EXPECT_NE(std::find(g_disc.commands.begin(), g_disc.commands.end(), SECTREL_CMD_PREPARE), g_disc.commands.end());
-  EXPECT_NE(std::find(g_disc.commands.begin(), g_disc.commands.end(), SECTREL_CMD_RELEASE), g_disc.commands.end());
+  EXPECT_NE(std::find(g_disc.commands.begin(), g_disc.commands.end(), SECTREL_CMD_PREPARE),
+            g_disc.commands.end());
+  EXPECT_NE(std::find(g_disc.commands.begin(), g_disc.commands.end(), SECTREL_CMD_RELEASE),
+            g_disc.commands.end());
 }
 
 TEST_F(SectorAccess, TrackPlayerNeedsItsFields) {
   const char plain[] = "Track.Player";
   EXPECT_EQ(dravik::parse_path_buffer(plain, sizeof plain).kind, dravik::PathKind::refused);
   Bytes one_field = {'T', 'r', 'a', 'c', 'k', '.', 'P', 'l', 'a', 'y', 'e', 'r', 0, kDrive};
-  EXPECT_EQ(dravik::parse_path_buffer(one_field.data(), int64_t(one_field.size())).kind, dravik::PathKind::refused);
+  EXPECT_EQ(dravik::parse_path_buffer(one_field.data(), int64_t(one_field.size())).kind,
+            dravik::PathKind::refused);
   EXPECT_EQ(open_buffer(one_field), -1);
 }
 

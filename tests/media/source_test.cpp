@@ -1,6 +1,8 @@
 // Opening and positioning sources through the library's internals: raw
 // sector files (seek snapping, entry points), DVD files (navigation pack),
 // plain files and the raw elementary modes.
+#include "media/source.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,7 +10,6 @@
 #include "media/path_forms.h"
 #include "media/probe.h"
 #include "media/reader.h"
-#include "media/source.h"
 #include "media/state.h"
 #include "tests/media/fixtures.h"
 
@@ -42,9 +43,8 @@ TEST_F(Source, SeekSnapsToRawSectors) {
   struct {
     int32_t pos, origin, expect;
   } cases[] = {
-      {5000, 0, 4748},           // 44 + 2 * 2352
-      {0, 0, 44},                 {44, 0, 44},   {10, 0, 44},
-      {2396, 0, 2396},            {2395, 0, 44}, {-100, 2, 44 + 19 * 2352},
+      {5000, 0, 4748},  // 44 + 2 * 2352
+      {0, 0, 44},      {44, 0, 44}, {10, 0, 44}, {2396, 0, 2396}, {2395, 0, 44}, {-100, 2, 44 + 19 * 2352},
   };
   for (const auto &c : cases) {
     EXPECT_EQ(dravik::seek_source(*s, c.pos, c.origin), c.expect) << c.pos << "," << c.origin;

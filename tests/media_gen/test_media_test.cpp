@@ -2,6 +2,8 @@
 // and reference under its agreed name, side files that match their data,
 // the stream ids and coding tools each stream is there to exercise, and
 // references that agree with each other.
+#include "tests/support/test_media.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,7 +12,6 @@
 #include <set>
 
 #include "tests/support/compare.h"
-#include "tests/support/test_media.h"
 
 namespace testing_support {
 namespace {
@@ -73,10 +74,14 @@ TEST(TestMedia, PictureReferencesMatchTheirSideFiles) {
     int width, height, frames;
   };
   const Case cases[] = {
-      {"mpeg1_system.mpg", 352, 288, 75},          {"mpeg2_ps.mpg", 720, 576, 50},
-      {"video_mpeg1.m1v", 352, 288, 75},           {"video_mpeg2_progressive.m2v", 720, 576, 50},
-      {"video_mpeg2_interlaced.m2v", 720, 576, 50}, {"video_mpeg2_open_gop.m2v", 720, 576, 50},
-      {"video_starts_with_b.m2v", 720, 576, 38},   {"video_mpeg1_360x240.m1v", 360, 240, 60},
+      {"mpeg1_system.mpg", 352, 288, 75},
+      {"mpeg2_ps.mpg", 720, 576, 50},
+      {"video_mpeg1.m1v", 352, 288, 75},
+      {"video_mpeg2_progressive.m2v", 720, 576, 50},
+      {"video_mpeg2_interlaced.m2v", 720, 576, 50},
+      {"video_mpeg2_open_gop.m2v", 720, 576, 50},
+      {"video_starts_with_b.m2v", 720, 576, 38},
+      {"video_mpeg1_360x240.m1v", 360, 240, 60},
       {"video_mpeg2_tools.m2v", 720, 576, 25},
   };
   for (const Case &c : cases) {
@@ -97,14 +102,22 @@ TEST(TestMedia, SoundReferencesMatchTheirSideFiles) {
     int rate, channels;
   };
   const Case cases[] = {
-      {"mpeg1_system.mpg.pcm", 44100, 2},      {"mpeg2_ps.mpg.pcm", 48000, 2},
-      {"vob_ac3_lpcm.vob.pcm", 48000, 2},      {"vob_ac3_lpcm.vob.lpcm.pcm", 48000, 2},
-      {"ts_mpeg2.ts.pcm", 48000, 2},           {"audio_l2_32k_stereo.mp2.pcm", 32000, 2},
-      {"audio_l2_44k_joint.mp2.pcm", 44100, 2}, {"audio_l2_48k_mono.mp2.pcm", 48000, 1},
-      {"audio_l2_48k_stereo.mp2.pcm", 48000, 2}, {"audio_l2_48k_crc.mp2.pcm", 48000, 2},
-      {"audio_l2_22k_lsf.mp2.pcm", 22050, 2},  {"audio_l3_44k.mp3.pcm", 44100, 2},
-      {"audio_l3_22k_lsf.mp3.pcm", 22050, 2},  {"audio_ac3_48k.ac3.pcm", 48000, 2},
-      {"wave_mp2.wav.pcm", 48000, 2},          {"wave_mp3.wav.pcm", 44100, 2},
+      {"mpeg1_system.mpg.pcm", 44100, 2},
+      {"mpeg2_ps.mpg.pcm", 48000, 2},
+      {"vob_ac3_lpcm.vob.pcm", 48000, 2},
+      {"vob_ac3_lpcm.vob.lpcm.pcm", 48000, 2},
+      {"ts_mpeg2.ts.pcm", 48000, 2},
+      {"audio_l2_32k_stereo.mp2.pcm", 32000, 2},
+      {"audio_l2_44k_joint.mp2.pcm", 44100, 2},
+      {"audio_l2_48k_mono.mp2.pcm", 48000, 1},
+      {"audio_l2_48k_stereo.mp2.pcm", 48000, 2},
+      {"audio_l2_48k_crc.mp2.pcm", 48000, 2},
+      {"audio_l2_22k_lsf.mp2.pcm", 22050, 2},
+      {"audio_l3_44k.mp3.pcm", 44100, 2},
+      {"audio_l3_22k_lsf.mp3.pcm", 22050, 2},
+      {"audio_ac3_48k.ac3.pcm", 48000, 2},
+      {"wave_mp2.wav.pcm", 48000, 2},
+      {"wave_mp3.wav.pcm", 44100, 2},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.file);
@@ -201,8 +214,8 @@ TEST(TestMedia, AudioStreamsUseTheirModes) {
 
 // Fields of every picture coding extension, as a set of distinct values.
 struct PictureCoding {
-  int intra_dc_precision, picture_structure, top_field_first, frame_pred_frame_dct, q_scale_type, intra_vlc_format,
-      alternate_scan, progressive_frame;
+  int intra_dc_precision, picture_structure, top_field_first, frame_pred_frame_dct, q_scale_type,
+      intra_vlc_format, alternate_scan, progressive_frame;
   auto operator<=>(const PictureCoding &) const = default;
 };
 
@@ -212,7 +225,8 @@ std::set<PictureCoding> picture_codings(const std::vector<uint8_t> &es) {
     if (es[i] || es[i + 1] || es[i + 2] != 1 || es[i + 3] != 0xB5 || (es[i + 4] >> 4) != 8) continue;
     const uint8_t *p = es.data() + i + 4;  // bit 0 = first bit of the extension id
     auto bit = [p](int n) { return (p[n / 8] >> (7 - n % 8)) & 1; };
-    out.insert({bit(20) * 2 + bit(21), bit(22) * 2 + bit(23), bit(24), bit(25), bit(27), bit(28), bit(29), bit(32)});
+    out.insert(
+        {bit(20) * 2 + bit(21), bit(22) * 2 + bit(23), bit(24), bit(25), bit(27), bit(28), bit(29), bit(32)});
   }
   return out;
 }
@@ -226,7 +240,8 @@ TEST(TestMedia, VideoStreamsUseTheirCodingTools) {
             (std::set<PictureCoding>{{0, 3, 0, 1, 0, 0, 0, 1}}));
   EXPECT_EQ(picture_codings(load("video_mpeg2_interlaced.m2v")),
             (std::set<PictureCoding>{{0, 3, 1, 0, 0, 0, 0, 0}}));
-  EXPECT_EQ(picture_codings(load("video_mpeg2_tools.m2v")), (std::set<PictureCoding>{{2, 3, 0, 0, 1, 1, 1, 0}}));
+  EXPECT_EQ(picture_codings(load("video_mpeg2_tools.m2v")),
+            (std::set<PictureCoding>{{2, 3, 0, 0, 1, 1, 1, 0}}));
   // MPEG-1 has no extensions.
   EXPECT_TRUE(picture_codings(load("video_mpeg1.m1v")).empty());
   EXPECT_TRUE(picture_codings(load("video_mpeg1_360x240.m1v")).empty());
@@ -262,7 +277,8 @@ TEST(TestMedia, ReferencesAgreeWithEachOther) {
   }
   // The same source and encoder settings feed the video of the program,
   // VOB and transport streams.
-  EXPECT_TRUE(compare_files(media_path("mpeg2_ps.mpg.video.es"), media_path("ts_mpeg2.ts.video.es")).identical());
+  EXPECT_TRUE(
+      compare_files(media_path("mpeg2_ps.mpg.video.es"), media_path("ts_mpeg2.ts.video.es")).identical());
   // Consecutive pictures of moving detail differ, but not wildly.
   const auto yuv = load("mpeg2_ps.mpg.yuv");
   const PicturePsnr step = picture_psnr(yuv_picture(yuv, 720, 576, 10), yuv_picture(yuv, 720, 576, 11));

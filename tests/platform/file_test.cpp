@@ -87,13 +87,20 @@ TEST(Wildcard, Matches) {
     const char *pattern, *name;
     bool ci, expected;
   } cases[] = {
-      {"*", "anything", true, true},        {"*.VOB", "vts_01_1.vob", true, true},
-      {"*.VOB", "vts_01_1.vob", false, false}, {"VTS_??_?.VOB", "VTS_01_1.VOB", false, true},
-      {"VTS_??_?.VOB", "VTS_1_1.VOB", false, false}, {"a*b*c", "aXXbYYc", true, true},
-      {"a*b*c", "aXXbYY", true, false},     {"*abc", "ababc", true, true},
-      {"", "", true, true},                 {"", "a", true, false},
-      {"**", "", true, true},               {"?", "", true, false},
-      {"*.*", "dotted.name", true, true},   {"*.*", "plain", true, false},
+      {"*", "anything", true, true},
+      {"*.VOB", "vts_01_1.vob", true, true},
+      {"*.VOB", "vts_01_1.vob", false, false},
+      {"VTS_??_?.VOB", "VTS_01_1.VOB", false, true},
+      {"VTS_??_?.VOB", "VTS_1_1.VOB", false, false},
+      {"a*b*c", "aXXbYYc", true, true},
+      {"a*b*c", "aXXbYY", true, false},
+      {"*abc", "ababc", true, true},
+      {"", "", true, true},
+      {"", "a", true, false},
+      {"**", "", true, true},
+      {"?", "", true, false},
+      {"*.*", "dotted.name", true, true},
+      {"*.*", "plain", true, false},
   };
   for (const auto &c : cases)
     EXPECT_EQ(platform::wildcard_match(c.pattern, c.name, c.ci), c.expected) << c.pattern << " vs " << c.name;

@@ -55,21 +55,21 @@ TEST_F(IniTest, StringReads) {
   struct Case {
     const char *section, *key, *def, *expected;
   } cases[] = {
-      {"Setting", "CodePage", "x", "936"},       // blanks around the value go
-      {"SETTING", "codepage", "x", "936"},       // names match in any case
+      {"Setting", "CodePage", "x", "936"},  // blanks around the value go
+      {"SETTING", "codepage", "x", "936"},  // names match in any case
       {"setting", "CODEPAGE", "x", "936"},
-      {"Setting", "Name", "x", "Quoted Value "}, // one pair of quotes goes, inside kept
+      {"Setting", "Name", "x", "Quoted Value "},  // one pair of quotes goes, inside kept
       {"Setting", "Single", "x", "x"},
-      {"Setting", "IntEmpty", "x", ""},          // an empty value is a value
-      {"Setting", "Dup", "x", "first"},          // the first of two wins
+      {"Setting", "IntEmpty", "x", ""},  // an empty value is a value
+      {"Setting", "Dup", "x", "first"},  // the first of two wins
       {"Other", "Key", "x", "other"},
-      {"Other", "Half\"", "x", "\"quote"},       // unmatched quotes stay
+      {"Other", "Half\"", "x", "\"quote"},  // unmatched quotes stay
       {"Setting", "Missing", "fallback", "fallback"},
       {"Setting", "Missing", "trailing  \t", "trailing"},  // default loses trailing blanks
       {"Setting", "Missing", nullptr, ""},
       {"Nowhere", "CodePage", "d", "d"},
       {"Setting", "this line means nothing", "d", "d"},
-      {"Other", "CodePage", "d", "d"},           // keys belong to their own section
+      {"Other", "CodePage", "d", "d"},  // keys belong to their own section
   };
   for (const auto &c : cases)
     EXPECT_EQ(platform::profile_get_string(c.section, c.key, c.def, file_.c_str()), c.expected)
@@ -81,9 +81,8 @@ TEST_F(IniTest, IntegerReads) {
     const char *key;
     int32_t expected;
   } cases[] = {
-      {"CodePage", 936}, {"Int12abc", 12}, {"IntEmpty", 99}, {"IntNeg", -5},  {"IntWord", 0},
-      {"IntPlus", 7},    {"IntHex", 0},    {"IntSpaced", 4}, {"IntBig", 1}, {"Missing", 99},
-      {"Name", 0},
+      {"CodePage", 936}, {"Int12abc", 12}, {"IntEmpty", 99}, {"IntNeg", -5},  {"IntWord", 0}, {"IntPlus", 7},
+      {"IntHex", 0},     {"IntSpaced", 4}, {"IntBig", 1},    {"Missing", 99}, {"Name", 0},
   };
   for (const auto &c : cases) EXPECT_EQ(get_int("setting", c.key), c.expected) << c.key;
   EXPECT_EQ(get_int("NoSection", "CodePage", -3), -3);
@@ -177,7 +176,8 @@ TEST_F(IniTest, WritesLeaveNoTemporaryFilesAndKeepPermissions) {
   std::filesystem::permissions(file_, std::filesystem::perms(0600));
   for (int i = 0; i < 5; ++i)
     ASSERT_TRUE(platform::profile_write_string("S", "K", std::to_string(i).c_str(), file_.c_str()));
-  auto entries = std::distance(std::filesystem::directory_iterator(dir()), std::filesystem::directory_iterator{});
+  auto entries =
+      std::distance(std::filesystem::directory_iterator(dir()), std::filesystem::directory_iterator{});
   EXPECT_EQ(entries, 1);
   EXPECT_EQ(std::filesystem::status(file_).permissions() & std::filesystem::perms::all,
             std::filesystem::perms(0600));

@@ -1,11 +1,11 @@
 #include "platform/page_buffer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 

@@ -1,14 +1,14 @@
 // Events, critical sections and threads: the Windows behaviour the engine's
 // threads are written against.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <memory>
 #include <stdexcept>
-#include <sys/resource.h>
-#include <sys/syscall.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/clock.h"
@@ -166,9 +166,11 @@ TEST(Thread, AppliesALowerPriorityToItsOwnThreadOnly) {
   int before = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
   platform::Thread t;
   std::atomic<int> seen{-100};
-  ASSERT_TRUE(t.start([&](const std::atomic<bool> &) {
-    seen = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
-  }, platform::ThreadPriority::idle));
+  ASSERT_TRUE(t.start(
+      [&](const std::atomic<bool> &) {
+        seen = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+      },
+      platform::ThreadPriority::idle));
   ASSERT_TRUE(t.wait(platform::kInfinite));
   EXPECT_EQ(seen, 19);
   EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))), before);

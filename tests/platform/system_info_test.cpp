@@ -20,9 +20,15 @@ TEST(SystemInfo, CodePageFollowsTheLocale) {
     const char *lc_all, *lang;
     uint32_t expected;
   } cases[] = {
-      {"zh_CN.UTF-8", nullptr, 936}, {"zh_TW.Big5", nullptr, 950}, {nullptr, "zh_HK.UTF-8", 950},
-      {nullptr, "ja_JP.UTF-8", 932}, {nullptr, "ko_KR", 949},      {nullptr, "en_GB.UTF-8", 1252},
-      {"", "zh_SG", 936},            {nullptr, nullptr, 1252},     {"C", "zh_CN", 1252},
+      {"zh_CN.UTF-8", nullptr, 936},
+      {"zh_TW.Big5", nullptr, 950},
+      {nullptr, "zh_HK.UTF-8", 950},
+      {nullptr, "ja_JP.UTF-8", 932},
+      {nullptr, "ko_KR", 949},
+      {nullptr, "en_GB.UTF-8", 1252},
+      {"", "zh_SG", 936},
+      {nullptr, nullptr, 1252},
+      {"C", "zh_CN", 1252},
   };
   const char *names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
   std::string saved[3];

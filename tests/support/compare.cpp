@@ -204,10 +204,11 @@ std::optional<std::vector<int16_t>> read_pcm_file(const std::string &path) {
 
 std::string PcmComparison::describe() const {
   char buf[256];
-  std::snprintf(buf, sizeof buf,
-                "SNR %.2f dB, max |diff| %d, lag %lld frames, %lld frames compared (reference %lld, test %lld)",
-                snr_db, max_abs_diff, static_cast<long long>(lag), static_cast<long long>(frames_compared),
-                static_cast<long long>(frames_reference), static_cast<long long>(frames_test));
+  std::snprintf(
+      buf, sizeof buf,
+      "SNR %.2f dB, max |diff| %d, lag %lld frames, %lld frames compared (reference %lld, test %lld)", snr_db,
+      max_abs_diff, static_cast<long long>(lag), static_cast<long long>(frames_compared),
+      static_cast<long long>(frames_reference), static_cast<long long>(frames_test));
   std::string s = buf;
   if (!error.empty()) s = "error: " + error + "; " + s;
   return s;
@@ -215,8 +216,8 @@ std::string PcmComparison::describe() const {
 
 // Sum of squared differences of `frames` frames: reference from frame r0,
 // test from frame t0.
-static uint64_t window_sse(std::span<const int16_t> ref, std::span<const int16_t> test, int channels, int64_t r0,
-                           int64_t t0, int64_t frames) {
+static uint64_t window_sse(std::span<const int16_t> ref, std::span<const int16_t> test, int channels,
+                           int64_t r0, int64_t t0, int64_t frames) {
   uint64_t sse = 0;
   const int16_t *pr = ref.data() + r0 * channels;
   const int16_t *pt = test.data() + t0 * channels;
@@ -232,7 +233,8 @@ static uint64_t window_sse(std::span<const int16_t> ref, std::span<const int16_t
 // reference. The window starts max_lag frames in, so that every candidate
 // lag finds test samples before it where the signal allows; a lag whose test
 // span falls outside the test is skipped.
-static int64_t find_lag(std::span<const int16_t> ref, std::span<const int16_t> test, int channels, int max_lag) {
+static int64_t find_lag(std::span<const int16_t> ref, std::span<const int16_t> test, int channels,
+                        int max_lag) {
   constexpr int64_t kWindow = 16384;
   const int64_t ref_frames = static_cast<int64_t>(ref.size()) / channels;
   const int64_t test_frames = static_cast<int64_t>(test.size()) / channels;
@@ -353,8 +355,8 @@ std::string ByteComparison::describe() const {
   if (!error.empty()) return "error: " + error;
   s << "sizes " << size_a << " and " << size_b;
   if (first_difference) {
-    s << ", first difference at byte " << *first_difference << " (0x" << std::hex << *first_difference << std::dec
-      << "): " << context_a << " vs " << context_b;
+    s << ", first difference at byte " << *first_difference << " (0x" << std::hex << *first_difference
+      << std::dec << "): " << context_a << " vs " << context_b;
   } else {
     s << ", identical";
   }

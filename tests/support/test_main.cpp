@@ -2,11 +2,11 @@
 // folder unless the caller chose otherwise, so a test binary run by hand
 // behaves as it does under ctest.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 int main(int argc, char **argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);

@@ -1,8 +1,9 @@
 #include "tests/support/test_media.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
 
 namespace testing_support {
 

@@ -34,7 +34,8 @@ void add_noise(std::vector<uint8_t> &yuv, int w, int h, int plane, int d) {
   const std::size_t begin = plane == 0 ? 0 : plane == 1 ? luma : luma + chroma;
   const std::size_t end = plane == 0 ? luma : begin + chroma;
   for (std::size_t base = 0; base < yuv.size(); base += size) {
-    for (std::size_t i = begin; i < end; i++) yuv[base + i] = static_cast<uint8_t>(yuv[base + i] + (i % 2 ? d : -d));
+    for (std::size_t i = begin; i < end; i++)
+      yuv[base + i] = static_cast<uint8_t>(yuv[base + i] + (i % 2 ? d : -d));
   }
 }
 
@@ -136,7 +137,8 @@ std::vector<int16_t> make_tones(int frames) {
   std::vector<int16_t> v(2 * frames);
   for (int i = 0; i < frames; i++) {
     v[2 * i] = static_cast<int16_t>(std::lrint(8000 * std::sin(2 * std::numbers::pi * 441 * i / 44100.0)));
-    v[2 * i + 1] = static_cast<int16_t>(std::lrint(5000 * std::sin(2 * std::numbers::pi * 1234.5 * i / 44100.0 + 1)));
+    v[2 * i + 1] =
+        static_cast<int16_t>(std::lrint(5000 * std::sin(2 * std::numbers::pi * 1234.5 * i / 44100.0 + 1)));
   }
   return v;
 }
@@ -267,9 +269,9 @@ TEST(CompareFiles, FilesAndSideFilesAreRead) {
     std::string text;
     bool valid;
   };
-  const Side yuv_sides[] = {{"720 576 50\n", true}, {"  352 288 75  \n\n", true}, {"720 576\n", false},
-                            {"720 576 x\n", false}, {"720 576 50 1\n", false},    {"0 576 50\n", false},
-                            {"", false}};
+  const Side yuv_sides[] = {
+      {"720 576 50\n", true},    {"  352 288 75  \n\n", true}, {"720 576\n", false}, {"720 576 x\n", false},
+      {"720 576 50 1\n", false}, {"0 576 50\n", false},        {"", false}};
   for (const Side &s : yuv_sides) {
     write_file(dir + "/x.yuv.txt", s.text);
     EXPECT_EQ(read_yuv_info(dir + "/x.yuv.txt").has_value(), s.valid) << '"' << s.text << '"';

@@ -1,12 +1,13 @@
 // razavori audio: decodes an audio file through the audio engine the way
 // the converters pull audio (one block at a time with AudioCommand 4) and
 // prints what the stream is.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "audio/audio_api.h"
 #include "tools/razavori/command.h"
@@ -16,12 +17,13 @@ namespace razavori_cli {
 namespace {
 
 void usage() {
-  std::fprintf(stderr,
-               "usage: razavori audio FILE [--pcm OUT] [--wav OUT] [--rate-mode -1|0|1] [--channel-mode 0..3]\n"
-               "  --pcm OUT           write the decoded samples as raw s16le\n"
-               "  --wav OUT           write them as a WAV file\n"
-               "  --rate-mode M       -1 full (default, as the converters), 0 normal, 1 half rate\n"
-               "  --channel-mode M    0 left, 1 right, 2 stereo (default), 3 mix\n");
+  std::fprintf(
+      stderr,
+      "usage: razavori audio FILE [--pcm OUT] [--wav OUT] [--rate-mode -1|0|1] [--channel-mode 0..3]\n"
+      "  --pcm OUT           write the decoded samples as raw s16le\n"
+      "  --wav OUT           write them as a WAV file\n"
+      "  --rate-mode M       -1 full (default, as the converters), 0 normal, 1 half rate\n"
+      "  --channel-mode M    0 left, 1 right, 2 stereo (default), 3 mix\n");
 }
 
 bool parse_int(const char *s, long lo, long hi, int32_t *out) {
@@ -35,11 +37,16 @@ bool parse_int(const char *s, long lo, long hi, int32_t *out) {
 
 const char *mode_name(int32_t mode) {
   switch (mode) {
-    case 0: return "stereo";
-    case 1: return "joint stereo";
-    case 2: return "dual channel";
-    case 3: return "single channel";
-    default: return "?";
+    case 0:
+      return "stereo";
+    case 1:
+      return "joint stereo";
+    case 2:
+      return "dual channel";
+    case 3:
+      return "single channel";
+    default:
+      return "?";
   }
 }
 
@@ -93,7 +100,8 @@ int run_audio(int argc, char **argv) {
   }
 
   int32_t rate = 0;
-  int32_t rate_index = static_cast<int32_t>(AudioCommand(AUDIO_CMD_RATE_INDEX, reinterpret_cast<intptr_t>(&rate)));
+  int32_t rate_index =
+      static_cast<int32_t>(AudioCommand(AUDIO_CMD_RATE_INDEX, reinterpret_cast<intptr_t>(&rate)));
   int32_t layer = static_cast<int32_t>(AudioCommand(AUDIO_CMD_LAYER, 0));
   int32_t mode = static_cast<int32_t>(AudioCommand(AUDIO_CMD_CHANNEL_FORMAT, 0));
   int32_t channels = mode == 3 ? 1 : 2;
@@ -122,7 +130,8 @@ int run_audio(int argc, char **argv) {
   int status = 0;
   for (;;) {
     int32_t bytes = 0;
-    const auto *pcm = reinterpret_cast<const char *>(AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
+    const auto *pcm = reinterpret_cast<const char *>(
+        AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
     if (!pcm || bytes <= 0) {
       if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0)) break;
       continue;

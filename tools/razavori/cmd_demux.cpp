@@ -39,7 +39,8 @@ void pull_video(Output &out) {
 void pull_audio(Output &out, int32_t stream) {
   std::vector<char> buf(kAudioChunk);
   for (;;) {
-    const int32_t n = stream < 0 ? SysReadAudio(buf.data(), kAudioChunk) : SysReadStream(stream, buf.data(), kAudioChunk);
+    const int32_t n =
+        stream < 0 ? SysReadAudio(buf.data(), kAudioChunk) : SysReadStream(stream, buf.data(), kAudioChunk);
     if (n <= 0) break;
     std::fwrite(buf.data(), 1, static_cast<size_t>(n), out.file);
     out.bytes += n;

@@ -10,7 +10,6 @@
 
 namespace razavori_cli {
 
-
 namespace {
 
 constexpr uint32_t kOpenVideoElementary = 0x88888888u;
@@ -20,29 +19,42 @@ int32_t seek_video(void *, int32_t pos, int32_t origin) { return SysSeek(pos, or
 
 const char *chroma_name(int32_t chroma_format) {
   switch (chroma_format) {
-    case 1: return "4:2:0";
-    case 2: return "4:2:2";
-    case 3: return "4:4:4";
-    default: return "reserved";
+    case 1:
+      return "4:2:0";
+    case 2:
+      return "4:2:2";
+    case 3:
+      return "4:4:4";
+    default:
+      return "reserved";
   }
 }
 
 char coding_type_letter(int32_t type) {
   switch (type) {
-    case 1: return 'I';
-    case 2: return 'P';
-    case 3: return 'B';
-    case 4: return 'D';
-    default: return '?';
+    case 1:
+      return 'I';
+    case 2:
+      return 'P';
+    case 3:
+      return 'B';
+    case 4:
+      return 'D';
+    default:
+      return '?';
   }
 }
 
 const char *structure_name(int32_t structure) {
   switch (structure) {
-    case 1: return "top";
-    case 2: return "bottom";
-    case 3: return "frame";
-    default: return "reserved";
+    case 1:
+      return "top";
+    case 2:
+      return "bottom";
+    case 3:
+      return "frame";
+    default:
+      return "reserved";
   }
 }
 

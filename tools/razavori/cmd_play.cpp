@@ -61,22 +61,37 @@ Key read_key() {
   if (n <= 0) return Key::none;
   if (c[0] == 27 && n == 3 && c[1] == '[') {
     switch (c[2]) {
-      case 'A': return Key::up;
-      case 'B': return Key::down;
-      case 'C': return Key::right;
-      case 'D': return Key::left;
-      default: return Key::none;
+      case 'A':
+        return Key::up;
+      case 'B':
+        return Key::down;
+      case 'C':
+        return Key::right;
+      case 'D':
+        return Key::left;
+      default:
+        return Key::none;
     }
   }
   switch (c[0]) {
-    case ' ': return Key::pause;
-    case 'f': return Key::full;
-    case '+': case '=': return Key::louder;
-    case '-': return Key::quieter;
-    case 's': return Key::step;
-    case 'b': return Key::bench;
-    case 'q': case 27: return Key::quit;
-    default: return Key::none;
+    case ' ':
+      return Key::pause;
+    case 'f':
+      return Key::full;
+    case '+':
+    case '=':
+      return Key::louder;
+    case '-':
+      return Key::quieter;
+    case 's':
+      return Key::step;
+    case 'b':
+      return Key::bench;
+    case 'q':
+    case 27:
+      return Key::quit;
+    default:
+      return Key::none;
   }
 }
 
@@ -126,8 +141,8 @@ struct Player {
       std::printf("\nbenchmark: not available\n");
       return;
     }
-    std::printf("\nbenchmark: %d pictures in %d ms (decode %d ms, present %d ms)", r.pictures,
-                r.elapsed_ms, r.decode_ms, r.present_ms);
+    std::printf("\nbenchmark: %d pictures in %d ms (decode %d ms, present %d ms)", r.pictures, r.elapsed_ms,
+                r.decode_ms, r.present_ms);
     if (r.elapsed_ms > 0) std::printf(", %.1f pictures/s", 1000.0 * r.pictures / r.elapsed_ms);
     std::printf("\n");
   }
@@ -137,8 +152,8 @@ struct Player {
     bytes_per_second = source_bytes_per_second(audio_only);
     const int32_t s = position() / std::max(bytes_per_second, 1);
     const int32_t total = (length + bytes_per_second / 2) / std::max(bytes_per_second, 1);
-    std::printf("\r%s %02d:%02d / %02d:%02d  %d / %d bytes   ", paused ? "[paused]" : "        ",
-                s / 60, s % 60, total / 60, total % 60, position(), length);
+    std::printf("\r%s %02d:%02d / %02d:%02d  %d / %d bytes   ", paused ? "[paused]" : "        ", s / 60,
+                s % 60, total / 60, total % 60, position(), length);
     std::fflush(stdout);
   }
 };
@@ -178,23 +193,42 @@ int run_play(int argc, char **argv) {
     // The window answers its events while no pictures come (paused).
     if (auto proc = reinterpret_cast<KestrumWindowProc>(VideoGetWindowProc())) proc();
     switch (key) {
-      case Key::pause: player.toggle_pause(); break;
-      case Key::left: player.seek_seconds(-kSmallSeekSeconds); break;
-      case Key::right: player.seek_seconds(kSmallSeekSeconds); break;
-      case Key::down: player.seek_seconds(-kLargeSeekSeconds); break;
-      case Key::up: player.seek_seconds(kLargeSeekSeconds); break;
+      case Key::pause:
+        player.toggle_pause();
+        break;
+      case Key::left:
+        player.seek_seconds(-kSmallSeekSeconds);
+        break;
+      case Key::right:
+        player.seek_seconds(kSmallSeekSeconds);
+        break;
+      case Key::down:
+        player.seek_seconds(-kLargeSeekSeconds);
+        break;
+      case Key::up:
+        player.seek_seconds(kLargeSeekSeconds);
+        break;
       case Key::full:
         player.full = !player.full;
         VideoCommand(player.full ? VCMD_FULL_SCREEN_ON : VCMD_FULL_SCREEN_OFF, 0);
         break;
-      case Key::louder: VideoCommand(VCMD_VOLUME_UP, 0); break;
-      case Key::quieter: VideoCommand(VCMD_VOLUME_DOWN, 0); break;
+      case Key::louder:
+        VideoCommand(VCMD_VOLUME_UP, 0);
+        break;
+      case Key::quieter:
+        VideoCommand(VCMD_VOLUME_DOWN, 0);
+        break;
       case Key::step:
         if (player.paused) VideoStep();
         break;
-      case Key::bench: player.benchmark(); break;
-      case Key::quit: quit = true; break;
-      case Key::none: break;
+      case Key::bench:
+        player.benchmark();
+        break;
+      case Key::quit:
+        quit = true;
+        break;
+      case Key::none:
+        break;
     }
     if (terminal.active()) player.show_position();
   }

@@ -10,11 +10,16 @@ namespace {
 
 const char *kind_name(SourceKind kind) {
   switch (kind) {
-    case SOURCE_KIND_SYSTEM: return "system stream";
-    case SOURCE_KIND_VIDEO: return "video only";
-    case SOURCE_KIND_AUDIO: return "audio only";
-    case SOURCE_KIND_NOTHING: return "nothing playable";
-    default: return "cannot open";
+    case SOURCE_KIND_SYSTEM:
+      return "system stream";
+    case SOURCE_KIND_VIDEO:
+      return "video only";
+    case SOURCE_KIND_AUDIO:
+      return "audio only";
+    case SOURCE_KIND_NOTHING:
+      return "nothing playable";
+    default:
+      return "cannot open";
   }
 }
 
@@ -29,7 +34,8 @@ int run_probe(int argc, char **argv) {
   for (int i = 1; i < argc; ++i) {
     int32_t length = 0;
     SourceKind kind = SysProbe(argv[i], &length);
-    std::printf("%s: %d %s, length %d", argv[i], static_cast<int>(kind), kind_name(kind), static_cast<int>(length));
+    std::printf("%s: %d %s, length %d", argv[i], static_cast<int>(kind), kind_name(kind),
+                static_cast<int>(length));
     if (kind == SOURCE_KIND_AUDIO) {
       std::printf(", header 0x%04X", static_cast<unsigned>(SysControl(CTL_AUDIO_HEADER, 0) & 0xFFFF));
     }

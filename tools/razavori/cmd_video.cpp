@@ -96,8 +96,9 @@ int run_video(int argc, char **argv) {
     }
   }
   if (!path) {
-    std::fprintf(stderr,
-                 "usage: razavori video FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm]\n");
+    std::fprintf(
+        stderr,
+        "usage: razavori video FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm]\n");
     return 2;
   }
   File yuv(yuv_path ? std::fopen(yuv_path, "wb") : nullptr);
@@ -115,7 +116,8 @@ int run_video(int argc, char **argv) {
     return 1;
   }
   int32_t height = 0;
-  const int32_t width = static_cast<int32_t>(VideoCommand(VCMD_SEQUENCE_SIZE, reinterpret_cast<intptr_t>(&height)));
+  const int32_t width =
+      static_cast<int32_t>(VideoCommand(VCMD_SEQUENCE_SIZE, reinterpret_cast<intptr_t>(&height)));
   const auto copy = reinterpret_cast<KestrumFrameCopy>(VideoCommand(VCMD_FRAME_COPY, 0));
   std::vector<uint8_t> scratch;
   long written = 0;

@@ -4,9 +4,9 @@
 namespace razavori_cli {
 
 struct Command {
-  const char *name;     // as typed after "razavori"
-  const char *usage;    // arguments, for --help
-  const char *summary;  // one line, for --help
+  const char *name;                   // as typed after "razavori"
+  const char *usage;                  // arguments, for --help
+  const char *summary;                // one line, for --help
   int (*run)(int argc, char **argv);  // argv[0] is the subcommand name
 };
 

@@ -18,11 +18,16 @@ int run_play(int argc, char **argv);
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
     {"probe", "FILE...", "classify each file as the media library sees it", run_probe},
-    {"demux", "FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list]", "pull elementary streams to files", run_demux},
-    {"audio", "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M]", "decode an audio file through the audio engine", run_audio},
+    {"demux", "FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list]",
+     "pull elementary streams to files", run_demux},
+    {"audio", "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M]",
+     "decode an audio file through the audio engine", run_audio},
     {"info", "FILE [--pictures]", "video stream headers, and with --pictures every picture's type", run_info},
-    {"video", "FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm]", "decode a file's pictures through the video engine", run_video},
-    {"play", "FILE", "play a file: space pause, arrows seek, f full screen, +/- volume, s step, b benchmark, q quit", run_play},
+    {"video", "FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm]",
+     "decode a file's pictures through the video engine", run_video},
+    {"play", "FILE",
+     "play a file: space pause, arrows seek, f full screen, +/- volume, s step, b benchmark, q quit",
+     run_play},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

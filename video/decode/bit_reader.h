@@ -111,9 +111,7 @@ class BitReader {
   bool at_start_code() const { return peek(24) == kStartCodePrefix; }
 
   /// Bytes consumed since the last reset (for tests and diagnostics).
-  int64_t position_bits() const {
-    return words_consumed_ * 32 + bit_pos_;
-  }
+  int64_t position_bits() const { return words_consumed_ * 32 + bit_pos_; }
 
  private:
   void advance() {

@@ -40,8 +40,8 @@ inline int dequantise(int magnitude, int weight) {
 // when some were: their count when a coefficient limit applies (Limited),
 // otherwise just 1 (only the reconstruction's "flat block" test asks).
 template <bool Intra, bool Mpeg2, bool Limited>
-int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast,
-                        const DctFastEntry *fast_long, const uint16_t *weights, int &parity_sum) {
+int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast, const DctFastEntry *fast_long,
+                        const uint16_t *weights, int &parity_sum) {
   int stored = 0;
   BitReader &r = c.r;
   BitReader::Cursor k = r.cursor();
@@ -66,7 +66,8 @@ int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast,
       break;
     } else if (e.run == kDctFastLong) {
       r.commit(k);  // no such code
-      return -1;    } else {
+      return -1;
+    } else {
       // escape (6 bits), run (6 bits), then the level.
       run = int((bits >> 20) & 63);
       int level;
@@ -124,17 +125,14 @@ int decode_coefficients(SliceContext &c, int i, const DctFastEntry *fast,
 
 // Picks the variant for the picture's syntax and the coefficient limit.
 template <bool Intra>
-int decode_coefficients_for(SliceContext &c, int i, const DctFastEntry *fast,
-                            const DctFastEntry *fast_long, const uint16_t *weights,
-                            int &parity_sum) {
+int decode_coefficients_for(SliceContext &c, int i, const DctFastEntry *fast, const DctFastEntry *fast_long,
+                            const uint16_t *weights, int &parity_sum) {
   if (c.coefficient_limit != 0) {
-    return c.mpeg2
-               ? decode_coefficients<Intra, true, true>(c, i, fast, fast_long, weights, parity_sum)
-               : decode_coefficients<Intra, false, true>(c, i, fast, fast_long, weights, parity_sum);
+    return c.mpeg2 ? decode_coefficients<Intra, true, true>(c, i, fast, fast_long, weights, parity_sum)
+                   : decode_coefficients<Intra, false, true>(c, i, fast, fast_long, weights, parity_sum);
   }
-  return c.mpeg2
-             ? decode_coefficients<Intra, true, false>(c, i, fast, fast_long, weights, parity_sum)
-             : decode_coefficients<Intra, false, false>(c, i, fast, fast_long, weights, parity_sum);
+  return c.mpeg2 ? decode_coefficients<Intra, true, false>(c, i, fast, fast_long, weights, parity_sum)
+                 : decode_coefficients<Intra, false, false>(c, i, fast, fast_long, weights, parity_sum);
 }
 
 // The standard's mismatch control: the sum of all coefficients is made odd
@@ -171,11 +169,9 @@ int decode_intra_block(SliceContext &c, int cc) {
   if (!c.mpeg2 && c.picture_coding_type == 4) {
     ac = 0;  // D pictures carry DC only, then an end-of-macroblock bit
   } else if (table_one) {
-    ac = decode_coefficients_for<true>(c, 0, kDctFast1.data(), kDctLong1.data(), weights,
-                                       parity_sum);
+    ac = decode_coefficients_for<true>(c, 0, kDctFast1.data(), kDctLong1.data(), weights, parity_sum);
   } else {
-    ac = decode_coefficients_for<true>(c, 0, kDctFast0.data(), kDctLong0.data(), weights,
-                                       parity_sum);
+    ac = decode_coefficients_for<true>(c, 0, kDctFast0.data(), kDctLong0.data(), weights, parity_sum);
   }
   if (ac < 0) return -1;
   c.mismatch_added = false;
@@ -195,14 +191,12 @@ int decode_non_intra_block(SliceContext &c, int cc) {
     r.skip(1);
     const bool negative = r.get1();
     i = 0;
-    const int f = c.mpeg2 ? dequantise<false, true>(1, weights[0])
-                          : dequantise<false, false>(1, weights[0]);
+    const int f = c.mpeg2 ? dequantise<false, true>(1, weights[0]) : dequantise<false, false>(1, weights[0]);
     const int16_t v = int16_t(negative ? -f : f);
     c.block[0] = v;  // scan index 0 is the DC position in both scans
     parity_sum += v;
   }
-  int ac = decode_coefficients_for<false>(c, i, kDctFast0.data(), kDctLong0.data(), weights,
-                                          parity_sum);
+  int ac = decode_coefficients_for<false>(c, i, kDctFast0.data(), kDctLong0.data(), weights, parity_sum);
   if (ac < 0) return -1;
   c.mismatch_added = false;
   if (c.mpeg2) ac = mismatch_control(c, parity_sum, ac);

@@ -143,9 +143,7 @@ struct SequenceHeader {
   int32_t vertical_subsampling_factor_n = 0;
 
   /// Bit rate in bit/s (value and extension joined, times 400).
-  int64_t bit_rate() const {
-    return ((int64_t(bit_rate_extension) << 18) | bit_rate_value) * 400;
-  }
+  int64_t bit_rate() const { return ((int64_t(bit_rate_extension) << 18) | bit_rate_value) * 400; }
 };
 
 /// Values of the last GOP and picture headers and the picture extensions.
@@ -198,8 +196,8 @@ struct PictureHeader {
 struct FrameGeometry {
   int32_t mb_width = 0;
   int32_t mb_height = 0;
-  int32_t coded_width = 0;    // 16 x mb_width
-  int32_t coded_height = 0;   // 16 x mb_height
+  int32_t coded_width = 0;   // 16 x mb_width
+  int32_t coded_height = 0;  // 16 x mb_height
   int32_t chroma_width = 0;
   int32_t chroma_height = 0;
 };
@@ -230,10 +228,7 @@ constexpr int32_t frame_period_ms(int32_t frame_rate_code) {
 /// 1 for the 24/25/50 Hz family of frame_rate_code (codes 1, 2, 3 and 6),
 /// 0 for the others.
 constexpr int32_t frame_rate_family(int32_t frame_rate_code) {
-  return frame_rate_code == 1 || frame_rate_code == 2 || frame_rate_code == 3 ||
-                 frame_rate_code == 6
-             ? 1
-             : 0;
+  return frame_rate_code == 1 || frame_rate_code == 2 || frame_rate_code == 3 || frame_rate_code == 6 ? 1 : 0;
 }
 
 // ---------------------------------------------------------------------------

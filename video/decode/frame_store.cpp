@@ -14,17 +14,15 @@ constexpr size_t round_page(size_t n) { return (n + kPage - 1) / kPage * kPage; 
 
 }  // namespace
 
-bool FrameStore::allocate(const FrameGeometry &geo, int32_t horizontal_size,
-                          int32_t vertical_size) {
+bool FrameStore::allocate(const FrameGeometry &geo, int32_t horizontal_size, int32_t vertical_size) {
   release();
   geo_ = geo;
   horizontal_size_ = horizontal_size;
   vertical_size_ = vertical_size;
   const size_t luma = size_t(geo.coded_width) * size_t(geo.coded_height);
   const size_t chroma = size_t(geo.chroma_width) * size_t(geo.chroma_height);
-  const bool small = (geo.coded_width <= 336 || geo.coded_width == 352) &&
-                     geo.coded_height <= 288 && luma <= size_t(kStaticLuma) &&
-                     chroma <= size_t(kStaticChroma);
+  const bool small = (geo.coded_width <= 336 || geo.coded_width == 352) && geo.coded_height <= 288 &&
+                     luma <= size_t(kStaticLuma) && chroma <= size_t(kStaticChroma);
   size_t luma_size, chroma_size;
   uint8_t *base;
   if (small) {
@@ -157,10 +155,8 @@ Planes FrameStore::shown_planes() {
     std::memcpy(fifth_.cr, s.cr, chroma);
     const int w = std::clamp(horizontal_size_, 0, geo_.coded_width);
     const int h = std::clamp(vertical_size_, 0, geo_.coded_height);
-    const int cw = std::clamp(geo_.chroma_width == geo_.coded_width ? w : w / 2, 0,
-                              geo_.chroma_width);
-    const int ch = std::clamp(geo_.chroma_height == geo_.coded_height ? h : h / 2, 0,
-                              geo_.chroma_height);
+    const int cw = std::clamp(geo_.chroma_width == geo_.coded_width ? w : w / 2, 0, geo_.chroma_width);
+    const int ch = std::clamp(geo_.chroma_height == geo_.coded_height ? h : h / 2, 0, geo_.chroma_height);
     for (int y = 0; y < geo_.coded_height; ++y) {
       uint8_t *line = fifth_.y + size_t(y) * size_t(geo_.coded_width);
       if (y >= h) {

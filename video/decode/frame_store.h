@@ -75,9 +75,9 @@ class FrameStore {
   FrameSlot fifth_;
   int newest_ = 0, older_ = 1, free_a_ = 2, free_b_ = 3, target_ = 3, shown_ = 0;
   bool has_shown_ = false;
-  int anchors_seen_ = 0;  // anchors decoded since the roles were reset
-  bool early_ = false;    // the newest anchor is on screen ahead of display order
-  bool repeat_ = false;   // the shown slot was shown before
+  int anchors_seen_ = 0;     // anchors decoded since the roles were reset
+  bool early_ = false;       // the newest anchor is on screen ahead of display order
+  bool repeat_ = false;      // the shown slot was shown before
   bool shown_dirty_ = true;  // fifth buffer needs a fresh copy
 
   // The fixed buffers stay for the decoder's life once made.

@@ -19,9 +19,7 @@ namespace {
 constexpr int kPass1Shift = 10;  // 14-bit weights, keep 4 fractional bits
 constexpr int kPass2Shift = 18;  // 14-bit weights + 4 fractional bits
 
-constexpr int16_t saturate16(int32_t v) {
-  return int16_t(std::clamp<int32_t>(v, -32768, 32767));
-}
+constexpr int16_t saturate16(int32_t v) { return int16_t(std::clamp<int32_t>(v, -32768, 32767)); }
 
 struct WeightTable {
   int16_t w[8][8];

@@ -9,18 +9,18 @@
 namespace kestrum {
 
 // motion_type values (frame_motion_type / field_motion_type).
-inline constexpr int kMotionField = 1;   // field prediction (both picture kinds)
-inline constexpr int kMotionFrame = 2;   // frame pictures: frame prediction
-inline constexpr int kMotion16x8 = 2;    // field pictures: 16x8 prediction
+inline constexpr int kMotionField = 1;  // field prediction (both picture kinds)
+inline constexpr int kMotionFrame = 2;  // frame pictures: frame prediction
+inline constexpr int kMotion16x8 = 2;   // field pictures: 16x8 prediction
 inline constexpr int kMotionDualPrime = 3;
 
 /// The prediction description of one macroblock (kept for the skipped
 /// macroblocks of B pictures, which repeat the previous one).
 struct MacroblockMotion {
-  int flags = 0;        // kMbMotionForward / kMbMotionBackward
+  int flags = 0;  // kMbMotionForward / kMbMotionBackward
   int motion_type = kMotionFrame;
-  int mv[2][2][2] = {};            // [r][s][t] half-pel; field vectors in field lines
-  int field_select[2][2] = {};     // [r][s]
+  int mv[2][2][2] = {};         // [r][s][t] half-pel; field vectors in field lines
+  int field_select[2][2] = {};  // [r][s]
   int dmvector[2] = {};
 };
 
@@ -36,16 +36,16 @@ struct SliceContext {
   int picture_structure = 3;
   bool frame_picture = true;
   bool second_field = false;
-  int field_parity = 0;          // field pictures: 0 top, 1 bottom
+  int field_parity = 0;  // field pictures: 0 top, 1 bottom
   int chroma_format = 1;
   int block_count = 6;
   int mb_width = 0;
-  int mb_rows = 0;               // rows of this picture (halved for fields)
+  int mb_rows = 0;  // rows of this picture (halved for fields)
   int mb_count = 0;
-  int width = 0;                 // coded luma width (frame line length)
-  int coded_height = 0;          // coded luma height of the frame
-  int chroma_width = 0;          // chroma line length
-  int chroma_mb_width = 8;       // chroma macroblock size in pixels
+  int width = 0;            // coded luma width (frame line length)
+  int coded_height = 0;     // coded luma height of the frame
+  int chroma_width = 0;     // chroma line length
+  int chroma_mb_width = 8;  // chroma macroblock size in pixels
   int chroma_mb_height = 8;
   bool monochrome = false;
   int coefficient_limit = 0;
@@ -89,8 +89,7 @@ int decode_non_intra_block(SliceContext &c, int cc);
 
 // motion.cpp
 /// Reads motion_vectors(s) for direction s (0 forward, 1 backward).
-void read_motion_vectors(SliceContext &c, int s, int motion_vector_count, bool field_format,
-                         bool dual_prime);
+void read_motion_vectors(SliceContext &c, int s, int motion_vector_count, bool field_format, bool dual_prime);
 /// Forms the prediction of the macroblock at (mb_x, mb_y) of this picture
 /// from c.motion into c.target.
 void predict_macroblock(SliceContext &c, int mb_x, int mb_y);

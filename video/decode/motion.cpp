@@ -50,8 +50,8 @@ struct BlockFetch {
   McFn fn;
 };
 
-inline BlockFetch plan_block(const McFn (&fns)[2][4], ptrdiff_t stride, int plane_width,
-                             int plane_height, int x, int y, int w, int h, int mvx, int mvy) {
+inline BlockFetch plan_block(const McFn (&fns)[2][4], ptrdiff_t stride, int plane_width, int plane_height,
+                             int x, int y, int w, int h, int mvx, int mvy) {
   int ix = x + (mvx >> 1), hx = mvx & 1;
   if (ix < 0 || ix + w + hx > plane_width) [[unlikely]] {
     ix = x;
@@ -62,15 +62,14 @@ inline BlockFetch plan_block(const McFn (&fns)[2][4], ptrdiff_t stride, int plan
     iy = y;
     hy = 0;
   }
-  return {ptrdiff_t(y) * stride + x, ptrdiff_t(iy) * stride + ix,
-          fns[w == 16 ? 0 : 1][hx | (hy << 1)]};
+  return {ptrdiff_t(y) * stride + x, ptrdiff_t(iy) * stride + ix, fns[w == 16 ? 0 : 1][hx | (hy << 1)]};
 }
 
 // Predicts a region of the macroblock (all planes) from one reference with
 // one vector. ref_field / dst_field: -1 frame lines, 0 top field, 1 bottom
 // field. x, y, h are in luma samples of the addressed frame or field.
-void predict_part(const SliceContext &c, const FrameSlot &ref, int ref_field, int dst_field, int x,
-                  int y, int h, int mvx, int mvy, bool average) {
+void predict_part(const SliceContext &c, const FrameSlot &ref, int ref_field, int dst_field, int x, int y,
+                  int h, int mvx, int mvy, bool average) {
   const McFn(&fns)[2][4] = average ? c.s.mc.avg : c.s.mc.put;
   const bool field = dst_field >= 0;
   const ptrdiff_t stride = field ? 2 * ptrdiff_t(c.width) : c.width;
@@ -97,8 +96,7 @@ void predict_part(const SliceContext &c, const FrameSlot &ref, int ref_field, in
   const ptrdiff_t cstride = field ? 2 * ptrdiff_t(c.chroma_width) : c.chroma_width;
   const ptrdiff_t cref_off = ref_field > 0 ? c.chroma_width : 0;
   const ptrdiff_t cdst_off = dst_field > 0 ? c.chroma_width : 0;
-  const BlockFetch chroma =
-      plan_block(fns, cstride, c.chroma_width, cph, cx, cy, cw, ch, cmvx, cmvy);
+  const BlockFetch chroma = plan_block(fns, cstride, c.chroma_width, cph, cx, cy, cw, ch, cmvx, cmvy);
   const ptrdiff_t d = cdst_off + chroma.dst, r = cref_off + chroma.src;
   chroma.fn(c.target.cb + d, ref.cb + r, cstride, ch);
   chroma.fn(c.target.cr + d, ref.cr + r, cstride, ch);
@@ -179,8 +177,7 @@ void predict_macroblock(SliceContext &c, int mb_x, int mb_y) {
         predict_part(c, ref, -1, -1, x, y, 16, m.mv[0][s][0], m.mv[0][s][1], average);
       } else if (m.motion_type == kMotionField) {
         for (int f = 0; f < 2; ++f) {
-          predict_part(c, ref, m.field_select[f][s], f, x, y / 2, 8, m.mv[f][s][0], m.mv[f][s][1],
-                       average);
+          predict_part(c, ref, m.field_select[f][s], f, x, y / 2, 8, m.mv[f][s][0], m.mv[f][s][1], average);
         }
       } else if (m.motion_type == kMotionDualPrime) {
         const bool tff = c.s.pic.top_field_first;
@@ -196,17 +193,15 @@ void predict_macroblock(SliceContext &c, int mb_x, int mb_y) {
       const int y = 16 * mb_y;
       if (m.motion_type == kMotionField) {
         const int sel = m.field_select[0][s];
-        predict_part(c, field_reference(c, s, sel), sel, p, x, y, 16, m.mv[0][s][0],
-                     m.mv[0][s][1], average);
+        predict_part(c, field_reference(c, s, sel), sel, p, x, y, 16, m.mv[0][s][0], m.mv[0][s][1], average);
       } else if (m.motion_type == kMotion16x8) {
         for (int n = 0; n < 2; ++n) {
           const int sel = m.field_select[n][s];
-          predict_part(c, field_reference(c, s, sel), sel, p, x, y + 8 * n, 8, m.mv[n][s][0],
-                       m.mv[n][s][1], average);
+          predict_part(c, field_reference(c, s, sel), sel, p, x, y + 8 * n, 8, m.mv[n][s][0], m.mv[n][s][1],
+                       average);
         }
       } else if (m.motion_type == kMotionDualPrime) {
-        predict_part(c, field_reference(c, 0, p), p, p, x, y, 16, m.mv[0][0][0], m.mv[0][0][1],
-                     average);
+        predict_part(c, field_reference(c, 0, p), p, p, x, y, 16, m.mv[0][0][0], m.mv[0][0][1], average);
         int dx, dy;
         dual_prime_vector(m, 1, p == 0 ? -1 : 1, dx, dy);
         predict_part(c, field_reference(c, 0, 1 - p), 1 - p, p, x, y, 16, dx, dy, true);

@@ -103,8 +103,7 @@ void parse_sequence_header(DecoderState &s) {
   if (q.load_intra_quantiser_matrix) {
     read_matrix(r, q.quantiser_matrix[kIntraLuma]);
   } else {
-    std::copy(kDefaultIntraMatrix.begin(), kDefaultIntraMatrix.end(),
-              q.quantiser_matrix[kIntraLuma]);
+    std::copy(kDefaultIntraMatrix.begin(), kDefaultIntraMatrix.end(), q.quantiser_matrix[kIntraLuma]);
   }
   q.load_non_intra_quantiser_matrix = r.get1();
   if (q.load_non_intra_quantiser_matrix) {

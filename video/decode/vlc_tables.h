@@ -33,8 +33,8 @@ struct VlcTable {
   /// Codes of up to 8 bits by the next 8 bits (len 0: a longer code).
   const VlcEntry *fast;
   const VlcEntry *entries;
-  const uint8_t *width;     // [16]; kNoCodes when no code has that many zeros
-  const uint16_t *offset;   // [16]
+  const uint8_t *width;            // [16]; kNoCodes when no code has that many zeros
+  const uint16_t *offset;          // [16]
   std::span<const VlcCode> codes;  // the source list, for tests
   /// A code made only of zeros (B.11, B.12, B.13 have one): every peek with
   /// at least that many leading zeros is that code.
@@ -116,8 +116,7 @@ inline DctFastEntry dct_lookup(const DctFastEntry *fast, const DctFastEntry *fas
                                uint32_t left_aligned) {
   const DctFastEntry e = fast[left_aligned >> (32 - kDctFastBits)];
   if (e.run == kDctFastLong) [[unlikely]] {
-    return fast_long[(left_aligned >> (32 - kDctLongSkip - kDctLongBits)) &
-                     ((1u << kDctLongBits) - 1)];
+    return fast_long[(left_aligned >> (32 - kDctLongSkip - kDctLongBits)) & ((1u << kDctLongBits) - 1)];
   }
   return e;
 }

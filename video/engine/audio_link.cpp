@@ -1,7 +1,6 @@
 // Binds the engine's audio port to the audio engine's exports.
-#include "video/engine/ports.h"
-
 #include "audio/audio_api.h"
+#include "video/engine/ports.h"
 
 namespace kestrum {
 

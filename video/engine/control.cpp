@@ -7,8 +7,8 @@
 
 #include "components/glyvex/glyvex.h"
 #include "video/engine/engine.h"
-#include "video/engine/play/audio_sync.h"
 #include "video/engine/output_link.h"
+#include "video/engine/play/audio_sync.h"
 #include "video/engine/play/picture_steps.h"
 
 namespace kestrum {
@@ -60,9 +60,9 @@ void present_current() {
     // Monochrome presentation shows the tint instead of the chroma planes;
     // the decoder's planes stay untouched.
     static thread_local std::vector<uint8_t> flat;
-    const size_t size = static_cast<size_t>(picture.c_pitch) *
-                        static_cast<size_t>(picture.chroma_format == 1 ? picture.coded_height / 2
-                                                                        : picture.coded_height);
+    const size_t size =
+        static_cast<size_t>(picture.c_pitch) *
+        static_cast<size_t>(picture.chroma_format == 1 ? picture.coded_height / 2 : picture.coded_height);
     if (flat.size() < 2 * size) flat.resize(2 * size);
     std::memset(flat.data(), e.state.mono_tint_cb & 0xFF, size);
     std::memset(flat.data() + size, e.state.mono_tint_cr & 0xFF, size);
@@ -278,8 +278,7 @@ int32_t engine_bit_rate() {
   StreamParams p;
   decoder().params(&p);
   const int64_t bit_rate =
-      (static_cast<int64_t>(p.bit_rate_value) + (static_cast<int64_t>(p.bit_rate_extension) << 18)) *
-      400;
+      (static_cast<int64_t>(p.bit_rate_value) + (static_cast<int64_t>(p.bit_rate_extension) << 18)) * 400;
   return bit_rate > INT32_MAX ? INT32_MAX : static_cast<int32_t>(bit_rate);
 }
 

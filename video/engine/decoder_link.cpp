@@ -1,12 +1,11 @@
 // Binds the engine's decoder port to the video decoder. The decoder pulls
 // its bytes through the engine's media port, so the engine and its tests
 // choose where they come from.
-#include "video/engine/ports.h"
-
 #include <cstring>
 #include <memory>
 
 #include "video/decode/decoder.h"
+#include "video/engine/ports.h"
 
 namespace kestrum {
 

@@ -12,7 +12,8 @@ namespace {
 
 bool host_open(Display &display, int32_t width, int32_t height) {
   if (display.host().present_rgb && width > 0 && height > 0) {
-    display.rgb_scratch().resize(static_cast<size_t>((width + 15) & ~15) * static_cast<size_t>((height + 15) & ~15) * 4);
+    display.rgb_scratch().resize(static_cast<size_t>((width + 15) & ~15) *
+                                 static_cast<size_t>((height + 15) & ~15) * 4);
   }
   return true;
 }
@@ -29,7 +30,8 @@ bool host_present(Display &display, const KestrumPicture &picture) {
   // Without the colour converters a host that only takes RGB gets nothing
   // rather than wrong colours.
   if (!convert_rgb32(picture, 1, rgb.data(), static_cast<int32_t>(pitch))) return false;
-  return host.present_rgb(host.user, rgb.data(), static_cast<int32_t>(pitch), picture.width, picture.height) != 0;
+  return host.present_rgb(host.user, rgb.data(), static_cast<int32_t>(pitch), picture.width,
+                          picture.height) != 0;
 }
 
 void host_target_size(const Display &display, int32_t *width, int32_t *height) {
@@ -52,10 +54,10 @@ void no_repaint(Display &) {}
 
 }  // namespace
 
-const DisplayDriver kHostDisplayDriver = {"host", host_open, host_close, host_present,
-                                          host_target_size, no_repaint};
-const DisplayDriver kNullDisplayDriver = {"null", null_open, null_close, null_present,
-                                          null_target_size, no_repaint};
+const DisplayDriver kHostDisplayDriver = {"host",       host_open,        host_close,
+                                          host_present, host_target_size, no_repaint};
+const DisplayDriver kNullDisplayDriver = {"null",       null_open,        null_close,
+                                          null_present, null_target_size, no_repaint};
 
 void Display::attach(const KestrumHostDisplay *host) {
   if (open_) close();

@@ -123,14 +123,13 @@ Engine &engine();
 int32_t playback_threads_started();
 
 // Operations behind the exports (each in the file named after its area).
-int32_t engine_open(const KestrumHostDisplay *display, const char *path, const char *title,
-                    uint32_t start, bool reopen);
+int32_t engine_open(const KestrumHostDisplay *display, const char *path, const char *title, uint32_t start,
+                    bool reopen);
 int32_t engine_close(int32_t hide, bool keep_display);
 int32_t engine_open_source(const char *path);
 int32_t engine_open_video_elementary(const char *path);
 int32_t engine_close_source();
-int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *path,
-                               uint32_t start);
+int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *path, uint32_t start);
 int32_t engine_close_audio_only();
 int32_t engine_reopen_audio_only(const char *path, uint32_t start);
 int32_t engine_run();

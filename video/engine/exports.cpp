@@ -195,39 +195,72 @@ KESTRUM_API int32_t VideoShutdown(void) {
 
 KESTRUM_API void *KestrumProc(int32_t ordinal) {
   switch (ordinal) {
-    case 71: return reinterpret_cast<void *>(&VideoCloseAudioOnly);
-    case 72: return reinterpret_cast<void *>(&VideoReopenAudioOnly);
-    case 73: return reinterpret_cast<void *>(&VideoOpenAudioOnly);
-    case 74: return reinterpret_cast<void *>(&VideoCloseSource);
-    case 75: return reinterpret_cast<void *>(&VideoCommand);
-    case 76: return reinterpret_cast<void *>(&VideoSetColourMode);
-    case 77: return reinterpret_cast<void *>(&VideoOverlayDesktop);
-    case 78: return reinterpret_cast<void *>(&VideoGetBitRate);
-    case 79: return reinterpret_cast<void *>(&VideoGetWindow);
-    case 80: return reinterpret_cast<void *>(&VideoGetWindowProc);
-    case 81: return reinterpret_cast<void *>(&VideoUpdateWindow);
-    case 82: return reinterpret_cast<void *>(&VideoClose);
-    case 83: return reinterpret_cast<void *>(&VideoReopen);
-    case 84: return reinterpret_cast<void *>(&VideoOpen);
-    case 85: return reinterpret_cast<void *>(&VideoReserved85);
-    case 86: return reinterpret_cast<void *>(&VideoRun);
-    case 87: return reinterpret_cast<void *>(&VideoSeek);
-    case 88: return reinterpret_cast<void *>(&VideoSetMonoTint);
-    case 89: return reinterpret_cast<void *>(&VideoSetCoefficientLimit);
-    case 90: return reinterpret_cast<void *>(&VideoReserved90);
-    case 91: return reinterpret_cast<void *>(&VideoHalt);
-    case 92: return reinterpret_cast<void *>(&VideoOpenSource);
-    case 93: return reinterpret_cast<void *>(&VideoRefresh);
-    case 94: return reinterpret_cast<void *>(&VideoSetRealTime);
-    case 95: return reinterpret_cast<void *>(&VideoResetState);
-    case 96: return reinterpret_cast<void *>(&VideoScanOn);
-    case 97: return reinterpret_cast<void *>(&VideoScanOff);
-    case 98: return reinterpret_cast<void *>(&VideoReserved98);
-    case 99: return reinterpret_cast<void *>(&VideoOpenVideoElementary);
-    case 100: return reinterpret_cast<void *>(&VideoStep);
-    case 101: return reinterpret_cast<void *>(&VideoStartup);
-    case 102: return reinterpret_cast<void *>(&VideoShutdown);
-    default: return nullptr;
+    case 71:
+      return reinterpret_cast<void *>(&VideoCloseAudioOnly);
+    case 72:
+      return reinterpret_cast<void *>(&VideoReopenAudioOnly);
+    case 73:
+      return reinterpret_cast<void *>(&VideoOpenAudioOnly);
+    case 74:
+      return reinterpret_cast<void *>(&VideoCloseSource);
+    case 75:
+      return reinterpret_cast<void *>(&VideoCommand);
+    case 76:
+      return reinterpret_cast<void *>(&VideoSetColourMode);
+    case 77:
+      return reinterpret_cast<void *>(&VideoOverlayDesktop);
+    case 78:
+      return reinterpret_cast<void *>(&VideoGetBitRate);
+    case 79:
+      return reinterpret_cast<void *>(&VideoGetWindow);
+    case 80:
+      return reinterpret_cast<void *>(&VideoGetWindowProc);
+    case 81:
+      return reinterpret_cast<void *>(&VideoUpdateWindow);
+    case 82:
+      return reinterpret_cast<void *>(&VideoClose);
+    case 83:
+      return reinterpret_cast<void *>(&VideoReopen);
+    case 84:
+      return reinterpret_cast<void *>(&VideoOpen);
+    case 85:
+      return reinterpret_cast<void *>(&VideoReserved85);
+    case 86:
+      return reinterpret_cast<void *>(&VideoRun);
+    case 87:
+      return reinterpret_cast<void *>(&VideoSeek);
+    case 88:
+      return reinterpret_cast<void *>(&VideoSetMonoTint);
+    case 89:
+      return reinterpret_cast<void *>(&VideoSetCoefficientLimit);
+    case 90:
+      return reinterpret_cast<void *>(&VideoReserved90);
+    case 91:
+      return reinterpret_cast<void *>(&VideoHalt);
+    case 92:
+      return reinterpret_cast<void *>(&VideoOpenSource);
+    case 93:
+      return reinterpret_cast<void *>(&VideoRefresh);
+    case 94:
+      return reinterpret_cast<void *>(&VideoSetRealTime);
+    case 95:
+      return reinterpret_cast<void *>(&VideoResetState);
+    case 96:
+      return reinterpret_cast<void *>(&VideoScanOn);
+    case 97:
+      return reinterpret_cast<void *>(&VideoScanOff);
+    case 98:
+      return reinterpret_cast<void *>(&VideoReserved98);
+    case 99:
+      return reinterpret_cast<void *>(&VideoOpenVideoElementary);
+    case 100:
+      return reinterpret_cast<void *>(&VideoStep);
+    case 101:
+      return reinterpret_cast<void *>(&VideoStartup);
+    case 102:
+      return reinterpret_cast<void *>(&VideoShutdown);
+    default:
+      return nullptr;
   }
 }
 

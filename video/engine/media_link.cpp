@@ -1,7 +1,6 @@
 // Binds the engine's media port to the media layer's exports.
-#include "video/engine/ports.h"
-
 #include "media/media_api.h"
+#include "video/engine/ports.h"
 
 namespace kestrum {
 

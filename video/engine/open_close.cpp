@@ -136,8 +136,8 @@ int32_t engine_close_source() {
   return 1;
 }
 
-int32_t engine_open(const KestrumHostDisplay *display, const char *path, const char *title,
-                    uint32_t start, bool reopen) {
+int32_t engine_open(const KestrumHostDisplay *display, const char *path, const char *title, uint32_t start,
+                    bool reopen) {
   if (!path || !*path) return 0;
   Engine &e = engine();
   EngineState &s = e.state;
@@ -183,8 +183,7 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   StreamParams p;
   decoder().params(&p);
 
-  s.frame_hook_suspended =
-      p.horizontal_size > kFrameHookMaxWidth || p.vertical_size > kFrameHookMaxHeight;
+  s.frame_hook_suspended = p.horizontal_size > kFrameHookMaxWidth || p.vertical_size > kFrameHookMaxHeight;
 
   // Display: the program's host display, else the null display.
   s.relayout = 1;
@@ -205,9 +204,8 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   }
 
   s.stopped = 1;
-  s.aspect_factor = (p.horizontal_size && p.vertical_size)
-                        ? p.horizontal_size * 256 / p.vertical_size
-                        : kDefaultAspectFactor;
+  s.aspect_factor = (p.horizontal_size && p.vertical_size) ? p.horizontal_size * 256 / p.vertical_size
+                                                           : kDefaultAspectFactor;
   s.open_mode = static_cast<int32_t>(OpenMode::video);
   s.closing = 0;
   s.open = 1;
@@ -256,8 +254,7 @@ int32_t engine_close(int32_t hide, bool keep_display) {
   return 1;
 }
 
-int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *path,
-                               uint32_t start) {
+int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *path, uint32_t start) {
   if (!path || !*path) return 0;
   Engine &e = engine();
   EngineState &s = e.state;

@@ -25,22 +25,22 @@ struct MediaPort {
 
 /// Calls into the audio engine.
 struct AudioPort {
-  void (*set_channel_mode)(int32_t mode);           // AudioSetChannelMode
-  int32_t (*open_output)(void *owner);              // AudioOpenOutput
-  int32_t (*stop)();                                // AudioStop
-  int32_t (*play)();                                // AudioPlay
-  int32_t (*open_file)(const char *path);           // AudioOpenFile
-  int32_t (*close)();                               // AudioClose
-  int32_t (*open_stream)(int32_t tag);              // AudioOpenStream
-  void (*flush)();                                  // AudioFlush
-  void (*halt)();                                   // AudioHalt
-  int32_t (*set_pause)(int32_t on);                 // AudioSetPause
-  uint32_t (*get_volume)();                         // AudioGetVolume
-  uint32_t (*set_volume)(uint32_t volume);          // AudioSetVolume
-  void (*set_rate_mode)(int32_t mode);              // AudioSetRateMode
-  int32_t (*set_hint)(int32_t hint);                // AudioSetHint
-  intptr_t (*command)(int32_t cmd, intptr_t arg);   // AudioCommand
-  int32_t (*get_bit_rate)();                        // AudioGetBitRate
+  void (*set_channel_mode)(int32_t mode);          // AudioSetChannelMode
+  int32_t (*open_output)(void *owner);             // AudioOpenOutput
+  int32_t (*stop)();                               // AudioStop
+  int32_t (*play)();                               // AudioPlay
+  int32_t (*open_file)(const char *path);          // AudioOpenFile
+  int32_t (*close)();                              // AudioClose
+  int32_t (*open_stream)(int32_t tag);             // AudioOpenStream
+  void (*flush)();                                 // AudioFlush
+  void (*halt)();                                  // AudioHalt
+  int32_t (*set_pause)(int32_t on);                // AudioSetPause
+  uint32_t (*get_volume)();                        // AudioGetVolume
+  uint32_t (*set_volume)(uint32_t volume);         // AudioSetVolume
+  void (*set_rate_mode)(int32_t mode);             // AudioSetRateMode
+  int32_t (*set_hint)(int32_t hint);               // AudioSetHint
+  intptr_t (*command)(int32_t cmd, intptr_t arg);  // AudioCommand
+  int32_t (*get_bit_rate)();                       // AudioGetBitRate
 };
 
 /// Header values of the open video stream, as the decoder holds them.
@@ -60,7 +60,7 @@ struct StreamParams {
   int32_t picture_coding_type = 0;  // of the last picture parsed
   int32_t picture_structure = 3;    // of the last picture parsed
   int32_t closed_gop = 0;
-  int32_t have_sequence = 0;        // a sequence header was parsed
+  int32_t have_sequence = 0;  // a sequence header was parsed
   // The four quantiser matrices in raster order.
   uint8_t intra_matrix[64] = {};
   uint8_t non_intra_matrix[64] = {};

@@ -54,10 +54,18 @@ void chroma_blend_c(uint8_t *out, const uint8_t *own, const uint8_t *near, int c
 void colour_pair_tail(PixelFormat format, int from, uint8_t *dst0, uint8_t *dst1, const uint8_t *y0,
                       const uint8_t *y1, const uint8_t *cb, const uint8_t *cr, int width, int brightness) {
   switch (format) {
-    case kRgb15: colour_pair_from<kRgb15>(from, dst0, dst1, y0, y1, cb, cr, width, brightness); break;
-    case kRgb16: colour_pair_from<kRgb16>(from, dst0, dst1, y0, y1, cb, cr, width, brightness); break;
-    case kRgb24: colour_pair_from<kRgb24>(from, dst0, dst1, y0, y1, cb, cr, width, brightness); break;
-    default: colour_pair_from<kRgb32>(from, dst0, dst1, y0, y1, cb, cr, width, brightness); break;
+    case kRgb15:
+      colour_pair_from<kRgb15>(from, dst0, dst1, y0, y1, cb, cr, width, brightness);
+      break;
+    case kRgb16:
+      colour_pair_from<kRgb16>(from, dst0, dst1, y0, y1, cb, cr, width, brightness);
+      break;
+    case kRgb24:
+      colour_pair_from<kRgb24>(from, dst0, dst1, y0, y1, cb, cr, width, brightness);
+      break;
+    default:
+      colour_pair_from<kRgb32>(from, dst0, dst1, y0, y1, cb, cr, width, brightness);
+      break;
   }
 }
 

@@ -9,11 +9,20 @@ namespace kestrum {
 
 bool pixel_format_from_bits(int bits_per_pixel, PixelFormat &format) {
   switch (bits_per_pixel) {
-    case 15: format = kRgb15; return true;
-    case 16: format = kRgb16; return true;
-    case 24: format = kRgb24; return true;
-    case 32: format = kRgb32; return true;
-    default: return false;
+    case 15:
+      format = kRgb15;
+      return true;
+    case 16:
+      format = kRgb16;
+      return true;
+    case 24:
+      format = kRgb24;
+      return true;
+    case 32:
+      format = kRgb32;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -35,15 +44,16 @@ void ColourOutput::set_mono_tint(int32_t cb, int32_t cr) {
   build_mono_tables(mono_, tint_cb_, tint_cr_, brightness_);
 }
 
-int ColourOutput::copy(const PlaneRecord &pic, int bits_per_pixel, int colour, int variant, ChromaFilter filter,
-                       void *dst, int32_t pitch) {
+int ColourOutput::copy(const PlaneRecord &pic, int bits_per_pixel, int colour, int variant,
+                       ChromaFilter filter, void *dst, int32_t pitch) {
   PixelFormat format;
   if (!pixel_format_from_bits(bits_per_pixel, format) || !dst) return 0;
   if (!pic.y || !pic.cb || !pic.cr || pic.coded_width <= 0 || pic.coded_height <= 0) return 0;
   // Only the display area is written: a caller sizes its bitmap by the
   // picture's size, and the coded size may be larger (to a multiple of 16).
   const int width = pic.display_width > 0 ? std::min(pic.display_width, pic.coded_width) : pic.coded_width;
-  const int height = pic.display_height > 0 ? std::min(pic.display_height, pic.coded_height) : pic.coded_height;
+  const int height =
+      pic.display_height > 0 ? std::min(pic.display_height, pic.coded_height) : pic.coded_height;
   const int chroma_width = (width + 1) / 2;
   if (pic.y_pitch < width || pic.cb_pitch < chroma_width || pic.cr_pitch < chroma_width) return 0;
 
@@ -68,9 +78,10 @@ void ColourOutput::copy_colour(const PlaneRecord &pic, PixelFormat format, int w
     for (int line = 0; line < height; line += 2) {
       const int c = line / 2;
       const bool pair = line + 1 < height;
-      convert(dst + line * pitch, pair ? dst + (line + 1) * pitch : nullptr, pic.y + ptrdiff_t{line} * pic.y_pitch,
-              pair ? pic.y + ptrdiff_t{line + 1} * pic.y_pitch : nullptr, pic.cb + ptrdiff_t{c} * pic.cb_pitch,
-              pic.cr + ptrdiff_t{c} * pic.cr_pitch, width, brightness_);
+      convert(dst + line * pitch, pair ? dst + (line + 1) * pitch : nullptr,
+              pic.y + ptrdiff_t{line} * pic.y_pitch,
+              pair ? pic.y + ptrdiff_t{line + 1} * pic.y_pitch : nullptr,
+              pic.cb + ptrdiff_t{c} * pic.cb_pitch, pic.cr + ptrdiff_t{c} * pic.cr_pitch, width, brightness_);
     }
     return;
   }
@@ -91,8 +102,8 @@ void ColourOutput::copy_colour(const PlaneRecord &pic, PixelFormat format, int w
     const uint8_t *cr0 = pic.cr + ptrdiff_t{c} * pic.cr_pitch, *cr1 = pic.cr + ptrdiff_t{n} * pic.cr_pitch;
     dsp_.blend(cb_line, cb0, cb1, chroma_width);
     dsp_.blend(cr_line, cr0, cr1, chroma_width);
-    convert(dst + line * pitch, nullptr, pic.y + ptrdiff_t{line} * pic.y_pitch, nullptr, cb_line, cr_line, width,
-            brightness_);
+    convert(dst + line * pitch, nullptr, pic.y + ptrdiff_t{line} * pic.y_pitch, nullptr, cb_line, cr_line,
+            width, brightness_);
   }
 }
 
@@ -161,8 +172,8 @@ void set_shown_picture(const PlaneRecord *pic) {
   shown_record() = pic ? *pic : PlaneRecord{};
 }
 
-extern "C" int32_t kestrum_frame_copy_plain(int32_t bits_per_pixel, int32_t colour, int32_t variant, void *dst,
-                                            int32_t pitch) {
+extern "C" int32_t kestrum_frame_copy_plain(int32_t bits_per_pixel, int32_t colour, int32_t variant,
+                                            void *dst, int32_t pitch) {
   try {
     return copy_shown(bits_per_pixel, colour, variant, dst, pitch, ChromaFilter::kNearest);
   } catch (...) {
@@ -170,8 +181,8 @@ extern "C" int32_t kestrum_frame_copy_plain(int32_t bits_per_pixel, int32_t colo
   }
 }
 
-extern "C" int32_t kestrum_frame_copy_smooth(int32_t bits_per_pixel, int32_t colour, int32_t variant, void *dst,
-                                             int32_t pitch) {
+extern "C" int32_t kestrum_frame_copy_smooth(int32_t bits_per_pixel, int32_t colour, int32_t variant,
+                                             void *dst, int32_t pitch) {
   try {
     return copy_shown(bits_per_pixel, colour, variant, dst, pitch, ChromaFilter::kVertical);
   } catch (...) {

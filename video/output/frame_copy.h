@@ -21,7 +21,8 @@ extern "C" {
 /// (bits_per_pixel 15/16/24/32, colour 1 or monochrome 0, variant 0 or 1,
 /// destination, pitch in bytes, negative for bottom-up) -> 1, or 0 when
 /// nothing was copied.
-typedef int32_t (*FrameCopyFn)(int32_t bits_per_pixel, int32_t colour, int32_t variant, void *dst, int32_t pitch);
+typedef int32_t (*FrameCopyFn)(int32_t bits_per_pixel, int32_t colour, int32_t variant, void *dst,
+                               int32_t pitch);
 }
 
 /// How variant 1 treats chroma between the two luma lines of a chroma line.
@@ -49,16 +50,16 @@ class ColourOutput {
   /// (the coded size where the display size is unset), line i at
   /// dst + i * pitch. Returns 1, or 0 with dst untouched for a format other
   /// than 15/16/24/32 bits, a null dst or an unusable picture.
-  int copy(const PlaneRecord &pic, int bits_per_pixel, int colour, int variant, ChromaFilter filter, void *dst,
-           int32_t pitch);
+  int copy(const PlaneRecord &pic, int bits_per_pixel, int colour, int variant, ChromaFilter filter,
+           void *dst, int32_t pitch);
 
   /// Destination and pitch of the last successful copy.
   void *last_dst() const { return last_dst_; }
   int32_t last_pitch() const { return last_pitch_; }
 
  private:
-  void copy_colour(const PlaneRecord &pic, PixelFormat format, int width, int height, bool smooth, uint8_t *dst,
-                   ptrdiff_t pitch);
+  void copy_colour(const PlaneRecord &pic, PixelFormat format, int width, int height, bool smooth,
+                   uint8_t *dst, ptrdiff_t pitch);
   void copy_mono(const PlaneRecord &pic, PixelFormat format, int width, int height, uint8_t *dst,
                  ptrdiff_t pitch) const;
 
@@ -87,10 +88,12 @@ void set_shown_picture(const PlaneRecord *pic);
 extern "C" {
 /// Frame-copy routine without smoothing: variant 1 gives the same pixels as
 /// variant 0.
-int32_t kestrum_frame_copy_plain(int32_t bits_per_pixel, int32_t colour, int32_t variant, void *dst, int32_t pitch);
+int32_t kestrum_frame_copy_plain(int32_t bits_per_pixel, int32_t colour, int32_t variant, void *dst,
+                                 int32_t pitch);
 /// Frame-copy routine whose variant 1 blends each line's chroma with the
 /// neighbouring chroma line (chroma lines sit between two luma lines).
-int32_t kestrum_frame_copy_smooth(int32_t bits_per_pixel, int32_t colour, int32_t variant, void *dst, int32_t pitch);
+int32_t kestrum_frame_copy_smooth(int32_t bits_per_pixel, int32_t colour, int32_t variant, void *dst,
+                                  int32_t pitch);
 }
 
 }  // namespace kestrum

@@ -17,10 +17,10 @@ struct PlaneRecord {
   const uint8_t *y = nullptr;
   const uint8_t *cb = nullptr;
   const uint8_t *cr = nullptr;
-  int32_t y_pitch = 0;   ///< bytes from one luma line to the next
-  int32_t cb_pitch = 0;  ///< bytes from one Cb line to the next
-  int32_t cr_pitch = 0;  ///< bytes from one Cr line to the next
-  int32_t coded_width = 0;   ///< allocated size, a multiple of 16
+  int32_t y_pitch = 0;      ///< bytes from one luma line to the next
+  int32_t cb_pitch = 0;     ///< bytes from one Cb line to the next
+  int32_t cr_pitch = 0;     ///< bytes from one Cr line to the next
+  int32_t coded_width = 0;  ///< allocated size, a multiple of 16
   int32_t coded_height = 0;
   int32_t display_width = 0;  ///< the sequence's size; 0 means the coded size
   int32_t display_height = 0;

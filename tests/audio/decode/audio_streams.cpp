@@ -14,7 +14,7 @@ namespace {
 
 struct Recipe {
   const char *name;
-  const char *encode;   // ffmpeg output options
+  const char *encode;  // ffmpeg output options
   int32_t rate;
   int32_t channels;
   const char *decoder;  // ffmpeg's float decoder for the reference
@@ -22,8 +22,11 @@ struct Recipe {
 
 // Music-like content: gliding tones, a beating pair and a little noise,
 // different per channel so that channel mix-ups show.
-constexpr const char *kLeft = "0.3*sin(2*PI*(440+200*sin(2*PI*0.5*t))*t)+0.2*sin(2*PI*1234*t)*sin(2*PI*0.3*t)+0.04*(random(0)-0.5)";
-constexpr const char *kRight = "0.25*sin(2*PI*660*t)+0.2*sin(2*PI*3000*t+sin(2*PI*2*t))+0.1*sin(2*PI*7000*t)*sin(2*PI*0.7*t)+0.04*(random(1)-0.5)";
+constexpr const char *kLeft =
+    "0.3*sin(2*PI*(440+200*sin(2*PI*0.5*t))*t)+0.2*sin(2*PI*1234*t)*sin(2*PI*0.3*t)+0.04*(random(0)-0.5)";
+constexpr const char *kRight =
+    "0.25*sin(2*PI*660*t)+0.2*sin(2*PI*3000*t+sin(2*PI*2*t))+0.1*sin(2*PI*7000*t)*sin(2*PI*0.7*t)+0.04*("
+    "random(1)-0.5)";
 
 constexpr Recipe kRecipes[] = {
     {"audio_l2_32k_stereo.mp2", "-c:a mp2 -b:a 192k", 32000, 2, "mp2float"},
@@ -88,7 +91,8 @@ std::vector<int16_t> read_pcm(const std::string &path) {
 
 std::vector<int16_t> ffmpeg_decode(const std::string &path, const std::string &decoder) {
   const std::string out = path + "." + decoder + ".pcm";
-  if (!run("ffmpeg -nostdin -y -hide_banner -c:a " + decoder + " -i '" + path + "' -f s16le '" + out + "'")) return {};
+  if (!run("ffmpeg -nostdin -y -hide_banner -c:a " + decoder + " -i '" + path + "' -f s16le '" + out + "'"))
+    return {};
   return read_pcm(out);
 }
 

@@ -42,8 +42,8 @@ struct DecodeSettings {
 struct Decoded {
   std::vector<int16_t> pcm;
   lunaret::StreamInfo info;
-  int32_t channels = 0;   ///< output channels
-  int32_t rate = 0;       ///< output rate
+  int32_t channels = 0;  ///< output channels
+  int32_t rate = 0;      ///< output rate
   bool probed = false;
 };
 

@@ -86,7 +86,9 @@ TEST_P(ChannelModes, SelectAndMixChannels) {
 INSTANTIATE_TEST_SUITE_P(Synthesis, ChannelModes,
                          testing::Values(ChannelCase{SynthesisKind::Float, "Float"},
                                          ChannelCase{SynthesisKind::Fixed, "Fixed"}),
-                         [](const testing::TestParamInfo<ChannelCase> &i) { return std::string(i.param.label); });
+                         [](const testing::TestParamInfo<ChannelCase> &i) {
+                           return std::string(i.param.label);
+                         });
 
 TEST(ChannelModes, MonoStreamFeedsEveryMode) {
   FrameGenOptions o = layer2_stereo(8, 4);
@@ -148,7 +150,9 @@ TEST_P(RateModes, NormalRate) {
 INSTANTIATE_TEST_SUITE_P(Synthesis, RateModes,
                          testing::Values(ChannelCase{SynthesisKind::Float, "Float"},
                                          ChannelCase{SynthesisKind::Fixed, "Fixed"}),
-                         [](const testing::TestParamInfo<ChannelCase> &i) { return std::string(i.param.label); });
+                         [](const testing::TestParamInfo<ChannelCase> &i) {
+                           return std::string(i.param.label);
+                         });
 
 TEST(RateModes, HalfRateLayer3Gives576SamplesPerGranulePair) {
   const Stream st = test_stream("audio_l3_44k.mp3");
@@ -253,8 +257,8 @@ TEST(Probe, NothingToFind) {
 
 TEST(Scalefactors, UndefinedScalefactorSilencesItsSubband) {
   FrameGenOptions o = layer2_stereo(19, 6);
-  o.busy_subbands = 0;     // nothing allocated ...
-  o.silent_subband = 5;    // ... but subband 5, with scalefactor 63
+  o.busy_subbands = 0;   // nothing allocated ...
+  o.silent_subband = 5;  // ... but subband 5, with scalefactor 63
   const Decoded silent = decode_bytes(make_mpeg_audio_stream(o));
   ASSERT_EQ(silent.pcm.size(), size_t(6 * 1152 * 2));
   for (int16_t v : silent.pcm) ASSERT_EQ(v, 0);
@@ -341,7 +345,8 @@ TEST(Layer3, StreamCutInTheMiddleWaitsForItsReservoir) {
   const size_t settle = 2 * 1152 * 2;
   ASSERT_GT(part.pcm.size(), settle);
   const size_t n = part.pcm.size() - settle;
-  ASSERT_TRUE(std::equal(part.pcm.end() - std::ptrdiff_t(n), part.pcm.end(), whole.pcm.end() - std::ptrdiff_t(n)));
+  ASSERT_TRUE(
+      std::equal(part.pcm.end() - std::ptrdiff_t(n), part.pcm.end(), whole.pcm.end() - std::ptrdiff_t(n)));
 }
 
 // ---- block fill ----
@@ -356,7 +361,7 @@ TEST(BlockFill, FramesPerFillAndLayer1Pairs) {
     int32_t frames;
     int32_t expect;
   } cases[] = {
-      {&l2, 1, 1152 * 2},  {&l2, 0, 1152 * 2},  {&l2, -5, 1152 * 2}, {&l2, 3, 3 * 1152 * 2},
+      {&l2, 1, 1152 * 2},     {&l2, 0, 1152 * 2},       {&l2, -5, 1152 * 2},   {&l2, 3, 3 * 1152 * 2},
       {&l2, 8, 8 * 1152 * 2}, {&l2, 100, 8 * 1152 * 2}, {&l1, 1, 2 * 384 * 2}, {&l1, 4, 8 * 384 * 2},
   };
   for (const Case &c : cases) {

@@ -88,8 +88,7 @@ void write_layer1(BitWriter &w, const FrameGenOptions &o, const lunaret::HeaderR
   for (int32_t sb = 31; sb >= 0 && cost() > budget; --sb)
     if (sb != o.silent_subband) alloc[0][sb] = alloc[1][sb] = 0;
   for (int32_t sb = 0; sb < 32; ++sb)
-    for (int32_t ch = 0; ch < channels; ++ch)
-      scf[ch][sb] = sb == o.silent_subband ? 63 : pick_scf(rng);
+    for (int32_t ch = 0; ch < channels; ++ch) scf[ch][sb] = sb == o.silent_subband ? 63 : pick_scf(rng);
 
   for (int32_t sb = 0; sb < 32; ++sb)
     for (int32_t ch = 0; ch < (sb < bound ? channels : 1); ++ch) w.put(uint32_t(alloc[ch][sb]), 4);
@@ -148,7 +147,8 @@ void write_layer2(BitWriter &w, const FrameGenOptions &o, const lunaret::HeaderR
     if (sb != o.silent_subband) alloc[0][sb] = alloc[1][sb] = 0;
 
   for (int32_t sb = 0; sb < limit; ++sb)
-    for (int32_t ch = 0; ch < (sb < bound ? channels : 1); ++ch) w.put(uint32_t(alloc[ch][sb]), table.nbal[sb]);
+    for (int32_t ch = 0; ch < (sb < bound ? channels : 1); ++ch)
+      w.put(uint32_t(alloc[ch][sb]), table.nbal[sb]);
   for (int32_t sb = 0; sb < limit; ++sb)
     for (int32_t ch = 0; ch < channels; ++ch)
       if (alloc[ch][sb]) w.put(uint32_t(scfsi[ch][sb]), 2);

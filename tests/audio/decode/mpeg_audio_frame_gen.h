@@ -16,17 +16,17 @@ struct FrameGenOptions {
   int32_t id = 1;              ///< 1 MPEG-1, 0 MPEG-2 low sampling frequency
   int32_t sampling_index = 1;  ///< 0..2
   int32_t bitrate_index = 14;
-  int32_t mode = 0;            ///< 0 stereo, 1 joint, 2 dual, 3 mono
+  int32_t mode = 0;  ///< 0 stereo, 1 joint, 2 dual, 3 mono
   int32_t mode_extension = 0;
-  bool crc = false;            ///< write a (zero) CRC word
+  bool crc = false;  ///< write a (zero) CRC word
   int32_t frames = 40;
   uint32_t seed = 1;
-  int32_t scf_min = 8;         ///< scalefactor range for allocated subbands
+  int32_t scf_min = 8;  ///< scalefactor range for allocated subbands
   int32_t scf_max = 40;
-  int32_t max_allocation = 15; ///< caps the allocation values drawn
-  int32_t busy_subbands = 20;  ///< subbands that may get an allocation
-  int32_t silent_subband = -1; ///< if >= 0: this subband always gets
-                               ///< an allocation and scalefactor 63
+  int32_t max_allocation = 15;  ///< caps the allocation values drawn
+  int32_t busy_subbands = 20;   ///< subbands that may get an allocation
+  int32_t silent_subband = -1;  ///< if >= 0: this subband always gets
+                                ///< an allocation and scalefactor 63
 };
 
 /// A stream of `frames` frames of the layer asked for.

@@ -28,7 +28,8 @@ void expect_matches(const std::string &label, const Decoded &ours, const std::ve
   ASSERT_TRUE(ours.probed) << label;
   ASSERT_EQ(ours.channels, channels) << label;
   ASSERT_FALSE(reference.empty()) << label;
-  const testing_support::PcmComparison c = testing_support::compare_pcm(reference, ours.pcm, channels, max_lag);
+  const testing_support::PcmComparison c =
+      testing_support::compare_pcm(reference, ours.pcm, channels, max_lag);
   ASSERT_TRUE(c.ok()) << label << ": " << c.describe();
   std::printf("%-40s SNR %6.2f dB (lag %lld, %lld frames, max diff %d)\n", label.c_str(), c.snr_db,
               static_cast<long long>(c.lag), static_cast<long long>(c.frames_compared), c.max_abs_diff);
@@ -63,8 +64,9 @@ TEST_P(GeneratedStreams, MatchFfmpegFloatDecoders) {
 
 INSTANTIATE_TEST_SUITE_P(Media, GeneratedStreams,
                          testing::Values("audio_l2_32k_stereo.mp2", "audio_l2_44k_joint.mp2",
-                                         "audio_l2_48k_mono.mp2", "audio_l2_48k_stereo.mp2", "audio_l2_48k_crc.mp2",
-                                         "audio_l2_22k_lsf.mp2", "audio_l3_44k.mp3", "audio_l3_22k_lsf.mp3"));
+                                         "audio_l2_48k_mono.mp2", "audio_l2_48k_stereo.mp2",
+                                         "audio_l2_48k_crc.mp2", "audio_l2_22k_lsf.mp2", "audio_l3_44k.mp3",
+                                         "audio_l3_22k_lsf.mp3"));
 
 struct GeneratedCase {
   const char *label;
@@ -90,17 +92,19 @@ class RandomFrames : public testing::TestWithParam<GeneratedCase> {};
 TEST_P(RandomFrames, MatchFfmpegFloatDecoders) {
   const GeneratedCase &c = GetParam();
   const std::vector<uint8_t> bytes = make_mpeg_audio_stream(c.options);
-  const std::string path = testing_support::scratch_dir() + "/" + c.label + (c.options.layer == 1 ? ".mp1" : ".mp2");
+  const std::string path =
+      testing_support::scratch_dir() + "/" + c.label + (c.options.layer == 1 ? ".mp1" : ".mp2");
   ASSERT_TRUE(write_file(path, bytes));
   const std::vector<int16_t> reference = ffmpeg_decode(path, c.options.layer == 1 ? "mp1float" : "mp2float");
   if (reference.empty()) GTEST_SKIP() << "ffmpeg could not decode " << path;
   const int32_t channels = c.options.mode == 3 ? 1 : 2;
   DecodeSettings full;
-  expect_matches(std::string(c.label) + " float", decode_bytes(bytes, full), reference, channels, kFloatFloorDb, 0);
+  expect_matches(std::string(c.label) + " float", decode_bytes(bytes, full), reference, channels,
+                 kFloatFloorDb, 0);
   DecodeSettings fixed;
   fixed.synthesis = SynthesisKind::Fixed;
-  expect_matches(std::string(c.label) + " fixed", decode_bytes(bytes, fixed), reference, channels, kFixedFloorDb,
-                 0);
+  expect_matches(std::string(c.label) + " fixed", decode_bytes(bytes, fixed), reference, channels,
+                 kFixedFloorDb, 0);
 }
 
 // Layer II bit rates per channel pick the allocation table: 44.1 kHz at
@@ -123,7 +127,9 @@ const GeneratedCase kRandomCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Generator, RandomFrames, testing::ValuesIn(kRandomCases),
-                         [](const testing::TestParamInfo<GeneratedCase> &info) { return std::string(info.param.label); });
+                         [](const testing::TestParamInfo<GeneratedCase> &info) {
+                           return std::string(info.param.label);
+                         });
 
 }  // namespace
 }  // namespace audio_test

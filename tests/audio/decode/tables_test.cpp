@@ -49,12 +49,12 @@ int32_t walk(const HuffTable &t, uint32_t word, int32_t &x, int32_t &y) {
 
 TEST(HuffmanTables, EveryCodeDecodesToItsPair) {
   const CodeList lists[] = {
-      list(1, hc::kCodes1, hc::kBits1, 2),    list(2, hc::kCodes2, hc::kBits2, 3),
-      list(3, hc::kCodes3, hc::kBits3, 3),    list(5, hc::kCodes5, hc::kBits5, 4),
-      list(6, hc::kCodes6, hc::kBits6, 4),    list(7, hc::kCodes7, hc::kBits7, 6),
-      list(8, hc::kCodes8, hc::kBits8, 6),    list(9, hc::kCodes9, hc::kBits9, 6),
-      list(10, hc::kCodes10, hc::kBits10, 8), list(11, hc::kCodes11, hc::kBits11, 8),
-      list(12, hc::kCodes12, hc::kBits12, 8), list(13, hc::kCodes13, hc::kBits13, 16),
+      list(1, hc::kCodes1, hc::kBits1, 2),     list(2, hc::kCodes2, hc::kBits2, 3),
+      list(3, hc::kCodes3, hc::kBits3, 3),     list(5, hc::kCodes5, hc::kBits5, 4),
+      list(6, hc::kCodes6, hc::kBits6, 4),     list(7, hc::kCodes7, hc::kBits7, 6),
+      list(8, hc::kCodes8, hc::kBits8, 6),     list(9, hc::kCodes9, hc::kBits9, 6),
+      list(10, hc::kCodes10, hc::kBits10, 8),  list(11, hc::kCodes11, hc::kBits11, 8),
+      list(12, hc::kCodes12, hc::kBits12, 8),  list(13, hc::kCodes13, hc::kBits13, 16),
       list(15, hc::kCodes15, hc::kBits15, 16), list(16, hc::kCodes16, hc::kBits16, 16),
       list(24, hc::kCodes24, hc::kBits24, 16),
   };
@@ -81,7 +81,7 @@ TEST(HuffmanTables, EveryCodeDecodesToItsPair) {
 }
 
 TEST(HuffmanTables, LinbitsAndSharedTables) {
-  const int32_t linbits[32] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+  const int32_t linbits[32] = {0, 0, 0, 0, 0, 0, 0,  0,  0, 0, 0, 0, 0, 0, 0,  0,
                                1, 2, 3, 4, 6, 8, 10, 13, 4, 5, 6, 7, 8, 9, 11, 13};
   for (int32_t s = 0; s < 32; ++s) EXPECT_EQ(lunaret::layer3::huff_table(s).linbits, linbits[s]) << s;
   EXPECT_EQ(lunaret::layer3::huff_table(0).lut, nullptr);

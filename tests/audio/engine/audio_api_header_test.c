@@ -1,8 +1,8 @@
 /* The audio engine's public header compiles alone, as C, and its records
    keep the layout the header documents. */
-#include "audio/audio_api.h"
-
 #include <stddef.h>
+
+#include "audio/audio_api.h"
 
 _Static_assert(sizeof(AudioScopePair) == 8, "scope pair is two int32");
 _Static_assert(sizeof(AudioTimingRun) == 20, "timing run is five int32");

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -75,7 +75,8 @@ class EngineOracle : public ::testing::Test {
     if (!AudioOpenOutput(nullptr)) return false;
     for (int i = 0; i < 100000; ++i) {
       int32_t bytes = 0;
-      auto *pcm = reinterpret_cast<const int16_t *>(AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
+      auto *pcm = reinterpret_cast<const int16_t *>(
+          AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
       if (pcm && bytes > 0) out->insert(out->end(), pcm, pcm + bytes / 2);
       if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0)) return true;
     }
@@ -120,7 +121,8 @@ TEST_F(EngineOracle, FullPathMatchesFfmpegFloatDecoders) {
     AudioClose();
     int shift = 0;
     double snr = aligned_snr(ref, ours, s.channels, 3000, &shift);
-    std::printf("%-28s %8zu values (ffmpeg %8zu), shift %5d, SNR %.1f dB\n", s.name, ours.size(), ref.size(), shift, snr);
+    std::printf("%-28s %8zu values (ffmpeg %8zu), shift %5d, SNR %.1f dB\n", s.name, ours.size(), ref.size(),
+                shift, snr);
     EXPECT_GE(snr, 80.0);
     // Nothing lost or added beyond the start alignment and the last frame.
     EXPECT_NEAR(double(ours.size()) / s.channels, double(ref.size()) / s.channels, 2 * 1152 + 3000);
@@ -197,7 +199,8 @@ TEST_F(EngineOracle, RazavoriAudioCommand) {
   ASSERT_NE(bin, nullptr);
   std::string tool = std::string(bin) + "/bin/razavori";
   std::string in = testing_support::media_path("audio_l2_44k_joint.mp2");
-  std::string pcm = testing_support::scratch_dir() + "/cli.pcm", wav = testing_support::scratch_dir() + "/cli.wav";
+  std::string pcm = testing_support::scratch_dir() + "/cli.pcm",
+              wav = testing_support::scratch_dir() + "/cli.wav";
   std::string cmd = "'" + tool + "' audio '" + in + "' --pcm '" + pcm + "' --wav '" + wav + "'";
   FILE *p = popen(cmd.c_str(), "r");
   ASSERT_NE(p, nullptr);
@@ -249,14 +252,16 @@ TEST_F(EngineOracle, SystemStreamAudioThroughTheMediaLayer) {
     std::vector<int16_t> ours;
     for (int i = 0; i < 100000 && !AudioCommand(AUDIO_CMD_END_OF_STREAM, 0); ++i) {
       int32_t bytes = 0;
-      auto *pcm = reinterpret_cast<const int16_t *>(AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
+      auto *pcm = reinterpret_cast<const int16_t *>(
+          AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
       if (pcm && bytes > 0) ours.insert(ours.end(), pcm, pcm + bytes / 2);
     }
     AudioClose();
     SysClose();
     int shift = 0;
     double snr = aligned_snr(ref, ours, 2, 3000, &shift);
-    std::printf("%-28s %8zu values (ffmpeg %8zu), shift %5d, SNR %.1f dB\n", name, ours.size(), ref.size(), shift, snr);
+    std::printf("%-28s %8zu values (ffmpeg %8zu), shift %5d, SNR %.1f dB\n", name, ours.size(), ref.size(),
+                shift, snr);
     EXPECT_GE(snr, 80.0);
     EXPECT_NEAR(double(ours.size()) / 2, double(ref.size()) / 2, 2 * 1152 + 3000);
   }

@@ -1,6 +1,8 @@
 // The engine frame through its exports: the command table and its clamps,
 // opening and closing, the kind decision, and the buffer flow from the
 // source to the device and back.
+#include "audio/engine.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,7 +12,6 @@
 #include <thread>
 
 #include "audio/audio_api.h"
-#include "audio/engine.h"
 #include "tests/audio/engine/fake_media.h"
 #include "tests/audio/engine/test_source.h"
 #include "tests/support/test_media.h"
@@ -103,12 +104,18 @@ TEST_F(AudioEngine, CommandClamps) {
     intptr_t arg;
     int32_t expected;
   } cases[] = {
-      {AUDIO_CMD_SET_FRAMES_PER_FILL, 0, 1},  {AUDIO_CMD_SET_FRAMES_PER_FILL, -5, 1},
-      {AUDIO_CMD_SET_FRAMES_PER_FILL, 100, 8}, {AUDIO_CMD_SET_FRAMES_PER_FILL, 3, 3},
-      {AUDIO_CMD_SET_QUEUE_CAP, 0, 1},        {AUDIO_CMD_SET_QUEUE_CAP, -7, 1},
-      {AUDIO_CMD_SET_QUEUE_CAP, 99, 40},      {AUDIO_CMD_SET_QUEUE_CAP, 12, 12},
-      {AUDIO_CMD_SET_ECHO, 12, 8},            {AUDIO_CMD_SET_ECHO, 3, 3},
-      {AUDIO_CMD_SET_ECHO, 0, 0},             {AUDIO_CMD_SET_ECHO, -4, 0},
+      {AUDIO_CMD_SET_FRAMES_PER_FILL, 0, 1},
+      {AUDIO_CMD_SET_FRAMES_PER_FILL, -5, 1},
+      {AUDIO_CMD_SET_FRAMES_PER_FILL, 100, 8},
+      {AUDIO_CMD_SET_FRAMES_PER_FILL, 3, 3},
+      {AUDIO_CMD_SET_QUEUE_CAP, 0, 1},
+      {AUDIO_CMD_SET_QUEUE_CAP, -7, 1},
+      {AUDIO_CMD_SET_QUEUE_CAP, 99, 40},
+      {AUDIO_CMD_SET_QUEUE_CAP, 12, 12},
+      {AUDIO_CMD_SET_ECHO, 12, 8},
+      {AUDIO_CMD_SET_ECHO, 3, 3},
+      {AUDIO_CMD_SET_ECHO, 0, 0},
+      {AUDIO_CMD_SET_ECHO, -4, 0},
   };
   for (const auto &c : cases) {
     EXPECT_EQ(AudioCommand(c.cmd, c.arg), 0);
@@ -305,7 +312,8 @@ TEST_F(AudioEngine, SynchronousBlocksFollowTheSource) {
   std::vector<int16_t> got;
   for (int i = 0; i < 10; ++i) {
     int32_t bytes = -1;
-    auto *pcm = reinterpret_cast<const int16_t *>(AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
+    auto *pcm = reinterpret_cast<const int16_t *>(
+        AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
     ASSERT_NE(pcm, nullptr);
     if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0)) {
       EXPECT_EQ(bytes, 0);
@@ -331,7 +339,8 @@ TEST_F(AudioEngine, PlaybackDeliversEveryBlockOnceInOrder) {
     EXPECT_NE(AudioCommand(AUDIO_CMD_DEVICE_HANDLE, 0), 0);
     play_to_end();
     std::vector<int16_t> played = recorder().take();
-    EXPECT_EQ(played, expected_counting(int64_t{c.frames_total} * 2304)) << "frames per fill " << c.frames_per_fill;
+    EXPECT_EQ(played, expected_counting(int64_t{c.frames_total} * 2304))
+        << "frames per fill " << c.frames_per_fill;
     EXPECT_EQ(AudioStop(), 1);
     EXPECT_EQ(AudioGetPlayTime(), -1);
     AudioClose();
@@ -353,12 +362,28 @@ TEST_F(AudioEngine, StateChangesDuringPlaybackNeitherDeadlockNorLoseBuffers) {
   });
   for (int round = 0; round < 30; ++round) {
     switch (round % 6) {
-      case 0: EXPECT_EQ(AudioSetPause(1), 0); EXPECT_EQ(AudioSetPause(0), 1); break;
-      case 1: AudioHalt(); AudioFlush(); break;
-      case 2: AudioSetChannelMode(round % 4 == 0 ? AUDIO_CHANNEL_MIX : AUDIO_CHANNEL_STEREO); break;
-      case 3: AudioSetRateMode(round % 4 == 1 ? AUDIO_RATE_HALF : AUDIO_RATE_NORMAL); break;
-      case 4: AudioCommand(AUDIO_CMD_DEVICE_PAUSE, 0); AudioCommand(AUDIO_CMD_DEVICE_RESTART, 0); break;
-      case 5: EXPECT_EQ(AudioStop(), 1); EXPECT_EQ(AudioPlay(), 1); break;
+      case 0:
+        EXPECT_EQ(AudioSetPause(1), 0);
+        EXPECT_EQ(AudioSetPause(0), 1);
+        break;
+      case 1:
+        AudioHalt();
+        AudioFlush();
+        break;
+      case 2:
+        AudioSetChannelMode(round % 4 == 0 ? AUDIO_CHANNEL_MIX : AUDIO_CHANNEL_STEREO);
+        break;
+      case 3:
+        AudioSetRateMode(round % 4 == 1 ? AUDIO_RATE_HALF : AUDIO_RATE_NORMAL);
+        break;
+      case 4:
+        AudioCommand(AUDIO_CMD_DEVICE_PAUSE, 0);
+        AudioCommand(AUDIO_CMD_DEVICE_RESTART, 0);
+        break;
+      case 5:
+        EXPECT_EQ(AudioStop(), 1);
+        EXPECT_EQ(AudioPlay(), 1);
+        break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
@@ -386,7 +411,9 @@ TEST_F(AudioEngine, QueueDepthGrowsWhenTheDeviceRunsLow) {
     for (int i = 0; i < 5000; ++i) {
       fake_media().run_callbacks();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      if (!e.busy && fake_media().queued() == 0 && (e.at_device >= e.queue_limit || e.fill_read == e.fill_write)) return;
+      if (!e.busy && fake_media().queued() == 0 &&
+          (e.at_device >= e.queue_limit || e.fill_read == e.fill_write))
+        return;
     }
   };
   settle();
@@ -433,7 +460,8 @@ TEST_F(AudioEngine, EchoReturnsOnTheOtherSideAtHalfLevel) {
   std::vector<int16_t> out;
   for (;;) {
     int32_t bytes = 0;
-    auto *pcm = reinterpret_cast<const int16_t *>(AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
+    auto *pcm = reinterpret_cast<const int16_t *>(
+        AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
     if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0)) break;
     out.insert(out.end(), pcm, pcm + bytes / 2);
   }
@@ -459,7 +487,8 @@ TEST_F(AudioEngine, WavCaptureHoldsExactlyTheDecodedBlocks) {
   std::vector<int16_t> decoded;
   for (;;) {
     int32_t bytes = 0;
-    auto *pcm = reinterpret_cast<const int16_t *>(AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
+    auto *pcm = reinterpret_cast<const int16_t *>(
+        AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
     if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0)) break;
     decoded.insert(decoded.end(), pcm, pcm + bytes / 2);
   }
@@ -469,7 +498,9 @@ TEST_F(AudioEngine, WavCaptureHoldsExactlyTheDecodedBlocks) {
   std::ifstream in(path, std::ios::binary);
   std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_EQ(file.size(), 44 + decoded.size() * 2);
-  auto u32 = [&](size_t o) { return file[o] | file[o + 1] << 8 | file[o + 2] << 16 | uint32_t(file[o + 3]) << 24; };
+  auto u32 = [&](size_t o) {
+    return file[o] | file[o + 1] << 8 | file[o + 2] << 16 | uint32_t(file[o + 3]) << 24;
+  };
   auto u16 = [&](size_t o) { return file[o] | file[o + 1] << 8; };
   EXPECT_EQ(std::memcmp(file.data(), "RIFF", 4), 0);
   EXPECT_EQ(std::memcmp(file.data() + 8, "WAVEfmt ", 8), 0);

@@ -60,17 +60,24 @@ intptr_t f_control(int32_t cmd, intptr_t) {
     case lunaret::kCtlAudioHeader:
       if (g_fake.header_word >= 0) return g_fake.header_word;
       return g_fake.bytes.size() >= 2 ? (g_fake.bytes[0] << 8) | g_fake.bytes[1] : 0;
-    case lunaret::kCtlAudioCount: return g_fake.audio_count;
-    case lunaret::kCtlAudioCurrent: return g_fake.audio_current;
-    case lunaret::kCtlByteRate: return g_fake.byte_rate;
-    case lunaret::kCtlSourceHandle: return g_fake.source_handle;
-    case lunaret::kCtlPluginActive: return g_fake.plugin;
-    default: return 0;
+    case lunaret::kCtlAudioCount:
+      return g_fake.audio_count;
+    case lunaret::kCtlAudioCurrent:
+      return g_fake.audio_current;
+    case lunaret::kCtlByteRate:
+      return g_fake.byte_rate;
+    case lunaret::kCtlSourceHandle:
+      return g_fake.source_handle;
+    case lunaret::kCtlPluginActive:
+      return g_fake.plugin;
+    default:
+      return 0;
   }
 }
 
 const lunaret::MediaLink kFakeLink = {
-    f_probe, f_avi_probe, f_open, f_close, f_seek, f_flush, f_queue, f_reserved42, f_avail, f_read, f_read_stream, f_control,
+    f_probe, f_avi_probe,  f_open,  f_close, f_seek,        f_flush,
+    f_queue, f_reserved42, f_avail, f_read,  f_read_stream, f_control,
 };
 
 }  // namespace

@@ -127,8 +127,8 @@ size_t ManualDevice::holding() {
 ManualDevice &manual_device() { return g_manual; }
 
 const lunaret::AudioOutputDriver kManualDriver = {
-    "manual", 1,       man_query,  man_open,   man_close,      man_write,
-    man_reset, man_ok, man_ok,     man_played, man_get_volume, man_set_volume,
+    "manual",  1,      man_query, man_open,   man_close,      man_write,
+    man_reset, man_ok, man_ok,    man_played, man_get_volume, man_set_volume,
 };
 
 int16_t counting_value(int64_t k) { return static_cast<int16_t>((k * 7919) & 0xFFFF); }

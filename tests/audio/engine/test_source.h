@@ -19,10 +19,10 @@ int16_t counting_value(int64_t k);
 struct CountingSource {
   int32_t rate = 44100;
   int32_t channels = 2;
-  int32_t frames_total = 50;    // frames before the end
+  int32_t frames_total = 50;  // frames before the end
   int32_t frames_done = 0;
-  int64_t values_done = 0;      // samples emitted so far (all channels)
-  bool impulses = false;        // silence with a click on the left every 9 frames
+  int64_t values_done = 0;  // samples emitted so far (all channels)
+  bool impulses = false;    // silence with a click on the left every 9 frames
   int32_t fills = 0;
 
   /// Installs the source as the MPEG kind's operations.

@@ -25,7 +25,8 @@ constexpr int32_t kFrames = 40;
 int32_t g_done = 0;
 
 int16_t tone(int64_t frame) {
-  return static_cast<int16_t>(std::lround(3000.0 * std::sin(2 * M_PI * kTone * static_cast<double>(frame) / kRate)));
+  return static_cast<int16_t>(
+      std::lround(3000.0 * std::sin(2 * M_PI * kTone * static_cast<double>(frame) / kRate)));
 }
 
 bool t_open(Engine &) { return true; }

@@ -51,7 +51,7 @@ TEST(NullDevice, RefusesFormatsOutsideTheContract) {
     int channels, bits;
     uint32_t rate;
     bool ok;
-  } cases[] = {{1, 16, 44100, true}, {2, 8, 22050, true}, {8, 16, 48000, true}, {6, 16, 44100, true},
+  } cases[] = {{1, 16, 44100, true},  {2, 8, 22050, true},   {8, 16, 48000, true},  {6, 16, 44100, true},
                {0, 16, 44100, false}, {9, 16, 44100, false}, {2, 24, 44100, false}, {2, 16, 0, false}};
   for (const auto &c : cases) {
     PcmFormat f = make_pcm_format(c.channels, c.rate, c.bits);
@@ -69,7 +69,8 @@ TEST(NullDevice, RefusesFormatsOutsideTheContract) {
 
 TEST(NullDevice, UntimedReturnsEveryBufferOnceInOrderAndCountsPosition) {
   DoneLog log;
-  auto dev = AudioDevice::open(kNullUntimedOutputDriver, make_pcm_format(2, 44100, 16), DoneLog::on_done, &log);
+  auto dev =
+      AudioDevice::open(kNullUntimedOutputDriver, make_pcm_format(2, 44100, 16), DoneLog::on_done, &log);
   ASSERT_TRUE(dev);
   Buffers b(4410 * 4);  // 100 ms each
   EXPECT_EQ(dev->write(&b.h[0]), kDeviceUnprepared);
@@ -105,7 +106,8 @@ TEST(NullDevice, ResetReturnsWrittenBuffersAndRewindsThePosition) {
 
 TEST(NullDevice, PauseHoldsBuffersUntilRestart) {
   DoneLog log;
-  auto dev = AudioDevice::open(kNullUntimedOutputDriver, make_pcm_format(1, 22050, 8), DoneLog::on_done, &log);
+  auto dev =
+      AudioDevice::open(kNullUntimedOutputDriver, make_pcm_format(1, 22050, 8), DoneLog::on_done, &log);
   ASSERT_TRUE(dev);
   Buffers b(2205);
   ASSERT_EQ(dev->pause(), kDeviceOk);

@@ -8,10 +8,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,7 +42,8 @@ std::vector<int16_t> read_capture() {
 
 // The capture from the first frame where `head` starts (the device plays
 // silence until the first buffer arrives).
-std::vector<int16_t> from_first(const std::vector<int16_t> &cap, const std::vector<int16_t> &head, int channels) {
+std::vector<int16_t> from_first(const std::vector<int16_t> &cap, const std::vector<int16_t> &head,
+                                int channels) {
   for (size_t i = 0; i + head.size() <= cap.size(); i += static_cast<size_t>(channels))
     if (std::equal(head.begin(), head.end(), cap.begin() + static_cast<std::ptrdiff_t>(i)))
       return std::vector<int16_t>(cap.begin() + static_cast<std::ptrdiff_t>(i), cap.end());
@@ -110,7 +111,8 @@ TEST_F(SdlCapture, DeviceReceivesTheDecodedBlocksInOrder) {
   std::vector<int16_t> cap = from_first(play_and_capture(), counting_head(false), 2);
   const size_t values = 60u * 2304;
   ASSERT_GE(cap.size(), values);
-  for (size_t k = 0; k < values; ++k) ASSERT_EQ(cap[k], counting_value(static_cast<int64_t>(k))) << "value " << k;
+  for (size_t k = 0; k < values; ++k)
+    ASSERT_EQ(cap[k], counting_value(static_cast<int64_t>(k))) << "value " << k;
 }
 
 TEST_F(SdlCapture, VolumeLeftOnlySilencesTheRightChannel) {
@@ -215,7 +217,8 @@ TEST(SdlDevice, ResetReturnsEveryBufferOnceAndNothingPlaysTwice) {
     ASSERT_EQ(dev->prepare(&h[i]), kDeviceOk);
     ASSERT_EQ(dev->write(&h[i]), kDeviceOk);
   }
-  for (int i = 0; i < 5000 && done.total() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (int i = 0; i < 5000 && done.total() < 3; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ASSERT_GE(done.total(), 3);
   ASSERT_EQ(dev->reset(), kDeviceOk);
   EXPECT_EQ(done.total(), kBuffers);
@@ -245,14 +248,16 @@ TEST(SdlDevice, ResetReturnsEveryBufferOnceAndNothingPlaysTwice) {
   size_t prefix = played.size() - after.size();
   ASSERT_LE(prefix, before.size());
   EXPECT_GE(prefix, 3u * kValues);  // at least the buffers that came back before the reset
-  EXPECT_TRUE(std::equal(played.begin(), played.begin() + static_cast<std::ptrdiff_t>(prefix), before.begin()));
+  EXPECT_TRUE(
+      std::equal(played.begin(), played.begin() + static_cast<std::ptrdiff_t>(prefix), before.begin()));
   EXPECT_TRUE(std::equal(played.begin() + static_cast<std::ptrdiff_t>(prefix), played.end(), after.begin()));
 }
 
 TEST(SdlDevice, FormatsAnsweredFromWhatSdlOpens) {
   using namespace lunaret;
   for (int channels = 1; channels <= 8; ++channels)
-    for (int bits : {8, 16}) EXPECT_TRUE(kSdlOutputDriver.query(make_pcm_format(channels, 44100, bits))) << channels;
+    for (int bits : {8, 16})
+      EXPECT_TRUE(kSdlOutputDriver.query(make_pcm_format(channels, 44100, bits))) << channels;
   PcmFormat spdif = make_pcm_format(2, 48000, 16);
   spdif.format_tag = kFormatAc3Spdif;
   EXPECT_FALSE(kSdlOutputDriver.query(spdif));

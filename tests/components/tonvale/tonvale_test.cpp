@@ -96,7 +96,8 @@ TEST(Tonvale, FlatGainsAreTransparent) {
   for (int i = 0; i < frames; ++i)
     for (int c = 0; c < 2; ++c) {
       double v = 0;
-      for (double f : {110.0, 583.0, 3971.0, 11999.0}) v += 7000.0 * std::sin(2 * M_PI * (f + 17 * c) * i / kRate);
+      for (double f : {110.0, 583.0, 3971.0, 11999.0})
+        v += 7000.0 * std::sin(2 * M_PI * (f + 17 * c) * i / kRate);
       pcm[size_t(i) * 2 + size_t(c)] = int16_t(std::lround(v));
     }
   const auto input = pcm;
@@ -122,7 +123,8 @@ TEST(Tonvale, ACutUndoesTheSameBoost) {
   std::vector<int16_t> input(static_cast<size_t>(frames));
   for (int i = 0; i < frames; ++i) {
     double v = 0;
-    for (double f : {90.0, 571.0, 1234.0, 5003.0, 15000.0}) v += 1200.0 * std::sin(2 * M_PI * f * i / kRate + f);
+    for (double f : {90.0, 571.0, 1234.0, 5003.0, 15000.0})
+      v += 1200.0 * std::sin(2 * M_PI * f * i / kRate + f);
     input[size_t(i)] = int16_t(std::lround(v));
   }
   auto pcm = input;
@@ -149,8 +151,9 @@ bool ffmpeg_equalise(const std::vector<int16_t> &in, const std::string &chain, s
   const std::string in_path = dir + "/tonvale_in.raw", out_path = dir + "/tonvale_out.raw";
   std::ofstream(in_path, std::ios::binary)
       .write(reinterpret_cast<const char *>(in.data()), std::streamsize(in.size() * 2));
-  const std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y -f s16le -ar 48000 -ac 1 -i '" + in_path +
-                          "' -af 'aformat=sample_fmts=dbl," + chain + "' -f s16le -c:a pcm_s16le '" + out_path + "'";
+  const std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y -f s16le -ar 48000 -ac 1 -i '" +
+                          in_path + "' -af 'aformat=sample_fmts=dbl," + chain +
+                          "' -f s16le -c:a pcm_s16le '" + out_path + "'";
   if (std::system(cmd.c_str()) != 0) return false;
   std::ifstream f(out_path, std::ios::binary);
   out.assign(in.size(), 0);
@@ -164,7 +167,8 @@ TEST(Tonvale, MatchesFfmpegsPeakingEqualiser) {
   std::vector<int16_t> input(static_cast<size_t>(frames));
   for (int i = 0; i < frames; ++i) {
     double v = 0;
-    for (double f : {90.0, 230.0, 571.0, 1234.0, 5003.0, 11800.0}) v += 1500.0 * std::sin(2 * M_PI * f * i / kRate + f);
+    for (double f : {90.0, 230.0, 571.0, 1234.0, 5003.0, 11800.0})
+      v += 1500.0 * std::sin(2 * M_PI * f * i / kRate + f);
     input[size_t(i)] = int16_t(std::lround(v));
   }
   std::vector<int16_t> reference;
@@ -314,8 +318,8 @@ TEST(Tonvale, RefusesBadCallsAndLeavesDataAlone) {
   TonvaleDestroy(junk);
 
   Eq eq(2);
-  for (auto [ch, rate, count] : {std::tuple{0, kRate, 10}, {9, kRate, 10}, {2, 0, 10}, {2, -1, 10}, {2, kRate, 0},
-                                  {2, kRate, 11}})
+  for (auto [ch, rate, count] :
+       {std::tuple{0, kRate, 10}, {9, kRate, 10}, {2, 0, 10}, {2, -1, 10}, {2, kRate, 0}, {2, kRate, 11}})
     EXPECT_EQ(TonvaleSetFormat(eq.obj(), ch, rate, count, kBands), 0) << ch << " " << rate << " " << count;
   EXPECT_EQ(TonvaleSetFormat(eq.obj(), 2, kRate, 10, nullptr), 0);
   EXPECT_EQ(TonvaleSetGains(eq.obj(), nullptr), 0);

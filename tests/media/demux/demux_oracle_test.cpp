@@ -78,7 +78,8 @@ Bytes lpcm_samples(const Bytes &records) {
   while (i + 8 <= records.size()) {
     EXPECT_EQ(std::memcmp(records.data() + i, "LPCM", 4), 0) << "record at " << i;
     if (std::memcmp(records.data() + i, "LPCM", 4) != 0) break;
-    const uint32_t n = records[i + 4] | records[i + 5] << 8 | records[i + 6] << 16 | uint32_t(records[i + 7]) << 24;
+    const uint32_t n =
+        records[i + 4] | records[i + 5] << 8 | records[i + 6] << 16 | uint32_t(records[i + 7]) << 24;
     const size_t end = i + 8 + n;
     if (end > records.size() || n < 6) break;
     const uint8_t quantisation = records[i + 8 + 4] >> 6;

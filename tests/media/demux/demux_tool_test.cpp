@@ -1,7 +1,6 @@
 // razavori demux: the files it writes equal ffmpeg's stream copies, and
 // --list tells the streams, the rate and the pack kind.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -44,7 +43,8 @@ TEST(DemuxTool, WritesTheElementaryStreamsAndListsTheSource) {
   const std::string stream = reference("mpeg2_ps.mpg");
   if (stream.empty()) GTEST_SKIP() << "no test media";
   const std::string dir = testing_support::scratch_dir();
-  const ToolRun r = razavori("demux '" + stream + "' --list --video '" + dir + "/tool.v' --audio '" + dir + "/tool.a'");
+  const ToolRun r =
+      razavori("demux '" + stream + "' --list --video '" + dir + "/tool.v' --audio '" + dir + "/tool.a'");
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("video: 0xE0\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("audio: 0xC0\n"), std::string::npos) << r.out;

@@ -27,7 +27,8 @@ bool run(const std::string &cmd) { return std::system((cmd + " >/dev/null 2>&1")
 
 std::string local_dir() {
   const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
-  fs::path dir = bin && *bin ? fs::path(bin) / "test-media-demux" : fs::temp_directory_path() / "razavori-demux-media";
+  fs::path dir =
+      bin && *bin ? fs::path(bin) / "test-media-demux" : fs::temp_directory_path() / "razavori-demux-media";
   fs::create_directories(dir);
   return dir.string();
 }
@@ -41,8 +42,8 @@ bool make_all(const std::string &dir) {
   ok &= run(ff + kVideoIn + " " + kToneA + " -c:v mpeg2video -b:v 3M -c:a mp2 -b:a 192k -f vob " + d +
             "mpeg2_ps.mpg");
   ok &= run(ff + kVideoIn + " " + kToneA + " " + kToneB +
-            " -map 0 -map 1 -map 2 -c:v mpeg2video -b:v 3M -c:a:0 ac3 -b:a:0 192k -c:a:1 pcm_s16be -f vob " + d +
-            "vob_ac3_lpcm.vob");
+            " -map 0 -map 1 -map 2 -c:v mpeg2video -b:v 3M -c:a:0 ac3 -b:a:0 192k -c:a:1 pcm_s16be -f vob " +
+            d + "vob_ac3_lpcm.vob");
   ok &= run(ff + kVideoIn + " " + kToneA + " -c:v mpeg2video -b:v 3M -c:a mp2 -b:a 192k -f mpegts " + d +
             "ts_mpeg2.ts");
   for (const char *s : {"mpeg1_system.mpg", "mpeg2_ps.mpg", "vob_ac3_lpcm.vob", "ts_mpeg2.ts"}) {

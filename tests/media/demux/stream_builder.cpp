@@ -10,7 +10,8 @@ void StreamBuilder::pack(bool mpeg2, uint64_t scr, uint32_t mux_rate, int stuffi
   const uint64_t s32_30 = (scr >> 30) & 7, s29_15 = (scr >> 15) & 0x7FFF, s14_0 = scr & 0x7FFF;
   if (mpeg2) {
     // '01', SCR with markers, SCR extension 0 and marker.
-    uint64_t v = 1ull << 46 | s32_30 << 43 | 1ull << 42 | s29_15 << 27 | 1ull << 26 | s14_0 << 11 | 1ull << 10 | 1;
+    uint64_t v =
+        1ull << 46 | s32_30 << 43 | 1ull << 42 | s29_15 << 27 | 1ull << 26 | s14_0 << 11 | 1ull << 10 | 1;
     for (int i = 5; i >= 0; --i) put8(static_cast<int>(v >> (8 * i)));
     const uint32_t m = mux_rate << 2 | 3;
     put8(m >> 16);
@@ -78,7 +79,8 @@ void StreamBuilder::mpeg2_packet(int id, const Bytes &payload, const PesFields &
   }
   for (int i = 0; i < f.stuffing; ++i) h.push_back(0xFF);
   const int flags = (f.pts ? (f.dts ? 0xC0 : 0x80) : 0) | (f.escr ? 0x20 : 0) | (f.es_rate ? 0x10 : 0) |
-                    (f.trick_mode ? 0x08 : 0) | (f.copy_info ? 0x04 : 0) | (f.crc ? 0x02 : 0) | (ext ? 0x01 : 0);
+                    (f.trick_mode ? 0x08 : 0) | (f.copy_info ? 0x04 : 0) | (f.crc ? 0x02 : 0) |
+                    (ext ? 0x01 : 0);
   start(id);
   put16(static_cast<int>(3 + h.size() + payload.size()));
   put8(0x81);
@@ -91,9 +93,12 @@ void StreamBuilder::mpeg2_packet(int id, const Bytes &payload, const PesFields &
 void StreamBuilder::mpeg1_packet(int id, const Bytes &payload, int stuffing, bool std_buffer, int pts_dts) {
   Bytes h(static_cast<size_t>(stuffing), 0xFF);
   if (std_buffer) h.insert(h.end(), {0x60, 0x20});
-  if (pts_dts == 2) h.insert(h.end(), {0x21, 0, 1, 0, 1});
-  else if (pts_dts == 3) h.insert(h.end(), {0x31, 0, 1, 0, 1, 0x11, 0, 1, 0, 1});
-  else h.push_back(0x0F);
+  if (pts_dts == 2)
+    h.insert(h.end(), {0x21, 0, 1, 0, 1});
+  else if (pts_dts == 3)
+    h.insert(h.end(), {0x31, 0, 1, 0, 1, 0x11, 0, 1, 0, 1});
+  else
+    h.push_back(0x0F);
   start(id);
   put16(static_cast<int>(h.size() + payload.size()));
   bytes(h);
@@ -182,15 +187,29 @@ void ts_packets(Bytes &out, int pid, const Bytes &data, bool section) {
 }
 
 Bytes ts_pat(int pmt_pid) {
-  return {0x00, 0xB0, 13, 0x00, 0x01, 0xC1, 0x00, 0x00, 0x00, 0x01, static_cast<uint8_t>(0xE0 | (pmt_pid >> 8)),
-          static_cast<uint8_t>(pmt_pid), 0, 0, 0, 0};
+  return {0x00,
+          0xB0,
+          13,
+          0x00,
+          0x01,
+          0xC1,
+          0x00,
+          0x00,
+          0x00,
+          0x01,
+          static_cast<uint8_t>(0xE0 | (pmt_pid >> 8)),
+          static_cast<uint8_t>(pmt_pid),
+          0,
+          0,
+          0,
+          0};
 }
 
 Bytes ts_pmt(const std::vector<std::pair<int, int>> &streams) {
   Bytes b = {0x02, 0xB0, 0, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xE1, 0x00, 0xF0, 0x00};
   for (auto [type, pid] : streams) {
-    b.insert(b.end(), {static_cast<uint8_t>(type), static_cast<uint8_t>(0xE0 | (pid >> 8)), static_cast<uint8_t>(pid),
-                       0xF0, 0x00});
+    b.insert(b.end(), {static_cast<uint8_t>(type), static_cast<uint8_t>(0xE0 | (pid >> 8)),
+                       static_cast<uint8_t>(pid), 0xF0, 0x00});
   }
   b.insert(b.end(), {0, 0, 0, 0});  // CRC (not checked)
   b[2] = static_cast<uint8_t>(b.size() - 3);

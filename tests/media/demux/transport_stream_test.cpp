@@ -125,13 +125,12 @@ TEST_F(TransportStream, StrayBytesAndMissingTables) {
   ts_packets(ts, kVideoPid, pes(0xE0, pattern(10, 10), false));
   const std::string path = write_file(testing_support::scratch_dir() + "/stray.ts", ts);
   ASSERT_NE(SysOpen(path.c_str(), 0), -1);
-  EXPECT_TRUE(unpadded(pull(SysReadVideo), v.size() + 10) ==
-              [&] {
-                Bytes w = v;
-                const Bytes tail = pattern(10, 10);
-                w.insert(w.end(), tail.begin(), tail.end());
-                return w;
-              }());
+  EXPECT_TRUE(unpadded(pull(SysReadVideo), v.size() + 10) == [&] {
+    Bytes w = v;
+    const Bytes tail = pattern(10, 10);
+    w.insert(w.end(), tail.begin(), tail.end());
+    return w;
+  }());
   SysClose();
 
   Bytes bare;

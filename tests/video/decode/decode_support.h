@@ -83,8 +83,7 @@ inline std::string reference_path(const std::string &stream, const std::string &
 }
 
 /// Reads ffmpeg's raw planar pictures (yuv420p unless told).
-inline std::vector<Picture> read_yuv(const std::string &path, int width, int height,
-                                     int chroma_format = 1) {
+inline std::vector<Picture> read_yuv(const std::string &path, int width, int height, int chroma_format = 1) {
   const std::vector<uint8_t> raw = read_file(path);
   int cw, ch;
   chroma_size(chroma_format, width, height, cw, ch);

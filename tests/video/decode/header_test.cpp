@@ -38,8 +38,7 @@ std::map<std::string, std::string> probe_stream(const std::string &path) {
 // with their coded number).
 std::string probe_types(const std::string &path) {
   std::istringstream out(video_test::run_command(
-      "ffprobe -v error -show_entries frame=pict_type,coded_picture_number -of csv=p=0 '" + path +
-      "'"));
+      "ffprobe -v error -show_entries frame=pict_type,coded_picture_number -of csv=p=0 '" + path + "'"));
   std::vector<std::pair<int, char>> frames;
   std::string line;
   while (std::getline(out, line)) {
@@ -87,8 +86,8 @@ TEST_P(GeneratedStream, HeadersMatchFfprobe) {
   EXPECT_EQ(std::to_string(q.horizontal_size), probe.at("width"));
   EXPECT_EQ(std::to_string(q.vertical_size), probe.at("height"));
   EXPECT_EQ(q.is_mpeg2, probe.at("codec_name") == "mpeg2video");
-  const char *const rates[] = {"0/0",   "24000/1001", "24/1",       "25/1", "30000/1001",
-                               "30/1", "50/1",        "60000/1001", "60/1"};
+  const char *const rates[] = {"0/0",  "24000/1001", "24/1",       "25/1", "30000/1001",
+                               "30/1", "50/1",       "60000/1001", "60/1"};
   ASSERT_LT(q.frame_rate_code, 9);
   EXPECT_EQ(rates[q.frame_rate_code], probe.at("r_frame_rate"));
   EXPECT_EQ(q.chroma_format, 1);
@@ -110,7 +109,8 @@ TEST_P(GeneratedStream, HeadersMatchFfprobe) {
 INSTANTIATE_TEST_SUITE_P(Streams, GeneratedStream, testing::ValuesIn(kStreams),
                          [](const testing::TestParamInfo<const char *> &info) {
                            std::string n = info.param;
-                           std::replace_if(n.begin(), n.end(), [](char c) { return !isalnum(c); }, '_');
+                           std::replace_if(
+                               n.begin(), n.end(), [](char c) { return !isalnum(c); }, '_');
                            return n;
                          });
 
@@ -214,7 +214,7 @@ TEST(FrameStore, StaticBuffersForSmallPicturesOnly) {
   struct Case {
     int w, h;
     bool fixed;
-  } cases[] = {{352, 240, true}, {352, 288, true}, {336, 288, true},
+  } cases[] = {{352, 240, true},  {352, 288, true},  {336, 288, true},
                {360, 240, false}, {352, 304, false}, {720, 576, false}};
   for (const Case &c : cases) {
     MemorySource m{sequence_header(c.w, c.h, 3, false, false)};

@@ -1,6 +1,8 @@
 // The inverse DCTs: IEEE 1180 accuracy of the default transform (the
 // standard's random-block procedure), the "sample + 512" form of both
 // transforms, and every SIMD entry against its C reference.
+#include "video/decode/idct.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <random>
 
 #include "video/decode/decoder.h"
-#include "video/decode/idct.h"
 #include "video/decode/x86/idct_x86.h"
 
 namespace {
@@ -75,7 +76,7 @@ struct Ieee1180Case {
 };
 
 TEST(Idct, AccurateMeetsIeee1180) {
-  const Ieee1180Case cases[] = {{256, 255, 1}, {5, 5, 1}, {300, 300, 1},
+  const Ieee1180Case cases[] = {{256, 255, 1},  {5, 5, 1},  {300, 300, 1},
                                 {256, 255, -1}, {5, 5, -1}, {300, 300, -1}};
   constexpr int kBlocks = 10000;
   for (const Ieee1180Case &c : cases) {

@@ -1,12 +1,12 @@
 // Motion-compensation routines: the interpolation rules of each variant on
 // known pixels, and every SIMD entry against its C reference with guard
 // bytes around the destination.
+#include "video/decode/mc.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
-
-#include "video/decode/mc.h"
 
 namespace {
 
@@ -41,20 +41,19 @@ TEST(Mc, InterpolationRules) {
       {McVariant::kPairwise, 1, 100, 100, 0, 0, 100},
       {McVariant::kPairwise, 1, 101, 100, 0, 0, 101},
       // Diagonal: four pixels by default, three or pairwise in the variants.
-      {McVariant::kExact, 3, 10, 11, 11, 11, 11},     // (43 + 2) >> 2
-      {McVariant::kExact, 3, 0, 0, 0, 3, 1},          // (3 + 2) >> 2
+      {McVariant::kExact, 3, 10, 11, 11, 11, 11},  // (43 + 2) >> 2
+      {McVariant::kExact, 3, 0, 0, 0, 3, 1},       // (3 + 2) >> 2
       {McVariant::kThreeNeighbour, 3, 0, 0, 0, 200, 0},
       {McVariant::kThreeNeighbour, 3, 10, 20, 40, 0, 28},  // avg(avg(10,20)=15, 40)
-      {McVariant::kPairwise, 3, 0, 0, 0, 3, 1},       // avg(0, avg(0,3)=2) = 1
-      {McVariant::kPairwise, 3, 1, 2, 1, 2, 2},       // avg(2, 2); exact gives 2 too
+      {McVariant::kPairwise, 3, 0, 0, 0, 3, 1},            // avg(0, avg(0,3)=2) = 1
+      {McVariant::kPairwise, 3, 1, 2, 1, 2, 2},            // avg(2, 2); exact gives 2 too
       {McVariant::kExact, 3, 1, 2, 2, 2, 2},
-      {McVariant::kPairwise, 3, 0, 1, 0, 1, 1},       // avg(1,1)=1; exact (2+2)>>2 = 1
+      {McVariant::kPairwise, 3, 0, 1, 0, 1, 1},  // avg(1,1)=1; exact (2+2)>>2 = 1
       {McVariant::kExact, 3, 0, 1, 1, 1, 1},
   };
   for (const Case &c : cases) {
     EXPECT_EQ(predict_one(c.v, c.half, c.p0, c.p1, c.q0, c.q1), c.expected)
-        << int(c.v) << " half " << c.half << " " << c.p0 << " " << c.p1 << " " << c.q0 << " "
-        << c.q1;
+        << int(c.v) << " half " << c.half << " " << c.p0 << " " << c.p1 << " " << c.q0 << " " << c.q1;
   }
 }
 

@@ -61,13 +61,14 @@ TEST_P(Oracle, MatchesFfmpegInDisplayOrder) {
   const auto bytes = video_test::read_file(path);
   const auto ours = video_test::decode_stream(bytes);
   ASSERT_FALSE(ours.empty());
-  const auto ref = video_test::read_yuv(video_test::reference_path(path, ".yuv"), ours[0].width, ours[0].height);
+  const auto ref =
+      video_test::read_yuv(video_test::reference_path(path, ".yuv"), ours[0].width, ours[0].height);
   const Figures f = compare(ours, ref);
   EXPECT_EQ(f.pictures, f.reference);
   EXPECT_GE(f.average, 50.0);
   EXPECT_GE(f.worst, 45.0);
-  std::printf("%-30s default: %zu pictures, PSNR average %.2f dB, worst %.2f dB\n",
-              GetParam().name, f.pictures, f.average, f.worst);
+  std::printf("%-30s default: %zu pictures, PSNR average %.2f dB, worst %.2f dB\n", GetParam().name,
+              f.pictures, f.average, f.worst);
   for (auto variant : {kestrum::McVariant::kThreeNeighbour, kestrum::McVariant::kPairwise}) {
     kestrum::DecoderSettings s;
     s.mc_variant = variant;
@@ -81,7 +82,8 @@ TEST_P(Oracle, MatchesFfmpegInDisplayOrder) {
 INSTANTIATE_TEST_SUITE_P(Streams, Oracle, testing::ValuesIn(kStreams),
                          [](const testing::TestParamInfo<StreamCase> &info) {
                            std::string n = info.param.name;
-                           std::replace_if(n.begin(), n.end(), [](char c) { return !isalnum(c); }, '_');
+                           std::replace_if(
+                               n.begin(), n.end(), [](char c) { return !isalnum(c); }, '_');
                            return n;
                          });
 

@@ -39,8 +39,7 @@ struct MemorySource {
     return int32_t(to);
   }
   kestrum::VideoSource source() {
-    return kestrum::VideoSource{this, &MemorySource::read, &MemorySource::seek,
-                                int64_t(bytes.size())};
+    return kestrum::VideoSource{this, &MemorySource::read, &MemorySource::seek, int64_t(bytes.size())};
   }
 };
 

@@ -20,14 +20,14 @@ void sequence_header(BitWriter &w, int width, int height) {
   w.start_code(0x000001B3);
   w.put(uint32_t(width), 12);
   w.put(uint32_t(height), 12);
-  w.put(1, 4);     // aspect
-  w.put(3, 4);     // 25 Hz
+  w.put(1, 4);  // aspect
+  w.put(3, 4);  // 25 Hz
   w.put(2000, 18);
-  w.put(1, 1);     // marker
+  w.put(1, 1);  // marker
   w.put(20, 10);
-  w.put(0, 1);     // constrained_parameters_flag
-  w.put(0, 1);     // default intra matrix
-  w.put(0, 1);     // default non-intra matrix
+  w.put(0, 1);  // constrained_parameters_flag
+  w.put(0, 1);  // default intra matrix
+  w.put(0, 1);  // default non-intra matrix
 }
 
 void mpeg2_extensions(BitWriter &w) {
@@ -103,7 +103,8 @@ void dc_differential(BitWriter &w, int d, bool luma) {
   int size = 0;
   for (int m = d < 0 ? -d : d; m; m >>= 1) ++size;
   const char *const luma_codes[] = {"100", "00", "01", "101", "110", "1110", "11110", "111110", "1111110"};
-  const char *const chroma_codes[] = {"00", "01", "10", "110", "1110", "11110", "111110", "1111110", "11111110"};
+  const char *const chroma_codes[] = {"00",    "01",     "10",      "110",     "1110",
+                                      "11110", "111110", "1111110", "11111110"};
   w.put_bits(luma ? luma_codes[size] : chroma_codes[size]);
   if (size) w.put(uint32_t(d > 0 ? d : d + (1 << size) - 1), size);
 }
@@ -223,8 +224,7 @@ std::vector<uint8_t> mpeg1_block_stream(int dc, const char *ac_bits, int quantis
 }
 
 // The first luma block decoded from a stream, with settings.
-std::vector<uint8_t> first_block(const std::vector<uint8_t> &bytes,
-                                 const kestrum::DecoderSettings &s = {}) {
+std::vector<uint8_t> first_block(const std::vector<uint8_t> &bytes, const kestrum::DecoderSettings &s = {}) {
   MemorySource m{bytes};
   kestrum::Decoder d;
   d.set_settings(s);
@@ -255,14 +255,27 @@ TEST(Escapes, Mpeg1LevelsAtTheExtremes) {
     const char *bits;
     int value;
   } cases[] = {
-      {"000001" "000000" "10000000" "00000001", -509},
-      {"000001" "000000" "00000000" "11111111", 509},
-      {"000001" "000000" "10000001", -253},  // -127 -> 2 x 127 x 16 / 16 = 254 -> 253
-      {"000001" "000000" "01111111", 253},
+      {"000001"
+       "000000"
+       "10000000"
+       "00000001",
+       -509},
+      {"000001"
+       "000000"
+       "00000000"
+       "11111111",
+       509},
+      {"000001"
+       "000000"
+       "10000001",
+       -253},  // -127 -> 2 x 127 x 16 / 16 = 254 -> 253
+      {"000001"
+       "000000"
+       "01111111",
+       253},
   };
   for (const Case &c : cases) {
-    EXPECT_EQ(first_block(mpeg1_block_stream(0, c.bits, 1)),
-              expected_block({{0, 0}, {1, c.value}}))
+    EXPECT_EQ(first_block(mpeg1_block_stream(0, c.bits, 1)), expected_block({{0, 0}, {1, c.value}}))
         << c.bits;
   }
 }
@@ -270,7 +283,10 @@ TEST(Escapes, Mpeg1LevelsAtTheExtremes) {
 TEST(Coefficients, LimitOfOneKeepsDcAndFirstAc) {
   // DC 4 (x 8 = 32), then run 0 level 2 at position 1 ("0100" + sign 0) and
   // run 0 level 1 at position 8 ("110"), quantiser_scale 2.
-  const auto bytes = mpeg1_block_stream(4, "01000" "110", 2);
+  const auto bytes = mpeg1_block_stream(4,
+                                        "01000"
+                                        "110",
+                                        2);
   kestrum::DecoderSettings limit_one;
   limit_one.coefficient_limit = 1;
   // (2 x 2 x 2 x 16) / 16 = 8 -> 7; (2 x 1 x 2 x 16) / 16 = 4 -> 3 at
@@ -324,7 +340,10 @@ TEST(Escapes, Mpeg2LevelZeroAbandonsTheSlice) {
   w.put_bits("1");
   w.put_bits("1");  // intra
   dc_differential(w, 0, true);
-  w.put_bits("000001" "000000" "000000000000");  // escape, run 0, level 0
+  w.put_bits(
+      "000001"
+      "000000"
+      "000000000000");  // escape, run 0, level 0
   w.put_bits("10");
   w.start_code(0x000001B7);
   MemorySource m{w.bytes};
@@ -342,8 +361,8 @@ TEST(Escapes, Mpeg2LevelZeroAbandonsTheSlice) {
 // motion_code of magnitude m (B.10) with sign and residual for f_code 3.
 void motion_component(BitWriter &w, int delta) {
   // f = 4: delta = ((|code| - 1) x 4 + residual + 1) x sign.
-  const char *const codes[] = {"1", "01", "001", "0001", "000011", "0000101", "0000100", "0000011",
-                               "000001011", "000001010", "000001001"};
+  const char *const codes[] = {"1",       "01",      "001",       "0001",      "000011",   "0000101",
+                               "0000100", "0000011", "000001011", "000001010", "000001001"};
   if (delta == 0) {
     w.put_bits("1");
     return;
@@ -376,8 +395,8 @@ TEST(Motion, VectorFarAbovePictureKeepsItsHorizontalPart) {
   }
   picture_header(w, 2, 3);
   slice_header(w, 1, 8);
-  w.put_bits("011");  // increment 2: macroblock (1, 0)
-  w.put_bits("001");  // motion forward, not coded
+  w.put_bits("011");         // increment 2: macroblock (1, 0)
+  w.put_bits("001");         // motion forward, not coded
   motion_component(w, -32);  // 16 pixels left (half-pel units)
   motion_component(w, -40);  // 20 lines up
   w.start_code(0x000001B7);

@@ -23,8 +23,8 @@ struct VariantCase {
 
 const VariantCase kCases[] = {
     {"chroma422_field_dct", "-pix_fmt yuv422p -b:v 4M -flags +ildct+ilme", 2, "yuv422p"},
-    {"table_one_alternate_nonlinear", "-b:v 3M -intra_vlc 1 -alternate_scan 1 -non_linear_quant 1 -qmax 28 -dc 10", 1,
-     "yuv420p"},
+    {"table_one_alternate_nonlinear",
+     "-b:v 3M -intra_vlc 1 -alternate_scan 1 -non_linear_quant 1 -qmax 28 -dc 10", 1, "yuv420p"},
     {"bottom_field_first", "-b:v 3M -flags +ildct+ilme -top 0 -alternate_scan 1", 1, "yuv420p"},
     {"mpeg2_low_rate_skips", "-b:v 300k -g 30", 1, "yuv420p"},
 };
@@ -36,11 +36,14 @@ TEST_P(Variants, MatchFfmpeg) {
   const std::string dir = testing_support::scratch_dir();
   const std::string stream = dir + "/" + c.name + ".m2v";
   const std::string yuv = stream + ".yuv";
-  const std::string make = std::string("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
-                                       "testsrc2=size=352x288:rate=25 -t 1 -c:v mpeg2video -g 12 -bf 2 ") +
-                           c.options + " -f mpeg2video '" + stream + "' && ffmpeg -nostdin -hide_banner "
-                           "-loglevel error -y -i '" + stream + "' -fps_mode passthrough -pix_fmt " +
-                           c.pix_fmt + " -f rawvideo '" + yuv + "'";
+  const std::string make = std::string(
+                               "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
+                               "testsrc2=size=352x288:rate=25 -t 1 -c:v mpeg2video -g 12 -bf 2 ") +
+                           c.options + " -f mpeg2video '" + stream +
+                           "' && ffmpeg -nostdin -hide_banner "
+                           "-loglevel error -y -i '" +
+                           stream + "' -fps_mode passthrough -pix_fmt " + c.pix_fmt + " -f rawvideo '" + yuv +
+                           "'";
   ASSERT_EQ(std::system(make.c_str()), 0) << make;
   const auto ours = video_test::decode_stream(video_test::read_file(stream));
   ASSERT_FALSE(ours.empty());
@@ -55,8 +58,8 @@ TEST_P(Variants, MatchFfmpeg) {
     }
   }
   const double average = sum / double(3 * ours.size());
-  std::printf("%-32s %zu pictures, PSNR average %.2f dB, worst %.2f dB\n", c.name, ours.size(),
-              average, worst);
+  std::printf("%-32s %zu pictures, PSNR average %.2f dB, worst %.2f dB\n", c.name, ours.size(), average,
+              worst);
   EXPECT_GE(average, 50.0);
   EXPECT_GE(worst, 45.0);
 }

@@ -1,11 +1,12 @@
 // Every code of every variable-length table decodes to its value and
 // length, whatever bits follow it.
+#include "video/decode/vlc_tables.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "tests/video/decode/stream_support.h"
-#include "video/decode/vlc_tables.h"
 
 namespace {
 
@@ -86,12 +87,11 @@ TEST(VlcTables, CoefficientLookupsMatchTheFullTables) {
         } else if (want.value == kestrum::kDctEscape) {
           same = got.run == kestrum::kDctFastEscape && got.len == want.len;
         } else {
-          same = got.run == kestrum::dct_run(want.value) &&
-                 got.level == kestrum::dct_level(want.value) && got.len == want.len + 1 &&
-                 got.sign == ((bits << want.len) & 0x80000000u ? -1 : 0);
+          same = got.run == kestrum::dct_run(want.value) && got.level == kestrum::dct_level(want.value) &&
+                 got.len == want.len + 1 && got.sign == ((bits << want.len) & 0x80000000u ? -1 : 0);
         }
-        ASSERT_TRUE(same) << std::hex << bits << " gives run " << int(got.run) << " level "
-                          << int(got.level) << " len " << int(got.len) << " sign " << int(got.sign);
+        ASSERT_TRUE(same) << std::hex << bits << " gives run " << int(got.run) << " level " << int(got.level)
+                          << " len " << int(got.len) << " sign " << int(got.sign);
       }
     }
   }

@@ -6,9 +6,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -72,11 +72,11 @@ TEST_F(EngineFrame, SettingsHaveTheirDefaultsBeforeAnyOpen) {
     intptr_t expected;
   };
   const Case cases[] = {
-      {VCMD_GET_KEEP_ASPECT, 1},  {VCMD_GET_ASPECT_FACTOR, 312}, {VCMD_GET_SCAN_STEP, 1},
-      {VCMD_GET_PLAY_MODE, 0},    {VCMD_GET_SLOW_FACTOR, 1},     {VCMD_GET_BACKGROUND, 1},
-      {VCMD_SOURCE_TAG, -1},      {VCMD_DVD_AUDIO_COUNT, -1},    {VCMD_DVD_SPU_COUNT, -1},
-      {VCMD_IS_PLAYING, 0},       {VCMD_FULL_SCREEN_REQUESTED, 0}, {VCMD_GET_FRAME_HOOK, 0},
-      {VCMD_HARDWARE_IN_USE, 0},  {VCMD_GET_PIXEL_LAYOUT, 0},
+      {VCMD_GET_KEEP_ASPECT, 1}, {VCMD_GET_ASPECT_FACTOR, 312},   {VCMD_GET_SCAN_STEP, 1},
+      {VCMD_GET_PLAY_MODE, 0},   {VCMD_GET_SLOW_FACTOR, 1},       {VCMD_GET_BACKGROUND, 1},
+      {VCMD_SOURCE_TAG, -1},     {VCMD_DVD_AUDIO_COUNT, -1},      {VCMD_DVD_SPU_COUNT, -1},
+      {VCMD_IS_PLAYING, 0},      {VCMD_FULL_SCREEN_REQUESTED, 0}, {VCMD_GET_FRAME_HOOK, 0},
+      {VCMD_HARDWARE_IN_USE, 0}, {VCMD_GET_PIXEL_LAYOUT, 0},
   };
   for (const Case &c : cases) EXPECT_EQ(VideoCommand(c.cmd, 0), c.expected) << "command " << c.cmd;
   // Stream commands do nothing while no file is open.
@@ -223,8 +223,8 @@ TEST_F(EngineFrame, OpenFailsCleanly) {
   struct Case {
     int32_t kind, open_result, plugin;
   };
-  const Case cases[] = {{-1, 7, 0}, {2, 7, 0}, {3, 7, 0}, {1, -1, 0}, {0, -1, 0}, {0, 7, 1},
-                        {0, KESTRUM_AVI_SOURCE_TAG, 0}};
+  const Case cases[] = {
+      {-1, 7, 0}, {2, 7, 0}, {3, 7, 0}, {1, -1, 0}, {0, -1, 0}, {0, 7, 1}, {0, KESTRUM_AVI_SOURCE_TAG, 0}};
   for (const Case &c : cases) {
     fake::install();
     fake::media.probe_kind = c.kind;
@@ -500,8 +500,7 @@ TEST_F(EngineFrame, MonochromeShowsTheTint) {
 TEST_F(EngineFrame, HoldAndReleaseCallTheRoutines) {
   static int calls = 0;
   calls = 0;
-  VideoCommand(VCMD_SET_POST_FRAME_CALLBACK,
-               reinterpret_cast<intptr_t>(+[](void *, int32_t) { ++calls; }));
+  VideoCommand(VCMD_SET_POST_FRAME_CALLBACK, reinterpret_cast<intptr_t>(+[](void *, int32_t) { ++calls; }));
   ASSERT_TRUE(open_file());
   EXPECT_EQ(VideoCommand(VCMD_HOLD_PICTURE, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_RELEASE_PICTURE, 0), 1);

@@ -47,7 +47,8 @@ std::map<std::string, std::string> key_values(const std::string &text) {
   std::string line;
   while (std::getline(in, line)) {
     const size_t eq = line.find('=');
-    if (eq != std::string::npos && !kv.count(line.substr(0, eq))) kv[line.substr(0, eq)] = line.substr(eq + 1);
+    if (eq != std::string::npos && !kv.count(line.substr(0, eq)))
+      kv[line.substr(0, eq)] = line.substr(eq + 1);
   }
   return kv;
 }
@@ -70,8 +71,10 @@ ProbeInfo run_ffprobe(const std::string &path) {
   info.bit_rate = kv["bit_rate"];
   // Frames come out in display order; coded_picture_number gives the order
   // in the stream.
-  const std::string frames = run("ffprobe -v error -select_streams v:0 -show_frames -show_entries "
-                                 "frame=pict_type,coded_picture_number -of csv=p=0 " + quote(path));
+  const std::string frames =
+      run("ffprobe -v error -select_streams v:0 -show_frames -show_entries "
+          "frame=pict_type,coded_picture_number -of csv=p=0 " +
+          quote(path));
   std::vector<std::pair<int, char>> list;
   std::istringstream in(frames);
   std::string line;
@@ -174,11 +177,16 @@ struct Stream {
 };
 
 const Stream kStreams[] = {
-    {"video_mpeg1.m1v", 0},          {"video_mpeg2_progressive.m2v", 1},
-    {"video_mpeg2_interlaced.m2v", 1}, {"video_mpeg2_open_gop.m2v", 1},
-    {"video_starts_with_b.m2v", 1},  {"video_mpeg1_360x240.m1v", 0},
-    {"mpeg1_system.mpg", 0},         {"mpeg2_ps.mpg", 1},
-    {"vob_ac3_lpcm.vob", 1},         {"ts_mpeg2.ts", 1},
+    {"video_mpeg1.m1v", 0},
+    {"video_mpeg2_progressive.m2v", 1},
+    {"video_mpeg2_interlaced.m2v", 1},
+    {"video_mpeg2_open_gop.m2v", 1},
+    {"video_starts_with_b.m2v", 1},
+    {"video_mpeg1_360x240.m1v", 0},
+    {"mpeg1_system.mpg", 0},
+    {"mpeg2_ps.mpg", 1},
+    {"vob_ac3_lpcm.vob", 1},
+    {"ts_mpeg2.ts", 1},
 };
 
 class EngineStreams : public ::testing::TestWithParam<Stream> {
@@ -197,8 +205,8 @@ TEST_P(EngineStreams, HeaderValuesMatchFfprobe) {
   EXPECT_EQ(info.values.at("size"), std::to_string(ref.width) + "x" + std::to_string(ref.height));
   EXPECT_EQ(info.values.at("frame rate"), std::to_string(ref.rate_num) + "/" + std::to_string(ref.rate_den));
   EXPECT_EQ(info.values.at("mpeg2"), std::to_string(GetParam().mpeg2));
-  const std::map<std::string, std::string> chroma = {{"yuv420p", "1 (4:2:0)"}, {"yuv422p", "2 (4:2:2)"},
-                                                     {"yuv444p", "3 (4:4:4)"}};
+  const std::map<std::string, std::string> chroma = {
+      {"yuv420p", "1 (4:2:0)"}, {"yuv422p", "2 (4:2:2)"}, {"yuv444p", "3 (4:4:4)"}};
   ASSERT_TRUE(chroma.count(ref.pix_fmt)) << ref.pix_fmt;
   EXPECT_EQ(info.values.at("chroma format"), chroma.at(ref.pix_fmt));
   if (GetParam().mpeg2) {

@@ -48,11 +48,16 @@ const kestrum::MediaPort kMedia = {
     [](int32_t cmd, intptr_t param) -> intptr_t {
       media.controls.emplace_back(cmd, param);
       switch (cmd) {
-        case 9: return media.stream_mix;
-        case 68: return media.plugin;
-        case 72: return media.total_length;
-        case 84: return 0x1234;
-        default: return 0;
+        case 9:
+          return media.stream_mix;
+        case 68:
+          return media.plugin;
+        case 72:
+          return media.total_length;
+        case 84:
+          return 0x1234;
+        default:
+          return 0;
       }
     },
     [](void *, int32_t len) -> int32_t {
@@ -101,10 +106,14 @@ const kestrum::AudioPort kAudio = {
     [](int32_t hint) -> int32_t { return hint; },
     [](int32_t cmd, intptr_t arg) -> intptr_t {
       switch (cmd) {
-        case 1: return audio.end_of_stream;
-        case 7: return arg == 44100 ? 1 : 0;
-        case 8: return 2;
-        default: return 0;
+        case 1:
+          return audio.end_of_stream;
+        case 7:
+          return arg == 44100 ? 1 : 0;
+        case 8:
+          return 2;
+        default:
+          return 0;
       }
     },
     []() -> int32_t { return 192 << 10; },

@@ -14,15 +14,15 @@
 namespace fake {
 
 struct MediaState {
-  int32_t probe_kind = 1;       // SysProbe verdict
-  int32_t open_result = 7;      // SysOpen result (-1 = failure)
+  int32_t probe_kind = 1;   // SysProbe verdict
+  int32_t open_result = 7;  // SysOpen result (-1 = failure)
   int32_t total_length = 1 << 20;
   int32_t position = 0;
   int32_t opens = 0;
   int32_t closes = 0;
   int32_t seeks = 0;
-  int32_t stream_mix = 3;       // SysControl 9
-  int32_t plugin = 0;           // SysControl 68
+  int32_t stream_mix = 3;                              // SysControl 9
+  int32_t plugin = 0;                                  // SysControl 68
   std::vector<std::pair<int32_t, intptr_t>> controls;  // SysControl calls
   uint32_t last_open_start = 0;
   int32_t callbacks_run = 0;
@@ -42,12 +42,12 @@ struct AudioState {
 };
 
 struct DecoderState {
-  std::vector<int32_t> pictures;   // coding types in stream order
-  size_t next = 0;                 // next picture to decode
+  std::vector<int32_t> pictures;  // coding types in stream order
+  size_t next = 0;                // next picture to decode
   int32_t width = 352;
   int32_t height = 288;
   int32_t frame_rate_code = 3;
-  int32_t current = -1;            // index of the picture shown
+  int32_t current = -1;  // index of the picture shown
   int32_t resets = 0;
   int32_t restarts = 0;
   int32_t coefficient_limit = 0;

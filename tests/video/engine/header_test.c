@@ -1,7 +1,7 @@
 /* The public header compiles alone as C and its records keep their sizes. */
-#include "video/video_api.h"
-
 #include <stddef.h>
+
+#include "video/video_api.h"
 
 _Static_assert(sizeof(KestrumBenchmarkRecord) == 40, "benchmark record is ten 32-bit values");
 _Static_assert(offsetof(KestrumStateRecord, open_mode) == 51, "state record layout");

@@ -63,7 +63,8 @@ TEST_P(RazavoriVideo, PicturesMatchFfmpeg) {
 
   const std::vector<uint8_t> ours = read_all(out);
   const std::vector<uint8_t> theirs = read_all(ref_path);
-  const size_t frame = size_t(ref.width) * ref.height + 2 * size_t((ref.width + 1) / 2) * ((ref.height + 1) / 2);
+  const size_t frame =
+      size_t(ref.width) * ref.height + 2 * size_t((ref.width + 1) / 2) * ((ref.height + 1) / 2);
   ASSERT_EQ(ours.size() % frame, 0u) << "whole pictures of the display size";
   // ffmpeg drops B pictures that refer to a picture before the stream's
   // start; the engine shows them (concealed). Compare the common tail then.
@@ -110,16 +111,18 @@ TEST(RazavoriVideoOptions, FramesLimitAndPictureFile) {
   EXPECT_EQ(read_all(dir + "/three.yuv").size(), 3 * frame);
   // Three binary PPM pictures of the display size, one after another.
   const std::vector<uint8_t> ppm = read_all(dir + "/three.ppm");
-  const std::string header = "P6\n" + std::to_string(ref.width) + " " + std::to_string(ref.height) + "\n255\n";
+  const std::string header =
+      "P6\n" + std::to_string(ref.width) + " " + std::to_string(ref.height) + "\n255\n";
   ASSERT_EQ(ppm.size(), 3 * (header.size() + size_t(ref.width) * ref.height * 3));
   EXPECT_EQ(std::string(ppm.begin(), ppm.begin() + long(header.size())), header);
   // The pixels follow ffmpeg's full-range conversion of the same pictures
   // (nearest chroma here, interpolated there: close, not equal).
   const std::string ref_ppm = dir + "/ref.ppm";
-  ASSERT_EQ(run("ffmpeg -loglevel error -y -i '" + stream +
-                "' -frames:v 3 -vf scale=in_range=full:out_range=full,format=rgb24 -f image2pipe -vcodec ppm '" +
-                ref_ppm + "'"),
-            0);
+  ASSERT_EQ(
+      run("ffmpeg -loglevel error -y -i '" + stream +
+          "' -frames:v 3 -vf scale=in_range=full:out_range=full,format=rgb24 -f image2pipe -vcodec ppm '" +
+          ref_ppm + "'"),
+      0);
   const std::vector<uint8_t> theirs = read_all(ref_ppm);
   ASSERT_EQ(theirs.size(), ppm.size());
   EXPECT_GE(psnr(ppm.data(), theirs.data(), ppm.size()), 28.0);

@@ -1,13 +1,14 @@
 // Every SIMD conversion loop against the C reference: random planes plus
 // extremes, both single lines and line pairs, many widths (to reach every
 // tail length), guard bytes around each destination line. Bit-exact.
+#include "video/output/colour_dsp.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 #include <vector>
 
-#include "video/output/colour_dsp.h"
 #include "video/output/cpu_flags.h"
 
 namespace {
@@ -32,20 +33,48 @@ Lines make_lines(int width, Fill fill, std::mt19937 &rng) {
   std::uniform_int_distribution<int> byte(0, 255);
   for (int x = 0; x < width; ++x) {
     switch (fill) {
-      case Fill::kRandom: l.y0[x] = byte(rng); l.y1[x] = byte(rng); break;
-      case Fill::kBlack: l.y0[x] = l.y1[x] = 0; break;
-      case Fill::kWhite: l.y0[x] = l.y1[x] = 255; break;
-      case Fill::kChromaExtremes: l.y0[x] = 255 * (x & 1); l.y1[x] = 255 * !(x & 1); break;
-      case Fill::kAlternating: l.y0[x] = (x & 2) ? 255 : 0; l.y1[x] = (x & 4) ? 0 : 255; break;
+      case Fill::kRandom:
+        l.y0[x] = byte(rng);
+        l.y1[x] = byte(rng);
+        break;
+      case Fill::kBlack:
+        l.y0[x] = l.y1[x] = 0;
+        break;
+      case Fill::kWhite:
+        l.y0[x] = l.y1[x] = 255;
+        break;
+      case Fill::kChromaExtremes:
+        l.y0[x] = 255 * (x & 1);
+        l.y1[x] = 255 * !(x & 1);
+        break;
+      case Fill::kAlternating:
+        l.y0[x] = (x & 2) ? 255 : 0;
+        l.y1[x] = (x & 4) ? 0 : 255;
+        break;
     }
   }
   for (int x = 0; x < cw; ++x) {
     switch (fill) {
-      case Fill::kRandom: l.cb[x] = byte(rng); l.cr[x] = byte(rng); break;
-      case Fill::kBlack: l.cb[x] = 0; l.cr[x] = 255; break;
-      case Fill::kWhite: l.cb[x] = 255; l.cr[x] = 0; break;
-      case Fill::kChromaExtremes: l.cb[x] = (x & 1) ? 0 : 255; l.cr[x] = (x & 2) ? 0 : 255; break;
-      case Fill::kAlternating: l.cb[x] = 255 * (x & 1); l.cr[x] = 255 * (x & 1); break;
+      case Fill::kRandom:
+        l.cb[x] = byte(rng);
+        l.cr[x] = byte(rng);
+        break;
+      case Fill::kBlack:
+        l.cb[x] = 0;
+        l.cr[x] = 255;
+        break;
+      case Fill::kWhite:
+        l.cb[x] = 255;
+        l.cr[x] = 0;
+        break;
+      case Fill::kChromaExtremes:
+        l.cb[x] = (x & 1) ? 0 : 255;
+        l.cr[x] = (x & 2) ? 0 : 255;
+        break;
+      case Fill::kAlternating:
+        l.cb[x] = 255 * (x & 1);
+        l.cr[x] = 255 * (x & 1);
+        break;
     }
   }
   return l;
@@ -100,9 +129,9 @@ TEST_P(ColourDspTest, MatchesC) {
           for (bool pair : {false, true}) {
             const Output want = run(c, format, l, width, pair, brightness);
             const Output got = run(simd, format, l, width, pair, brightness);
-            SCOPED_TRACE(testing::Message() << GetParam().name << " format " << format << " width " << width
-                                            << " fill " << int(fill) << " brightness " << brightness
-                                            << " pair " << pair);
+            SCOPED_TRACE(testing::Message()
+                         << GetParam().name << " format " << format << " width " << width << " fill "
+                         << int(fill) << " brightness " << brightness << " pair " << pair);
             expect_guards_intact(got.line0);
             expect_guards_intact(got.line1);
             ASSERT_EQ(want.line0, got.line0);
@@ -144,6 +173,8 @@ TEST_P(ColourDspTest, ChromaBlendMatchesC) {
 INSTANTIATE_TEST_SUITE_P(Levels, ColourDspTest,
                          testing::Values(Level{"sse2", kestrum::kCpuSse2},
                                          Level{"avx2", kestrum::kCpuSse2 | kestrum::kCpuAvx2}),
-                         [](const testing::TestParamInfo<Level> &info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<Level> &info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -48,7 +48,8 @@ YuvClip source_clip(int max_frames) {
     clip.path = media;
   } else {
     clip = {352, 288, 5, testing_support::scratch_dir() + "/synthetic.yuv"};
-    if (!run("ffmpeg -nostdin -y -f lavfi -i testsrc2=size=352x288:rate=25 -frames:v 5 -pix_fmt yuv420p -f rawvideo " +
+    if (!run("ffmpeg -nostdin -y -f lavfi -i testsrc2=size=352x288:rate=25 -frames:v 5 -pix_fmt yuv420p -f "
+             "rawvideo " +
              clip.path))
       return {};
   }
@@ -90,10 +91,11 @@ TEST(ColourOracle, TwentyFourBitsAgainstFfmpeg) {
   ASSERT_GT(clip.frames, 0) << "no source pictures";
   const std::string dir = testing_support::scratch_dir();
   const std::string size = std::to_string(clip.width) + "x" + std::to_string(clip.height);
-  const std::string input = "ffmpeg -nostdin -y -f rawvideo -pix_fmt yuv420p -s " + size + " -i " + clip.path +
-                            " -frames:v " + std::to_string(clip.frames);
+  const std::string input = "ffmpeg -nostdin -y -f rawvideo -pix_fmt yuv420p -s " + size + " -i " +
+                            clip.path + " -frames:v " + std::to_string(clip.frames);
   ASSERT_TRUE(run(input + " -pix_fmt bgr24 -f rawvideo " + dir + "/studio.bgr"));
-  ASSERT_TRUE(run(input + " -vf scale=in_range=full:out_range=full -pix_fmt bgr24 -f rawvideo " + dir + "/full.bgr"));
+  ASSERT_TRUE(
+      run(input + " -vf scale=in_range=full:out_range=full -pix_fmt bgr24 -f rawvideo " + dir + "/full.bgr"));
   const std::vector<uint8_t> yuv = read_file(clip.path);
   const std::vector<uint8_t> studio = read_file(dir + "/studio.bgr");
   const std::vector<uint8_t> full = read_file(dir + "/full.bgr");
@@ -118,10 +120,12 @@ TEST(ColourOracle, TwentyFourBitsAgainstFfmpeg) {
     // The bitmap the converters hand to the encoders: bottom-up.
     const int row = clip.width * 3;
     std::vector<uint8_t> bottom_up(rgb);
-    ASSERT_EQ(out.copy(rec, 24, 1, 0, ChromaFilter::kNearest, bottom_up.data() + size_t(row) * (clip.height - 1), -row),
+    ASSERT_EQ(out.copy(rec, 24, 1, 0, ChromaFilter::kNearest,
+                       bottom_up.data() + size_t(row) * (clip.height - 1), -row),
               1);
     for (int line = 0; line < clip.height; ++line)
-      std::copy_n(bottom_up.data() + size_t(row) * (clip.height - 1 - line), row, ours.data() + size_t(row) * line);
+      std::copy_n(bottom_up.data() + size_t(row) * (clip.height - 1 - line), row,
+                  ours.data() + size_t(row) * line);
     ASSERT_EQ(out.copy(rec, 24, 1, 1, ChromaFilter::kVertical, smooth.data(), row), 1);
 
     const std::vector<uint8_t> ref_studio(studio.begin() + rgb * f, studio.begin() + rgb * (f + 1));
@@ -136,7 +140,8 @@ TEST(ColourOracle, TwentyFourBitsAgainstFfmpeg) {
               clip.height);
   std::printf("  vs ffmpeg studio range            %6.2f / %6.2f\n", vs_studio.mean(), vs_studio.worst);
   std::printf("  vs ffmpeg full range              %6.2f / %6.2f\n", vs_full.mean(), vs_full.worst);
-  std::printf("  vs full range with fixed offsets  %6.2f / %6.2f\n", vs_full_offsets.mean(), vs_full_offsets.worst);
+  std::printf("  vs full range with fixed offsets  %6.2f / %6.2f\n", vs_full_offsets.mean(),
+              vs_full_offsets.worst);
   std::printf("  smooth variant, same reference    %6.2f / %6.2f\n", smooth_vs_full_offsets.mean(),
               smooth_vs_full_offsets.worst);
   for (const char *name : {"/studio.bgr", "/full.bgr", "/synthetic.yuv"}) std::filesystem::remove(dir + name);

@@ -1,5 +1,7 @@
 // Frame copy: known pixels in every depth, brightness, pitches, refused
 // formats, monochrome tables, the smooth variant and the exported routines.
+#include "video/output/frame_copy.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +10,6 @@
 
 #include "tests/video/output/picture.h"
 #include "video/output/cpu_flags.h"
-#include "video/output/frame_copy.h"
 #include "video/video_api.h"
 
 namespace {
@@ -29,8 +30,7 @@ constexpr Known kKnown[] = {
     {41, 240, 110, 0, 23, 8, 231},      // saturated blue keeps its full swing
     {0, 128, 128, 0, 16, 0, 0},         // black: luma offset saturates first
     {255, 128, 128, 0, 255, 247, 247},  // white
-    {128, 128, 128, 20, 156, 140, 140},
-    {128, 128, 128, -20, 116, 100, 100},
+    {128, 128, 128, 20, 156, 140, 140}, {128, 128, 128, -20, 116, 100, 100},
 };
 
 std::vector<uint8_t> expected_bytes(int bpp, int r, int g, int b) {
@@ -43,8 +43,10 @@ std::vector<uint8_t> expected_bytes(int bpp, int r, int g, int b) {
       const int v = ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
       return {uint8_t(v), uint8_t(v >> 8)};
     }
-    case 24: return {uint8_t(b), uint8_t(g), uint8_t(r)};
-    default: return {uint8_t(b), uint8_t(g), uint8_t(r), 0};
+    case 24:
+      return {uint8_t(b), uint8_t(g), uint8_t(r)};
+    default:
+      return {uint8_t(b), uint8_t(g), uint8_t(r), 0};
   }
 }
 
@@ -81,8 +83,9 @@ TEST(FrameCopy, KnownPixelsInEveryDepth) {
       std::fill(p.cb.begin(), p.cb.end(), uint8_t(k.cb));
       std::fill(p.cr.begin(), p.cr.end(), uint8_t(k.cr));
       for (int bpp : {15, 16, 24, 32}) {
-        for (auto [variant, filter] : {std::pair{0, ChromaFilter::kNearest}, std::pair{1, ChromaFilter::kNearest},
-                                       std::pair{1, ChromaFilter::kVertical}}) {
+        for (auto [variant, filter] :
+             {std::pair{0, ChromaFilter::kNearest}, std::pair{1, ChromaFilter::kNearest},
+              std::pair{1, ChromaFilter::kVertical}}) {
           const int bytes = bytes_per_pixel(bpp);
           std::vector<uint8_t> dst(16 * 16 * bytes, 0xCD);
           ASSERT_EQ(out.copy(p.record(), bpp, 1, variant, filter, dst.data(), 16 * bytes), 1);
@@ -115,7 +118,8 @@ TEST(FrameCopy, EachBlockTakesItsOwnChroma) {
     const std::vector<uint8_t> want = expected_bytes(32, kKnown[i].r, kKnown[i].g, kKnown[i].b);
     for (int dy = 0; dy < 2; ++dy)
       for (int dx = 0; dx < 2; ++dx)
-        EXPECT_EQ(std::vector<uint8_t>(dst.begin() + dy * 64 + (2 * i + dx) * 4, dst.begin() + dy * 64 + (2 * i + dx) * 4 + 4),
+        EXPECT_EQ(std::vector<uint8_t>(dst.begin() + dy * 64 + (2 * i + dx) * 4,
+                                       dst.begin() + dy * 64 + (2 * i + dx) * 4 + 4),
                   want)
             << "block " << i;
   }
@@ -142,8 +146,8 @@ TEST(FrameCopy, BrightnessRaisesEveryChannelUntilSaturation) {
 
 TEST(FrameCopy, BrightnessTakesTheLowByteAsSigned) {
   ColourOutput out(0);
-  for (auto [arg, want] : {std::pair{0x114, 20}, std::pair{0xEC, -20}, std::pair{-20, -20}, std::pair{0x7F, 127},
-                           std::pair{0x80, -128}, std::pair{0x100, 0}}) {
+  for (auto [arg, want] : {std::pair{0x114, 20}, std::pair{0xEC, -20}, std::pair{-20, -20},
+                           std::pair{0x7F, 127}, std::pair{0x80, -128}, std::pair{0x100, 0}}) {
     out.set_brightness(arg);
     EXPECT_EQ(out.brightness(), want) << arg;
   }
@@ -213,7 +217,9 @@ TEST(FrameCopy, WritesTheDisplayAreaOnly) {
       ASSERT_EQ(out.copy(p.record(), bpp, 1, variant, ChromaFilter::kNearest, full.data(), 48 * bytes), 1);
       const int row = 37 * bytes, guard = 64;
       std::vector<uint8_t> cropped(row * 27 + 2 * guard, 0xCD);
-      ASSERT_EQ(out.copy(p.record(37, 27), bpp, 1, variant, ChromaFilter::kNearest, cropped.data() + guard, row), 1);
+      ASSERT_EQ(
+          out.copy(p.record(37, 27), bpp, 1, variant, ChromaFilter::kNearest, cropped.data() + guard, row),
+          1);
       for (int i = 0; i < guard; ++i) {
         ASSERT_EQ(cropped[i], 0xCD);
         ASSERT_EQ(cropped[cropped.size() - 1 - i], 0xCD);
@@ -298,8 +304,10 @@ TEST(MonoCopy, EveryDepthReadsLumaOnly) {
     for (int i = 0; i < 32 * 16; ++i) {
       const uint32_t e = out.mono_tables().rgb32[p.y[i]];
       std::vector<uint8_t> want;
-      if (bpp == 15) want = {uint8_t(out.mono_tables().rgb15[p.y[i]]), uint8_t(out.mono_tables().rgb15[p.y[i]] >> 8)};
-      if (bpp == 16) want = {uint8_t(out.mono_tables().rgb16[p.y[i]]), uint8_t(out.mono_tables().rgb16[p.y[i]] >> 8)};
+      if (bpp == 15)
+        want = {uint8_t(out.mono_tables().rgb15[p.y[i]]), uint8_t(out.mono_tables().rgb15[p.y[i]] >> 8)};
+      if (bpp == 16)
+        want = {uint8_t(out.mono_tables().rgb16[p.y[i]]), uint8_t(out.mono_tables().rgb16[p.y[i]] >> 8)};
       if (bpp == 24) want = {uint8_t(e), uint8_t(e >> 8), uint8_t(e >> 16)};
       if (bpp == 32) want = {uint8_t(e), uint8_t(e >> 8), uint8_t(e >> 16), 0};
       ASSERT_EQ(std::vector<uint8_t>(a.begin() + i * bytes, a.begin() + (i + 1) * bytes), want) << i;

@@ -1,10 +1,11 @@
 // The ring levels the play loops steer by, worked out by hand from the
 // stream values that select them.
+#include "video/engine/play/levels.h"
+
 #include <gtest/gtest.h>
 
 #include "video/decode/decoder.h"
 #include "video/engine/play/audio_sync.h"
-#include "video/engine/play/levels.h"
 
 namespace kp = kestrum::play;
 
@@ -97,10 +98,10 @@ TEST(PlaybackAudioSync, CorrectionsAreHalfTheLeadWithinAHalfPeriod) {
     int32_t lead, period_us, want;
   };
   const Case cases[] = {
-      {0, 40000, 0},     {15, 40000, 0},     {-15, 40000, 0},  // within tolerance
-      {16, 40000, 8},    {-30, 40000, -15},                    // half the lead
-      {64, 40000, 20},   {-500, 40000, -20},                   // at most half a period
-      {64, 16683, 8},                                          // 59.94 Hz
+      {0, 40000, 0},   {15, 40000, 0},     {-15, 40000, 0},  // within tolerance
+      {16, 40000, 8},  {-30, 40000, -15},                    // half the lead
+      {64, 40000, 20}, {-500, 40000, -20},                   // at most half a period
+      {64, 16683, 8},                                        // 59.94 Hz
   };
   for (const Case &c : cases) {
     EXPECT_EQ(kp::sync_correction_ms(c.lead, c.period_us), c.want) << c.lead << " " << c.period_us;

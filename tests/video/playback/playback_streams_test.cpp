@@ -106,8 +106,10 @@ std::pair<size_t, double> best_match(const std::vector<uint8_t> &luma,
 // Picture types in display order, as ffmpeg decodes them.
 std::string display_types(const std::string &path) {
   std::string out;
-  FILE *p = popen(("ffprobe -v error -select_streams v:0 -show_entries frame=pict_type -of csv=p=0 '" +
-                   path + "'").c_str(), "r");
+  FILE *p =
+      popen(("ffprobe -v error -select_streams v:0 -show_entries frame=pict_type -of csv=p=0 '" + path + "'")
+                .c_str(),
+            "r");
   if (!p) return out;
   int c;
   while ((c = fgetc(p)) != EOF) {

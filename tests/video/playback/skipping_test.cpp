@@ -31,9 +31,7 @@ struct FakeStream {
   size_t repeat_at = SIZE_MAX;  // decoding this one brings back a shown picture
 } g;
 
-int32_t fill() {
-  return g.start_fill - static_cast<int32_t>(g.next) * g.bytes_per_picture;
-}
+int32_t fill() { return g.start_fill - static_cast<int32_t>(g.next) * g.bytes_per_picture; }
 
 const kp::LoopPort kLoopPort = {
     fill,
@@ -240,9 +238,9 @@ TEST_F(PlaybackSkipping, AnAnchorThatBringsBackTheSeekPictureIsFollowedAtOnce) {
     std::vector<size_t> want;
   };
   const Case cases[] = {
-      {"pass to an anchor", 1, {3, 4}},    // the two B go, P then the B after it
-      {"decode unless B", 3, {3, 4}},      // P is decoded, then the B after it
-      {"no repeat", 3, {3}},               // an ordinary anchor stays alone
+      {"pass to an anchor", 1, {3, 4}},  // the two B go, P then the B after it
+      {"decode unless B", 3, {3, 4}},    // P is decoded, then the B after it
+      {"no repeat", 3, {3}},             // an ordinary anchor stays alone
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.step);

@@ -3,17 +3,16 @@
 // the mouse-wheel sizing, the aspect fit, the overlay format choice, the
 // border colours, the on-top key, re-layout after a resize, and the
 // re-present rules of VideoUpdateWindow and VideoRefresh.
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
-#include <SDL2/SDL.h>
-
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ini.h"
@@ -162,7 +161,8 @@ TEST_F(PlaybackWindow, TheOverlayPathShowsTheSamePicture) {
     std::vector<uint8_t> luma(size_t(w) * size_t(h));
     for (size_t i = 0; i < luma.size(); ++i) {
       const double b = shown[i * 4], g = shown[i * 4 + 1], r = shown[i * 4 + 2];
-      luma[i] = static_cast<uint8_t>(std::clamp(16.0 + (65.738 * r + 129.057 * g + 25.064 * b) / 256.0 + 0.5, 0.0, 255.0));
+      luma[i] = static_cast<uint8_t>(
+          std::clamp(16.0 + (65.738 * r + 129.057 * g + 25.064 * b) / 256.0 + 0.5, 0.0, 255.0));
     }
     double best = 0;
     for (const auto &frame : reference) best = std::max(best, psnr_luma(luma, frame));
@@ -385,9 +385,7 @@ void push_key(SDL_Keycode key, uint16_t mod = KMOD_NONE) {
   SDL_PushEvent(&ev);
 }
 
-int32_t on_top_setting() {
-  return platform::profile_get_int("SETTING", "VideoWinOnTop", -1, "VerIVA.INI");
-}
+int32_t on_top_setting() { return platform::profile_get_int("SETTING", "VideoWinOnTop", -1, "VerIVA.INI"); }
 
 TEST_F(PlaybackWindow, TheTKeyTogglesOnTopLikeTheCommand) {
   if (!kestrum::window_display_available()) GTEST_SKIP() << "no SDL video driver";
@@ -403,8 +401,11 @@ TEST_F(PlaybackWindow, TheTKeyTogglesOnTopLikeTheCommand) {
     SDL_Keycode key;
     uint16_t mod;
     bool flips;
-  } presses[] = {{SDLK_t, KMOD_NONE, true}, {SDLK_t, KMOD_LCTRL, false}, {SDLK_r, KMOD_NONE, false},
-                 {SDLK_t, KMOD_NONE, true}, {SDLK_t, KMOD_NONE, true}};
+  } presses[] = {{SDLK_t, KMOD_NONE, true},
+                 {SDLK_t, KMOD_LCTRL, false},
+                 {SDLK_r, KMOD_NONE, false},
+                 {SDLK_t, KMOD_NONE, true},
+                 {SDLK_t, KMOD_NONE, true}};
   for (const auto &p : presses) {
     push_key(p.key, p.mod);
     kw::pump_events();  // stopped: no present handles the events
@@ -450,7 +451,8 @@ TEST_F(PlaybackWindow, AResizedWindowShowsThePictureAtItsNewSize) {
       for (int c = 0; c < 4; ++c) {
         int sum = 0;
         for (int dy = 0; dy < 2; ++dy) {
-          for (int dx = 0; dx < 2; ++dx) sum += px[(size_t(2 * y + dy) * 704 + size_t(2 * x + dx)) * 4 + size_t(c)];
+          for (int dx = 0; dx < 2; ++dx)
+            sum += px[(size_t(2 * y + dy) * 704 + size_t(2 * x + dx)) * 4 + size_t(c)];
         }
         halved[(size_t(y) * 352 + size_t(x)) * 4 + size_t(c)] = uint8_t((sum + 2) / 4);
       }
@@ -542,11 +544,11 @@ TEST_F(PlaybackHostDisplay, VideoRefreshPresentsAgainOnlyWhenNothingBlocksIt) {
   };
   const Case cases[] = {
       {-1, 1},
-      {VCMD_HOLD_PICTURE, 0},      // a held picture is being copied
+      {VCMD_HOLD_PICTURE, 0},  // a held picture is being copied
       {VCMD_RELEASE_PICTURE, 1},
-      {VCMD_FULL_SCREEN_ON, 1},    // full screen alone does not block
-      {VCMD_FORBID_REFRESH, 0},    // ... with the forbid it does
-      {VCMD_FULL_SCREEN_OFF, 1},   // the forbid holds only in full screen
+      {VCMD_FULL_SCREEN_ON, 1},   // full screen alone does not block
+      {VCMD_FORBID_REFRESH, 0},   // ... with the forbid it does
+      {VCMD_FULL_SCREEN_OFF, 1},  // the forbid holds only in full screen
       {VCMD_FULL_SCREEN_ON, 0},
       {VCMD_ALLOW_REFRESH, 1},
       {VCMD_FULL_SCREEN_OFF, 1},

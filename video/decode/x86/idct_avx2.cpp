@@ -62,13 +62,11 @@ inline void idct_pass(const __m128i in[8], __m128i out[8], const PassWeights &w)
     even[3 - x] = _mm256_sub_epi32(a, b);
   }
   for (int x = 0; x < 4; ++x) {
-    const __m256i o =
-        _mm256_add_epi32(_mm256_madd_epi16(t13, w.w13[x]), _mm256_madd_epi16(t57, w.w57[x]));
+    const __m256i o = _mm256_add_epi32(_mm256_madd_epi16(t13, w.w13[x]), _mm256_madd_epi16(t57, w.w57[x]));
     const __m256i sum = _mm256_srai_epi32(_mm256_add_epi32(even[x], o), Shift);
     const __m256i dif = _mm256_srai_epi32(_mm256_sub_epi32(even[x], o), Shift);
     // In-lane packing gives [sum 0-3, dif 0-3 | sum 4-7, dif 4-7].
-    const __m256i packed =
-        _mm256_permute4x64_epi64(_mm256_packs_epi32(sum, dif), 0xD8);  // q0 q2 q1 q3
+    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(sum, dif), 0xD8);  // q0 q2 q1 q3
     out[x] = _mm256_castsi256_si128(packed);
     out[7 - x] = _mm256_extracti128_si256(packed, 1);
   }

@@ -45,7 +45,6 @@ inline void transpose8(__m128i r[8]) {
   r[7] = _mm_unpackhi_epi64(bd1, fh1);
 }
 
-
 // The residual rows plus 128 (intra blocks), saturated to bytes.
 inline void store_put_rows(const __m128i rows[8], uint8_t *dst, ptrdiff_t stride) {
   const __m128i mid = _mm_set1_epi16(128);
@@ -59,8 +58,7 @@ inline void store_put_rows(const __m128i rows[8], uint8_t *dst, ptrdiff_t stride
 inline void store_add_rows(const __m128i rows[8], uint8_t *dst, ptrdiff_t stride) {
   const __m128i zero = _mm_setzero_si128();
   for (int y = 0; y < 8; ++y, dst += stride) {
-    const __m128i pred =
-        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(dst)), zero);
+    const __m128i pred = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(dst)), zero);
     const __m128i v = _mm_adds_epi16(pred, rows[y]);
     _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), _mm_packus_epi16(v, v));
   }

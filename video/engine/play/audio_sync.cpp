@@ -17,8 +17,8 @@ constexpr int32_t kAudioPlayTime = 36;    // AudioCommand: the audio clock (ms)
 // Set by whoever restarts the sound; taken by the playback thread, which
 // alone owns the count and the offset.
 std::atomic<bool> g_restart{true};
-int32_t g_shown = 0;   // pictures shown since the sound started
-int32_t g_offset = 0;  // ms the count's start lies behind the sound's
+int32_t g_shown = 0;        // pictures shown since the sound started
+int32_t g_offset = 0;       // ms the count's start lies behind the sound's
 int32_t g_last_heard = -1;  // the audio clock at the previous picture
 
 void take_restart() {

@@ -42,8 +42,8 @@ void count_shown_picture();
 /// shown before its sound plays (ms). `heard_ms` is the audio clock now,
 /// `target_in_ms` how far away the picture's due time is, `shown` the
 /// pictures shown since the start and `offset_ms` the start's offset.
-int32_t picture_lead_ms(int32_t heard_ms, int32_t target_in_ms, int32_t shown,
-                        int32_t period_us, int32_t offset_ms);
+int32_t picture_lead_ms(int32_t heard_ms, int32_t target_in_ms, int32_t shown, int32_t period_us,
+                        int32_t offset_ms);
 
 /// The correction applied to the due time for a lead: nothing within the
 /// tolerance, else half the lead, at most half a frame period either way.

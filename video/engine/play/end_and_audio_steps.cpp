@@ -9,8 +9,8 @@
 namespace kestrum::play {
 
 namespace {
-constexpr int32_t kAudioEnded = 1;      // AudioCommand: the sound has played out
-constexpr int32_t kFlushAudioOff = 1;   // SysFlush: audio path off
+constexpr int32_t kAudioEnded = 1;     // AudioCommand: the sound has played out
+constexpr int32_t kFlushAudioOff = 1;  // SysFlush: audio path off
 }  // namespace
 
 bool finish_at_end(Engine &e, LoopContext &c) {

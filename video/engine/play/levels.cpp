@@ -8,8 +8,8 @@ VideoLevels mpeg1_video_levels() { return VideoLevels{}; }
 
 int32_t vbv_bytes(int32_t value, int32_t extension) {
   // (extension << 21) | (value << 11): 10 + 8 bits of 16-kbit units, in bytes.
-  const int64_t k = (static_cast<int64_t>(extension & 0xFF) << 21) |
-                    (static_cast<int64_t>(value & 0x3FF) << 11);
+  const int64_t k =
+      (static_cast<int64_t>(extension & 0xFF) << 21) | (static_cast<int64_t>(value & 0x3FF) << 11);
   return static_cast<int32_t>(std::min<int64_t>(k, INT32_MAX));
 }
 

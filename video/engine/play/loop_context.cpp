@@ -1,10 +1,10 @@
 #include "video/engine/play/loop_context.h"
 
 #include "platform/clock.h"
+#include "video/decode/decoder.h"
 #include "video/engine/engine.h"
 #include "video/engine/play/audio_sync.h"
 #include "video/engine/play/loop_ports.h"
-#include "video/decode/decoder.h"
 
 namespace kestrum::play {
 
@@ -47,9 +47,7 @@ bool audio_runs(const EngineState &s) { return s.audio_open && s.audio_running &
 
 bool paces(const EngineState &s) { return s.audio_open || s.real_time; }
 
-bool must_return(const EngineState &s) {
-  return s.stopped || s.closing || s.relayout || s.abort || !s.open;
-}
+bool must_return(const EngineState &s) { return s.stopped || s.closing || s.relayout || s.abort || !s.open; }
 
 void refill(const EngineState &s, int32_t ms) {
   if (ms > 0 && audio_runs(s)) media().run_callbacks(ms);

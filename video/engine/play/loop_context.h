@@ -18,8 +18,8 @@ namespace kestrum::play {
 struct LoopContext {
   VideoLevels video;
   AudioLevels audio;
-  uint32_t target = 0;     // clock time the next picture is due
-  int32_t period = 40;     // frame period in ms
+  uint32_t target = 0;        // clock time the next picture is due
+  int32_t period = 40;        // frame period in ms
   int32_t period_us = 40000;  // the same, exact (the sound is followed by it)
   bool mpeg2 = false;
   /// The video comes through the media layer's ring (system streams). An

@@ -2,10 +2,9 @@
 // engine's decoder.
 #include "video/engine/play/loop_ports.h"
 
-#include "video/engine/play/levels.h"
-
 #include "media/media_api.h"
 #include "video/decode/decoder.h"
+#include "video/engine/play/levels.h"
 
 namespace kestrum {
 Decoder *engine_decoder();
@@ -66,7 +65,7 @@ int32_t stream_vbv_bytes() {
   return play::vbv_bytes(d->sequence().vbv_buffer_size_value, d->sequence().vbv_buffer_size_extension);
 }
 
-const LoopPort kProduction = {video_fill, audio_fill, parse_next, decode_parsed,
+const LoopPort kProduction = {video_fill,           audio_fill,       parse_next,    decode_parsed,
                               second_field_pending, stream_vbv_bytes, showing_repeat};
 const LoopPort *g_port = &kProduction;
 

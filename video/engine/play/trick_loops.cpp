@@ -12,9 +12,9 @@ namespace kestrum::play {
 
 namespace {
 
-constexpr int32_t kFlushCallbacks = 10;  // SysFlush: empty the callback queue
-constexpr int32_t kAudioEnded = 1;       // AudioCommand: the sound has played out
-constexpr int32_t kAudioDecodeBlock = 4; // AudioCommand: decode one block now
+constexpr int32_t kFlushCallbacks = 10;   // SysFlush: empty the callback queue
+constexpr int32_t kAudioEnded = 1;        // AudioCommand: the sound has played out
+constexpr int32_t kAudioDecodeBlock = 4;  // AudioCommand: decode one block now
 
 // Decodes `count` anchors (B pictures passed over). false at the end.
 bool decode_anchors(Engine &e, int32_t count) {

@@ -42,8 +42,7 @@ constexpr Colour kWindowBackgroundGrey{0x40, 0x40, 0x40};
 constexpr SDL_Keycode kOnTopKey = SDLK_t;
 // SDL's texture format for each FourCC index (0 = not offered).
 constexpr uint32_t kSdlFormats[window::kFormatCount] = {
-    SDL_PIXELFORMAT_YUY2, SDL_PIXELFORMAT_YVYU, SDL_PIXELFORMAT_UYVY, 0, 0, 0,
-    SDL_PIXELFORMAT_YV12, 0, 0};
+    SDL_PIXELFORMAT_YUY2, SDL_PIXELFORMAT_YVYU, SDL_PIXELFORMAT_UYVY, 0, 0, 0, SDL_PIXELFORMAT_YV12, 0, 0};
 
 struct Window {
   SDL_Window *window = nullptr;
@@ -107,8 +106,8 @@ bool make_texture(int32_t w, int32_t h) {
     const auto *prefs = reinterpret_cast<const int32_t *>(engine_command(kCmdFormatPreferences, 0));
     if (prefs) g_win.format_index = window::choose_overlay_format(prefs, renderer_offers);
   }
-  const uint32_t format =
-      g_win.format_index >= 0 ? kSdlFormats[g_win.format_index] : static_cast<uint32_t>(SDL_PIXELFORMAT_ARGB8888);
+  const uint32_t format = g_win.format_index >= 0 ? kSdlFormats[g_win.format_index]
+                                                  : static_cast<uint32_t>(SDL_PIXELFORMAT_ARGB8888);
   // The overlay formats want even sizes.
   const int32_t tw = g_win.format_index >= 0 ? (w + 1) & ~1 : w;
   const int32_t th = g_win.format_index >= 0 ? (h + 1) & ~1 : h;
@@ -144,8 +143,8 @@ bool fill_texture(const KestrumPicture &p) {
   int pitch = 0;
   if (g_win.format_index == 6) {
     // YV12 takes the planes as they are (4:2:0 only; others go through RGB).
-    return SDL_UpdateYUVTexture(g_win.texture, nullptr, p.y, p.y_pitch, p.cb, p.c_pitch, p.cr,
-                                p.c_pitch) == 0;
+    return SDL_UpdateYUVTexture(g_win.texture, nullptr, p.y, p.y_pitch, p.cb, p.c_pitch, p.cr, p.c_pitch) ==
+           0;
   }
   if (SDL_LockTexture(g_win.texture, nullptr, &pixels, &pitch) != 0) return false;
   bool ok = true;
@@ -153,9 +152,15 @@ bool fill_texture(const KestrumPicture &p) {
   static constexpr int kYvyu[4] = {0, 3, 2, 1};
   static constexpr int kUyvy[4] = {1, 0, 3, 2};
   switch (g_win.format_index) {
-    case 0: pack_422(p, static_cast<uint8_t *>(pixels), pitch, kYuy2); break;
-    case 1: pack_422(p, static_cast<uint8_t *>(pixels), pitch, kYvyu); break;
-    case 2: pack_422(p, static_cast<uint8_t *>(pixels), pitch, kUyvy); break;
+    case 0:
+      pack_422(p, static_cast<uint8_t *>(pixels), pitch, kYuy2);
+      break;
+    case 1:
+      pack_422(p, static_cast<uint8_t *>(pixels), pitch, kYvyu);
+      break;
+    case 2:
+      pack_422(p, static_cast<uint8_t *>(pixels), pitch, kUyvy);
+      break;
     default:
       ok = convert_rgb32(p, engine().state.colour_mode, static_cast<uint8_t *>(pixels), pitch) != 0;
       break;
@@ -274,8 +279,8 @@ bool window_open(Display &, int32_t width, int32_t height) {
   if (!bring_up_video() || width <= 0 || height <= 0) return false;
   const EngineState &s = engine().state;
   if (!g_win.window) {
-    g_win.window = SDL_CreateWindow(s.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                    width, height, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+    g_win.window = SDL_CreateWindow(s.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                                    height, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!g_win.window) return false;
     // The hardware renderer first; the software one when it is missing.
     g_win.renderer = SDL_CreateRenderer(g_win.window, -1, SDL_RENDERER_ACCELERATED);
@@ -346,8 +351,8 @@ void window_target_size(const Display &, int32_t *width, int32_t *height) {
 
 }  // namespace
 
-const DisplayDriver kWindowDisplayDriver = {"window", window_open, window_close, window_present,
-                                            window_target_size, window_repaint};
+const DisplayDriver kWindowDisplayDriver = {"window",       window_open,        window_close,
+                                            window_present, window_target_size, window_repaint};
 
 bool window_display_available() { return bring_up_video(); }
 

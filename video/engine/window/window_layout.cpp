@@ -38,8 +38,7 @@ Rect fit_picture(int32_t w, int32_t h, int32_t aspect_factor, bool keep_aspect, 
   return r;
 }
 
-int32_t choose_overlay_format(const int32_t preferences[kFormatCount],
-                              bool (*supported)(int32_t index)) {
+int32_t choose_overlay_format(const int32_t preferences[kFormatCount], bool (*supported)(int32_t index)) {
   for (int32_t i = 0; i < kFormatCount; ++i) {
     const int32_t index = preferences[i];
     if (index >= 0 && index < kFormatCount && supported(index)) return index;

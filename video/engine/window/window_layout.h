@@ -35,7 +35,6 @@ inline constexpr int32_t kFormatCount = 9;
 
 /// The first index of `preferences` (nine indexes into the FourCC list)
 /// that `supported` accepts, or -1.
-int32_t choose_overlay_format(const int32_t preferences[kFormatCount],
-                              bool (*supported)(int32_t index));
+int32_t choose_overlay_format(const int32_t preferences[kFormatCount], bool (*supported)(int32_t index));
 
 }  // namespace kestrum::window

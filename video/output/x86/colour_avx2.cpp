@@ -34,13 +34,14 @@ inline Channels channels(const uint8_t *y, const Terms &t, __m256i bright) {
   const __m256i yw = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(y)));
   __m256i luma = _mm256_max_epi16(_mm256_sub_epi16(yw, _mm256_set1_epi16(136)), lo);
   luma = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(luma, bright), lo), hi);
-  return {_mm256_add_epi16(_mm256_add_epi16(luma, t.red), _mm256_set1_epi16(16)), _mm256_sub_epi16(luma, t.green),
-          _mm256_add_epi16(luma, t.blue)};
+  return {_mm256_add_epi16(_mm256_add_epi16(luma, t.red), _mm256_set1_epi16(16)),
+          _mm256_sub_epi16(luma, t.green), _mm256_add_epi16(luma, t.blue)};
 }
 
 inline __m256i unsigned_channel(__m256i v) {
-  return _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(v, _mm256_set1_epi16(-128)), _mm256_set1_epi16(127)),
-                          _mm256_set1_epi16(128));
+  return _mm256_add_epi16(
+      _mm256_min_epi16(_mm256_max_epi16(v, _mm256_set1_epi16(-128)), _mm256_set1_epi16(127)),
+      _mm256_set1_epi16(128));
 }
 
 template <PixelFormat kFormat>
@@ -52,9 +53,10 @@ inline __m256i pack16(const Channels &c) {
                                            _mm256_slli_epi16(_mm256_and_si256(g, mask5), 2)),
                            _mm256_srli_epi16(b, 3));
   } else {
-    return _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(r, mask5), 8),
-                                           _mm256_slli_epi16(_mm256_and_si256(g, _mm256_set1_epi16(0xFC)), 3)),
-                           _mm256_srli_epi16(b, 3));
+    return _mm256_or_si256(
+        _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(r, mask5), 8),
+                        _mm256_slli_epi16(_mm256_and_si256(g, _mm256_set1_epi16(0xFC)), 3)),
+        _mm256_srli_epi16(b, 3));
   }
 }
 
@@ -86,8 +88,8 @@ inline void store_line(uint8_t *dst, const uint8_t *y, int x, const Terms &t, __
     __m256i out0, out1;
     pack32(c, out0, out1);
     // Each half: four pixels of 4 bytes to 12 bytes, the rest zero.
-    const __m256i squeeze = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4,
-                                             5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i squeeze = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2,
+                                             4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
     out0 = _mm256_shuffle_epi8(out0, squeeze);
     out1 = _mm256_shuffle_epi8(out1, squeeze);
     uint8_t *d = dst + 3 * x;

@@ -18,8 +18,10 @@ struct Terms {
 inline void chroma_terms(const uint8_t *cb, const uint8_t *cr, Terms &lo, Terms &hi) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i offset = _mm_set1_epi16(128);
-  const __m128i cbw = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(cb)), zero), offset);
-  const __m128i crw = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(cr)), zero), offset);
+  const __m128i cbw =
+      _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(cb)), zero), offset);
+  const __m128i crw =
+      _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(cr)), zero), offset);
   const __m128i red = _mm_srai_epi16(_mm_mullo_epi16(crw, _mm_set1_epi16(180)), 7);
   const __m128i blue = _mm_srai_epi16(_mm_mullo_epi16(cbw, _mm_set1_epi16(227)), 7);
   const __m128i green = _mm_add_epi16(_mm_srai_epi16(_mm_mullo_epi16(cbw, _mm_set1_epi16(88)), 8),
@@ -51,9 +53,9 @@ inline __m128i pack16(const Channels &c) {
   const __m128i r = unsigned_channel(c.r), g = unsigned_channel(c.g), b = unsigned_channel(c.b);
   const __m128i mask5 = _mm_set1_epi16(0xF8);
   if constexpr (kFormat == kRgb15) {
-    return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_and_si128(r, mask5), 7),
-                                     _mm_slli_epi16(_mm_and_si128(g, mask5), 2)),
-                        _mm_srli_epi16(b, 3));
+    return _mm_or_si128(
+        _mm_or_si128(_mm_slli_epi16(_mm_and_si128(r, mask5), 7), _mm_slli_epi16(_mm_and_si128(g, mask5), 2)),
+        _mm_srli_epi16(b, 3));
   } else {
     return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_and_si128(r, mask5), 8),
                                      _mm_slli_epi16(_mm_and_si128(g, _mm_set1_epi16(0xFC)), 3)),
@@ -77,7 +79,8 @@ inline void pack32(const Channels &lo, const Channels &hi, __m128i out[4]) {
 }
 
 template <PixelFormat kFormat>
-inline void store_line(uint8_t *dst, const uint8_t *y, int x, const Terms &tlo, const Terms &thi, __m128i bright) {
+inline void store_line(uint8_t *dst, const uint8_t *y, int x, const Terms &tlo, const Terms &thi,
+                       __m128i bright) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i yv = _mm_loadu_si128(reinterpret_cast<const __m128i *>(y + x));
   const Channels lo = channels(_mm_unpacklo_epi8(yv, zero), tlo, bright);

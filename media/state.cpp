@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "media/source.h"
+#include "media/source/source.h"
 
 namespace dravik {
 

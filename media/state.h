@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "media/callback_queue.h"
-#include "media/demux_state.h"
-#include "media/disc_lookup.h"
+#include "media/rings/callback_queue.h"
+#include "media/demux/demux_state.h"
+#include "media/source/disc_lookup.h"
 #include "media/media_api.h"
-#include "media/read_ahead.h"
-#include "media/ring.h"
-#include "media/stream_sink.h"
+#include "media/blocks/read_ahead.h"
+#include "media/rings/ring.h"
+#include "media/demux/stream_sink.h"
 #include "platform/lock.h"
 
 namespace dravik {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "media/content_probe.h"
-#include "media/path_forms.h"
+#include "media/source/content_probe.h"
+#include "media/source/path_forms.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The content tests of the probe, on byte images in memory.
-#include "media/content_probe.h"
+#include "media/source/content_probe.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Ring mechanics of the read exports: wrap, the remainder rule, the picture
 // mark, path modes, the stream rules of the audio reads, the callback queue
 // and the reset defaults.
-#include "media/reader.h"
+#include "media/rings/reader.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <numeric>
 #include <vector>
 
-#include "media/control.h"
-#include "media/frame.h"
+#include "media/exports/control.h"
+#include "media/exports/frame.h"
 #include "media/state.h"
 
 namespace {

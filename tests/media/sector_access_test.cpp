@@ -12,12 +12,12 @@
 #include <string>
 
 #include "components/sectrel/sectrel.h"
-#include "media/control.h"
-#include "media/disc_lookup.h"
-#include "media/path_forms.h"
-#include "media/probe.h"
-#include "media/sector_api.h"
-#include "media/source.h"
+#include "media/exports/control.h"
+#include "media/source/disc_lookup.h"
+#include "media/source/path_forms.h"
+#include "media/source/probe.h"
+#include "media/source/sector_api.h"
+#include "media/source/source.h"
 #include "media/state.h"
 #include "tests/media/fixtures.h"
 

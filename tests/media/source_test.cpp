@@ -1,15 +1,15 @@
 // Opening and positioning sources through the library's internals: raw
 // sector files (seek snapping, entry points), DVD files (navigation pack),
 // plain files and the raw elementary modes.
-#include "media/source.h"
+#include "media/source/source.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "media/path_forms.h"
-#include "media/probe.h"
-#include "media/reader.h"
+#include "media/source/path_forms.h"
+#include "media/source/probe.h"
+#include "media/rings/reader.h"
 #include "media/state.h"
 #include "tests/media/fixtures.h"
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "media/demux_info.h"
+#include "media/demux/demux_info.h"
 #include "media/media_api.h"
 #include "tools/razavori/command.h"
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "media/path_forms.h"
-#include "media/source.h"
+#include "media/source/path_forms.h"
+#include "media/source/source.h"
 #include "media/state.h"
 #include "tests/media/demux/stream_builder.h"
 #include "tests/support/test_media.h"

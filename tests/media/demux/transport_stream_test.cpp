@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "media/demux_info.h"
+#include "media/demux/demux_info.h"
 #include "media/media_api.h"
 #include "tests/media/demux/stream_builder.h"
 #include "tests/support/test_media.h"

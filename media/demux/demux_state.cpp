@@ -1,6 +1,6 @@
-#include "media/demux_state.h"
+#include "media/demux/demux_state.h"
 
-#include "media/transport_stream.h"
+#include "media/demux/transport_stream.h"
 
 namespace dravik {
 

@@ -1,8 +1,8 @@
-#include "media/bit_reader.h"
+#include "media/demux/byte_cursor.h"
 
 #include <string.h>
 
-#include "media/block_reader.h"
+#include "media/blocks/block_reader.h"
 
 namespace dravik {
 

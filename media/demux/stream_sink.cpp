@@ -1,4 +1,4 @@
-#include "media/stream_sink.h"
+#include "media/demux/stream_sink.h"
 
 namespace dravik {
 

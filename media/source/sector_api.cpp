@@ -1,4 +1,4 @@
-#include "media/sector_api.h"
+#include "media/source/sector_api.h"
 
 #include <atomic>
 

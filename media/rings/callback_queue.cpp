@@ -1,4 +1,4 @@
-#include "media/callback_queue.h"
+#include "media/rings/callback_queue.h"
 
 namespace dravik {
 

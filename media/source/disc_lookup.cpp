@@ -1,9 +1,9 @@
-#include "media/disc_lookup.h"
+#include "media/source/disc_lookup.h"
 
 #include <cstring>
 #include <memory>
 
-#include "media/sector_api.h"
+#include "media/source/sector_api.h"
 
 namespace dravik {
 

@@ -1,8 +1,8 @@
-#include "media/pack_parser.h"
+#include "media/demux/pack_parser.h"
 
-#include "media/bit_reader.h"
+#include "media/demux/byte_cursor.h"
 #include "media/state.h"
-#include "media/stream_select.h"
+#include "media/demux/stream_select.h"
 
 namespace dravik {
 

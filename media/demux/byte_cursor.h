@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "media/demux_state.h"
+#include "media/demux/demux_state.h"
 #include "media/state.h"
 
 namespace dravik {

@@ -1,7 +1,7 @@
-#include "media/frame.h"
+#include "media/exports/frame.h"
 
-#include "media/demux.h"
-#include "media/source.h"
+#include "media/demux/demux.h"
+#include "media/source/source.h"
 #include "media/state.h"
 #include "platform/clock.h"
 

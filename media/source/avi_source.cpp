@@ -1,4 +1,4 @@
-#include "media/avi_source.h"
+#include "media/source/avi_source.h"
 
 namespace dravik {
 

@@ -1,8 +1,8 @@
-#include "media/stream_select.h"
+#include "media/demux/stream_select.h"
 
 #include <cstring>
 
-#include "media/bit_reader.h"
+#include "media/demux/byte_cursor.h"
 #include "media/state.h"
 
 namespace dravik {

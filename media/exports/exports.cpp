@@ -4,13 +4,13 @@
 #include <cstring>
 #include <utility>
 
-#include "media/control.h"
-#include "media/frame.h"
+#include "media/exports/control.h"
+#include "media/exports/frame.h"
 #include "media/media_api.h"
-#include "media/path_forms.h"
-#include "media/probe.h"
-#include "media/reader.h"
-#include "media/source.h"
+#include "media/source/path_forms.h"
+#include "media/source/probe.h"
+#include "media/rings/reader.h"
+#include "media/source/source.h"
 #include "media/state.h"
 #include "platform/file.h"
 

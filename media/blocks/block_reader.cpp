@@ -1,11 +1,11 @@
-#include "media/block_reader.h"
+#include "media/blocks/block_reader.h"
 
 #include <cstring>
 
-#include "media/bit_reader.h"
-#include "media/demux.h"
+#include "media/demux/byte_cursor.h"
+#include "media/demux/demux.h"
 #include "media/state.h"
-#include "media/transport_stream.h"
+#include "media/demux/transport_stream.h"
 
 namespace dravik {
 

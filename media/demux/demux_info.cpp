@@ -1,4 +1,4 @@
-#include "media/demux_info.h"
+#include "media/demux/demux_info.h"
 
 #include "media/state.h"
 

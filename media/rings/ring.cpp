@@ -1,4 +1,4 @@
-#include "media/ring.h"
+#include "media/rings/ring.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
-#include "media/read_ahead.h"
+#include "media/blocks/read_ahead.h"
 
 #include <cstring>
 
-#include "media/source.h"
+#include "media/source/source.h"
 #include "media/state.h"
 #include "platform/clock.h"
 #include "platform/lock.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "media/media_api.h"
-#include "media/path_forms.h"
+#include "media/source/path_forms.h"
 
 namespace dravik {
 

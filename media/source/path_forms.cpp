@@ -1,4 +1,4 @@
-#include "media/path_forms.h"
+#include "media/source/path_forms.h"
 
 #include <cstring>
 

@@ -1,11 +1,11 @@
-#include "media/reader.h"
+#include "media/rings/reader.h"
 
 #include <cstring>
 #include <mutex>
 
-#include "media/block_reader.h"
-#include "media/demux.h"
-#include "media/source.h"
+#include "media/blocks/block_reader.h"
+#include "media/demux/demux.h"
+#include "media/source/source.h"
 #include "media/state.h"
 #include "platform/clock.h"
 

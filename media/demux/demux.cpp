@@ -2,16 +2,16 @@
 // of demand: each step parses packs of the block in hand until the reader
 // that runs it has something new, and stops early where the other reader
 // needs the lock.
-#include "media/demux.h"
+#include "media/demux/demux.h"
 
 #include <cstring>
 
-#include "media/bit_reader.h"
-#include "media/pack_parser.h"
-#include "media/source.h"
+#include "media/demux/byte_cursor.h"
+#include "media/demux/pack_parser.h"
+#include "media/source/source.h"
 #include "media/state.h"
-#include "media/stream_select.h"
-#include "media/transport_stream.h"
+#include "media/demux/stream_select.h"
+#include "media/demux/transport_stream.h"
 #include "platform/clock.h"
 
 namespace dravik {

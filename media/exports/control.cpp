@@ -1,12 +1,12 @@
-#include "media/control.h"
+#include "media/exports/control.h"
 
 #include <algorithm>
 #include <string>
 
 #include "components/sectrel/sectrel.h"
-#include "media/block_reader.h"
-#include "media/frame.h"
-#include "media/sector_api.h"
+#include "media/blocks/block_reader.h"
+#include "media/exports/frame.h"
+#include "media/source/sector_api.h"
 #include "media/state.h"
 #include "platform/clock.h"
 

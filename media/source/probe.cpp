@@ -1,9 +1,9 @@
-#include "media/probe.h"
+#include "media/source/probe.h"
 
 #include "components/sectrel/sectrel.h"
-#include "media/avi_source.h"
-#include "media/content_probe.h"
-#include "media/sector_api.h"
+#include "media/source/avi_source.h"
+#include "media/source/content_probe.h"
+#include "media/source/sector_api.h"
 #include "media/state.h"
 #include "platform/file.h"
 

@@ -1,8 +1,8 @@
-#include "media/transport_stream.h"
+#include "media/demux/transport_stream.h"
 
 #include <cstring>
 
-#include "media/block_reader.h"
+#include "media/blocks/block_reader.h"
 #include "media/state.h"
 
 namespace dravik {

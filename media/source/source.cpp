@@ -1,4 +1,4 @@
-#include "media/source.h"
+#include "media/source/source.h"
 
 #include <unistd.h>
 
@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "components/sectrel/sectrel.h"
-#include "media/block_reader.h"
-#include "media/demux.h"
-#include "media/disc_lookup.h"
-#include "media/sector_api.h"
+#include "media/blocks/block_reader.h"
+#include "media/demux/demux.h"
+#include "media/source/disc_lookup.h"
+#include "media/source/sector_api.h"
 #include "media/state.h"
 #include "platform/file.h"
 

@@ -1,4 +1,4 @@
-#include "media/content_probe.h"
+#include "media/source/content_probe.h"
 
 #include <algorithm>
 #include <cstring>

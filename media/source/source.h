@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "media/path_forms.h"
+#include "media/source/path_forms.h"
 
 namespace dravik {
 

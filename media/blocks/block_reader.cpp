@@ -4,8 +4,8 @@
 
 #include "media/demux/byte_cursor.h"
 #include "media/demux/demux.h"
-#include "media/state.h"
 #include "media/demux/transport_stream.h"
+#include "media/state.h"
 
 namespace dravik {
 

@@ -186,7 +186,7 @@ enum DravikControl {
   CTL_PLUGIN_ACTIVE = 68,      /**< -> SourcePlugin * serving the source, 0 */
   CTL_QUEUE_TAKE = 69,         /**< -> next queued item (void *) or 0 */
   CTL_DRIVE_ENTRY = 70,        /**< -> SectrelCommandFn of the sector lib */
-  CTL_SOURCE_SIZE = 72,        /**< -> source size */
+  CTL_SOURCE_SIZE = 72,        /**< -> source size (INT32_MAX from 2 GiB) */
   CTL_IS_DVD = 73,             /**< -> 1 for a .VOB or joined title set */
   CTL_SECTOR_SCALE = 74,       /**< -> sector scale */
   CTL_SET_TS_DIVISOR = 75,     /**< rate divisor := param; -> 0 */
@@ -427,7 +427,9 @@ DRAVIK_API int32_t SysReadVideo(void *buf, int32_t len);
  *  position, 2 from the end. (0, 1) only reports the position the reader
  *  has reached. Raw-sector files snap to a sector (44 + k * 2352) and never
  *  go below the lowest start position of an entry point. -> the new
- *  position, or -1 when the source is exhausted there. Readers stopped. */
+ *  position (INT32_MAX from 2 GiB on: positions are 64-bit inside, so a
+ *  seek from the end or from the current position reaches them), or -1 when
+ *  the source is exhausted there. Readers stopped. */
 DRAVIK_API int32_t SysSeek(int32_t pos, int32_t origin);
 
 /** [42] -> a word only SysReset writes (0). */
@@ -453,8 +455,8 @@ DRAVIK_API int32_t SysReset(void);
 /** [46] Classify path and remember the opener SysOpen must use. path is a
  *  plain NUL-terminated string; the "Track.Player" and joined title-set
  *  forms need SysProbeBuffer. *length (when not NULL) receives the source
- *  size in bytes (AVI: duration in ms; joined sets: scaled size). -> a
- *  SourceKind. Control thread. */
+ *  size in bytes (AVI: duration in ms; joined sets: scaled size; INT32_MAX
+ *  for 2 GiB and more). -> a SourceKind. Control thread. */
 DRAVIK_API SourceKind SysProbe(const char *path, int32_t *length);
 
 /** [47] -> DRAVIK_PACK_OVERHEAD_AVI while an AVI or plug-in source is open,

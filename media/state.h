@@ -43,10 +43,10 @@ struct Source {
   int32_t handle = -1;  // the value callers see (descriptor or reserved)
   int fd = -1;          // the descriptor behind file-backed sources
   SourceType type = SourceType::none;
-  int32_t size = 0;          // bytes, or scaled units for big joined sets
+  int64_t size = 0;          // bytes, or scaled units for big joined sets
   int32_t data_start = 0;    // 44 for raw-sector files
   int64_t position = 0;      // where the next block read starts
-  int32_t lowest_start = 0;  // set by a Video CD entry point
+  int64_t lowest_start = 0;  // set by a Video CD entry point
   int32_t sector_scale = 0;  // position units per 2048-byte sector, or 0
   bool raw_sector = false;   // RIFF CDXA file of raw 2352-byte sectors
   bool dvd = false;          // .VOB file or joined title set

@@ -10,6 +10,7 @@
 #include "media/demux/pack_parser.h"
 #include "media/demux/stream_select.h"
 #include "media/demux/transport_stream.h"
+#include "media/source/export_size.h"
 #include "media/source/source.h"
 #include "media/state.h"
 #include "platform/clock.h"
@@ -193,7 +194,7 @@ void opening_analysis(State &s) {
   if (looks_like_transport_stream(s.parse.bytes.get(), s.parse.valid_bytes)) {
     d.ts_mode = true;
     d.ts = std::make_unique<TsConverter>();
-    seek_source(s, static_cast<int32_t>(start), 0);
+    seek_source(s, start, 0);
   }
   // 2. Optionally parse until a system header has been seen.
   if (s.settings.wait_system_header) {
@@ -236,7 +237,7 @@ void opening_analysis(State &s) {
     int64_t rate = static_cast<int64_t>(mux) * 50;
     if (s.source.sector_scale) rate = rate * s.source.sector_scale / 2048;
     if (s.settings.ts_divisor > 0) rate = s.source.size / s.settings.ts_divisor;
-    s.byte_rate = static_cast<int32_t>(rate);
+    s.byte_rate = saturate_int32(rate);
     s.rate_valid = true;
   } else {
     int64_t rate = 0;
@@ -254,7 +255,7 @@ void opening_analysis(State &s) {
   d.scan_limit = INT64_MAX;
   // 5. Back to the start for the readers.
   s.read_ahead.hold(true);
-  seek_source(s, static_cast<int32_t>(start), 0);
+  seek_source(s, start, 0);
   s.read_ahead.hold(false);
   if (s.read_ahead.count() > 1) {
     s.read_ahead.wake();

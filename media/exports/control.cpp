@@ -6,6 +6,7 @@
 #include "components/sectrel/sectrel.h"
 #include "media/blocks/block_reader.h"
 #include "media/exports/frame.h"
+#include "media/source/export_size.h"
 #include "media/source/sector_api.h"
 #include "media/state.h"
 #include "platform/clock.h"
@@ -265,7 +266,7 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
     case CTL_DRIVE_ENTRY:
       return reinterpret_cast<intptr_t>(sector_api().command);
     case CTL_SOURCE_SIZE:
-      return s.source.size;
+      return saturate_int32(s.source.size);
     case CTL_IS_DVD:
       return s.source.dvd ? 1 : 0;
     case CTL_SECTOR_SCALE:

@@ -8,6 +8,7 @@
 #include "media/exports/frame.h"
 #include "media/media_api.h"
 #include "media/rings/reader.h"
+#include "media/source/export_size.h"
 #include "media/source/path_forms.h"
 #include "media/source/probe.h"
 #include "media/source/source.h"
@@ -103,7 +104,10 @@ DRAVIK_API int32_t SysReadVideo(void *buf, int32_t len) {
 }
 
 DRAVIK_API int32_t SysSeek(int32_t pos, int32_t origin) {
-  return guard(-1, [&] { return dravik::seek_source(st(), pos, origin); });
+  return guard(-1, [&] {
+    const int64_t at = dravik::seek_source(st(), pos, origin);
+    return at < 0 ? -1 : dravik::saturate_int32(at);
+  });
 }
 
 DRAVIK_API int32_t SysReserved42(void) { return st().settings.reserved42; }

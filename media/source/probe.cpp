@@ -3,6 +3,7 @@
 #include "components/sectrel/sectrel.h"
 #include "media/source/avi_source.h"
 #include "media/source/content_probe.h"
+#include "media/source/export_size.h"
 #include "media/source/sector_api.h"
 #include "media/state.h"
 #include "platform/file.h"
@@ -40,8 +41,7 @@ SourceKind probe_content(State &s, const std::string &name, int32_t *length) {
   }
   int fd = platform::file_open(name.c_str());
   if (fd < 0) return SOURCE_KIND_CANNOT_OPEN;
-  int64_t size = platform::file_size(fd);
-  put(length, static_cast<int32_t>(size));  // the low 32 bits
+  put(length, saturate_int32(platform::file_size(fd)));
   FileProbeInput in(fd);
   ContentVerdict v = classify_content(in);
   platform::file_close(fd);
@@ -73,14 +73,14 @@ SourceKind probe_source(State &s, const PathForm &path, int32_t *length) {
   }
   if (path.kind == PathKind::track_player) {
     int32_t sectors = sector_api().command(path.drive, SECTREL_CMD_TRACK_LENGTH, path.track);
-    put(length, static_cast<int32_t>(static_cast<int64_t>(sectors) * kRawSectorBytes));
+    put(length, saturate_int32(static_cast<int64_t>(sectors) * kRawSectorBytes));
     return SOURCE_KIND_SYSTEM;
   }
   if (path.kind == PathKind::dvb) return SOURCE_KIND_NOTHING;  // no DVB library loaded
   if (has_extension(path.name, "VOB")) {
     int64_t size = platform::file_size(path.name.c_str());
     if (size < 0) return SOURCE_KIND_CANNOT_OPEN;
-    put(length, static_cast<int32_t>(size));
+    put(length, saturate_int32(size));
     return SOURCE_KIND_SYSTEM;
   }
   return probe_content(s, path.name, length);

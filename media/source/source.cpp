@@ -26,12 +26,6 @@ int32_t bcd(uint32_t v) { return static_cast<int32_t>((v >> 4) * 10 + (v & 15));
 
 bool sector_access_available() { return sector_api().command(0, SECTREL_CMD_READY, 0) != 0; }
 
-int32_t clamp32(int64_t v) {
-  if (v > INT32_MAX) return INT32_MAX;
-  if (v < 0) return 0;
-  return static_cast<int32_t>(v);
-}
-
 // A raw-sector path may be read by sectors when it is on a CD-ROM drive and
 // is not a .DAT file, or is a .DAT file in MPEGAV or SEGMENT.
 bool raw_path_qualifies(const std::string &path, int32_t drive) {
@@ -133,9 +127,9 @@ int64_t dvd_sector_of(const Source &src, int64_t pos) {
   return src.sector_scale ? pos / src.sector_scale : pos / kDvdSectorBytes;
 }
 
-int32_t total_dvd_sectors(const Source &src) {
+int64_t total_dvd_sectors(const Source &src) {
   if (src.sectors.on) return src.sectors.sectors;
-  return static_cast<int32_t>(src.size / kDvdSectorBytes);
+  return src.size / kDvdSectorBytes;
 }
 
 // count sectors of a DVD source from sector index first into dst.
@@ -202,7 +196,7 @@ bool open_cd_track(State &s, const PathForm &path) {
   src.type = SourceType::cd_track;
   src.handle = DRAVIK_HANDLE_CD_TRACK;
   src.drive = path.drive;
-  src.size = clamp32(static_cast<int64_t>(length) * kRawSectorBytes);
+  src.size = static_cast<int64_t>(length) * kRawSectorBytes;
   src.track_first = first;
   src.track_end = first + src.size / kRawSectorBytes;
   return true;
@@ -227,8 +221,8 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
   src.handle = fd;
   src.type = SourceType::file;
   src.path = path.name;
-  int64_t size = platform::file_size(fd);
-  src.size = static_cast<int32_t>(size < 0 ? 0 : size);  // the low 32 bits, as callers expect
+  const int64_t size = platform::file_size(fd);
+  src.size = size < 0 ? 0 : size;
 
   uint8_t head[kCdxaDataStart] = {};
   if (read_file_at(fd, 0, head, kCdxaDataStart) == kCdxaDataStart && std::memcmp(head, "RIFF", 4) == 0 &&
@@ -275,7 +269,7 @@ void apply_entry_point(State &s, uint32_t start) {
   if (entry - first < 9) return;
   const int64_t pos = kCdxaDataStart + static_cast<int64_t>(kRawSectorBytes) * (entry - first);
   s.source.position = pos;
-  s.source.lowest_start = clamp32(pos);
+  s.source.lowest_start = pos;
   load_parse_block(s);
 }
 
@@ -343,21 +337,21 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start) {
   return s.source.handle;
 }
 
-int32_t seek_source(State &s, int32_t pos, int32_t origin) {
+int64_t seek_source(State &s, int64_t pos, int32_t origin) {
   Source &src = s.source;
   if (src.type == SourceType::none) return -1;
   if (s.raw_mode != 0) {
-    if (pos == 0 && origin == 1) return clamp32(src.position);
+    if (pos == 0 && origin == 1) return src.position;
     int64_t base = origin == 1 ? src.position : origin == 2 ? src.size : 0;
     int64_t target = base + pos;
     src.position = target < 0 ? 0 : target;
     s.rings.raw_bytes = 0;
-    return clamp32(src.position);
+    return src.position;
   }
   // Blocks read ahead are not yet the reader's: positions count from the
   // next block the parser takes.
   const int64_t here = s.read_ahead.next_position(s);
-  if (pos == 0 && origin == 1) return clamp32(here);
+  if (pos == 0 && origin == 1) return here;
 
   s.end.store(false);
   stop_block_reader_for_seek(s);
@@ -377,7 +371,7 @@ int32_t seek_source(State &s, int32_t pos, int32_t origin) {
   int32_t n = load_parse_block(s);
   s.queue.clear();
   wake_block_reader(s);
-  return n > 0 ? clamp32(target) : -1;
+  return n > 0 ? target : -1;
 }
 
 void close_source(State &s) {

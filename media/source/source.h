@@ -13,8 +13,9 @@ struct State;
 
 /// SysOpen on the MPEG path. -> source handle or -1 (state stays closed).
 int32_t open_source(State &s, const PathForm &path, uint32_t start);
-/// SysSeek. -> new position, or -1 when the source is exhausted there.
-int32_t seek_source(State &s, int32_t pos, int32_t origin);
+/// SysSeek in 64 bits. -> new position, or -1 when the source is exhausted
+/// there.
+int64_t seek_source(State &s, int64_t pos, int32_t origin);
 /// SysClose for every kind of source.
 void close_source(State &s);
 

@@ -120,8 +120,9 @@ struct Player {
   int32_t position() const { return VideoSeek(0, 1); }
 
   void seek_seconds(int32_t seconds) {
+    // The length never goes below 0 (a clamp with reversed bounds is undefined).
     const int64_t target = int64_t{position()} + int64_t{seconds} * bytes_per_second;
-    VideoSeek(static_cast<int32_t>(std::clamp<int64_t>(target, 0, length)), 0);
+    VideoSeek(static_cast<int32_t>(std::clamp<int64_t>(target, 0, std::max(length, 0))), 0);
   }
 
   void toggle_pause() {
@@ -151,7 +152,8 @@ struct Player {
     // The sound's bit rate is known once the sound has opened.
     bytes_per_second = source_bytes_per_second(audio_only);
     const int32_t s = position() / std::max(bytes_per_second, 1);
-    const int32_t total = (length + bytes_per_second / 2) / std::max(bytes_per_second, 1);
+    const auto total =
+        static_cast<int32_t>((int64_t{length} + bytes_per_second / 2) / std::max(bytes_per_second, 1));
     std::printf("\r%s %02d:%02d / %02d:%02d  %d / %d bytes   ", paused ? "[paused]" : "        ", s / 60,
                 s % 60, total / 60, total % 60, position(), length);
     std::fflush(stdout);

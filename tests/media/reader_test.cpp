@@ -7,11 +7,15 @@
 
 #include <memory>
 #include <numeric>
+#include <string>
 #include <vector>
 
 #include "media/exports/control.h"
 #include "media/exports/frame.h"
+#include "media/source/path_forms.h"
+#include "media/source/source.h"
 #include "media/state.h"
+#include "tests/support/test_media.h"
 
 namespace {
 
@@ -191,31 +195,33 @@ TEST_F(Reader, QueueHoldsAtMost127AndTakeDeliversEachOnce) {
   }
 }
 
-TEST_F(Reader, ResetRestoresDefaults) {
-  Bytes in = counting(64);
-  s->rings.video.write(in.data(), 64);
-  s->rings.audio.write(in.data(), 64);
-  s->rings.picture_mark = 3;
-  s->path_mode.store(2);
-  s->end.store(true);
-  s->select.video_id = 0xE0;
-  s->select.audio_id = 0xC0;
-  s->select.spu_id = 1;
+// A reset in the middle of a play leaves the library as a fresh one: the
+// source is closed, nothing is left to read or to call back, and the same
+// file opens again and delivers the same bytes from its start.
+TEST_F(Reader, ResetInTheMiddleOfAPlayStartsAfresh) {
+  const std::string path = testing_support::sample_path("vcd_sample.mpg");
+  const auto open = [&] {
+    std::string buf = path;
+    return dravik::open_source(*s, dravik::parse_path_buffer(buf.c_str(), int64_t(buf.size()) + 1), 0);
+  };
+  ASSERT_GE(open(), 0);
+  Bytes first(30000), again(30000);
+  ASSERT_EQ(dravik::read_video(*s, first.data(), 30000), 30000);
+  Bytes sound(4096);
+  ASSERT_GT(dravik::read_audio(*s, sound.data(), 4096), 0);
   s->queue.push(record, nullptr);
-  s->parse.valid_words = 12;
+
   dravik::reset_state(*s);
-  EXPECT_EQ(s->rings.video.available(), 0u);
-  EXPECT_EQ(s->rings.audio.available(), 0u);
-  EXPECT_EQ(s->rings.picture_mark, -1);
-  EXPECT_EQ(s->path_mode.load(), 0);
-  EXPECT_FALSE(s->end.load());
-  EXPECT_EQ(s->select.video_id, -1);
-  EXPECT_EQ(s->select.audio_id, -1);
-  EXPECT_EQ(s->select.spu_id, -1);
-  EXPECT_TRUE(s->queue.empty());
-  EXPECT_EQ(s->parse.valid_words, 0x4000);
-  EXPECT_EQ(s->source.handle, -1);
-  EXPECT_EQ(s->settings.reserved42, 0);
+  EXPECT_EQ(dravik::read_video(*s, again.data(), 30000), 0);
+  EXPECT_EQ(dravik::read_audio(*s, again.data(), 4096), 0);
+  EXPECT_EQ(dravik::control(*s, CTL_QUEUE_TAKE, 0), 0);
+  EXPECT_EQ(dravik::seek_source(*s, 0, 0), -1);  // nothing open
+  EXPECT_EQ(dravik::control(*s, CTL_AUDIO_CURRENT, 0), -1);
+
+  ASSERT_GE(open(), 0);
+  ASSERT_EQ(dravik::read_video(*s, again.data(), 30000), 30000);
+  EXPECT_EQ(again, first);
+  dravik::close_source(*s);
 }
 
 }  // namespace

@@ -37,6 +37,17 @@ class SdlClock : public ::testing::Test {
     return e.at_device == 0 && !e.busy && e.fill_read == e.fill_write;
   }
   static void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+  // Serves the media layer's callbacks until the clock passes ms (at most
+  // 20 s); -> whether it did.
+  static bool play_past(int32_t ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (AudioGetPlayTime() <= ms) {
+      if (std::chrono::steady_clock::now() > until) return false;
+      fake_media().run_callbacks();
+      sleep_ms(2);
+    }
+    return true;
+  }
 };
 
 TEST_F(SdlClock, StartsAtZeroGrowsAndEndsAtTheStreamLength) {
@@ -58,11 +69,15 @@ TEST_F(SdlClock, StartsAtZeroGrowsAndEndsAtTheStreamLength) {
     if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0) && idle(engine())) break;
     sleep_ms(5);
   }
-  sleep_ms(100);  // the last chunk plays out
+  // Every buffer came back; the last chunk plays out over its own length,
+  // and then the clock stands at the stream's length exactly.
+  EXPECT_TRUE(play_past(length_ms - 1));
   int32_t end = AudioGetPlayTime();
   EXPECT_GE(end, last);
-  EXPECT_NEAR(end, length_ms, 100);
-  EXPECT_GT(steps, 10);  // it moves while playing, not in one jump
+  EXPECT_EQ(end, length_ms);
+  sleep_ms(50);
+  EXPECT_EQ(AudioGetPlayTime(), end);  // and stays there
+  EXPECT_GT(steps, 10);                // it moves while playing, not in one jump
   EXPECT_EQ(AudioCommand(AUDIO_CMD_PLAY_TIME, 0), end);
 }
 
@@ -71,21 +86,13 @@ TEST_F(SdlClock, PauseStopsItAndAReopenStartsItAgain) {
   ASSERT_EQ(AudioOpenStream(0), AUDIO_SOURCE_MPEG_AUDIO);
   ASSERT_EQ(AudioOpenOutput(nullptr), 1);
   ASSERT_EQ(AudioPlay(), 1);
-  for (int i = 0; i < 60; ++i) {
-    fake_media().run_callbacks();
-    sleep_ms(5);
-  }
-  ASSERT_GT(AudioGetPlayTime(), 100);
+  ASSERT_TRUE(play_past(100));
   ASSERT_EQ(AudioCommand(AUDIO_CMD_DEVICE_PAUSE, 0), 1);
   int32_t held = AudioGetPlayTime();
   sleep_ms(200);
   EXPECT_EQ(AudioGetPlayTime(), held);
   ASSERT_EQ(AudioCommand(AUDIO_CMD_DEVICE_RESTART, 0), 1);
-  for (int i = 0; i < 30; ++i) {
-    fake_media().run_callbacks();
-    sleep_ms(5);
-  }
-  EXPECT_GT(AudioGetPlayTime(), held);
+  EXPECT_TRUE(play_past(held));
 
   // AudioSetPause closes the device; resuming reopens it and the clock
   // starts again from 0.
@@ -107,10 +114,7 @@ TEST_F(SdlClock, ScopeReadsSuccessiveFramesOfWhatPlays) {
   ASSERT_EQ(AudioOpenStream(0), AUDIO_SOURCE_MPEG_AUDIO);
   ASSERT_EQ(AudioOpenOutput(nullptr), 1);
   ASSERT_EQ(AudioPlay(), 1);
-  for (int i = 0; i < 40; ++i) {
-    fake_media().run_callbacks();
-    sleep_ms(5);
-  }
+  ASSERT_TRUE(play_past(100));
   // counting_value(k) = k * 7919 mod 2^16: its inverse finds k again.
   uint32_t inverse = 1;
   while ((inverse * 7919u & 0xFFFFu) != 1) inverse += 2;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -50,6 +51,18 @@ std::vector<int16_t> from_first(const std::vector<int16_t> &cap, const std::vect
   return {};
 }
 
+// Reads the capture until `complete` accepts it (at most 20 s: the disk
+// driver writes every few milliseconds while the device is open).
+template <typename Complete>
+bool wait_for_capture(Complete complete) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!complete(read_capture())) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
 std::vector<int16_t> counting_head(bool left_only) {
   std::vector<int16_t> v;
   for (int k = 0; k < 8; ++k) v.push_back(left_only && (k & 1) ? 0 : counting_value(k));
@@ -90,26 +103,32 @@ class SdlCapture : public ::testing::Test {
   }
 
   // Plays the counting source (or clicks) to the end and returns what the
-  // device wrote, the device closed.
-  static std::vector<int16_t> play_and_capture(int echo = 0) {
+  // device wrote from the first frame that starts with head, the device
+  // closed. The disk driver writes a chunk after the callback that took it
+  // (and gave its buffer back), so the capture is awaited until it holds
+  // `values` values, within a bound.
+  static std::vector<int16_t> play_and_capture(const std::vector<int16_t> &head, int channels, size_t values,
+                                               int echo = 0) {
     EXPECT_EQ(AudioOpenStream(0), AUDIO_SOURCE_MPEG_AUDIO);
     EXPECT_EQ(AudioOpenOutput(nullptr), 1);
     // Opening a source clears the echo line, so the echo is set after.
     if (echo) AudioCommand(AUDIO_CMD_SET_ECHO, echo);
     EXPECT_EQ(AudioPlay(), 1);
     play_to_end();
-    // The last buffer went to SDL with its done notification; let the
-    // driver write it out before the device closes.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::vector<int16_t> cap;
+    wait_for_capture([&](const std::vector<int16_t> &all) {
+      cap = from_first(all, head, channels);
+      return cap.size() >= values;
+    });
     AudioClose();
-    return read_capture();
+    return cap;
   }
 };
 
 TEST_F(SdlCapture, DeviceReceivesTheDecodedBlocksInOrder) {
   counting_source().frames_total = 60;
-  std::vector<int16_t> cap = from_first(play_and_capture(), counting_head(false), 2);
   const size_t values = 60u * 2304;
+  std::vector<int16_t> cap = play_and_capture(counting_head(false), 2, values);
   ASSERT_GE(cap.size(), values);
   for (size_t k = 0; k < values; ++k)
     ASSERT_EQ(cap[k], counting_value(static_cast<int64_t>(k))) << "value " << k;
@@ -120,9 +139,9 @@ TEST_F(SdlCapture, VolumeLeftOnlySilencesTheRightChannel) {
   // Without a device the volume call opens one for itself; the value is
   // kept for the device that plays.
   AudioSetVolume(0x0000FFFFu);
-  std::vector<int16_t> cap = from_first(play_and_capture(), counting_head(true), 2);
-  AudioSetVolume(0xFFFFFFFFu);
   const size_t values = 20u * 2304;
+  std::vector<int16_t> cap = play_and_capture(counting_head(true), 2, values);
+  AudioSetVolume(0xFFFFFFFFu);
   ASSERT_GE(cap.size(), values);
   for (size_t k = 0; k < values; k += 2) {
     ASSERT_EQ(cap[k], counting_value(static_cast<int64_t>(k))) << "left value " << k;
@@ -133,7 +152,7 @@ TEST_F(SdlCapture, VolumeLeftOnlySilencesTheRightChannel) {
 TEST_F(SdlCapture, EchoPutsAClickOnTheOtherChannelThreeFramesLaterAtHalfLevel) {
   counting_source().impulses = true;
   counting_source().frames_total = 9;
-  std::vector<int16_t> cap = from_first(play_and_capture(3), {10000, 0, 0, 0}, 2);
+  std::vector<int16_t> cap = play_and_capture({10000, 0, 0, 0}, 2, 9u * 2304, 3);
   ASSERT_GE(cap.size(), 9u * 2304);
   for (size_t i = 0; i < 9u * 2304; ++i) {
     int16_t expect = 0;
@@ -162,8 +181,8 @@ TEST_F(SdlCapture, MultichannelPresetOpensItsLayoutWithTheStereoInFront) {
   for (int k = 0; k < 4; ++k) {
     head.insert(head.end(), {counting_value(2 * k), counting_value(2 * k + 1), 0, 0, 0, 0, 0, 0});
   }
-  std::vector<int16_t> cap = from_first(play_and_capture(), head, 8);
   const size_t frames = 12u * 1152;
+  std::vector<int16_t> cap = play_and_capture(head, 8, frames * 8);
   ASSERT_GE(cap.size(), frames * 8);
   for (size_t f = 0; f < frames; ++f)
     for (size_t c = 0; c < 8; ++c) {
@@ -182,11 +201,22 @@ TEST_F(SdlCapture, MultichannelPresetOpensItsLayoutWithTheStereoInFront) {
 // buffers written after it play whole.
 struct DoneCount {
   std::mutex m;
+  std::condition_variable cv;
   std::map<AudioWaveHeader *, int> calls;
   static void on_done(void *ctx, AudioWaveHeader *h) {
     auto *d = static_cast<DoneCount *>(ctx);
     std::lock_guard<std::mutex> lock(d->m);
     ++d->calls[h];
+    d->cv.notify_all();
+  }
+  // Waits (at most 20 s) for n done notifications in all.
+  bool wait_total(int n) {
+    std::unique_lock<std::mutex> lock(m);
+    return cv.wait_for(lock, std::chrono::seconds(20), [&] {
+      int t = 0;
+      for (auto &c : calls) t += c.second;
+      return t >= n;
+    });
   }
   int total() {
     std::lock_guard<std::mutex> lock(m);
@@ -217,9 +247,7 @@ TEST(SdlDevice, ResetReturnsEveryBufferOnceAndNothingPlaysTwice) {
     ASSERT_EQ(dev->prepare(&h[i]), kDeviceOk);
     ASSERT_EQ(dev->write(&h[i]), kDeviceOk);
   }
-  for (int i = 0; i < 5000 && done.total() < 3; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_GE(done.total(), 3);
+  ASSERT_TRUE(done.wait_total(3));
   ASSERT_EQ(dev->reset(), kDeviceOk);
   EXPECT_EQ(done.total(), kBuffers);
   for (int i = 0; i < kBuffers; ++i) {
@@ -231,19 +259,23 @@ TEST(SdlDevice, ResetReturnsEveryBufferOnceAndNothingPlaysTwice) {
     ASSERT_EQ(dev->prepare(&h[i]), kDeviceOk);
     ASSERT_EQ(dev->write(&h[i]), kDeviceOk);
   }
-  for (int i = 0; i < 5000 && done.total() < kBuffers + 2; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_EQ(done.total(), kBuffers + 2);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  for (int i = 0; i < kBuffers + 2; ++i) dev->unprepare(&h[i]);
-  ASSERT_EQ(dev->close(), kDeviceOk);
-
-  std::vector<int16_t> played;
-  for (int16_t v : read_capture())
-    if (v != 0) played.push_back(v);
+  ASSERT_TRUE(done.wait_total(kBuffers + 2));
+  EXPECT_EQ(done.total(), kBuffers + 2);
+  // The last chunk reaches the capture after its buffer came back.
   std::vector<int16_t> before, after;
   for (int i = 0; i < kBuffers; ++i) before.insert(before.end(), data[i].begin(), data[i].end());
   for (int i = kBuffers; i < kBuffers + 2; ++i) after.insert(after.end(), data[i].begin(), data[i].end());
+  std::vector<int16_t> played;
+  EXPECT_TRUE(wait_for_capture([&](const std::vector<int16_t> &all) {
+    played.clear();
+    for (int16_t v : all)
+      if (v != 0) played.push_back(v);
+    return played.size() >= after.size() &&
+           std::equal(after.begin(), after.end(), played.end() - static_cast<std::ptrdiff_t>(after.size()));
+  }));
+  for (int i = 0; i < kBuffers + 2; ++i) dev->unprepare(&h[i]);
+  ASSERT_EQ(dev->close(), kDeviceOk);
+
   ASSERT_GE(played.size(), after.size());
   size_t prefix = played.size() - after.size();
   ASSERT_LE(prefix, before.size());

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "media/rings/callback_queue.h"
-#include "media/demux/demux_state.h"
-#include "media/source/disc_lookup.h"
-#include "media/media_api.h"
 #include "media/blocks/read_ahead.h"
-#include "media/rings/ring.h"
+#include "media/demux/demux_state.h"
 #include "media/demux/stream_sink.h"
+#include "media/media_api.h"
+#include "media/rings/callback_queue.h"
+#include "media/rings/ring.h"
+#include "media/source/disc_lookup.h"
 #include "platform/lock.h"
 
 namespace dravik {
@@ -66,9 +66,6 @@ struct ParseBuffer {
   ParseBuffer() : bytes(new uint8_t[kBlockBytes + 16]()) {}
   std::unique_ptr<uint8_t[]> bytes;
   int32_t valid_bytes = 0;
-  int32_t valid_words = 0x4000;
-  int32_t word_index = 0;
-  int32_t bit_offset = 0;
   int64_t source_pos = 0;  // where the block in hand was read from
 };
 

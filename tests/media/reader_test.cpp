@@ -202,7 +202,7 @@ TEST_F(Reader, ResetRestoresDefaults) {
   s->audio_id = 0xC0;
   s->spu_id = 1;
   s->queue.push(record, nullptr);
-  s->parse.valid_words = 12;
+  s->parse.valid_bytes = 12;
   dravik::reset_state(*s);
   EXPECT_EQ(s->video.available(), 0u);
   EXPECT_EQ(s->audio.available(), 0u);
@@ -213,7 +213,7 @@ TEST_F(Reader, ResetRestoresDefaults) {
   EXPECT_EQ(s->audio_id, -1);
   EXPECT_EQ(s->spu_id, -1);
   EXPECT_TRUE(s->queue.empty());
-  EXPECT_EQ(s->parse.valid_words, 0x4000);
+  EXPECT_EQ(s->parse.valid_bytes, 0);
   EXPECT_EQ(s->source.handle, -1);
   EXPECT_EQ(s->reserved42, 0);
 }

@@ -87,7 +87,7 @@ void drop_header(Engine &e, int i) {
 
 void Engine::thread_main() {
   for (;;) {
-    busy = false;
+    busy.clear();
     starving = false;
     wake.wait();
     if (thread_->quit) return;
@@ -116,36 +116,35 @@ void Engine::thread_main() {
 
       // Announce the fill, then look at `stopping` again: a caller that set
       // it either sees busy here and waits, or is seen by this check.
-      busy = true;
+      busy.set();
       if (stopping) {
         drop_header(*this, i);
-        busy = false;
+        busy.clear();
         break;
       }
       if (end_of_stream) {
         // Nothing more to play: the device drains what it holds.
         drop_header(*this, i);
-        busy = false;
+        busy.clear();
         continue;
       }
       if (media().reserved42() != 0) {
         requeue_through_media(*this, h, i);
-        busy = false;
+        busy.clear();
         continue;
       }
-      bool expected = false;
-      if (!in_fill.compare_exchange_strong(expected, true)) {
+      if (!in_fill.try_set()) {
         // A synchronous decode owns the decoder right now.
         requeue_through_media(*this, h, i);
-        busy = false;
+        busy.clear();
         continue;
       }
       FillResult r = decode_block(*this, slot(i));
       if (!r.ok) end_of_stream = true;
       if (r.values <= 0 || stopping || !device) {
         drop_header(*this, i);
-        in_fill = false;
-        busy = false;
+        in_fill.clear();
+        busy.clear();
         continue;
       }
       h->bytes_recorded = static_cast<uint32_t>(r.values * out.bytes_per_sample);
@@ -165,7 +164,7 @@ void Engine::thread_main() {
         --at_device;
       }
       if (written < queue_cap) ++written;
-      in_fill = false;
+      in_fill.clear();
 
       // The device runs low: allow a deeper queue and let readers wait for
       // the fill in progress (AudioWaitRead).
@@ -179,7 +178,7 @@ void Engine::thread_main() {
         starving = false;
         platform::sleep_ms(0);
       }
-      busy = false;
+      busy.clear();
     }
   }
 }
@@ -221,7 +220,11 @@ void device_done(void *context, AudioWaveHeader *h) {
 
 void quiesce(Engine &e) {
   e.wake.reset();
-  while (e.busy) platform::sleep_ms(10);
+  // The fill in progress ends by itself (its reads come from the media
+  // layer's rings or a file); the caller sleeps until it does. Rounds of a
+  // bound, so that a stuck fill shows as a pause rather than a busy loop.
+  while (!e.busy.wait_clear(kQuiesceRoundMs)) {
+  }
 }
 
 void forget_buffers(Engine &e) {

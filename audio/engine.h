@@ -15,6 +15,7 @@
 #include "audio/output/audio_device.h"
 #include "platform/event.h"
 #include "platform/lock.h"
+#include "platform/wait_flag.h"
 
 namespace lunaret {
 
@@ -39,6 +40,12 @@ constexpr int kQueueCapDefault = 10;
 constexpr int kQueueMax = 40;
 constexpr int kFramesPerFillMax = 8;
 constexpr int kRawBlockBytes = 2048;
+// Bounds of the waits on the engine thread: a synchronous decode waits this
+// long for a fill to end, AudioWaitRead this long for a read; a quiesce
+// sleeps in rounds of this until the fill in progress ends.
+constexpr uint32_t kDecodeSyncBoundMs = 2000;
+constexpr uint32_t kWaitReadBoundMs = 1000;
+constexpr uint32_t kQuiesceRoundMs = 1000;
 
 // Echo line: 9 slots of one Layer II frame of stereo samples.
 constexpr int kEchoSlots = 9;
@@ -187,8 +194,8 @@ class Engine {
   PlaybackRing ring;                        // under queue_lock
 
   std::atomic<bool> stopping{false};
-  std::atomic<bool> busy{false};
-  std::atomic<bool> in_fill{false};
+  platform::WaitFlag busy;     // the thread is inside a fill
+  platform::WaitFlag in_fill;  // someone decodes: the thread or a synchronous call
   std::atomic<bool> end_of_stream{false};
   std::atomic<bool> input_ended{false};
   std::atomic<bool> starving{false};

@@ -27,7 +27,7 @@ void clear_for_open(Engine &e) {
   if (e.opened) close_all(e);
   e.end_of_stream = false;
   e.input_ended = false;
-  e.in_fill = false;
+  e.in_fill.clear();
   e.playing = false;
   e.paused = 0;
   e.file_mode = false;
@@ -212,7 +212,7 @@ int32_t set_pause(Engine &e, int32_t on) {
   if (on) {
     stop_and_quiesce(e);
     close_device(e);
-    if (!e.in_fill) m.flush(DRAVIK_FLUSH_AUDIO_OFF);
+    if (!e.in_fill.is_set()) m.flush(DRAVIK_FLUSH_AUDIO_OFF);
   } else {
     m.flush(DRAVIK_FLUSH_BOTH_ON);
     if (!e.device) start_output(e);
@@ -240,7 +240,7 @@ void reinit_output(Engine &e, void (*store)(Engine &, int32_t), int32_t value) {
     h.flags = AUDIO_WHDR_PREPARED;
   }
   media().flush(DRAVIK_FLUSH_QUEUE);
-  e.in_fill = false;
+  e.in_fill.clear();
   e.end_of_stream = false;
   e.input_ended = false;
   e.stopping = was_stopping;
@@ -286,22 +286,19 @@ int32_t stop(Engine &e) {
 }
 
 int32_t wait_read(Engine &e) {
-  if (e.starving) e.read_gate.wait();
+  if (e.starving) e.read_gate.wait(kWaitReadBoundMs);
   return 0;
 }
 
 FillResult decode_sync(Engine &e) {
-  bool expected = false;
-  // The engine thread may be inside a fill; wait for it rather than share
-  // the decoder.
-  while (!e.in_fill.compare_exchange_weak(expected, true)) {
-    expected = false;
-    platform::sleep_ms(1);
-  }
+  // The engine thread may be inside a fill; wait for it (a bounded time)
+  // rather than share the decoder. Past the bound nothing is decoded, and
+  // the stream has not ended.
+  if (!e.in_fill.claim(kDecodeSyncBoundMs)) return FillResult{0, true};
   e.force16 = true;
   FillResult r = decode_block(e, e.slot(0));
   e.force16 = false;
-  e.in_fill = false;
+  e.in_fill.clear();
   if (!r.ok) e.end_of_stream = true;
   return r;
 }

@@ -40,8 +40,6 @@ void wake_block_reader(State &s) { s.read_ahead.wake(); }
 
 void stop_block_reader_for_seek(State &s) { s.read_ahead.stop_for_seek(s); }
 
-void wait_block_reader_idle(State &s) { s.read_ahead.wait_idle(); }
-
 void stop_block_reader_for_close(State &s) {
   s.read_ahead.stop_for_close(s);
   s.block_count = 1;

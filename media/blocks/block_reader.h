@@ -21,8 +21,6 @@ int32_t load_parse_block(State &s);
 void wake_block_reader(State &s);
 /// Stop reading ahead before the source moves; drops blocks read ahead.
 void stop_block_reader_for_seek(State &s);
-/// Wait until no read is in flight (before closing the source).
-void wait_block_reader_idle(State &s);
 /// Stop reading ahead for good and return to single-block mode.
 void stop_block_reader_for_close(State &s);
 

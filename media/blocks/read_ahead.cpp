@@ -47,17 +47,17 @@ void ReadAhead::set_count(State &s, int32_t count) {
 
 void ReadAhead::run(State &s, const std::atomic<bool> &quit) {
   while (!quit.load()) {
-    busy_.store(false);
+    busy_.clear();
     event_.wait(platform::kInfinite);
     if (quit.load()) break;
     platform::Lock lock(s.io_lock);
     if (paused_.load() || stop_.load() || consumer_inside_.load()) continue;
     if (count_ <= 1 && pending_single_.load() != 0) continue;
-    busy_.store(true);
+    busy_.set();
     fill_round(s);
-    busy_.store(false);
+    busy_.clear();
   }
-  busy_.store(false);
+  busy_.clear();
 }
 
 // One round under the I/O lock: blocks are filled in turn from the producer
@@ -156,7 +156,6 @@ void ReadAhead::stop_for_seek(State &s) {
   stop_.store(true);
   wait_while_busy(600);
   stop_.store(false);
-  wait_idle();
   // Under the I/O lock no round can be running; paused keeps the thread
   // from starting one at the old position until the next wake.
   platform::Lock lock(s.io_lock);
@@ -164,17 +163,12 @@ void ReadAhead::stop_for_seek(State &s) {
 }
 
 // The thread finishes the block it is reading and then sees the stop
-// request; the wait is bounded (a drive that hangs is waited for by the
-// I/O lock afterwards) and checked in short steps.
+// request; the wait ends when its round does, within a bound (a drive that
+// hangs is waited for by the I/O lock afterwards, which a round holds).
 void ReadAhead::wait_while_busy(uint32_t bound_ms) {
-  for (uint32_t waited = 0; busy_.load() && waited < bound_ms; waited += 10) {
-    event_.reset();
-    platform::sleep_ms(10);
-  }
-}
-
-void ReadAhead::wait_idle() const {
-  while (busy_.load()) platform::sleep_ms(10);
+  event_.reset();
+  busy_.wait_clear(bound_ms);
+  event_.reset();
 }
 
 void ReadAhead::stop_for_close(State &s) {

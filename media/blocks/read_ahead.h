@@ -13,6 +13,7 @@
 #include "platform/event.h"
 #include "platform/page_buffer.h"
 #include "platform/thread.h"
+#include "platform/wait_flag.h"
 
 namespace dravik {
 
@@ -45,8 +46,6 @@ class ReadAhead {
   /// Source position of the next block the parser will take: the start of
   /// the oldest block read ahead, or where the source stands when none is.
   int64_t next_position(State &s);
-  /// Waits until no fill round is running.
-  void wait_idle() const;
   /// At close: as for a seek, then back to single-block mode.
   void stop_for_close(State &s);
   /// The start-up fill after opening a large DVD source: waits (a bounded
@@ -75,7 +74,7 @@ class ReadAhead {
   std::atomic<int32_t> producer_{0};
   std::atomic<int32_t> consumer_{0};
   std::atomic<int32_t> pending_single_{0};
-  std::atomic<bool> busy_{false};
+  platform::WaitFlag busy_;  // a fill round runs
   std::atomic<bool> stop_{false};
   std::atomic<bool> paused_{false};
   std::atomic<bool> consumer_inside_{false};

@@ -377,10 +377,11 @@ int64_t seek_source(State &s, int64_t pos, int32_t origin) {
 void close_source(State &s) {
   Source &src = s.source;
   if (src.type == SourceType::none) return;
-  wait_block_reader_idle(s);
+  // The reader stops before the descriptor goes: a round in progress holds
+  // the I/O lock, which the stop takes, and no round starts after it.
+  stop_block_reader_for_close(s);
   if (src.fd >= 0) platform::file_close(src.fd);
   if (src.type == SourceType::cd_track) sector_api().command(src.drive, SECTREL_CMD_RELEASE, 0);
-  stop_block_reader_for_close(s);
   src = Source{};
   s.raw_mode = 0;
 }

@@ -14,10 +14,11 @@ namespace kestrum {
 
 namespace {
 
-// While stopped (and not scanning) the thread re-checks its flags this often.
-constexpr uint32_t kStoppedPollMs = 1000;
-// An interface call holds the stream (`busy`): try again after this long.
+// An interface call holds the stream (`busy`): the thread looks again in
+// steps this long, for at most the back-off, and goes on as soon as the call
+// lets go.
 constexpr uint32_t kBusyBackoffMs = 300;
+constexpr uint32_t kBusyStepMs = 2;
 // How long unloading waits for the thread to finish before leaving it.
 constexpr uint32_t kUnloadWaitMs = 2000;
 // The idle wait of VideoHalt: this many checks, this far apart (300 ms).
@@ -36,10 +37,12 @@ void playback_thread_body(Engine &e, const std::atomic<bool> &quit) {
     e.wake.wait();
     if (quit) break;
     for (;;) {
-      // 2. Stopped and not scanning: stay idle until asked to leave.
+      // 2. Stopped and not scanning: stay idle until a run, a scan or the
+      // unload sets the wake-up event (a halt or close sends the thread to
+      // step 1 by `abort`, and needs no wake-up: it waits for `idle`).
       while (s.stopped && !s.scan && !s.abort && !quit) {
         s.idle = 1;
-        e.wake.wait(kStoppedPollMs);
+        e.wake.wait();
       }
       if (quit) return;
       // 3. Nothing open: back to waiting.
@@ -52,7 +55,8 @@ void playback_thread_body(Engine &e, const std::atomic<bool> &quit) {
         platform::sleep_ms(0);
       } else {
         s.busy.fetch_sub(1);
-        platform::sleep_ms(kBusyBackoffMs);
+        for (uint32_t waited = 0; s.busy.load() != 0 && waited < kBusyBackoffMs; waited += kBusyStepMs)
+          platform::sleep_ms(kBusyStepMs);
       }
       // 5. A halt sends the thread back to its first wait.
       if (s.abort) break;
@@ -73,17 +77,29 @@ struct Runtime {
                  platform::ThreadPriority::above_normal);
     g_threads_started.fetch_add(1);
   }
-  ~Runtime() {
+  /// Asks the thread to leave and waits a bound; -> whether it has.
+  bool stop() {
     quit = true;
     engine.state.abort = 1;
     engine.wake.set();
-    thread.stop(kUnloadWaitMs);
+    return thread.stop(kUnloadWaitMs);
+  }
+};
+
+// At unload the thread is asked to stop. The engine is freed only when the
+// thread has finished: one that misses the bound (a step stuck in a read)
+// goes on running on an engine that stays.
+struct Unloader {
+  Runtime *runtime;
+  ~Unloader() {
+    if (runtime->stop()) delete runtime;
   }
 };
 
 Runtime &runtime() {
-  static Runtime r;
-  return r;
+  static Runtime *const r = new Runtime;  // a plain pointer: never destroyed itself
+  static const Unloader unloader{r};
+  return *r;
 }
 
 }  // namespace

@@ -1,0 +1,59 @@
+// A flag one side raises while it works and others wait to see lowered,
+// with a bound: the waiter sleeps on a condition, not in polling steps.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace platform {
+
+class WaitFlag {
+ public:
+  WaitFlag() = default;
+  WaitFlag(const WaitFlag &) = delete;
+  WaitFlag &operator=(const WaitFlag &) = delete;
+
+  bool is_set() const { return on_.load(); }
+  explicit operator bool() const { return is_set(); }
+  void set() {
+    std::lock_guard<std::mutex> g(m_);
+    on_.store(true);
+  }
+  void clear() {
+    {
+      std::lock_guard<std::mutex> g(m_);
+      on_.store(false);
+    }
+    cv_.notify_all();
+  }
+  /// Raises the flag if it is lowered; -> false when it was raised already.
+  bool try_set() {
+    std::lock_guard<std::mutex> g(m_);
+    if (on_.load()) return false;
+    on_.store(true);
+    return true;
+  }
+  /// Waits up to bound_ms for the flag to be lowered; -> whether it is.
+  bool wait_clear(uint32_t bound_ms) {
+    std::unique_lock<std::mutex> g(m_);
+    return cv_.wait_for(g, std::chrono::milliseconds(bound_ms), [&] { return !on_.load(); });
+  }
+  /// Waits up to bound_ms for the flag to be lowered and raises it;
+  /// -> false (flag untouched) when the bound passed first.
+  bool claim(uint32_t bound_ms) {
+    std::unique_lock<std::mutex> g(m_);
+    if (!cv_.wait_for(g, std::chrono::milliseconds(bound_ms), [&] { return !on_.load(); })) return false;
+    on_.store(true);
+    return true;
+  }
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  std::atomic<bool> on_{false};
+};
+
+}  // namespace platform

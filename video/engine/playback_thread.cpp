@@ -7,6 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/thread.h"
+#include "platform/wait_flag.h"
 #include "video/engine/engine.h"
 #include "video/engine/play_loop.h"
 
@@ -21,17 +22,33 @@ constexpr uint32_t kBusyBackoffMs = 300;
 constexpr uint32_t kBusyStepMs = 2;
 // How long unloading waits for the thread to finish before leaving it.
 constexpr uint32_t kUnloadWaitMs = 2000;
-// The idle wait of VideoHalt: this many checks, this far apart (300 ms).
-constexpr int kIdleChecks = 10;
-constexpr uint32_t kIdleCheckMs = 30;
+// The idle wait of VideoHalt.
+constexpr uint32_t kIdleWaitMs = 300;
 
 std::atomic<int32_t> g_threads_started{0};
+
+// Raised while the thread works on the stream, lowered whenever it waits:
+// what VideoHalt and VideoClose sleep on. Never freed (the thread may
+// outlive the unload).
+platform::WaitFlag &stepping() {
+  static auto *const flag = new platform::WaitFlag;
+  return *flag;
+}
+
+void set_idle(EngineState &s, bool idle) {
+  s.idle = idle ? 1 : 0;
+  if (idle) {
+    stepping().clear();
+  } else {
+    stepping().set();
+  }
+}
 
 void playback_thread_body(Engine &e, const std::atomic<bool> &quit) {
   EngineState &s = e.state;
   while (!quit) {
     // 1. Wait for a play to begin.
-    s.idle = 1;
+    set_idle(s, true);
     s.abort = 0;
     s.busy = 0;
     e.wake.wait();
@@ -41,14 +58,14 @@ void playback_thread_body(Engine &e, const std::atomic<bool> &quit) {
       // unload sets the wake-up event (a halt or close sends the thread to
       // step 1 by `abort`, and needs no wake-up: it waits for `idle`).
       while (s.stopped && !s.scan && !s.abort && !quit) {
-        s.idle = 1;
+        set_idle(s, true);
         e.wake.wait();
       }
       if (quit) return;
       // 3. Nothing open: back to waiting.
       if (!s.open || (s.stopped && !s.scan)) break;
       // 4. One play step, unless an interface call holds the stream.
-      s.idle = 0;
+      set_idle(s, false);
       if (s.busy.fetch_add(1) == 0) {
         play_step(e);
         s.busy.fetch_sub(1);
@@ -110,11 +127,7 @@ int32_t playback_threads_started() { return g_threads_started.load(); }
 
 bool wait_for_idle() {
   EngineState &s = engine().state;
-  for (int i = 0; i < kIdleChecks; ++i) {
-    if (s.idle) return true;
-    platform::sleep_ms(kIdleCheckMs);
-  }
-  if (s.idle) return true;
+  if (stepping().wait_clear(kIdleWaitMs)) return true;
   // No forced termination: the thread is told to stop and finishes its step
   // by itself; every loop checks `abort` and `stopped` between pictures.
   s.abort = 1;

@@ -9,13 +9,21 @@
 
 namespace dravik {
 
+namespace {
+constexpr uint32_t kStopBoundMs = 2000;
+}  // namespace
+
 ReadAhead::ReadAhead() : block0_(new uint8_t[kBlockBytes]) {}
 
 ReadAhead::~ReadAhead() {
   quit_.store(true);
   stop_.store(true);
   event_.set();
-  thread_.stop(2000);
+  // The thread reads into this object's blocks for the state that owns it:
+  // it must be gone before they are, however long its last read takes (the
+  // process's own state is never freed; states of tests are).
+  if (!thread_.wait(kStopBoundMs)) thread_.wait(platform::kInfinite);
+  thread_.stop(0);
 }
 
 uint8_t *ReadAhead::block(int32_t i) { return i == 0 ? block0_.get() : extra_[i].data(); }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/event.h"
+
 namespace platform {
 
 class WaitFlag {
@@ -36,21 +38,31 @@ class WaitFlag {
     on_.store(true);
     return true;
   }
-  /// Waits up to bound_ms for the flag to be lowered; -> whether it is.
+  /// Waits up to bound_ms (kInfinite: no bound) for the flag to be
+  /// lowered; -> whether it is.
   bool wait_clear(uint32_t bound_ms) {
     std::unique_lock<std::mutex> g(m_);
-    return cv_.wait_for(g, std::chrono::milliseconds(bound_ms), [&] { return !on_.load(); });
+    return wait_lowered(g, bound_ms);
   }
-  /// Waits up to bound_ms for the flag to be lowered and raises it;
-  /// -> false (flag untouched) when the bound passed first.
+  /// Waits as wait_clear, then raises the flag; -> false (flag untouched)
+  /// when the bound passed first.
   bool claim(uint32_t bound_ms) {
     std::unique_lock<std::mutex> g(m_);
-    if (!cv_.wait_for(g, std::chrono::milliseconds(bound_ms), [&] { return !on_.load(); })) return false;
+    if (!wait_lowered(g, bound_ms)) return false;
     on_.store(true);
     return true;
   }
 
  private:
+  bool wait_lowered(std::unique_lock<std::mutex> &g, uint32_t bound_ms) {
+    const auto lowered = [&] { return !on_.load(); };
+    if (bound_ms == kInfinite) {
+      cv_.wait(g, lowered);
+      return true;
+    }
+    return cv_.wait_for(g, std::chrono::milliseconds(bound_ms), lowered);
+  }
+
   std::mutex m_;
   std::condition_variable cv_;
   std::atomic<bool> on_{false};

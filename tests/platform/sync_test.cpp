@@ -15,6 +15,7 @@
 #include "platform/event.h"
 #include "platform/lock.h"
 #include "platform/thread.h"
+#include "platform/wait_flag.h"
 
 namespace {
 
@@ -174,6 +175,38 @@ TEST(Thread, AppliesALowerPriorityToItsOwnThreadOnly) {
   ASSERT_TRUE(t.wait(platform::kInfinite));
   EXPECT_EQ(seen, 19);
   EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))), before);
+}
+
+}  // namespace
+
+namespace {
+
+// A raised flag holds its waiters until it is lowered, or until their bound
+// passes; a claim waits the same way and then raises it for itself.
+TEST(WaitFlag, WaitersWakeWhenItIsLoweredAndGiveUpAtTheirBound) {
+  platform::WaitFlag flag;
+  EXPECT_TRUE(flag.wait_clear(0));
+  EXPECT_TRUE(flag.try_set());
+  EXPECT_FALSE(flag.try_set());
+  EXPECT_FALSE(flag.wait_clear(20));  // still raised at the bound
+  EXPECT_FALSE(flag.claim(20));
+  EXPECT_TRUE(flag.is_set());
+
+  std::atomic<bool> waiting{false};
+  std::atomic<bool> claimed{false};
+  std::thread claimer([&] {
+    waiting = true;
+    claimed = flag.claim(platform::kInfinite);
+  });
+  ASSERT_TRUE(eventually([&] { return waiting.load(); }));
+  EXPECT_FALSE(claimed.load());
+  flag.clear();  // wakes the claimer, which raises it again
+  claimer.join();
+  EXPECT_TRUE(claimed.load());
+  EXPECT_TRUE(flag.is_set());
+  std::thread lowerer([&] { flag.clear(); });
+  EXPECT_TRUE(flag.wait_clear(platform::kInfinite));
+  lowerer.join();
 }
 
 }  // namespace

@@ -62,6 +62,20 @@ bool layout_changes(const DecoderState &s) {
          !(geometry_for(s.seq) == s.frames.geometry());
 }
 
+// A new layout ends the old sequence, whose last anchor display order still
+// holds back: that becomes the picture shown now, and the parsed picture
+// waits for the next call. True when it does.
+bool hold_for_last_anchor(DecoderState &s) {
+  if (s.picture_pending || !layout_changes(s) || !s.frames.show_newest_anchor()) return false;
+  s.picture_pending = true;
+  return true;
+}
+
+void forget_pending(DecoderState &s) {
+  s.picture_pending = false;
+  s.header_waiting = false;
+}
+
 void decode_current(DecoderState &s) {
   PictureHeader &p = s.pic;
   const int type = p.picture_coding_type;
@@ -178,7 +192,7 @@ void Decoder::set_source(const VideoSource &source) {
   state_->source = source;
   state_->reader.set_source(source.read, source.ctx);
   state_->pictures_decoded = 0;
-  state_->picture_pending = false;
+  forget_pending(*state_);
 }
 
 void Decoder::set_settings(const DecoderSettings &settings) {
@@ -193,10 +207,22 @@ void Decoder::restart_reader() { state_->reader.set_restart(); }
 bool Decoder::end_of_data() const { return state_->reader.end_of_data(); }
 
 int32_t Decoder::find_sequence_header() { return kestrum::find_sequence_header(*state_); }
-int32_t Decoder::find_picture() { return kestrum::find_picture(*state_); }
+int32_t Decoder::find_picture() {
+  DecoderState &s = *state_;
+  // The picture that waited for the held-back anchor comes first, once: a
+  // caller that skips it moves on to the next.
+  s.header_waiting = s.picture_pending;
+  s.picture_pending = false;
+  if (s.header_waiting) return 1;
+  return kestrum::find_picture(s);
+}
 
 void Decoder::parse_picture_header() {
   DecoderState &s = *state_;
+  if (s.header_waiting) {
+    s.header_waiting = false;
+    return;
+  }
   s.reader.ensure_loaded();
   if (!at_code(s.reader, kPictureStartCode)) return;
   kestrum::parse_picture_header(s);
@@ -224,11 +250,17 @@ int32_t Decoder::open_stream() {
 }
 
 int32_t Decoder::allocate_frame_store() {
-  state_->picture_pending = false;
+  forget_pending(*state_);
   return allocate_frames(*state_) ? 1 : 0;
 }
 
-void Decoder::decode_picture() { decode_current(*state_); }
+void Decoder::decode_picture() {
+  DecoderState &s = *state_;
+  s.header_waiting = false;
+  if (hold_for_last_anchor(s)) return;
+  s.picture_pending = false;
+  decode_current(s);
+}
 
 int32_t Decoder::step_picture() {
   DecoderState &s = *state_;
@@ -241,14 +273,9 @@ int32_t Decoder::step_picture() {
       // B pictures between an intra picture shown early and the next anchor
       // come before it in display order: they are already in the past.
       if (s.frames.shown_early() && s.pic.picture_coding_type == 3) continue;
-      // A new layout ends the old sequence, whose last anchor display order
-      // still holds back: that is this step's picture, the new one the next.
-      if (layout_changes(s) && s.frames.show_newest_anchor()) {
-        s.picture_pending = true;
-        return 1;
-      }
+      if (hold_for_last_anchor(s)) return 1;
     }
-    s.picture_pending = false;
+    forget_pending(s);
     decode_current(s);
     // The anchor after an early intra picture brings that picture round
     // again: go on to the next one rather than show it twice.
@@ -271,7 +298,7 @@ int32_t Decoder::restart_at_intra() {
 void Decoder::reset_frame_roles() {
   state_->frames.reset_roles();
   state_->expect_second_field = false;
-  state_->picture_pending = false;
+  forget_pending(*state_);
 }
 
 int32_t Decoder::show_last_anchor() { return state_->frames.show_newest_anchor() ? 1 : 0; }

@@ -293,6 +293,10 @@ class Decoder {
   /// Decodes the picture whose header was just parsed: rotates the buffers,
   /// decodes its slices, blanks the margin and makes the display-order
   /// picture current. Pictures of types other than I, P, B are skipped.
+  /// A picture of a new layout first makes the old sequence's held-back
+  /// last anchor current instead (picture_pending()); the next
+  /// find_picture, parse_picture_header and decode_picture then take up
+  /// that same picture again.
   void decode_picture();
   /// One coded picture: find it, parse its header, decode it (I/P/B) or
   /// skip it (other types). 1, or 0 at the end of the data. When a sequence
@@ -330,8 +334,8 @@ class Decoder {
   /// The last decoded picture was the first field of a frame; its second
   /// field is the next picture to decode before the frame is complete.
   bool expecting_second_field() const;
-  /// The last step showed the previous sequence's held-back anchor; the
-  /// picture of the new sequence is decoded at the next step.
+  /// The last step (or decode_picture) showed the previous sequence's
+  /// held-back anchor; the picture of the new sequence is decoded next.
   bool picture_pending() const;
   /// The picture to show is one already shown: the anchor decoded last
   /// brought round the intra picture a seek showed early. The next picture

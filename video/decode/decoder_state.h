@@ -48,6 +48,9 @@ struct DecoderState {
   /// The picture header just parsed waits for the next step: the old
   /// sequence's last anchor was shown first.
   bool picture_pending = false;
+  /// find_picture handed out the waiting picture again: its header stands
+  /// parsed, so parse_picture_header has nothing to do.
+  bool header_waiting = false;
   int32_t last_field_structure = 0;
 
   void apply_settings();

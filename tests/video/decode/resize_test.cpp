@@ -115,13 +115,17 @@ class Resize : public testing::Test {
   }
 };
 
-// One decoder stepping through a stream as the engine does, keeping every
+// How pictures are driven: step_picture as the engine's steps do, or
+// find_picture, parse_picture_header and decode_picture as its play loops do.
+enum class Path { kSteps, kParseAndDecode };
+
+// One decoder going through a stream as the engine does, keeping every
 // picture shown at the size and chroma format of its own layout.
 class Playthrough {
  public:
   explicit Playthrough(const std::vector<uint8_t> &bytes, const kestrum::DecoderSettings &settings = {},
-                       int32_t chunk = 1 << 30)
-      : source_{bytes} {
+                       int32_t chunk = 1 << 30, Path path = Path::kSteps)
+      : source_{bytes}, path_(path) {
     source_.chunk = chunk;
     decoder_.set_settings(settings);
     decoder_.set_source(source_.source());
@@ -133,7 +137,7 @@ class Playthrough {
   bool step() {
     if (!open_ || done_) return false;
     const int64_t before = decoder_.pictures_decoded();
-    if (!decoder_.step_picture()) {
+    if (!advance()) {
       if (decoder_.show_last_anchor()) take();
       done_ = true;
       return false;
@@ -148,6 +152,14 @@ class Playthrough {
   const std::vector<Picture> &pictures() const { return pictures_; }
 
  private:
+  bool advance() {
+    if (path_ == Path::kSteps) return decoder_.step_picture() != 0;
+    if (!decoder_.find_picture()) return false;
+    decoder_.parse_picture_header();
+    decoder_.decode_picture();
+    return true;
+  }
+
   void take() {
     if (!decoder_.has_shown_picture() || decoder_.expecting_second_field()) return;
     const kestrum::FrameGeometry &g = decoder_.geometry();
@@ -157,6 +169,7 @@ class Playthrough {
 
   video_test::MemorySource source_;
   kestrum::Decoder decoder_;
+  Path path_;
   bool open_ = false;
   bool done_ = false;
   std::vector<Picture> pictures_;
@@ -197,11 +210,47 @@ TEST_F(Resize, OneDecoderFollowsEverySizeAndChromaFormatChange) {
   const Made j = joined({"sif_420", "pal_420", "qcif_420", "ntsc_sif_420", "sif_422", "interlaced_mpeg2enc",
                          "dual_prime_mpeg2enc", "wide_420", "kvcd_matrices_mpeg2enc", "sif_420"});
   for (int32_t chunk : {1 << 30, 4099}) {
-    Playthrough run(j.bytes, {}, chunk);
-    ASSERT_TRUE(run.open());
-    run.finish();
-    expect_matches(run.pictures(), j.reference, "joined, reads of " + std::to_string(chunk));
+    for (Path path : {Path::kSteps, Path::kParseAndDecode}) {
+      Playthrough run(j.bytes, {}, chunk, path);
+      ASSERT_TRUE(run.open());
+      run.finish();
+      expect_matches(run.pictures(), j.reference,
+                     std::string(path == Path::kSteps ? "joined, steps" : "joined, parse and decode") +
+                         ", reads of " + std::to_string(chunk));
+    }
   }
+}
+
+TEST_F(Resize, APictureThatWaitedMayBeSkipped) {
+  // A play loop that passes over the picture which waited for the held-back
+  // anchor goes on with the next one; it is handed out once only.
+  const Made j = joined({"sif_420", "pal_420", "qcif_420"});
+  video_test::MemorySource source{j.bytes};
+  kestrum::Decoder d;
+  d.set_source(source.source());
+  ASSERT_TRUE(d.open_stream());
+  int waited = 0, decoded = 0, found = 0;
+  bool skip_next = false;
+  while (found < 1000 && d.find_picture()) {
+    ++found;
+    d.parse_picture_header();
+    if (skip_next) {
+      skip_next = false;
+      continue;
+    }
+    d.decode_picture();
+    if (d.picture_pending()) {
+      ++waited;
+      skip_next = true;
+    } else {
+      ++decoded;
+    }
+  }
+  EXPECT_EQ(waited, 2);  // one per change of size
+  // Every picture after the one open_stream decodes, the two that waited
+  // twice.
+  EXPECT_EQ(found, 21 - 1 + 2);
+  EXPECT_EQ(decoded, found - 2 * waited);
 }
 
 TEST_F(Resize, SequencesBeyondTheSizeLimitAreSkipped) {

@@ -4,7 +4,9 @@
 //   1. whole, through one decoder: sequence headers of another size or
 //      chroma format re-lay its frame store in mid-stream;
 //   2. cut after each sequence end code into up to four streams, opened one
-//      after the other on that same decoder;
+//      after the other on that same decoder, every other one driven as the
+//      engine's play loops do (find, parse, decode, now and then passing
+//      over a picture) rather than by steps;
 //   3. the same streams through the engine's decoder port, which replaces
 //      its decoder at every reset, as closing and opening files do.
 // Each shown picture is read at its last sample, so a plane record that
@@ -119,13 +121,24 @@ void decode_whole(kestrum::Decoder &d, FuzzSource &src) {
 }
 
 // 2: one stream opened on a decoder that already decoded others.
-void decode_reopened(kestrum::Decoder &d, const Piece &piece, uint8_t mode) {
+void decode_reopened(kestrum::Decoder &d, const Piece &piece, uint8_t mode, bool as_play_loop) {
   FuzzSource src{piece.data, piece.size, 0, mode};
   d.set_source(src.source());
   d.reset_reader();
   if (!d.open_stream()) return;
   touch_shown(d);
-  for (int i = 0; i < kMaxPicturesPerStream && d.step_picture(); ++i) touch_shown(d);
+  for (int i = 0; i < kMaxPicturesPerStream; ++i) {
+    if (!as_play_loop) {
+      if (!d.step_picture()) break;
+    } else {
+      if (!d.find_picture()) break;
+      d.parse_picture_header();
+      // Late pictures are passed over.
+      if (i % 5 == 4) continue;
+      d.decode_picture();
+    }
+    touch_shown(d);
+  }
 }
 
 // 3: the engine's decoder port over a media port that serves one stream.
@@ -187,7 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   decode_whole(d, whole);
 
   const std::vector<Piece> pieces = cut_streams(data + 1, size - 1);
-  for (const Piece &piece : pieces) decode_reopened(d, piece, mode);
+  for (size_t i = 0; i < pieces.size(); ++i) decode_reopened(d, pieces[i], mode, i % 2 == 1);
   decode_through_engine(pieces, mode);
   return 0;
 }

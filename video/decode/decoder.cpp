@@ -59,7 +59,7 @@ bool decodable_type(int type) { return type >= 1 && type <= 3; }
 // frame store's.
 bool layout_changes(const DecoderState &s) {
   return s.frames.ready() && decodable_type(s.pic.picture_coding_type) &&
-         !(geometry_for(s.seq) == s.frames.geometry());
+         geometry_for(s.seq) != s.frames.geometry();
 }
 
 // A new layout ends the old sequence, whose last anchor display order still
@@ -157,6 +157,7 @@ FrameGeometry geometry_for(const SequenceHeader &q) {
 
 bool allocate_frames(DecoderState &s) {
   const FrameGeometry g = geometry_for(s.seq);
+  // Refused before anything is released.
   if (!layout_allowed(g, s.settings.max_picture_side)) return false;
   if (!s.seq.is_mpeg2) {
     // MPEG-1 values of the fields only the MPEG-2 extensions set.
@@ -174,8 +175,8 @@ bool allocate_frames(DecoderState &s) {
 bool fit_frame_store(DecoderState &s) {
   if (geometry_for(s.seq) == s.frames.geometry()) return true;
   // The old references cannot serve pictures of another layout: the store
-  // starts over as at open (blank references), and the old buffers go.
-  if (!layout_allowed(geometry_for(s.seq), s.settings.max_picture_side)) return false;
+  // starts over as at open (blank references), and the old buffers go. A
+  // refused layout leaves the store as it is.
   return allocate_frames(s);
 }
 

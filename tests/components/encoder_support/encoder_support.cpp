@@ -16,7 +16,7 @@
 
 namespace encoder_test {
 
-std::string quoted(const std::string &s) {
+std::string shell_quoted(const std::string &s) {
   std::string q = "'";
   for (char c : s) {
     if (c == '\'')
@@ -50,7 +50,7 @@ std::vector<Fields> probe_streams(const std::string &path) {
       "stream=codec_name,codec_type,width,height,r_frame_rate,nb_read_frames,sample_rate,channels,bit_rate,"
       "id "
       "-of compact=p=0 " +
-      quoted(path));
+      shell_quoted(path));
   std::vector<Fields> streams;
   if (r.status != 0) return streams;
   std::istringstream lines(r.out);
@@ -73,7 +73,7 @@ std::vector<double> first_packet_times(const std::string &path) {
   for (int s = 0; s < 2; ++s) {
     const ToolRun r =
         run_tool("ffprobe -v error -select_streams " + std::to_string(s) +
-                 " -show_entries packet=pts_time -read_intervals %+#1 -of csv=p=0 " + quoted(path));
+                 " -show_entries packet=pts_time -read_intervals %+#1 -of csv=p=0 " + shell_quoted(path));
     if (r.status != 0 || r.out.empty()) break;
     times.push_back(std::atof(r.out.c_str()));
   }
@@ -91,7 +91,7 @@ const Pictures &test_pictures() {
     p.bgr_path = testing_support::scratch_dir() + "/pictures.bgr";
     const std::string size = std::to_string(p.width) + "x" + std::to_string(p.height);
     const ToolRun r = run_tool("ffmpeg -v error -y -f rawvideo -pix_fmt yuv420p -s " + size + " -i " +
-                               quoted(yuv) + " -pix_fmt bgr24 -f rawvideo " + quoted(p.bgr_path));
+                               shell_quoted(yuv) + " -pix_fmt bgr24 -f rawvideo " + shell_quoted(p.bgr_path));
     if (r.status != 0) return p;
     p.bgr = file_bytes(p.bgr_path);
     p.count = int(p.bgr.size() / (size_t(p.width) * size_t(p.height) * 3));

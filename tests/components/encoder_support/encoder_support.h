@@ -22,7 +22,7 @@ ToolRun run_tool(const std::string &command, bool with_stderr = false);
 /// missing, never skip.
 bool have_tool(const char *name);
 /// Single-quoted for the shell.
-std::string quoted(const std::string &s);
+std::string shell_quoted(const std::string &s);
 
 /// One stream of ffprobe's view, its fields by name.
 using Fields = std::map<std::string, std::string>;

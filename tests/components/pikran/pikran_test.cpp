@@ -21,7 +21,7 @@
 namespace {
 
 using encoder_test::DibForm;
-using encoder_test::quoted;
+using encoder_test::shell_quoted;
 
 PikranBitmapHeader header_of(const std::vector<uint8_t> &dib) {
   PikranBitmapHeader h;
@@ -51,8 +51,8 @@ std::vector<std::vector<uint8_t>> encode_pictures(const std::string &out, DibFor
 /// ffmpeg's decode of a stream as packed yuv420p.
 std::vector<uint8_t> decode_yuv(const std::string &stream) {
   const std::string out = stream + ".dec.yuv";
-  encoder_test::run_tool("ffmpeg -v error -y -i " + quoted(stream) +
-                         " -fps_mode passthrough -pix_fmt yuv420p -f rawvideo " + quoted(out));
+  encoder_test::run_tool("ffmpeg -v error -y -i " + shell_quoted(stream) +
+                         " -fps_mode passthrough -pix_fmt yuv420p -f rawvideo " + shell_quoted(out));
   return encoder_test::file_bytes(out);
 }
 
@@ -184,8 +184,9 @@ TEST_F(PikranTest, PictureQualityMatchesFfmpegsEncoderOnTheSamePixels) {
   encoder_test::write_bytes(ref_src, converted_yuv(dibs));
   ASSERT_EQ(
       encoder_test::run_tool(
-          "ffmpeg -v error -y -f rawvideo -pix_fmt yuv420p -s 352x288 -r 25 -i " + quoted(ref_src) +
-          " -c:v mpeg1video -b:v 1150k -minrate 1150k -maxrate 1150k -bufsize 327680 -g 15 " + quoted(ref))
+          "ffmpeg -v error -y -f rawvideo -pix_fmt yuv420p -s 352x288 -r 25 -i " + shell_quoted(ref_src) +
+          " -c:v mpeg1video -b:v 1150k -minrate 1150k -maxrate 1150k -bufsize 327680 -g 15 " +
+          shell_quoted(ref))
           .status,
       0);
   const auto ref_cmp =

@@ -9,11 +9,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "components/pikran/pikran.h"
+#include "components/sondral/sondral.h"
 #include "platform/dynamic_library.h"
 #include "tests/components/encoder_support/encoder_support.h"
 #include "tests/support/test_media.h"
@@ -151,6 +154,51 @@ TEST_F(WeavixTest, VideoCdPairKeepsPacksAndRateAndPassesVcdimager) {
         ((uint32_t(bytes[at + 9]) << 16 | uint32_t(bytes[at + 10]) << 8 | bytes[at + 11]) >> 1) & 0x3FFFFF;
     ASSERT_EQ(rate, 3528u) << "pack at " << at;
   }
+  const auto r = encoder_test::run_tool(
+      "cd " + shell_quoted(dir_) + " && vcdimager -t vcd2 -c x.cue -b x.bin " + shell_quoted(out), true);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find("++ WARN"), std::string::npos) << r.out;
+}
+
+TEST_F(WeavixTest, EncoderOutputMakesAVideoCd) {
+  ASSERT_TRUE(encoder_test::have_tool("vcdimager")) << "vcdimager is needed as the oracle";
+  // The converter's road: Pikran with the Video CD flag, Sondral from 48 kHz
+  // to 44.1 kHz Layer II at 224 kbit/s into a file named ".MP3".
+  const auto &pics = encoder_test::test_pictures();
+  ASSERT_GT(pics.count, 0) << "test pictures missing";
+  const std::string video = dir_ + "/video.m1v", audio = dir_ + "/audio.MP3", out = dir_ + "/encoded.mpg";
+  auto dib = encoder_test::make_dib(pics.picture(0), pics.width, pics.height, encoder_test::DibForm::bgr24);
+  PikranBitmapHeader header;
+  std::memcpy(&header, dib.data(), sizeof header);
+  const PikranParams params{PIKRAN_VCD_BIT_RATE, 1, 0, 352, 288, PIKRAN_VCD_VBV_UNITS, &header, 3};
+  ASSERT_EQ(PikranOpen(video.c_str(), &params, pics.count), 1);
+  for (int i = 0; i < pics.count; ++i) {
+    dib = encoder_test::make_dib(pics.picture(i), pics.width, pics.height, encoder_test::DibForm::bgr24);
+    PikranEncodeFrame(dib.data(), int32_t(dib.size()));
+  }
+  ASSERT_EQ(PikranClose(), 1);
+  const auto pcm = encoder_test::file_bytes(media("audio_l2_48k_stereo.pcm"));
+  ASSERT_FALSE(pcm.empty());
+  SondralSetInputRate(48000);
+  SondralSetInputBits(16);
+  SondralSetChannels(2);
+  SondralSetLayer(2);
+  SondralSetOutputRate(44100);
+  SondralSetBitRate(224);
+  ASSERT_EQ(SondralOpen(audio.c_str()), 1);
+  SondralWrite(pcm.data(), int32_t(pcm.size()));
+  ASSERT_EQ(SondralClose(), 1);
+
+  ASSERT_EQ(WeavixMultiplex(video.c_str(), audio.c_str(), out.c_str()), 1);
+  EXPECT_EQ(encoder_test::file_bytes(out).size() % 2324, 0u);
+  EXPECT_TRUE(copy_out(out, "v", "mpeg1video") == encoder_test::file_bytes(video));
+  EXPECT_TRUE(copy_out(out, "a", "mp2") == encoder_test::file_bytes(audio));
+  const auto streams = encoder_test::probe_streams(out);
+  ASSERT_EQ(streams.size(), 2u);
+  EXPECT_EQ(streams[0].at("nb_read_frames"), std::to_string(pics.count));
+  const auto times = encoder_test::first_packet_times(out);
+  ASSERT_EQ(times.size(), 2u);
+  EXPECT_LE(std::abs(times[0] - times[1]), 0.04 + 1e-6);
   const auto r = encoder_test::run_tool(
       "cd " + shell_quoted(dir_) + " && vcdimager -t vcd2 -c x.cue -b x.bin " + shell_quoted(out), true);
   EXPECT_EQ(r.status, 0) << r.out;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -218,6 +219,52 @@ TEST_F(SondralTest, AFullDiskOrAnUnwritableFolderGivesZero) {
   encoder_test::write_bytes(plain, {1});
   set_up(in, 2, 224);
   EXPECT_EQ(SondralOpen((plain + "/below.mp2").c_str()), 0);
+}
+
+TEST_F(SondralTest, RazavoriEncodeAudioCodesAWavFile) {
+  const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
+  const std::string razavori = shell_quoted(std::string(bin ? bin : ".") + "/bin/razavori");
+  const Input in = input("audio_l2_32k_stereo");
+  const std::string wav = dir_ + "/in.wav";
+  ASSERT_EQ(encoder_test::run_tool("ffmpeg -v error -y -f s16le -ar 32000 -ac 2 -i " + shell_quoted(in.pcm) +
+                                   " " + shell_quoted(wav))
+                .status,
+            0);
+  struct Case {
+    const char *args;
+    const char *codec;
+    const char *bit_rate;
+    double min_snr;
+  };
+  const Case cases[] = {{"", "mp2", "224000", 30.0}, {" --layer 1 --bitrate 112", "mp1", "128000", 25.0}};
+  for (const Case &c : cases) {
+    const std::string out = dir_ + "/cli_" + c.codec;
+    const auto r = encoder_test::run_tool(
+        razavori + " encode-audio " + shell_quoted(wav) + " " + shell_quoted(out) + c.args, true);
+    ASSERT_EQ(r.status, 0) << r.out;
+    const auto streams = encoder_test::probe_streams(out);
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].at("codec_name"), c.codec);
+    EXPECT_EQ(streams[0].at("sample_rate"), "44100");
+    EXPECT_EQ(streams[0].at("bit_rate"), c.bit_rate);
+    const auto cmp = testing_support::compare_pcm(resampled_reference(in, dir_), ffmpeg_decode(out), 2, 2000);
+    EXPECT_GE(cmp.snr_db, c.min_snr) << cmp.describe();
+  }
+  // Not a WAV file, a missing one, a bad layer: exit 2 and no output.
+  const std::string bad = dir_ + "/bad.mp2";
+  EXPECT_EQ(encoder_test::run_tool(
+                razavori + " encode-audio " + shell_quoted(in.pcm) + " " + shell_quoted(bad), true)
+                .status,
+            2);
+  EXPECT_EQ(
+      encoder_test::run_tool(razavori + " encode-audio /nonexistent.wav " + shell_quoted(bad), true).status,
+      2);
+  EXPECT_EQ(
+      encoder_test::run_tool(
+          razavori + " encode-audio " + shell_quoted(wav) + " " + shell_quoted(bad) + " --layer 3", true)
+          .status,
+      2);
+  EXPECT_FALSE(encoder_test::file_exists(bad));
 }
 
 TEST(SondralLibrary, LoadsByNameAndServesItsOrdinals) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -345,6 +346,35 @@ TEST_F(WeavixTest, DamagedStretchesAreSkippedAndCounted) {
   EXPECT_EQ(WeavixSkipped(), 3);
   EXPECT_TRUE(copy_out(out, "a", "mp2") ==
               std::vector<uint8_t>(frames.begin(), frames.begin() + long(20 * frame)));
+}
+
+std::string razavori() {
+  const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
+  return shell_quoted(std::string(bin ? bin : ".") + "/bin/razavori");
+}
+
+TEST_F(WeavixTest, RazavoriMuxJoinsStreamsWithAProgressLine) {
+  const std::string video = media("mpeg2_ps.mpg.video.es"), audio = media("mpeg2_ps.mpg.audio.es");
+  const std::string out = dir_ + "/cli.mpg";
+  auto r = encoder_test::run_tool(
+      razavori() + " mux " + shell_quoted(video) + " " + shell_quoted(audio) + " " + shell_quoted(out), true);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("multiplexing " + out + ": 100%"), std::string::npos) << r.out;
+  EXPECT_TRUE(copy_out(out, "v", "mpeg2video") == encoder_test::file_bytes(video));
+  // Audio alone, the video given as "-".
+  r = encoder_test::run_tool(
+      razavori() + " mux - " + shell_quoted(audio) + " " + shell_quoted(dir_ + "/a.mpg"), true);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(copy_out(dir_ + "/a.mpg", "a", "mp2") == encoder_test::file_bytes(audio));
+  // Not MPEG: exit 1, a message, no file; bad usage: exit 2.
+  const std::string bad = dir_ + "/bad.mpg", text = dir_ + "/text.txt";
+  encoder_test::write_bytes(text, std::vector<uint8_t>(5000, 'x'));
+  r = encoder_test::run_tool(razavori() + " mux " + shell_quoted(text) + " - " + shell_quoted(bad), true);
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("failed"), std::string::npos) << r.out;
+  EXPECT_FALSE(encoder_test::file_exists(bad));
+  EXPECT_EQ(encoder_test::run_tool(razavori() + " mux only-one", true).status, 2);
+  EXPECT_EQ(encoder_test::run_tool(razavori() + " mux - - " + shell_quoted(bad), true).status, 2);
 }
 
 TEST(WeavixLibrary, LoadsByNameAndServesItsOrdinals) {

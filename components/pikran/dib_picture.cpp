@@ -22,47 +22,69 @@ constexpr int kYr = 19595, kYg = 38470, kYb = 7471;
 constexpr int kCbR = -11059, kCbG = -21709, kCbB = 32768;
 constexpr int kCrR = 32768, kCrG = -27439, kCrB = -5329;
 
-uint8_t clamp255(int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
-
-/// One image row (top to bottom) as R, G, B triples.
-void unpack_row(const uint8_t *dib, const DibLayout &l, int row, uint8_t *rgb) {
+/// One image row (top to bottom): its address in the DIB, or, for 8 and 16
+/// bits, the row unpacked into `scratch` as B, G, R triples.
+const uint8_t *source_row(const uint8_t *dib, const DibLayout &l, int row, uint8_t *scratch) {
   const int src_row = l.top_down ? row : l.height - 1 - row;
   const uint8_t *p = dib + l.pixel_offset + size_t(src_row) * l.stride;
   const int w = l.width;
-  switch (l.bits) {
-    case 8: {
-      const uint8_t *pal = dib + l.palette_offset;
-      for (int x = 0; x < w; ++x, rgb += 3) {
-        const uint8_t *e = pal + size_t(p[x]) * 4;
-        rgb[0] = e[2];
-        rgb[1] = e[1];
-        rgb[2] = e[0];
-      }
-      break;
+  if (l.bits == 8) {
+    const uint8_t *pal = dib + l.palette_offset;
+    uint8_t *d = scratch;
+    for (int x = 0; x < w; ++x, d += 3) {
+      const uint8_t *e = pal + size_t(p[x]) * 4;
+      d[0] = e[0];
+      d[1] = e[1];
+      d[2] = e[2];
     }
-    case 16:
-      for (int x = 0; x < w; ++x, rgb += 3) {
-        const unsigned v = le16(p + 2 * x);
-        const unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
-        rgb[0] = uint8_t(r << 3 | r >> 2);
-        rgb[1] = uint8_t(g << 3 | g >> 2);
-        rgb[2] = uint8_t(b << 3 | b >> 2);
-      }
-      break;
-    case 24:
-      for (int x = 0; x < w; ++x, rgb += 3, p += 3) {
-        rgb[0] = p[2];
-        rgb[1] = p[1];
-        rgb[2] = p[0];
-      }
-      break;
-    default:  // 32
-      for (int x = 0; x < w; ++x, rgb += 3, p += 4) {
-        rgb[0] = p[2];
-        rgb[1] = p[1];
-        rgb[2] = p[0];
-      }
-      break;
+    return scratch;
+  }
+  if (l.bits == 16) {
+    uint8_t *d = scratch;
+    for (int x = 0; x < w; ++x, d += 3) {
+      const unsigned v = le16(p + 2 * x);
+      const unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
+      d[0] = uint8_t(b << 3 | b >> 2);
+      d[1] = uint8_t(g << 3 | g >> 2);
+      d[2] = uint8_t(r << 3 | r >> 2);
+    }
+    return scratch;
+  }
+  return p;
+}
+
+uint8_t luma(const uint8_t *p) { return uint8_t((kYb * p[0] + kYg * p[1] + kYr * p[2] + 32768) >> 16); }
+
+// Chroma from sums of four pixels: the fixed-point result carries two more
+// fraction bits. The lowest possible value is 0.5, so only the top clamps.
+constexpr int kChromaBias = (128 << 18) + (1 << 17);
+uint8_t chroma(int sum_b, int sum_g, int sum_r, int kb, int kg, int kr) {
+  return uint8_t(std::min((kb * sum_b + kg * sum_g + kr * sum_r + kChromaBias) >> 18, 255));
+}
+
+/// Two rows of B, G, R pixels kBpp bytes apart (s1 equals s0 for an odd
+/// last row, whose y1 is null) into two luma rows and one chroma row.
+template <int kBpp>
+void convert_row_pair(const uint8_t *s0, const uint8_t *s1, int w, uint8_t *y0, uint8_t *y1, uint8_t *cb,
+                      uint8_t *cr) {
+  for (int x = 0; x < w; ++x) y0[x] = luma(s0 + x * kBpp);
+  if (y1)
+    for (int x = 0; x < w; ++x) y1[x] = luma(s1 + x * kBpp);
+  const int pairs = w / 2;
+  for (int i = 0; i < pairs; ++i) {
+    const uint8_t *a = s0 + 2 * i * kBpp, *c = s1 + 2 * i * kBpp;
+    const int B = a[0] + a[kBpp] + c[0] + c[kBpp];
+    const int G = a[1] + a[kBpp + 1] + c[1] + c[kBpp + 1];
+    const int R = a[2] + a[kBpp + 2] + c[2] + c[kBpp + 2];
+    cb[i] = chroma(B, G, R, kCbB, kCbG, kCbR);
+    cr[i] = chroma(B, G, R, kCrB, kCrG, kCrR);
+  }
+  if (w & 1) {
+    // The odd last column counts twice.
+    const uint8_t *a = s0 + (w - 1) * kBpp, *c = s1 + (w - 1) * kBpp;
+    const int B = 2 * (a[0] + c[0]), G = 2 * (a[1] + c[1]), R = 2 * (a[2] + c[2]);
+    cb[pairs] = chroma(B, G, R, kCbB, kCbG, kCbR);
+    cr[pairs] = chroma(B, G, R, kCrB, kCrG, kCrR);
   }
 }
 
@@ -110,38 +132,30 @@ void YuvPlanes::resize(int w, int h) {
 
 void dib_to_yuv420(const uint8_t *dib, const DibLayout &l, YuvPlanes &out) {
   out.resize(l.width, l.height);
-  const int w = l.width, h = l.height, cw = out.chroma_width();
-  // Two unpacked rows; a thread-local pair keeps the call free of allocation
-  // once the widest picture has been seen.
-  thread_local std::vector<uint8_t> rows;
-  if (rows.size() < size_t(w) * 6) rows.resize(size_t(w) * 6);
-  uint8_t *row0 = rows.data();
-  uint8_t *row1 = rows.data() + size_t(w) * 3;
+  const ptrdiff_t cw = out.chroma_width();
+  dib_to_yuv420(dib, l, PlaneTargets{out.y.data(), out.cb.data(), out.cr.data(), l.width, cw});
+}
+
+void dib_to_yuv420(const uint8_t *dib, const DibLayout &l, const PlaneTargets &out) {
+  const int w = l.width, h = l.height;
+  // Rows of 8- and 16-bit pictures are unpacked into two scratch rows; a
+  // thread-local pair keeps the call free of allocation once the widest
+  // picture has been seen.
+  thread_local std::vector<uint8_t> scratch;
+  if (l.bits <= 16 && scratch.size() < size_t(w) * 6) scratch.resize(size_t(w) * 6);
+  uint8_t *scratch0 = scratch.data(), *scratch1 = scratch.data() + size_t(w) * 3;
   for (int r = 0; r < h; r += 2) {
-    unpack_row(dib, l, r, row0);
     const bool pair = r + 1 < h;
-    if (pair) unpack_row(dib, l, r + 1, row1);
-    const uint8_t *lower = pair ? row1 : row0;
-    uint8_t *y0 = out.y.data() + size_t(r) * size_t(w);
-    uint8_t *y1 = pair ? y0 + w : nullptr;
-    uint8_t *cb = out.cb.data() + size_t(r / 2) * size_t(cw);
-    uint8_t *cr = out.cr.data() + size_t(r / 2) * size_t(cw);
-    for (int x = 0; x < w; x += 2) {
-      const int x1 = std::min(x + 1, w - 1);
-      const uint8_t *a = row0 + 3 * x, *b = row0 + 3 * x1, *c = lower + 3 * x, *d = lower + 3 * x1;
-      y0[x] = uint8_t((kYr * a[0] + kYg * a[1] + kYb * a[2] + 32768) >> 16);
-      if (x1 != x) y0[x1] = uint8_t((kYr * b[0] + kYg * b[1] + kYb * b[2] + 32768) >> 16);
-      if (y1) {
-        y1[x] = uint8_t((kYr * c[0] + kYg * c[1] + kYb * c[2] + 32768) >> 16);
-        if (x1 != x) y1[x1] = uint8_t((kYr * d[0] + kYg * d[1] + kYb * d[2] + 32768) >> 16);
-      }
-      // Chroma of the 2x2 block (edge pixels repeat): sums of four, so the
-      // fixed-point result carries two more fraction bits.
-      const int R = a[0] + b[0] + c[0] + d[0], G = a[1] + b[1] + c[1] + d[1], B = a[2] + b[2] + c[2] + d[2];
-      constexpr int kBias = (128 << 18) + (1 << 17);
-      cb[x / 2] = clamp255((kCbR * R + kCbG * G + kCbB * B + kBias) >> 18);
-      cr[x / 2] = clamp255((kCrR * R + kCrG * G + kCrB * B + kBias) >> 18);
-    }
+    const uint8_t *s0 = source_row(dib, l, r, scratch0);
+    const uint8_t *s1 = pair ? source_row(dib, l, r + 1, scratch1) : s0;
+    uint8_t *y0 = out.y + r * out.y_stride;
+    uint8_t *y1 = pair ? y0 + out.y_stride : nullptr;
+    uint8_t *cb = out.cb + (r / 2) * out.c_stride;
+    uint8_t *cr = out.cr + (r / 2) * out.c_stride;
+    if (l.bits == 32)
+      convert_row_pair<4>(s0, s1, w, y0, y1, cb, cr);
+    else
+      convert_row_pair<3>(s0, s1, w, y0, y1, cb, cr);
   }
 }
 

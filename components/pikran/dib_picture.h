@@ -37,8 +37,16 @@ struct YuvPlanes {
   void resize(int w, int h);
 };
 
-/// Converts the DIB's pixels into `out`, sized to the DIB. An odd last
-/// column or row shares its chroma sample with itself only.
+/// Where a conversion writes: planes of the DIB's size with their strides.
+struct PlaneTargets {
+  uint8_t *y = nullptr, *cb = nullptr, *cr = nullptr;
+  ptrdiff_t y_stride = 0, c_stride = 0;
+};
+
+/// Converts the DIB's pixels into planes of its size. An odd last column or
+/// row shares its chroma sample with itself only.
+void dib_to_yuv420(const uint8_t *dib, const DibLayout &layout, const PlaneTargets &out);
+/// The same into `out`, sized to the DIB.
 void dib_to_yuv420(const uint8_t *dib, const DibLayout &layout, YuvPlanes &out);
 
 }  // namespace pikran

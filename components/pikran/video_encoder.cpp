@@ -88,20 +88,14 @@ bool VideoEncoder::open(const char *path, const EncoderSettings &s) {
 
 bool VideoEncoder::fill_frame(const uint8_t *dib, const DibLayout &l) {
   if (av_frame_make_writable(frame_) < 0) return false;
-  dib_to_yuv420(dib, l, source_);
   if (l.width == frame_->width && l.height == frame_->height) {
-    const int cw = source_.chroma_width(), ch = source_.chroma_height();
-    for (int r = 0; r < l.height; ++r)
-      std::memcpy(frame_->data[0] + size_t(r) * frame_->linesize[0], source_.y.data() + size_t(r) * l.width,
-                  size_t(l.width));
-    for (int r = 0; r < ch; ++r) {
-      std::memcpy(frame_->data[1] + size_t(r) * frame_->linesize[1], source_.cb.data() + size_t(r) * cw,
-                  size_t(cw));
-      std::memcpy(frame_->data[2] + size_t(r) * frame_->linesize[2], source_.cr.data() + size_t(r) * cw,
-                  size_t(cw));
-    }
+    // The encoder's own frame is the target: no copy in between.
+    dib_to_yuv420(dib, l,
+                  PlaneTargets{frame_->data[0], frame_->data[1], frame_->data[2], frame_->linesize[0],
+                               frame_->linesize[1]});
     return true;
   }
+  dib_to_yuv420(dib, l, source_);
   // Another size: scale the planes. Same format on both sides, so the
   // scaler changes no levels.
   scaler_ = sws_getCachedContext(scaler_, l.width, l.height, AV_PIX_FMT_YUV420P, frame_->width,

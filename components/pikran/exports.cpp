@@ -2,6 +2,7 @@
 #include <memory>
 #include <mutex>
 
+#include "components/common/export_guard.h"
 #include "components/pikran/pikran.h"
 #include "components/pikran/video_encoder.h"
 
@@ -19,13 +20,13 @@ Job &job() {
   return j;
 }
 
+/// Runs body on the job under its lock, inside the export shell.
 template <typename R, typename F>
-R guard_export(R fail, F &&body) {
-  try {
-    return body(job());
-  } catch (...) {
-    return fail;
-  }
+R with_job(R fail, F &&body) {
+  return component_io::guard_export(fail, [&] {
+    Job &j = job();
+    return R(body(j));
+  });
 }
 
 }  // namespace
@@ -36,8 +37,7 @@ using pikran::Job;
 extern "C" {
 
 PIKRAN_API int32_t PikranOpen(const char *path, const PikranParams *params, int32_t) {
-  return pikran::guard_export<int32_t>(0, [&](Job &j) {
-    std::lock_guard<std::mutex> hold(j.lock);
+  return pikran::with_job<int32_t>(0, [&](Job &j) {
     if (j.encoder || !path || !*path || !params) return 0;
     pikran::EncoderSettings s;
     if (!pikran::settings_from_params(*params, s)) return 0;
@@ -50,16 +50,14 @@ PIKRAN_API int32_t PikranOpen(const char *path, const PikranParams *params, int3
 }
 
 PIKRAN_API int32_t PikranEncodeFrame(const void *dib, int32_t size) {
-  return pikran::guard_export<int32_t>(0, [&](Job &j) {
-    std::lock_guard<std::mutex> hold(j.lock);
+  return pikran::with_job<int32_t>(0, [&](Job &j) {
     if (!j.encoder) return 0;
     return j.encoder->encode(dib, size) ? 1 : 0;
   });
 }
 
 PIKRAN_API int32_t PikranClose(void) {
-  return pikran::guard_export<int32_t>(0, [&](Job &j) {
-    std::lock_guard<std::mutex> hold(j.lock);
+  return pikran::with_job<int32_t>(0, [&](Job &j) {
     if (!j.encoder) return 0;
     const bool ok = j.encoder->close();
     j.last_skipped = j.encoder->skipped();
@@ -69,10 +67,8 @@ PIKRAN_API int32_t PikranClose(void) {
 }
 
 PIKRAN_API int32_t PikranSkippedFrames(void) {
-  return pikran::guard_export<int32_t>(0, [&](Job &j) {
-    std::lock_guard<std::mutex> hold(j.lock);
-    return j.encoder ? j.encoder->skipped() : j.last_skipped;
-  });
+  return pikran::with_job<int32_t>(0,
+                                   [&](Job &j) { return j.encoder ? j.encoder->skipped() : j.last_skipped; });
 }
 
 PIKRAN_API void *PikranProc(int32_t ordinal) {

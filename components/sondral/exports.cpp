@@ -3,6 +3,7 @@
 #include <memory>
 #include <mutex>
 
+#include "components/common/export_guard.h"
 #include "components/sondral/audio_encoder.h"
 #include "components/sondral/sondral.h"
 
@@ -20,15 +21,13 @@ Job &job() {
   return j;
 }
 
+/// Runs body on the job under its lock, inside the export shell.
 template <typename R, typename F>
-R guard_export(R fail, F &&body) {
-  try {
+R with_job(R fail, F &&body) {
+  return component_io::guard_export(fail, [&] {
     Job &j = job();
-    std::lock_guard<std::mutex> hold(j.lock);
-    return body(j);
-  } catch (...) {
-    return fail;
-  }
+    return R(body(j));
+  });
 }
 
 }  // namespace
@@ -39,26 +38,26 @@ using sondral::Job;
 extern "C" {
 
 SONDRAL_API int32_t SondralSetInputRate(int32_t hz) {
-  return sondral::guard_export<int32_t>(0, [&](Job &j) { return j.next.input_rate = hz; });
+  return sondral::with_job<int32_t>(0, [&](Job &j) { return j.next.input_rate = hz; });
 }
 SONDRAL_API int32_t SondralSetInputBits(int32_t bits) {
-  return sondral::guard_export<int32_t>(0, [&](Job &j) { return j.next.input_bits = bits; });
+  return sondral::with_job<int32_t>(0, [&](Job &j) { return j.next.input_bits = bits; });
 }
 SONDRAL_API int32_t SondralSetChannels(int32_t channels) {
-  return sondral::guard_export<int32_t>(0, [&](Job &j) { return j.next.channels = channels; });
+  return sondral::with_job<int32_t>(0, [&](Job &j) { return j.next.channels = channels; });
 }
 SONDRAL_API int32_t SondralSetOutputRate(int32_t hz) {
-  return sondral::guard_export<int32_t>(0, [&](Job &j) { return j.next.output_rate = hz; });
+  return sondral::with_job<int32_t>(0, [&](Job &j) { return j.next.output_rate = hz; });
 }
 SONDRAL_API int32_t SondralSetBitRate(int32_t kbps) {
-  return sondral::guard_export<int32_t>(0, [&](Job &j) { return j.next.kbps = kbps; });
+  return sondral::with_job<int32_t>(0, [&](Job &j) { return j.next.kbps = kbps; });
 }
 SONDRAL_API int32_t SondralSetLayer(int32_t layer) {
-  return sondral::guard_export<int32_t>(0, [&](Job &j) { return j.next.layer = layer; });
+  return sondral::with_job<int32_t>(0, [&](Job &j) { return j.next.layer = layer; });
 }
 
 SONDRAL_API int32_t SondralOpen(const char *path) {
-  return sondral::guard_export<int32_t>(0, [&](Job &j) {
+  return sondral::with_job<int32_t>(0, [&](Job &j) {
     if (j.encoder || !path || !*path || !sondral::settings_valid(j.next)) return 0;
     auto encoder = std::make_unique<sondral::AudioEncoder>();
     if (!encoder->open(path, j.next)) return 0;  // the encoder's file goes with it
@@ -68,14 +67,14 @@ SONDRAL_API int32_t SondralOpen(const char *path) {
 }
 
 SONDRAL_API int32_t SondralWrite(const void *pcm, int32_t bytes) {
-  return sondral::guard_export<int32_t>(0, [&](Job &j) {
+  return sondral::with_job<int32_t>(0, [&](Job &j) {
     if (!j.encoder || bytes < 0 || (bytes > 0 && !pcm)) return 0;
     return j.encoder->write(static_cast<const uint8_t *>(pcm), size_t(bytes)) ? 1 : 0;
   });
 }
 
 SONDRAL_API int32_t SondralClose(void) {
-  return sondral::guard_export<int32_t>(0, [&](Job &j) {
+  return sondral::with_job<int32_t>(0, [&](Job &j) {
     if (!j.encoder) return 0;
     const bool ok = j.encoder->close();
     j.encoder.reset();

@@ -2,6 +2,7 @@
 // the flag are plain atomics that any thread may touch.
 #include <atomic>
 
+#include "components/common/export_guard.h"
 #include "components/weavix/multiplexer.h"
 #include "components/weavix/weavix.h"
 
@@ -25,12 +26,8 @@ WEAVIX_API int32_t WeavixMultiplex(const char *video_path, const char *audio_pat
   if (!weavix::g_running.compare_exchange_strong(idle, true)) return 0;
   weavix::RunControl &c = weavix::control();
   c.cancel = false;
-  int32_t result = 0;
-  try {
-    result = weavix::multiplex(video_path, audio_path, out_path, c) ? 1 : 0;
-  } catch (...) {
-    result = 0;
-  }
+  const int32_t result = component_io::guard_export<int32_t>(
+      0, [&] { return weavix::multiplex(video_path, audio_path, out_path, c) ? 1 : 0; });
   weavix::g_running = false;
   return result;
 }

@@ -130,6 +130,17 @@ void VideoFramer::time_unit(VideoUnit &unit) {
   last_dts_ = unit.dts;
 }
 
+void VideoFramer::emit(VideoUnit &unit, size_t size) {
+  unit.data = window_.data();
+  unit.size = size;
+  time_unit(unit);
+  picture_ = {};
+  second_field_ = false;
+  // The bytes stay in view until the next call.
+  consume_pending_ = true;
+  pending_size_ = size;
+}
+
 bool VideoFramer::next(VideoUnit &unit) {
   if (consume_pending_) {
     window_.consume(pending_size_);
@@ -162,23 +173,12 @@ bool VideoFramer::next(VideoUnit &unit) {
         window_.consume(n);
         return false;
       }
-      unit.data = p;
-      unit.size = n;
-      time_unit(unit);
-      picture_ = {};
-      consume_pending_ = true;
-      pending_size_ = n;
+      emit(unit, n);
       return true;
     }
     const uint8_t code = p[at + 3];
     if (picture_.seen && is_unit_start(code) && !(code == kPictureStart && second_field_)) {
-      unit.data = p;
-      unit.size = at;
-      time_unit(unit);
-      picture_ = {};
-      second_field_ = false;
-      consume_pending_ = true;
-      pending_size_ = at;
+      emit(unit, at);
       return true;
     }
     if (code == kPictureStart && second_field_) second_field_ = false;

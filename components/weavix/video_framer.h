@@ -61,6 +61,8 @@ class VideoFramer {
   int64_t frame_ticks(int64_t index) const;
   void note_start_code(const uint8_t *p, size_t avail);
   void time_unit(VideoUnit &unit);
+  /// Hands out the first `size` bytes in view as the next unit.
+  void emit(VideoUnit &unit, size_t size);
 
   ByteWindow window_;
   VideoInfo info_;

@@ -26,6 +26,7 @@ template <typename R, typename F>
 R with_job(R fail, F &&body) {
   return component_io::guard_export(fail, [&] {
     Job &j = job();
+    std::lock_guard<std::mutex> hold(j.lock);
     return R(body(j));
   });
 }

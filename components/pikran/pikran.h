@@ -44,7 +44,7 @@ typedef struct PikranBitmapHeader {
 /// systems the header pointer is pointer-sized: offsets 0, 4, 8, 12, 16,
 /// 20, 24 (header, 8 bytes) and 32 (frame-rate code); 40 bytes in all.
 typedef struct PikranParams {
-  int32_t bit_rate;                  ///< +0  bit/s (ignored with the Video CD flag: 1,150,000)
+  int32_t bit_rate;                  ///< +0  bit/s; 0 or less means 1,150,000, as does the Video CD flag
   int32_t video_cd;                  ///< +4  1 = Video CD constraints (352x288 or 352x240 only)
   int32_t reserved;                  ///< +8  always 0
   int32_t width;                     ///< +12 output width, 16..4095

@@ -310,8 +310,10 @@ TEST_F(WeavixTest, FailuresGiveZeroAndLeaveNoFile) {
 }
 
 TEST_F(WeavixTest, CancelStopsARunAndASecondRunIsRefusedMeanwhile) {
+  // A long input (about 46 MB) keeps the run busy while another thread,
+  // woken by the first progress, asks for a second run and then cancels.
   std::vector<uint8_t> one = encoder_test::file_bytes(media("video_mpeg2_progressive.m2v")), many;
-  for (int i = 0; i < 20; ++i) many.insert(many.end(), one.begin(), one.end());
+  for (int i = 0; i < 40; ++i) many.insert(many.end(), one.begin(), one.end());
   const std::string input = dir_ + "/long.m2v", out = dir_ + "/cancelled.mpg", other = dir_ + "/other.mpg";
   encoder_test::write_bytes(input, many);
   WeavixCancel();  // none runs: nothing happens

@@ -206,6 +206,28 @@ TEST_F(WeavixTest, EncoderOutputMakesAVideoCd) {
   EXPECT_EQ(r.out.find("++ WARN"), std::string::npos) << r.out;
 }
 
+TEST_F(WeavixTest, OurLayerOneGoesThroughToo) {
+  const auto pcm = encoder_test::file_bytes(media("audio_l2_32k_stereo.pcm"));
+  ASSERT_FALSE(pcm.empty());
+  const std::string audio = dir_ + "/audio.mp1", out = dir_ + "/layer1.mpg";
+  SondralSetInputRate(32000);
+  SondralSetInputBits(16);
+  SondralSetChannels(2);
+  SondralSetLayer(1);
+  SondralSetOutputRate(44100);
+  SondralSetBitRate(192);
+  ASSERT_EQ(SondralOpen(audio.c_str()), 1);
+  SondralWrite(pcm.data(), int32_t(pcm.size()));
+  ASSERT_EQ(SondralClose(), 1);
+  ASSERT_EQ(WeavixMultiplex(media("video_mpeg1.m1v").c_str(), audio.c_str(), out.c_str()), 1);
+  const auto streams = encoder_test::probe_streams(out);
+  ASSERT_EQ(streams.size(), 2u);
+  EXPECT_EQ(streams[1].at("codec_name"), "mp1");
+  // The raw mp2 muxer writes any MPEG audio frames as they are.
+  EXPECT_TRUE(copy_out(out, "a", "mp2") == encoder_test::file_bytes(audio));
+  EXPECT_TRUE(copy_out(out, "v", "mpeg1video") == encoder_test::file_bytes(media("video_mpeg1.m1v")));
+}
+
 TEST_F(WeavixTest, ZeroedBPicturesPassThroughAndKeepTheirTimes) {
   // The joiner keeps I and P pictures and overwrites the B pictures' bytes
   // with zeros in place.

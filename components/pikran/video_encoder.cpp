@@ -52,7 +52,7 @@ bool settings_from_params(const PikranParams &p, EncoderSettings &s) {
 VideoEncoder::~VideoEncoder() {
   sws_freeContext(scaler_);
   av_packet_free(&packet_);
-  av_frame_free(&frame_);
+  for (AVFrame *&f : pool_) av_frame_free(&f);
   avcodec_free_context(&ctx_);
 }
 
@@ -60,9 +60,8 @@ bool VideoEncoder::open(const char *path, const EncoderSettings &s) {
   const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);
   if (!codec) return false;
   ctx_ = avcodec_alloc_context3(codec);
-  frame_ = av_frame_alloc();
   packet_ = av_packet_alloc();
-  if (!ctx_ || !frame_ || !packet_) return false;
+  if (!ctx_ || !packet_) return false;
   const AVRational fps = frame_rate(s.frame_rate_code);
   ctx_->width = s.width;
   ctx_->height = s.height;
@@ -79,14 +78,26 @@ bool VideoEncoder::open(const char *path, const EncoderSettings &s) {
   ctx_->max_b_frames = 0;
   ctx_->thread_count = 1;
   if (avcodec_open2(ctx_, codec, nullptr) < 0) return false;
-  frame_->format = AV_PIX_FMT_YUV420P;
-  frame_->width = s.width;
-  frame_->height = s.height;
-  if (av_frame_get_buffer(frame_, 0) < 0) return false;
+  for (AVFrame *&f : pool_) {
+    f = av_frame_alloc();
+    if (!f) return false;
+    f->format = AV_PIX_FMT_YUV420P;
+    f->width = s.width;
+    f->height = s.height;
+    if (av_frame_get_buffer(f, 0) < 0) return false;
+  }
+  frame_ = pool_[0];
   return file_.create(path);
 }
 
 bool VideoEncoder::fill_frame(const uint8_t *dib, const DibLayout &l) {
+  frame_ = pool_[0];
+  for (AVFrame *f : pool_)
+    if (av_frame_is_writable(f)) {
+      frame_ = f;
+      break;
+    }
+  // Every buffer still held: a fresh one for this picture.
   if (av_frame_make_writable(frame_) < 0) return false;
   if (l.width == frame_->width && l.height == frame_->height) {
     // The encoder's own frame is the target: no copy in between.

@@ -52,7 +52,11 @@ class VideoEncoder {
   bool send(AVFrame *frame);
 
   AVCodecContext *ctx_ = nullptr;
-  AVFrame *frame_ = nullptr;
+  // The encoder keeps references to recent input pictures; a few frames in
+  // turn give each new picture a free buffer without allocating.
+  static constexpr int kFramePool = 4;
+  AVFrame *pool_[kFramePool] = {};
+  AVFrame *frame_ = nullptr;  // the pool entry being filled
   AVPacket *packet_ = nullptr;
   SwsContext *scaler_ = nullptr;
   component_io::OutputFile file_;

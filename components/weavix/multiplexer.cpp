@@ -191,7 +191,7 @@ bool multiplex(const char *video_path, const char *audio_path, const char *out_p
       ok = false;
       break;
     }
-    // Decoding-time order keeps the muxer's queue short.
+    // Decoding-time order across the two streams, as the muxer wants them.
     const bool take_video = have_v && (!have_a || vu.dts <= au.pts);
     AVPacket *pkt = packet.get();
     if (take_video) {
@@ -208,8 +208,9 @@ bool multiplex(const char *video_path, const char *audio_path, const char *out_p
       pkt->stream_index = audio_st->index;
       pkt->flags = AV_PKT_FLAG_KEY;
     }
-    // The muxer copies the bytes (they are not reference-counted).
-    if (av_interleaved_write_frame(oc.get(), pkt) < 0) ok = false;
+    // Already in decoding-time order, so no interleaving queue (and no copy
+    // of each packet for it): the muxer copies the bytes into its buffers.
+    if (av_write_frame(oc.get(), pkt) < 0) ok = false;
     av_packet_unref(pkt);
     if (take_video)
       have_v = video->next(vu);

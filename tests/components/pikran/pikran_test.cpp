@@ -154,7 +154,21 @@ TEST_F(PikranTest, VideoCdHeaderValuesAndGopLengths) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.code);
     const std::string out = dir_ + "/vcd_" + std::to_string(c.code) + ".m1v";
-    encode_pictures(out, DibForm::bgr24, 40, vcd_params(nullptr, c.height, c.code));
+    const auto dibs = encode_pictures(out, DibForm::bgr24, 40, vcd_params(nullptr, c.height, c.code));
+    if (c.height != 288) {
+      // The scaled pictures look like ffmpeg's scaling of the same planes.
+      const std::string planes = dir_ + "/scaled_src.yuv", scaled = dir_ + "/scaled_ref.yuv";
+      encoder_test::write_bytes(planes, converted_yuv(dibs));
+      ASSERT_EQ(encoder_test::run_tool("ffmpeg -v error -y -f rawvideo -pix_fmt yuv420p -s 352x288 -i " +
+                                       shell_quoted(planes) +
+                                       " -vf scale=352:240:flags=bicubic -f rawvideo " + shell_quoted(scaled))
+                    .status,
+                0);
+      const auto cmp =
+          testing_support::compare_yuv(encoder_test::file_bytes(scaled), decode_yuv(out), 352, c.height);
+      EXPECT_EQ(cmp.frames_b, 40);
+      EXPECT_GT(cmp.mean.y, 28.0) << cmp.describe();
+    }
     const SequenceFacts f = read_sequence(encoder_test::file_bytes(out));
     EXPECT_EQ(f.bit_rate, 1150000);
     EXPECT_EQ(f.vbv, 20);

@@ -14,6 +14,8 @@ int run_audio(int argc, char **argv);
 int run_info(int argc, char **argv);
 int run_video(int argc, char **argv);
 int run_play(int argc, char **argv);
+int run_mux(int argc, char **argv);
+int run_encode_audio(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
@@ -28,6 +30,9 @@ static const Command kCommands[] = {
     {"play", "FILE",
      "play a file: space pause, arrows seek, f full screen, +/- volume, s step, b benchmark, q quit",
      run_play},
+    {"mux", "VIDEO AUDIO OUT", "join video and audio elementary streams into an MPEG system stream", run_mux},
+    {"encode-audio", "IN.wav OUT [--layer 1|2] [--bitrate K]", "code a WAV file as MPEG audio at 44.1 kHz",
+     run_encode_audio},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -15,6 +15,7 @@
 #include "media/media_api.h"
 #include "media/rings/callback_queue.h"
 #include "media/rings/ring.h"
+#include "media/source/disc_file.h"
 #include "media/source/disc_lookup.h"
 #include "platform/lock.h"
 
@@ -58,6 +59,7 @@ struct Source {
   int32_t track_end = 0;
   int32_t drive = -1;  // CD-ROM drive of the source, -1 none
   std::string path;
+  std::shared_ptr<const DiscFile> disc;  // a file of a mapped drive, read by sectors
 };
 
 /// The 64 KiB block the demultiplexer parses, with zeroed padding after it

@@ -8,6 +8,7 @@
 #include "components/sectrel/sectrel.h"
 #include "media/blocks/block_reader.h"
 #include "media/demux/demux.h"
+#include "media/source/disc_file.h"
 #include "media/source/disc_lookup.h"
 #include "media/source/sector_api.h"
 #include "media/state.h"
@@ -66,6 +67,13 @@ int32_t read_file_at(int fd, int64_t pos, uint8_t *dst, int32_t len) {
   return got;
 }
 
+// The file's bytes at pos: a file of a mapped drive from its sectors, any
+// other from its descriptor.
+int32_t read_source_at(const Source &src, int64_t pos, uint8_t *dst, int32_t len) {
+  if (src.disc) return read_disc_file(*src.disc, pos, dst, len);
+  return read_file_at(src.fd, pos, dst, len);
+}
+
 void clear_streams(State &s) {
   s.rings.video.clear();
   s.rings.audio.clear();
@@ -106,7 +114,7 @@ int32_t read_cd_track_block(State &s, uint8_t *dst) {
 int32_t read_raw_sector_block(State &s, uint8_t *dst) {
   Source &src = s.source;
   if (!src.sectors.on) {
-    int32_t n = read_file_at(src.fd, src.position, dst, kRawRunBytes);
+    int32_t n = read_source_at(src, src.position, dst, kRawRunBytes);
     src.position += n;
     return n;
   }
@@ -151,13 +159,13 @@ int32_t read_dvd_sectors(State &s, int64_t first, int32_t count, uint8_t *dst) {
     if (n > count * kDvdSectorBytes) n = count * kDvdSectorBytes;
     return n;
   }
-  return read_file_at(src.fd, first * kDvdSectorBytes, dst, count * kDvdSectorBytes);
+  return read_source_at(src, first * kDvdSectorBytes, dst, count * kDvdSectorBytes);
 }
 
 int32_t read_dvd_block(State &s, uint8_t *dst) {
   Source &src = s.source;
   if (!src.sectors.on) {
-    int32_t n = read_file_at(src.fd, src.position, dst, kBlockBytes);
+    int32_t n = read_source_at(src, src.position, dst, kBlockBytes);
     src.position += n;
     return n;
   }
@@ -221,17 +229,20 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
       api.command(drive, SECTREL_CMD_DRIVE_PARAM, s.settings.drive_param);
     }
   }
-  int fd = platform::file_open(file_name.c_str());
+  // A file of a mapped drive is served by its sectors; the descriptor then
+  // only stands for the open source.
+  if (auto disc = find_disc_file(file_name)) src.disc = std::make_shared<const DiscFile>(*disc);
+  int fd = platform::file_open(src.disc ? "/dev/null" : file_name.c_str());
   if (fd < 0) return false;
   src.fd = fd;
   src.handle = fd;
   src.type = SourceType::file;
   src.path = path.name;
-  int64_t size = platform::file_size(fd);
+  int64_t size = src.disc ? src.disc->size : platform::file_size(fd);
   src.size = static_cast<int32_t>(size < 0 ? 0 : size);  // the low 32 bits, as callers expect
 
   uint8_t head[kCdxaDataStart] = {};
-  if (read_file_at(fd, 0, head, kCdxaDataStart) == kCdxaDataStart && std::memcmp(head, "RIFF", 4) == 0 &&
+  if (read_source_at(src, 0, head, kCdxaDataStart) == kCdxaDataStart && std::memcmp(head, "RIFF", 4) == 0 &&
       std::memcmp(head + 8, "CDXA", 4) == 0 && std::memcmp(head + 12, "fmt ", 4) == 0) {
     src.raw_sector = true;
   }
@@ -244,6 +255,8 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
     src.sector_scale = js.scale;
     if (sector_access_available())
       src.sectors = {true, drive < 0 ? 0 : drive, path.first_sector, path.sectors};
+  } else if (src.disc && (src.raw_sector || src.dvd)) {
+    src.sectors = {true, src.disc->drive, src.disc->first_sector, src.disc->sectors};
   } else if (sector_access_available()) {
     if (src.raw_sector && s.settings.cdxa_direct && raw_path_qualifies(file_name, drive)) {
       if (auto e = iso9660_lookup(drive, file_name)) src.sectors = {true, drive, e->first_sector, e->sectors};
@@ -400,7 +413,7 @@ int32_t read_source_block(State &s, uint8_t *dst) {
       if (src.raw_sector) return read_raw_sector_block(s, dst);
       if (src.dvd) return read_dvd_block(s, dst);
       {
-        int32_t n = read_file_at(src.fd, src.position, dst, kBlockBytes);
+        int32_t n = read_source_at(src, src.position, dst, kBlockBytes);
         src.position += n;
         return n;
       }
@@ -412,7 +425,7 @@ int32_t read_source_block(State &s, uint8_t *dst) {
 int32_t read_raw_elementary(State &s, void *buf, int32_t len) {
   Source &src = s.source;
   if (src.type != SourceType::file || len <= 0) return 0;
-  int32_t n = read_file_at(src.fd, src.position, static_cast<uint8_t *>(buf), len);
+  int32_t n = read_source_at(src, src.position, static_cast<uint8_t *>(buf), len);
   src.position += n;
   s.rings.raw_bytes += n;
   return n;

@@ -167,6 +167,8 @@ int32_t SectrelCommand(int32_t drive, int32_t command, int32_t param) {
 int32_t SectrelIsMapped(int32_t drive) { return valid(drive) && !mapped_path(drive).empty() ? 1 : 0; }
 
 uint32_t SectrelVolumeSerial(int32_t drive) {
+  // Asked to tell discs apart: follow the map before reading.
+  if (!SectrelOpenDrive(drive)) return 0;
   uint8_t sector[sectrel::kDataBytes];
   if (SectrelReadData(drive, sector, 16, 1) != sectrel::kDataBytes) return 0;
   return checksum_serial(sector);

@@ -287,6 +287,9 @@ void apply_entry_point(State &s, uint32_t start) {
   const int32_t entry = bcd_address_to_sector(start);
   if (entry - first < 9) return;
   const int64_t pos = kCdxaDataStart + static_cast<int64_t>(kRawSectorBytes) * (entry - first);
+  // An entry at or past the end would leave nothing to read: start at the
+  // beginning, as for an earlier one.
+  if (pos >= s.source.size) return;
   s.source.position = pos;
   s.source.lowest_start = clamp32(pos);
   load_parse_block(s);

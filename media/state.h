@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "media/blocks/angle_reader.h"
 #include "media/blocks/read_ahead.h"
 #include "media/demux/demux_state.h"
 #include "media/demux/stream_sink.h"
@@ -186,6 +187,7 @@ struct State {
 
   Rings rings;
   Selection select;
+  AngleNav nav;
   CallbackQueue queue;
   Settings settings;
   Hooks hooks;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "components/sectrel/sectrel.h"
+#include "media/blocks/angle_reader.h"
 #include "media/blocks/block_reader.h"
 #include "media/demux/stream_select.h"
 #include "media/exports/frame.h"
@@ -183,7 +184,7 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       s.hooks.name_hook = reinterpret_cast<DravikNameHook>(param);
       return 0;
     case CTL_ANGLE_SELECT:
-      if (p32 >= 0 && p32 <= 9) s.select.angle = p32;
+      select_angle(s, p32);
       return 0;
     case CTL_ANGLE_COUNT:
       return s.select.angle_count;

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "components/sectrel/sectrel.h"
+#include "media/blocks/angle_reader.h"
 #include "media/blocks/block_reader.h"
 #include "media/demux/demux.h"
 #include "media/source/disc_file.h"
@@ -271,6 +272,7 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
     int64_t nav = find_navigation_pack(s);
     if (nav >= 0) {
       src.nav_pack = true;
+      rearm_angle_reading(s);
       src.position = src.sector_scale ? nav * src.sector_scale : nav * kDvdSectorBytes;
     }
   }
@@ -296,6 +298,10 @@ void apply_entry_point(State &s, uint32_t start) {
 }
 
 }  // namespace
+
+int32_t read_dvd_source_sectors(State &s, int64_t first, int32_t count, uint8_t *dst) {
+  return read_dvd_sectors(s, first, count, dst);
+}
 
 int32_t bcd_address_to_sector(uint32_t msf) {
   return bcd((msf >> 16) & 0xFF) * 4500 + bcd((msf >> 8) & 0xFF) * 75 + bcd(msf & 0xFF) - 150;
@@ -389,6 +395,7 @@ int32_t seek_source(State &s, int32_t pos, int32_t origin) {
   if (target < 0) target = 0;
   if (src.dvd && !src.sector_scale) target &= ~static_cast<int64_t>(kDvdSectorBytes - 1);
   src.position = target;
+  if (src.nav_pack) rearm_angle_reading(s);
 
   int32_t n = load_parse_block(s);
   s.queue.clear();
@@ -414,6 +421,7 @@ int32_t read_source_block(State &s, uint8_t *dst) {
       return read_cd_track_block(s, dst);
     case SourceType::file:
       if (src.raw_sector) return read_raw_sector_block(s, dst);
+      if (src.dvd && src.nav_pack) return read_angle_aware_block(s, dst);
       if (src.dvd) return read_dvd_block(s, dst);
       {
         int32_t n = read_source_at(src, src.position, dst, kBlockBytes);

@@ -2,6 +2,8 @@
 // navigation pack and five data sectors per interleaved unit, framed by
 // ordinary units. Every sector names its angle, unit and index, so the
 // blocks read say exactly which units were played.
+#include <dvdread/nav_read.h>
+#include <dvdread/nav_types.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -249,6 +251,57 @@ TEST_F(AngleReading, DamagedNavigationPacksNeitherHangNorLeaveTheSource) {
     EXPECT_LE(s->source.position, s->source.size);
     dravik::close_source(*s);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The navigation pack fields as libdvdread reads them (DSI at 1031, PCI at
+// 45), against ours: on dvdauthor's title and on the synthetic one.
+void expect_fields_as_libdvdread(const Bytes &vob, int *packs) {
+  for (size_t at = 0; at + 2048 <= vob.size(); at += 2048) {
+    const uint8_t *sector = vob.data() + at;
+    if (!dravik::is_navigation_pack(sector)) continue;
+    ++*packs;
+    std::vector<uint8_t> copy(sector, sector + 2048);
+    dsi_t dsi;
+    pci_t pci;
+    navRead_DSI(&dsi, copy.data() + DSI_START_BYTE);
+    navRead_PCI(&pci, copy.data() + 45);
+    const dravik::NavPack ours = dravik::read_navigation_pack(sector);
+    SCOPED_TRACE("sector " + std::to_string(at / 2048));
+    EXPECT_EQ(ours.vobu_end, dsi.dsi_gi.vobu_ea);
+    EXPECT_EQ(ours.vob_id, dsi.dsi_gi.vobu_vob_idn);
+    EXPECT_EQ(ours.interleaved, (dsi.sml_pbi.category & 0x4000) != 0);
+    EXPECT_EQ(ours.unit_end, dsi.sml_pbi.ilvu_ea);
+    EXPECT_EQ(ours.next_unit, dsi.sml_pbi.ilvu_sa);
+    for (int i = 0; i < 9; ++i) {
+      EXPECT_EQ(ours.seamless_start[i], dsi.sml_agli.data[i].address) << i;
+      EXPECT_EQ(ours.seamless_size[i], dsi.sml_agli.data[i].size) << i;
+      EXPECT_EQ(ours.non_seamless[i], pci.nsml_agli.nsml_agl_dsta[i]) << i;
+    }
+  }
+}
+
+TEST(NavigationPack, FieldsAgreeWithLibdvdread) {
+  int packs = 0;
+  const std::string title = testing_support::media_path("disc/dvd_title.vob");
+  FILE *f = std::fopen(title.c_str(), "rb");
+  ASSERT_TRUE(f) << title;
+  Bytes vob;
+  uint8_t buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) vob.insert(vob.end(), buf, buf + n);
+  std::fclose(f);
+  expect_fields_as_libdvdread(vob, &packs);
+  EXPECT_GT(packs, 10);
+  const int authored = packs;
+  Bytes synthetic = build_title();
+  // Non-seamless entries too, one with the "before" bit.
+  put_be32(synthetic.data() + size_t(unit_start(1, 1)) * 2048 + 105 + 4, 0x80000010);
+  expect_fields_as_libdvdread(synthetic, &packs);
+  EXPECT_EQ(packs - authored, 2 + 2 * kUnits);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "components/sectrel/disc.h"
 #include "platform/drive.h"
+#include "platform/ini.h"
 
 namespace {
 
@@ -61,6 +62,16 @@ int32_t with_drive(int32_t drive, int32_t fallback, F &&body) {
   } catch (...) {
     return fallback;
   }
+}
+
+// Asked at every open: one read of the map's keys, not one per letter.
+bool any_drive_mapped() {
+  for (const std::string &key : platform::profile_get_keys("DRIVES", "RAZAVORI.INI")) {
+    if (key.size() != 1) continue;
+    const char l = static_cast<char>(key[0] >= 'a' && key[0] <= 'z' ? key[0] - 32 : key[0]);
+    if (l >= 'A' + kFirstDrive && l <= 'Z' && !platform::drive_device(l).empty()) return true;
+  }
+  return false;
 }
 
 uint32_t checksum_serial(const uint8_t *data) {
@@ -125,7 +136,7 @@ int32_t SectrelReadData(int32_t drive, void *buffer, int32_t first, int32_t coun
 }
 
 int32_t SectrelCommand(int32_t drive, int32_t command, int32_t param) {
-  if (drive == 0 && command == SECTREL_CMD_READY) return platform::mapped_drives().empty() ? 0 : 1;
+  if (drive == 0 && command == SECTREL_CMD_READY) return any_drive_mapped() ? 1 : 0;
   return with_drive(drive, 0, [&](Drive &d) -> int32_t {
     switch (command) {
       case SECTREL_CMD_LAST_TRACK: {

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -116,7 +115,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   g_disc = Disc{data, size, {}};
   if (size >= 8) std::memcpy(g_disc.toc, data + size - 8, 8);
   dravik::set_sector_api(&kFake);
-  auto s = std::make_unique<dravik::State>();
+  // One state for all runs (it is large); what a run leaves is reset.
+  static dravik::State *const state = new dravik::State;
+  dravik::State *s = state;
+  s->listing.forget();
+  s->settings.vcd_kind = 0;
+  s->source = dravik::Source{};
 
   dravik::iso9660_lookup(kDrive, "V:\\MPEGAV\\AVSEQ01.DAT");
   dravik::disc_entry_lookup(kDrive, "V:/VIDEO_TS/VTS_01_1.VOB");

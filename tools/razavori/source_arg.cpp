@@ -188,6 +188,27 @@ bool resolve_source(SourceArg *arg, std::string *error) {
   return true;
 }
 
+int strip_disc_options(int argc, char **argv, SourceArg *arg, const char *command) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  if (!take_disc_options(args, arg, &error)) {
+    std::fprintf(stderr, "razavori %s: %s\n", command, error.c_str());
+    return -1;
+  }
+  // What is left is a subsequence of argv: keep those pointers in order.
+  int out = 1;
+  for (int i = 1; i < argc && static_cast<size_t>(out - 1) < args.size(); ++i)
+    if (args[static_cast<size_t>(out - 1)] == argv[i]) argv[out++] = argv[i];
+  return out;
+}
+
+bool resolve_or_say(SourceArg *arg, const char *command) {
+  std::string error;
+  if (resolve_source(arg, &error)) return true;
+  std::fprintf(stderr, "razavori %s: %s\n", command, error.c_str());
+  return false;
+}
+
 int32_t open_source_arg(const SourceArg &arg, int32_t *length) {
   SysProbeBuffer(arg.name(), arg.size(), length);
   const int32_t handle = SysOpenBuffer(arg.name(), arg.size(), arg.start);

@@ -33,6 +33,13 @@ struct SourceArg {
 /// when a value is missing or malformed.
 bool take_disc_options(std::vector<std::string> &args, SourceArg *arg, std::string *error);
 
+/// take_disc_options on argv[1..argc) in place: -> the new argc, or -1
+/// after printing "razavori COMMAND: cause".
+int strip_disc_options(int argc, char **argv, SourceArg *arg, const char *command);
+
+/// resolve_source with the cause printed as "razavori COMMAND: cause".
+bool resolve_or_say(SourceArg *arg, const char *command);
+
 /// Turns arg->file and the options into the path buffer. false with a
 /// message naming the cause (unmapped drive, no such track or entry, title
 /// set parts not one after another on the disc).

@@ -126,15 +126,18 @@ class CdioDisc : public Disc {
         if (cdio_read_audio_sectors(cdio_, dst, lsn + done, static_cast<uint32_t>(run)) != DRIVER_OP_SUCCESS)
           return false;
       } else {
-        // libcdio hands out the 2336 bytes after the header; sync and
-        // header are ours to put back.
+        // libcdio hands out the 2336 bytes after the header, the run in one
+        // call; sync and header are ours to put back.
+        scratch_.resize(static_cast<size_t>(run) * kMode2Bytes);
+        const uint32_t n = static_cast<uint32_t>(run);
+        driver_return_code_t rc = t->type == kTrackXa
+                                      ? cdio_read_mode2_sectors(cdio_, scratch_.data(), lsn + done, true, n)
+                                      : cdio_read_mode1_sectors(cdio_, scratch_.data(), lsn + done, true, n);
+        if (rc != DRIVER_OP_SUCCESS) return false;
         for (int32_t i = 0; i < run; ++i) {
           uint8_t *s = dst + static_cast<size_t>(i) * kRawBytes;
-          const lsn_t at = lsn + done + i;
-          driver_return_code_t rc = t->type == kTrackXa ? cdio_read_mode2_sectors(cdio_, s + 16, at, true, 1)
-                                                        : cdio_read_mode1_sectors(cdio_, s + 16, at, true, 1);
-          if (rc != DRIVER_OP_SUCCESS) return false;
-          write_sync_header(s, at, t->type == kTrackXa ? 2 : 1);
+          std::memcpy(s + 16, scratch_.data() + static_cast<size_t>(i) * kMode2Bytes, kMode2Bytes);
+          write_sync_header(s, lsn + done + i, t->type == kTrackXa ? 2 : 1);
         }
       }
       done += run;
@@ -165,6 +168,7 @@ class CdioDisc : public Disc {
 
   CdIo_t *cdio_;
   bool device_;
+  std::vector<uint8_t> scratch_;
 };
 
 // ---- ISO 9660 image: one mode-1 data track -------------------------------

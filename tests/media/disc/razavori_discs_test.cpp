@@ -95,6 +95,9 @@ TEST_F(RazavoriDiscs, FileArgumentsReadTheDiscForms) {
   const ToolRun j = razavori("demux W:/VIDEO_TS/VTS_01_X.VOB --angle 2 --video " + out("j.m2v"));
   ASSERT_EQ(j.status, 0) << j.out;
   EXPECT_TRUE(file_bytes(out("j.m2v")) == title);
+  // The video engine opens the same forms (VideoOpenBuffer).
+  EXPECT_TRUE(has_line(razavori("video V: --track 2 --frames 3").out, R"(352x288, 3 pictures)"));
+  EXPECT_TRUE(has_line(razavori("video W:/VIDEO_TS/VTS_01_X.VOB --frames 3").out, R"(720x576, 3 pictures)"));
   // Causes are named.
   EXPECT_TRUE(has_line(razavori("demux Q: --track 2 --video " + out("q")).out, "Q: is not mapped"));
   EXPECT_TRUE(has_line(razavori("demux V: --track 9 --video " + out("q")).out, "has no track 9"));

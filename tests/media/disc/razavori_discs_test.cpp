@@ -68,6 +68,16 @@ TEST_F(RazavoriDiscs, ListsWhatTheOraclesSee) {
   // Title sets: joined where isoinfo shows the parts together.
   EXPECT_TRUE(has_line(r.out, R"(VTS_01: 3 parts, joins: yes \(first sector 317, 3241 sectors\))")) << r.out;
   EXPECT_TRUE(has_line(r.out, R"(VTS_01: 3 parts, joins: no)")) << r.out;
+  // A damaged image is not ready, and says why.
+  const std::string bad = out("order.cue");
+  FILE *f = std::fopen(bad.c_str(), "w");
+  ASSERT_TRUE(f);
+  std::fputs(
+      "FILE \"order.bin\" BINARY\n TRACK 02 AUDIO\n INDEX 01 00:00:00\n TRACK 01 AUDIO\n INDEX 01 00:01:00\n",
+      f);
+  std::fclose(f);
+  ASSERT_EQ(razavori("discs --map Z=" + bad).status, 0);
+  EXPECT_TRUE(has_line(razavori("discs").out, R"(^  ready: no \(tracks out of order\)$)"));
   // Doors: images have none; unmapping.
   EXPECT_NE(razavori("discs --eject V").status, 0);
   EXPECT_EQ(razavori("discs --unmap Y").status, 0);

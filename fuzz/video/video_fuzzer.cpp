@@ -1,6 +1,7 @@
 // Fuzzes the video decoder with an elementary stream served through its
-// pull interface: find the sequence header, lay out the frame store (size
-// capped), start at an I picture and step every picture to the end.
+// pull interface: find the sequence header, lay out the frame store (up to
+// the decoder's own size and area bounds), start at an I picture and step
+// the pictures to the end.
 //
 // The first byte picks the settings (interpolation variant, inverse DCT,
 // monochrome, coefficient limit, SIMD on or off) so every path is reached;
@@ -41,9 +42,10 @@ struct FuzzSource {
   }
 };
 
-// Larger pictures only cost time here; the decoder itself accepts 4096.
-constexpr int32_t kMaxFuzzSide = 1024;
+// Pictures stepped per input: up to 400, fewer for large pictures so an
+// input at the decoder's area bound costs about as much as 400 CIF ones.
 constexpr int kMaxPictures = 400;
+constexpr int64_t kPixelBudget = int64_t{kMaxPictures} * 352 * 288;
 
 }  // namespace
 
@@ -62,11 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   d.set_settings(settings);
   d.set_source({&src, &FuzzSource::read, &FuzzSource::seek, int64_t(src.size)});
   if (!d.find_sequence_header()) return 0;
-  const kestrum::SequenceHeader &q = d.sequence();
-  if (q.horizontal_size > kMaxFuzzSide || q.vertical_size > kMaxFuzzSide) return 0;
   if (!d.allocate_frame_store()) return 0;
+  const kestrum::SequenceHeader &q = d.sequence();
+  const int64_t area = int64_t{q.horizontal_size} * q.vertical_size;
+  const int64_t pictures = std::clamp<int64_t>(kPixelBudget / area, 4, kMaxPictures);
   d.restart_at_intra();
-  for (int i = 0; i < kMaxPictures && d.step_picture(); ++i) {
+  for (int64_t i = 0; i < pictures && d.step_picture(); ++i) {
     if (d.has_shown_picture()) {
       const kestrum::Planes p = d.shown_planes();
       // Touch the corners of the shown planes.

@@ -177,8 +177,9 @@ int32_t Decoder::allocate_frame_store() {
   DecoderState &s = *state_;
   const SequenceHeader &q = s.seq;
   if (q.horizontal_size < 1 || q.vertical_size < 1 || q.horizontal_size > kMaxPictureSide ||
-      q.vertical_size > kMaxPictureSide || q.chroma_format < 1) {
-    return 0;
+      q.vertical_size > kMaxPictureSide || q.chroma_format < 1 ||
+      int64_t{q.horizontal_size} * q.vertical_size > kMaxPictureArea) {
+    return 0;  // illegal, check needed to bound the frame store
   }
   if (!q.is_mpeg2) {
     // MPEG-1 values of the fields only the MPEG-2 extensions set.

@@ -265,7 +265,8 @@ class Decoder {
   /// the next I or P picture. Returns 1 when a sequence header was found.
   int32_t open_stream();
   /// Allocates the frame store for the current sequence header (done by
-  /// open_stream). Returns 0 for sizes outside 16..4096 x 16..4096.
+  /// open_stream). Returns 0 for a side outside 1..4096 or an area above
+  /// 1920x1152 (the largest MPEG-2 level).
   int32_t allocate_frame_store();
   /// Decodes the picture whose header was just parsed: rotates the buffers,
   /// decodes its slices, blanks the margin and makes the display-order

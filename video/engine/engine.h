@@ -49,14 +49,18 @@ struct EngineState {
   std::atomic<int32_t> end_of_stream{0};  // the last play ended at the end
   std::atomic<int32_t> real_time{1};      // pace pictures by the clock
   std::atomic<int32_t> audio_open{0};     // the audio engine is open
+  std::atomic<int32_t> audio_running{0};  // the audio engine plays
+  std::atomic<int32_t> play_mode{0};
+  std::atomic<int32_t> open_mode{0};
+  std::atomic<int32_t> mpeg2_play_loop{1};
+  /// Called before each picture the thread presents: load it once into a
+  /// local and call that (a stop may clear it in between).
+  std::atomic<KestrumEndCallback> end_callback{nullptr};
 
-  int32_t play_mode = 0;
-  int32_t open_mode = 0;
   int32_t source_tag = -1;
   int32_t is_elementary = 0;
   int32_t total_length = 0;
   int32_t audio_present = 0;
-  int32_t audio_running = 0;
   int32_t audio_paused = 0;
   int32_t audio_rate_mode = kRateModeChooseAtOpen;
   int32_t channel_mode = 2;
@@ -76,7 +80,6 @@ struct EngineState {
   int32_t on_top = 0;
   int32_t refresh_forbidden = 0;
   int32_t variant = 0;  // 0, 83 or 85
-  int32_t mpeg2_play_loop = 1;
   int32_t close_hides_only = 0;
   int32_t pixel_layout = 0;
   int32_t brightness = 0;
@@ -92,7 +95,6 @@ struct EngineState {
   uint32_t start = 0;  // start argument of the current open
   intptr_t frame_hook = 0;
   int32_t frame_hook_suspended = 0;
-  KestrumEndCallback end_callback = nullptr;
   KestrumPostFrameCallback post_frame_callback = nullptr;
   int32_t picture_held = 0;
   std::string title;

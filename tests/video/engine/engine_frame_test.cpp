@@ -22,19 +22,18 @@ namespace {
 using kestrum::engine;
 using kestrum::playback_threads_started;
 
+// Written by the engine's playback thread, read by the test.
 struct Recorded {
-  int32_t pictures = 0;
-  int32_t width = 0;
-  int32_t height = 0;
-  std::vector<int32_t> types;
+  std::atomic<int32_t> pictures{0};
+  std::atomic<int32_t> width{0};
+  std::atomic<int32_t> height{0};
 };
 
 int32_t record_planes(void *user, const KestrumPicture *p) {
   auto *r = static_cast<Recorded *>(user);
-  ++r->pictures;
   r->width = p->width;
   r->height = p->height;
-  r->types.push_back(p->picture_type);
+  ++r->pictures;
   return 1;
 }
 
@@ -200,8 +199,8 @@ TEST_F(EngineFrame, OpenLeavesTheEngineStoppedWithTheFirstPictureShown) {
   EXPECT_EQ(VideoCommand(VCMD_SOURCE_TAG, 0), 7);
   EXPECT_EQ(VideoCommand(VCMD_GET_ASPECT_FACTOR, 0), 352 * 256 / 288);
   EXPECT_EQ(VideoGetWindow(), &display_);
-  EXPECT_EQ(recorded_.pictures, 1);
-  EXPECT_EQ(recorded_.width, 352);
+  EXPECT_EQ(recorded_.pictures.load(), 1);
+  EXPECT_EQ(recorded_.width.load(), 352);
   int32_t h = 0;
   EXPECT_EQ(VideoCommand(VCMD_SEQUENCE_SIZE, reinterpret_cast<intptr_t>(&h)), 352);
   EXPECT_EQ(h, 288);
@@ -248,19 +247,19 @@ TEST_F(EngineFrame, Command68ReportsPlayingOnlyBetweenPlayAndStop) {
   EXPECT_EQ(VideoCommand(VCMD_PLAY, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_PLAY, 0), 0) << "play only starts when stopped";
-  EXPECT_TRUE(eventually([&] { return recorded_.pictures > 2; })) << "the thread presents pictures";
+  EXPECT_TRUE(eventually([&] { return recorded_.pictures.load() > 2; })) << "the thread presents pictures";
   EXPECT_EQ(VideoCommand(VCMD_STOP, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
   EXPECT_TRUE(engine().state.idle.load()) << "stop waits for the thread to go idle";
-  const int32_t shown = recorded_.pictures;
+  const int32_t shown = recorded_.pictures.load();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(recorded_.pictures, shown) << "nothing is presented after a stop";
+  EXPECT_EQ(recorded_.pictures.load(), shown) << "nothing is presented after a stop";
 }
 
 TEST_F(EngineFrame, StepIsRefusedWhilePlayingAndWorksAfterStop) {
   ASSERT_TRUE(open_file());
   EXPECT_EQ(VideoStep(), 1);
-  EXPECT_EQ(recorded_.pictures, 2);
+  EXPECT_EQ(recorded_.pictures.load(), 2);
   VideoCommand(VCMD_PLAY, 0);
   EXPECT_EQ(VideoStep(), 0);
   EXPECT_EQ(VideoCommand(VCMD_STEP, 0), 0);
@@ -274,7 +273,7 @@ TEST_F(EngineFrame, PlayRunsToTheEndAndStops) {
   VideoSetRealTime(0);
   VideoCommand(VCMD_PLAY_SILENT, 0);
   EXPECT_TRUE(eventually([] { return VideoCommand(VCMD_IS_PLAYING, 0) == 0; }));
-  EXPECT_EQ(recorded_.pictures, 12) << "every picture once: the open shows the first";
+  EXPECT_EQ(recorded_.pictures.load(), 12) << "every picture once: the open shows the first";
   EXPECT_EQ(VideoCommand(VCMD_PLAYBACK_ENDED, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 1);
   EXPECT_EQ(VideoStep(), 0);
@@ -399,13 +398,13 @@ TEST_F(EngineFrame, BenchmarkDecodesUpToItsLimit) {
   EXPECT_EQ(VideoCommand(VCMD_BENCHMARK, reinterpret_cast<intptr_t>(&r)), 0) << "only when stopped";
   VideoCommand(VCMD_STOP, 0);
   VideoSeek(0, 0);
-  const int32_t shown = recorded_.pictures;
+  const int32_t shown = recorded_.pictures.load();
   std::memset(&r, 0x55, sizeof r);
   EXPECT_EQ(VideoCommand(VCMD_BENCHMARK, reinterpret_cast<intptr_t>(&r)), 1);
   EXPECT_EQ(r.pictures, 130);
   EXPECT_GE(r.elapsed_ms, 0);
   EXPECT_EQ(r.audio[0], -1) << "no audio benchmark without audio";
-  EXPECT_EQ(recorded_.pictures, shown + 130);
+  EXPECT_EQ(recorded_.pictures.load(), shown + 130);
   VideoCommand(VCMD_VARIANT_85, 1);
   EXPECT_EQ(VideoCommand(VCMD_BENCHMARK, reinterpret_cast<intptr_t>(&r)), 1);
   EXPECT_EQ(r.pictures, 200 - 130 + 20) << "the rest of the stream plus the variant mark";
@@ -556,7 +555,7 @@ TEST_F(EngineFrame, HoldAndReleaseCallTheRoutines) {
   VideoCommand(VCMD_PLAY_WITH_CALLBACK, reinterpret_cast<intptr_t>(+[] { ++before; }));
   EXPECT_GE(before, 1) << "called once at once";
   VideoCommand(VCMD_STOP, 0);
-  EXPECT_EQ(engine().state.end_callback, nullptr);
+  EXPECT_EQ(engine().state.end_callback.load(), nullptr);
 }
 
 TEST_F(EngineFrame, HaltDoesNotKillAThreadThatIsSlowToStop) {

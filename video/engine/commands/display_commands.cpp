@@ -90,6 +90,9 @@ void repaint_background() {
 }  // namespace
 
 Outcome display_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
+  // The window reads these settings on the playback thread, under
+  // engine_lock: change them under it too.
+  platform::Lock lock(engine().engine_lock);
   EngineState &s = engine().state;
   const int32_t value = static_cast<int32_t>(arg);
   switch (cmd) {
@@ -168,6 +171,9 @@ Outcome display_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
 }
 
 bool display_stream(int32_t cmd, intptr_t arg, intptr_t &result) {
+  // The window reads these settings on the playback thread, under
+  // engine_lock: change them under it too.
+  platform::Lock lock(engine().engine_lock);
   EngineState &s = engine().state;
   const int32_t value = static_cast<int32_t>(arg);
   switch (cmd) {

@@ -35,8 +35,9 @@ int32_t play(int32_t cmd, intptr_t arg) {
   EngineState &s = engine().state;
   if (!s.stopped) return 0;
   if (cmd == VCMD_PLAY_WITH_CALLBACK) {
-    s.end_callback = reinterpret_cast<KestrumEndCallback>(arg);
-    if (s.end_callback) s.end_callback();
+    const auto callback = reinterpret_cast<KestrumEndCallback>(arg);
+    s.end_callback = callback;
+    if (callback) callback();
   }
   if (cmd == VCMD_PLAY_SILENT) {
     s.audio_running = 0;

@@ -73,7 +73,7 @@ Got decode_unless_b(Engine &e) {
 
 void present(Engine &e) {
   EngineState &s = e.state;
-  if (s.end_callback) s.end_callback();
+  if (const KestrumEndCallback callback = s.end_callback.load()) callback();
   {
     platform::Lock lock(e.engine_lock);
     if (!s.picture_held) present_current();

@@ -172,21 +172,21 @@ TEST_F(EngineFrame, SettingPairsRoundTrip) {
   // 83 and 85 exclude each other.
   VideoCommand(VCMD_VARIANT_83, 1);
   VideoCommand(VCMD_VARIANT_85, 1);
-  EXPECT_EQ(engine().state.variant, 85);
+  EXPECT_EQ(engine().state.picture.variant, 85);
   VideoCommand(VCMD_VARIANT_83, 1);
-  EXPECT_EQ(engine().state.variant, 83);
+  EXPECT_EQ(engine().state.picture.variant, 83);
   VideoCommand(VCMD_VARIANT_83, 0);
-  EXPECT_EQ(engine().state.variant, 0);
+  EXPECT_EQ(engine().state.picture.variant, 0);
   // The caption carries the engine's name until a host sets one; the
   // text is copied and bounded.
-  EXPECT_STREQ(engine().state.caption_text.data(), "Kestrum");
+  EXPECT_STREQ(engine().state.presentation.caption_text.data(), "Kestrum");
   const std::string long_text(200, 'x');
   VideoCommand(VCMD_CAPTION_TEXT, reinterpret_cast<intptr_t>(long_text.c_str()));
-  EXPECT_EQ(std::strlen(engine().state.caption_text.data()), 63u);
+  EXPECT_EQ(std::strlen(engine().state.presentation.caption_text.data()), 63u);
   VideoCommand(VCMD_CAPTION_TEXT, reinterpret_cast<intptr_t>("Kestrum"));
   // The "Pell" marker is not taken as a routine.
   VideoCommand(VCMD_SET_POST_FRAME_CALLBACK, KESTRUM_PELL_MARKER);
-  EXPECT_EQ(engine().state.post_frame_callback, nullptr);
+  EXPECT_EQ(engine().state.picture.post_frame_callback, nullptr);
 }
 
 TEST_F(EngineFrame, OpenLeavesTheEngineStoppedWithTheFirstPictureShown) {
@@ -235,7 +235,7 @@ TEST_F(EngineFrame, OpenFailsCleanly) {
     EXPECT_EQ(VideoOpen(&display_, "/films/x.mpg", nullptr, 0), 0) << "kind " << c.kind;
     EXPECT_EQ(fake::media.opens, fake::media.closes) << "no source left open, kind " << c.kind;
     EXPECT_EQ(VideoCommand(VCMD_SOURCE_TAG, 0), -1);
-    EXPECT_EQ(engine().state.open.load(), 0);
+    EXPECT_EQ(engine().state.source.open.load(), 0);
   }
   EXPECT_EQ(VideoOpen(&display_, nullptr, nullptr, 0), 0);
   EXPECT_EQ(VideoOpen(&display_, "", nullptr, 0), 0);
@@ -250,7 +250,7 @@ TEST_F(EngineFrame, Command68ReportsPlayingOnlyBetweenPlayAndStop) {
   EXPECT_TRUE(eventually([&] { return recorded_.pictures.load() > 2; })) << "the thread presents pictures";
   EXPECT_EQ(VideoCommand(VCMD_STOP, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
-  EXPECT_TRUE(engine().state.idle.load()) << "stop waits for the thread to go idle";
+  EXPECT_TRUE(engine().state.playback.idle.load()) << "stop waits for the thread to go idle";
   const int32_t shown = recorded_.pictures.load();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(recorded_.pictures.load(), shown) << "nothing is presented after a stop";
@@ -281,17 +281,17 @@ TEST_F(EngineFrame, PlayRunsToTheEndAndStops) {
 
 TEST_F(EngineFrame, ChannelModeIgnoresValuesOutsideItsRange) {
   EXPECT_EQ(VideoCommand(VCMD_SET_CHANNEL_MODE, 1), 1);
-  EXPECT_EQ(engine().state.channel_mode, 1);
+  EXPECT_EQ(engine().state.audio_link.channel_mode, 1);
   EXPECT_EQ(VideoCommand(VCMD_SET_CHANNEL_MODE, 4), 0);
   EXPECT_EQ(VideoCommand(VCMD_SET_CHANNEL_MODE, -1), 0);
-  EXPECT_EQ(engine().state.channel_mode, 1);
+  EXPECT_EQ(engine().state.audio_link.channel_mode, 1);
   ASSERT_TRUE(open_file());
   EXPECT_EQ(fake::audio.channel_mode, 1) << "the open hands the mode to the audio engine";
   VideoCommand(VCMD_SET_CHANNEL_MODE, 0);
   EXPECT_EQ(fake::audio.channel_mode, 0);
   VideoCommand(VCMD_SET_CHANNEL_MODE, 4);
   EXPECT_EQ(fake::audio.channel_mode, 0);
-  EXPECT_EQ(engine().state.channel_mode, 0);
+  EXPECT_EQ(engine().state.audio_link.channel_mode, 0);
   VideoCommand(VCMD_SET_CHANNEL_MODE, 2);
 }
 
@@ -321,12 +321,12 @@ TEST_F(EngineFrame, EndIsReportedOnlyNearTheEndOfTheSource) {
   EXPECT_LE(steps, 2);
   // With audio running the audio engine's end decides.
   VideoSeek(0, 0);
-  engine().state.audio_running = 1;
+  engine().state.audio_link.audio_running = 1;
   fake::audio.end_of_stream = 1;
   EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 1);
   fake::audio.end_of_stream = 0;
   EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 0);
-  engine().state.audio_running = 0;
+  engine().state.audio_link.audio_running = 0;
 }
 
 TEST_F(EngineFrame, TellNeverMovesAndWorksWhilePlaying) {
@@ -435,14 +435,14 @@ TEST_F(EngineFrame, AudioOnlyOpenDecodesNoVideo) {
   fake::install();
   fake::media.probe_kind = 2;
   EXPECT_EQ(VideoOpenAudioOnly(nullptr, "/music/a.mp2", 0, 0), 1);
-  EXPECT_EQ(engine().state.open_mode, 2);
+  EXPECT_EQ(engine().state.source.open_mode, 2);
   EXPECT_EQ(VideoStep(), 0);
   VideoCommand(VCMD_PLAY, 0);
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 1);
   EXPECT_EQ(VideoReopenAudioOnly(0, "/music/b.mp2", 0, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 1) << "a playing file keeps playing";
   EXPECT_EQ(VideoCloseAudioOnly(0), 1);
-  EXPECT_EQ(engine().state.open.load(), 0);
+  EXPECT_EQ(engine().state.source.open.load(), 0);
   EXPECT_GE(fake::audio.closes, 2);
   fake::media.probe_kind = 1;
   EXPECT_EQ(VideoOpenAudioOnly(nullptr, "/films/v.m1v", 0, 0), 0) << "a video-only file has no audio";
@@ -555,7 +555,7 @@ TEST_F(EngineFrame, HoldAndReleaseCallTheRoutines) {
   VideoCommand(VCMD_PLAY_WITH_CALLBACK, reinterpret_cast<intptr_t>(+[] { ++before; }));
   EXPECT_GE(before, 1) << "called once at once";
   VideoCommand(VCMD_STOP, 0);
-  EXPECT_EQ(engine().state.end_callback.load(), nullptr);
+  EXPECT_EQ(engine().state.playback.end_callback.load(), nullptr);
 }
 
 TEST_F(EngineFrame, HaltDoesNotKillAThreadThatIsSlowToStop) {
@@ -577,7 +577,7 @@ TEST_F(EngineFrame, HaltDoesNotKillAThreadThatIsSlowToStop) {
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
   // The thread finishes its picture by itself and goes idle; nothing new
   // was started in its place.
-  EXPECT_TRUE(eventually([] { return engine().state.idle.load() != 0; }));
+  EXPECT_TRUE(eventually([] { return engine().state.playback.idle.load() != 0; }));
   const int after = presents.load();
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_EQ(presents.load(), after);

@@ -79,7 +79,7 @@ struct PlaybackRecord {
 struct AudioLinkRecord {
   std::atomic<int32_t> audio_open{0};     // the audio engine is open
   std::atomic<int32_t> audio_running{0};  // the audio engine plays
-  int32_t audio_paused = 0;
+  std::atomic<int32_t> audio_paused{0};   // read by the playback thread
   int32_t audio_rate_mode = kRateModeChooseAtOpen;
   int32_t channel_mode = 2;
 };

@@ -36,7 +36,7 @@ platform::WaitFlag &stepping() {
 }
 
 void set_idle(EngineState &s, bool idle) {
-  s.idle = idle ? 1 : 0;
+  s.playback.idle = idle ? 1 : 0;
   if (idle) {
     stepping().clear();
   } else {
@@ -49,34 +49,35 @@ void playback_thread_body(Engine &e, const std::atomic<bool> &quit) {
   while (!quit) {
     // 1. Wait for a play to begin.
     set_idle(s, true);
-    s.abort = 0;
-    s.busy = 0;
+    s.playback.abort = 0;
+    s.playback.busy = 0;
     e.wake.wait();
     if (quit) break;
     for (;;) {
       // 2. Stopped and not scanning: stay idle until a run, a scan or the
       // unload sets the wake-up event (a halt or close sends the thread to
       // step 1 by `abort`, and needs no wake-up: it waits for `idle`).
-      while (s.stopped && !s.scan && !s.abort && !quit) {
+      while (s.playback.stopped && !s.playback.scan && !s.playback.abort && !quit) {
         set_idle(s, true);
         e.wake.wait();
       }
       if (quit) return;
       // 3. Nothing open: back to waiting.
-      if (!s.open || (s.stopped && !s.scan)) break;
+      if (!s.source.open || (s.playback.stopped && !s.playback.scan)) break;
       // 4. One play step, unless an interface call holds the stream.
       set_idle(s, false);
-      if (s.busy.fetch_add(1) == 0) {
+      if (s.playback.busy.fetch_add(1) == 0) {
         play_step(e);
-        s.busy.fetch_sub(1);
+        s.playback.busy.fetch_sub(1);
         platform::sleep_ms(0);
       } else {
-        s.busy.fetch_sub(1);
-        for (uint32_t waited = 0; s.busy.load() != 0 && waited < kBusyBackoffMs; waited += kBusyStepMs)
+        s.playback.busy.fetch_sub(1);
+        for (uint32_t waited = 0; s.playback.busy.load() != 0 && waited < kBusyBackoffMs;
+             waited += kBusyStepMs)
           platform::sleep_ms(kBusyStepMs);
       }
       // 5. A halt sends the thread back to its first wait.
-      if (s.abort) break;
+      if (s.playback.abort) break;
     }
   }
 }
@@ -87,9 +88,10 @@ struct Runtime {
   platform::Thread thread;
 
   Runtime() {
-    engine.state.caption_text = {};
-    for (size_t i = 0; kDefaultCaption[i]; ++i) engine.state.caption_text[i] = kDefaultCaption[i];
-    engine.state.on_top = read_on_top_setting();
+    engine.state.presentation.caption_text = {};
+    for (size_t i = 0; kDefaultCaption[i]; ++i)
+      engine.state.presentation.caption_text[i] = kDefaultCaption[i];
+    engine.state.presentation.on_top = read_on_top_setting();
     thread.start([this](const std::atomic<bool> &) { playback_thread_body(engine, quit); },
                  platform::ThreadPriority::above_normal);
     g_threads_started.fetch_add(1);
@@ -97,7 +99,7 @@ struct Runtime {
   /// Asks the thread to leave and waits a bound; -> whether it has.
   bool stop() {
     quit = true;
-    engine.state.abort = 1;
+    engine.state.playback.abort = 1;
     engine.wake.set();
     return thread.stop(kUnloadWaitMs);
   }
@@ -130,8 +132,8 @@ bool wait_for_idle() {
   if (stepping().wait_clear(kIdleWaitMs)) return true;
   // No forced termination: the thread is told to stop and finishes its step
   // by itself; every loop checks `abort` and `stopped` between pictures.
-  s.abort = 1;
-  s.stopped = 1;
+  s.playback.abort = 1;
+  s.playback.stopped = 1;
   return false;
 }
 

@@ -110,7 +110,11 @@ int run_video(int argc, char **argv) {
 
   VideoStartup();
   if (variant) VideoCommand(variant, 1);
-  if (!VideoOpen(nullptr, path, nullptr, 0)) {
+  // Nothing is shown: a host display that takes nothing keeps the engine
+  // from making a window and converting every picture for it. The frame
+  // copy still works from the decoded planes.
+  static const KestrumHostDisplay takes_nothing{};
+  if (!VideoOpen(&takes_nothing, path, nullptr, 0)) {
     std::fprintf(stderr, "razavori video: %s: cannot open\n", path);
     VideoShutdown();
     return 1;

@@ -11,6 +11,7 @@
 #include "media/demux/demux_info.h"
 #include "media/media_api.h"
 #include "tools/razavori/command.h"
+#include "tools/razavori/input_reason.h"
 
 namespace razavori_cli {
 
@@ -131,9 +132,14 @@ int run_demux(int argc, char **argv) {
   }
   if (!file) return usage();
   int32_t length = 0;
-  SysProbe(file, &length);
+  const SourceKind kind = SysProbe(file, &length);
+  if (kind != SOURCE_KIND_SYSTEM && kind != SOURCE_KIND_VIDEO && kind != SOURCE_KIND_AUDIO) {
+    // An empty listing would read as a stream with nothing in it.
+    report_input_failure("demux", file, "no MPEG stream found");
+    return 1;
+  }
   if (SysOpen(file, DRAVIK_START_BEGIN) == DRAVIK_HANDLE_NONE) {
-    std::fprintf(stderr, "razavori demux: cannot open %s\n", file);
+    report_input_failure("demux", file, "cannot open");
     return 1;
   }
   if (list) print_list();

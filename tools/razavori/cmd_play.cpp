@@ -16,6 +16,7 @@
 
 #include "audio/audio_api.h"
 #include "media/media_api.h"
+#include "tools/razavori/input_reason.h"
 #include "video/video_api.h"
 
 namespace razavori_cli {
@@ -174,7 +175,7 @@ int run_play(int argc, char **argv) {
     player.audio_only = true;
     player.bytes_per_second = source_bytes_per_second(true);
   } else {
-    std::fprintf(stderr, "razavori play: cannot open %s\n", path);
+    report_input_failure("play", path, "cannot open");
     VideoShutdown();
     return 1;
   }

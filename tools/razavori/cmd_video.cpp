@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "tools/razavori/input_reason.h"
 #include "video/video_api.h"
 
 namespace razavori_cli {
@@ -115,7 +116,7 @@ int run_video(int argc, char **argv) {
   // copy still works from the decoded planes.
   static const KestrumHostDisplay takes_nothing{};
   if (!VideoOpen(&takes_nothing, path, nullptr, 0)) {
-    std::fprintf(stderr, "razavori video: %s: cannot open\n", path);
+    report_input_failure("video", path, "cannot open");
     VideoShutdown();
     return 1;
   }

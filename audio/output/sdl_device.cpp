@@ -23,6 +23,7 @@
 #include <new>
 
 #include "audio/output/audio_device.h"
+#include "platform/sdl_dynamic.h"
 
 namespace lunaret {
 
@@ -39,7 +40,7 @@ constexpr uint32_t kFullVolume = 0xFFFFFFFFu;
 bool sdl_audio_ready() {
   static std::once_flag once;
   static bool ready = false;
-  std::call_once(once, [] { ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; });
+  std::call_once(once, [] { ready = platform::sdl_loaded() && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; });
   return ready;
 }
 
@@ -220,13 +221,12 @@ struct DeviceOffer {
 
 int listed_channels(int devices) {
   SDL_AudioSpec spec{};
-#if SDL_VERSION_ATLEAST(2, 24, 0)
   char *name = nullptr;
-  if (SDL_GetDefaultAudioInfo(&name, &spec, 0) == 0) {
+  const auto default_info = platform::sdl().SDL_GetDefaultAudioInfo;  // SDL 2.24 and later
+  if (default_info && default_info(&name, &spec, 0) == 0) {
     SDL_free(name);
     if (spec.channels > 0) return spec.channels;
   }
-#endif
   int most = 0;
   for (int i = 0; i < devices; ++i) {
     if (SDL_GetAudioDeviceSpec(i, 0, &spec) == 0) most = std::max(most, static_cast<int>(spec.channels));

@@ -6,6 +6,9 @@
 #include <X11/Xlib.h>
 #endif
 
+// After every header that declares SDL functions.
+#include "platform/sdl_dynamic.h"
+
 namespace kestrum::window {
 
 #ifdef KESTRUM_HAVE_X11

@@ -18,6 +18,9 @@
 #include "video/engine/window/window_layout.h"
 #include "video/video_api.h"
 
+// After every header that declares SDL functions.
+#include "platform/sdl_dynamic.h"
+
 namespace kestrum {
 
 namespace {
@@ -62,7 +65,7 @@ bool g_video_up = false;
 
 bool bring_up_video() {
   if (g_video_up) return true;
-  g_video_up = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  g_video_up = platform::sdl_loaded() && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
   return g_video_up;
 }
 

@@ -11,7 +11,9 @@ namespace platform {
 
 enum class OpenMode { read, write, read_write };
 
-/// Opens an existing file. Returns the descriptor or -1.
+/// Opens an existing file or block device without waiting in the open.
+/// Returns the descriptor, or -1 with errno set (EISDIR for a folder,
+/// ENODEV for a FIFO, socket or character device).
 int file_open(const char *path, OpenMode mode = OpenMode::read);
 /// Creates (or truncates) a file for writing. Returns the descriptor or -1.
 int file_create(const char *path);

@@ -1,5 +1,6 @@
 #include "media/source/source.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -233,7 +234,8 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
   // A file of a mapped drive is served by its sectors; the descriptor then
   // only stands for the open source.
   if (auto disc = find_disc_file(file_name)) src.disc = std::make_shared<const DiscFile>(*disc);
-  int fd = platform::file_open(src.disc ? "/dev/null" : file_name.c_str());
+  // (the file layer refuses character devices, so /dev/null is opened here).
+  int fd = src.disc ? ::open("/dev/null", O_RDONLY | O_CLOEXEC) : platform::file_open(file_name.c_str());
   if (fd < 0) return false;
   src.fd = fd;
   src.handle = fd;

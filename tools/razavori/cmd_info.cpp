@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "media/media_api.h"
+#include "tools/razavori/input_reason.h"
 #include "tools/razavori/source_arg.h"
 #include "video/decode/decoder.h"
 
@@ -108,13 +109,12 @@ int run_info(int argc, char **argv) {
   int32_t length = 0;
   const SourceKind kind = SysProbeBuffer(arg.name(), arg.size(), &length);
   if (kind != SOURCE_KIND_SYSTEM && kind != SOURCE_KIND_VIDEO) {
-    std::fprintf(stderr, "razavori info: %s: %s\n", path,
-                 kind == SOURCE_KIND_CANNOT_OPEN ? "cannot open" : "no video stream");
+    report_input_failure("info", path, kind == SOURCE_KIND_CANNOT_OPEN ? "cannot open" : "no video stream");
     return 1;
   }
   if (SysOpenBuffer(arg.name(), arg.size(), kind == SOURCE_KIND_VIDEO ? kOpenVideoElementary : arg.start) ==
       -1) {
-    std::fprintf(stderr, "razavori info: %s: cannot open\n", path);
+    report_input_failure("info", path, "cannot open");
     return 1;
   }
   kestrum::Decoder decoder;

@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "audio/audio_api.h"
+#include "media/demux/clock_span.h"
 #include "media/media_api.h"
+#include "tools/razavori/input_reason.h"
 #include "tools/razavori/source_arg.h"
 #include "video/video_api.h"
 
@@ -98,7 +100,18 @@ Key read_key() {
   }
 }
 
-// Bytes per second of the open source, to turn seconds into byte positions.
+// A program stream file's own average: its bytes over the clock between its
+// first and last packs. 0 when the file does not tell.
+int32_t clock_bytes_per_second(const char *path) {
+  DravikClockSpan span{};
+  if (!DravikGetClockSpan(path, &span)) return 0;
+  const int64_t rate = (span.last_offset - span.first_offset) * 45000 /
+                       (int64_t{span.last_scr_half} - int64_t{span.first_scr_half});
+  return rate > 0 && rate < INT32_MAX ? static_cast<int32_t>(rate) : 0;
+}
+
+// Bytes per second of the open source, to turn seconds into byte positions,
+// when the clock span gives none.
 // The streams' own bit rates (with the packs' share when there is sound to
 // multiplex) come closest: a system stream's mux rate is a ceiling, and its
 // clock-reference estimate looks at the first block only. The media layer's
@@ -118,6 +131,7 @@ struct Player {
   bool paused = false;
   bool full = false;
   int32_t bytes_per_second = 1;
+  int32_t clock_rate = 0;  // from the clock span, when the file has one
   int32_t length = 0;
 
   int32_t position() const { return VideoSeek(0, 1); }
@@ -152,7 +166,7 @@ struct Player {
 
   void show_position() {
     // The sound's bit rate is known once the sound has opened.
-    bytes_per_second = source_bytes_per_second(audio_only);
+    if (!clock_rate) bytes_per_second = source_bytes_per_second(audio_only);
     const int32_t s = position() / std::max(bytes_per_second, 1);
     const int32_t total = (length + bytes_per_second / 2) / std::max(bytes_per_second, 1);
     std::printf("\r%s %02d:%02d / %02d:%02d  %d / %d bytes   ", paused ? "[paused]" : "        ", s / 60,
@@ -190,10 +204,14 @@ int run_play(int argc, char **argv) {
     player.audio_only = true;
     player.bytes_per_second = source_bytes_per_second(true);
   } else {
-    std::fprintf(stderr, "razavori play: cannot open %s\n", path);
+    report_input_failure("play", path, "cannot open");
     VideoShutdown();
     return 1;
   }
+  // The header rates of a variable-rate DVD give its ceiling, not what it
+  // runs at: the clock across the whole file does.
+  player.clock_rate = clock_bytes_per_second(path);
+  if (player.clock_rate) player.bytes_per_second = player.clock_rate;
   player.length = static_cast<int32_t>(VideoCommand(VCMD_TOTAL_LENGTH, 0));
   VideoCommand(VCMD_PLAY, 0);
 

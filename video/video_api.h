@@ -81,6 +81,11 @@ typedef struct KestrumPicture {
   int32_t coded_height;   ///< allocated height, multiple of 16
   int32_t chroma_format;  ///< 1 = 4:2:0, 2 = 4:2:2, 3 = 4:4:4
   int32_t picture_type;   ///< 1 I, 2 P, 3 B; 0 when re-presenting while stopped
+  /// How long the picture stays on screen, in field periods (half the frame
+  /// period of VCMD_FRAME_RATE_CODE): 2 for a plain frame, 3 when it repeats
+  /// a field (3:2 pull-down), 4 or 6 when a progressive sequence repeats the
+  /// frame. Converters and players count time in these.
+  int32_t fields;
 } KestrumPicture;
 
 /// Host display: what a program hands to VideoOpen in place of a window. The

@@ -68,10 +68,15 @@ void decode_current(DecoderState &s) {
   const bool second = field && s.expect_second_field && p.picture_structure != s.last_field_structure;
   p.second_field = second;
   if (!second) {
+    const int32_t fields = display_fields(s.seq.is_mpeg2, s.seq.progressive_sequence, p.picture_structure,
+                                          p.repeat_first_field, p.top_field_first);
     if (type == 3) {
       s.frames.rotate_b();
+      s.shown_fields = fields;
     } else {
       s.frames.rotate_anchor();
+      s.shown_fields = s.anchor_fields;
+      s.anchor_fields = fields;
     }
   }
   s.expect_second_field = field && !second;
@@ -221,16 +226,22 @@ int32_t Decoder::restart_at_intra() {
   if (!decode_from_intra(s)) return 0;
   // In a closed GOP display order would hold the intra picture back until
   // the next anchor; the picture the seek lands on is wanted now.
-  if (s.pic.closed_gop) s.frames.show_newest_anchor_early();
+  if (s.pic.closed_gop && s.frames.show_newest_anchor_early()) s.shown_fields = s.anchor_fields;
   return 1;
 }
 
 void Decoder::reset_frame_roles() {
   state_->frames.reset_roles();
   state_->expect_second_field = false;
+  state_->anchor_fields = state_->shown_fields = 2;
 }
 
-int32_t Decoder::show_last_anchor() { return state_->frames.show_newest_anchor() ? 1 : 0; }
+int32_t Decoder::show_last_anchor() {
+  DecoderState &s = *state_;
+  if (!s.frames.show_newest_anchor()) return 0;
+  s.shown_fields = s.anchor_fields;
+  return 1;
+}
 
 const SequenceHeader &Decoder::sequence() const { return state_->seq; }
 const PictureHeader &Decoder::picture() const { return state_->pic; }
@@ -240,6 +251,7 @@ bool Decoder::uses_static_buffers() const { return state_->frames.uses_static();
 bool Decoder::has_shown_picture() const { return state_->frames.has_shown(); }
 bool Decoder::expecting_second_field() const { return state_->expect_second_field; }
 bool Decoder::showing_repeat() const { return state_->frames.showing_repeat(); }
+int32_t Decoder::shown_fields() const { return state_->shown_fields; }
 Planes Decoder::shown_planes() const { return state_->frames.shown_planes(); }
 Planes Decoder::target_planes() const { return state_->frames.target_planes(); }
 uint8_t *Decoder::rgb_buffer() const { return state_->frames.rgb(); }

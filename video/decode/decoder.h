@@ -225,6 +225,18 @@ constexpr int32_t frame_period_ms(int32_t frame_rate_code) {
   return (frame_period_us(frame_rate_code) + 500) / 1000;
 }
 
+/// How long a coded picture stays on screen, in field periods (half frame
+/// periods of frame_rate_code). A frame shows its two fields, three when it
+/// repeats the first (3:2 pull-down in an interlaced sequence); a progressive
+/// sequence repeats whole frames instead: two or three frame periods. Field
+/// pictures come in pairs that make one frame. MPEG-1 always shows 2.
+constexpr int32_t display_fields(bool is_mpeg2, int32_t progressive_sequence, int32_t picture_structure,
+                                 bool repeat_first_field, bool top_field_first) {
+  if (!is_mpeg2 || picture_structure != 3 || !repeat_first_field) return 2;
+  if (!progressive_sequence) return 3;
+  return top_field_first ? 6 : 4;
+}
+
 /// 1 for the 24/25/50 Hz family of frame_rate_code (codes 1, 2, 3 and 6),
 /// 0 for the others.
 constexpr int32_t frame_rate_family(int32_t frame_rate_code) {
@@ -315,6 +327,10 @@ class Decoder {
   /// brought round the intra picture a seek showed early. The next picture
   /// decoded is the one to show.
   bool showing_repeat() const;
+  /// Field periods the picture to show stays on screen (display_fields of
+  /// that picture, which display order may have held back); 2 until one
+  /// was decoded.
+  int32_t shown_fields() const;
   /// The picture to show, in display order; valid until the next decode.
   /// The margin beyond the sequence header's size reads black.
   Planes shown_planes() const;

@@ -46,6 +46,10 @@ struct DecoderState {
   /// the other parity completes the frame.
   bool expect_second_field = false;
   int32_t last_field_structure = 0;
+  /// Display durations (field periods) of the newest anchor, which display
+  /// order holds back, and of the picture to show.
+  int32_t anchor_fields = 2;
+  int32_t shown_fields = 2;
 
   void apply_settings();
 };

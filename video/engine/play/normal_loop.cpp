@@ -27,7 +27,7 @@ Got skip_step(Engine &e, LoopContext &c) {
     skipped = true;
   }
   refill(e.state, kRefillSliceMs);
-  platform::sleep_ms(0);
+  pace_sleep(0);
   if (!skipped && video_fill() > v.level[3]) {
     got = decode_unless_b(e);
     c.target = clock_ms();
@@ -78,7 +78,8 @@ void pace_step(Engine &e, LoopContext &c) {
       }
     }
   }
-  c.target += static_cast<uint32_t>(c.period);
+  // The next picture is due when this one has been on screen its time.
+  c.target += static_cast<uint32_t>(display_ms(c, picture_fields()));
 }
 
 }  // namespace

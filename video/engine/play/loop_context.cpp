@@ -27,6 +27,7 @@ LoopContext &loop_context(Engine &e) {
     c.ring_fed = s.is_elementary == 0;
     c.exact_durations = false;
     c.carry_us = 0;
+    c.last_gap_ms = c.period;
     c.target = clock_ms() + static_cast<uint32_t>(c.period);
     c.open_count = s.open_count;
   }
@@ -36,10 +37,22 @@ LoopContext &loop_context(Engine &e) {
 int32_t display_ms(LoopContext &c, int32_t fields) {
   if (fields <= 0) fields = 2;
   if (fields != 2) c.exact_durations = true;
-  if (!c.exact_durations) return c.period;
-  const int64_t us = int64_t{c.period_us} * fields / 2 + c.carry_us;
-  c.carry_us = static_cast<int32_t>(us % 1000);
-  return static_cast<int32_t>(us / 1000);
+  if (!c.exact_durations) {
+    c.last_gap_ms = c.period;
+  } else {
+    const int64_t us = int64_t{c.period_us} * fields / 2 + c.carry_us;
+    c.carry_us = static_cast<int32_t>(us % 1000);
+    c.last_gap_ms = static_cast<int32_t>(us / 1000);
+  }
+  return c.last_gap_ms;
+}
+
+uint32_t first_due(const LoopContext &c) {
+  const uint32_t now = clock_ms();
+  if (!c.exact_durations) return now + static_cast<uint32_t>(c.period);
+  const int32_t ahead = until(c.target, now);
+  if (ahead > -c.last_gap_ms && ahead <= c.last_gap_ms) return c.target;
+  return now + static_cast<uint32_t>(c.last_gap_ms);
 }
 
 int32_t video_fill() { return loop_port().video_fill(); }

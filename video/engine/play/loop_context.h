@@ -26,6 +26,9 @@ struct LoopContext {
   /// pull-down): due times advance by exact display times from then on.
   bool exact_durations = false;
   int32_t carry_us = 0;  // what whole milliseconds left of the exact times
+  /// How long the picture presented last stays on screen (ms): a loop
+  /// that starts again makes the next picture due that long from now.
+  int32_t last_gap_ms = 40;
   bool mpeg2 = false;
   /// The video comes through the media layer's ring (system streams). An
   /// elementary stream is read straight from the file and its ring counter
@@ -44,6 +47,12 @@ LoopContext &loop_context(Engine &e);
 /// carried, since the roundings of two- and three-field pictures would not
 /// cancel out.
 int32_t display_ms(LoopContext &c, int32_t fields);
+
+/// When the first picture of a loop's call is due: a frame period from now.
+/// A stream whose pictures keep their own lengths keeps the due time the
+/// previous call left, unless a pause or stall put it more than a picture
+/// away, so that the picture on screen keeps its time across calls.
+uint32_t first_due(const LoopContext &c);
 
 /// Signed distance from now to `t` (ms; negative when `t` has passed).
 inline int32_t until(uint32_t t, uint32_t now) { return static_cast<int32_t>(t - now); }

@@ -134,7 +134,7 @@ void mpeg2_loop(Engine &e, LoopContext &c) {
   EngineState &s = e.state;
   if (finish_at_end(e, c)) return;
   open_late_audio(e);
-  c.target = clock_ms() + static_cast<uint32_t>(c.period);
+  c.target = first_due(c);
   const int32_t *l = c.video.level;
   for (int i = 0; i < kPicturesPerCall; ++i) {
     if (c.ring_fed && video_fill() < mid(l[1], l[2]) && video_fill() < c.video.low) {

@@ -88,7 +88,7 @@ void normal_loop(Engine &e, LoopContext &c) {
   EngineState &s = e.state;
   if (finish_at_end(e, c)) return;
   open_late_audio(e);
-  c.target = clock_ms() + static_cast<uint32_t>(c.period);
+  c.target = first_due(c);
   for (int i = 0; i < kPicturesPerCall; ++i) {
     if (c.ring_fed && video_fill() < c.video.low) c.target += kLowVideoSlackMs;
     Got got = s.audio_open ? skip_step(e, c) : Got::nothing;

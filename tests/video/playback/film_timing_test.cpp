@@ -1,0 +1,230 @@
+// Film on NTSC: pictures that repeat a field (3:2 pull-down flags) keep
+// their display time, and streams without the flags keep their timing.
+//
+// The plays without sound run on a virtual pacing clock that moves only when
+// the engine waits, so the time each picture is presented at is the engine's
+// own due time, however busy the machine is. The play with sound runs on the
+// real clocks and looks at what the audio clock made the pacing do.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/audio_api.h"
+#include "media/media_api.h"
+#include "tests/support/test_media.h"
+#include "video/decode/decoder.h"
+#include "video/engine/play/audio_sync.h"
+#include "video/engine/play/pace_clock.h"
+#include "video/video_api.h"
+
+namespace {
+
+namespace kp = kestrum::play;
+
+// Virtual time: sleeping moves it on at once; each look costs a few
+// microseconds so that a loop polling the clock gets somewhere too.
+std::atomic<int64_t> g_virtual_us{0};
+constexpr int64_t kLookCostUs = 5;
+
+uint32_t virtual_now() { return static_cast<uint32_t>((g_virtual_us += kLookCostUs) / 1000); }
+void virtual_sleep(uint32_t ms) {
+  g_virtual_us += int64_t{ms} * 1000;
+  std::this_thread::yield();
+}
+const kp::PaceClock kVirtualClock = {virtual_now, virtual_sleep};
+
+struct Shown {
+  std::vector<uint8_t> luma;
+  uint32_t at_ms = 0;     // the pacing clock when it was presented
+  int32_t audio_ms = -1;  // the audio clock then (plays with sound)
+  int32_t fields = 0;     // how long the engine says it stays
+};
+
+struct Recorder {
+  std::mutex lock;
+  std::vector<Shown> shown;
+  bool keep_luma = true;
+  bool with_audio_clock = false;
+};
+
+int32_t record(void *user, const KestrumPicture *p) {
+  auto *r = static_cast<Recorder *>(user);
+  Shown s;
+  s.at_ms = kp::clock_ms();
+  s.fields = p->fields;
+  if (r->with_audio_clock) s.audio_ms = AudioGetPlayTime();
+  if (r->keep_luma) {
+    s.luma.resize(static_cast<size_t>(p->width) * static_cast<size_t>(p->height));
+    for (int32_t y = 0; y < p->height; ++y) {
+      std::copy_n(p->y + static_cast<ptrdiff_t>(y) * p->y_pitch, p->width,
+                  s.luma.begin() + static_cast<ptrdiff_t>(y) * p->width);
+    }
+  }
+  std::lock_guard<std::mutex> g(r->lock);
+  r->shown.push_back(std::move(s));
+  return 1;
+}
+
+KestrumHostDisplay host(Recorder &r) {
+  KestrumHostDisplay d{};
+  d.user = &r;
+  d.present_planes = record;
+  return d;
+}
+
+// Luma planes of a generated .yuv reference (4:2:0 pictures of w x h).
+std::vector<std::vector<uint8_t>> reference_luma(const std::string &file, int w, int h) {
+  std::vector<std::vector<uint8_t>> frames;
+  std::ifstream in(testing_support::media_path(file), std::ios::binary);
+  const size_t luma = static_cast<size_t>(w) * static_cast<size_t>(h);
+  std::vector<uint8_t> frame(luma * 3 / 2);
+  while (in.read(reinterpret_cast<char *>(frame.data()), static_cast<std::streamsize>(frame.size()))) {
+    frames.emplace_back(frame.begin(), frame.begin() + static_cast<ptrdiff_t>(luma));
+  }
+  return frames;
+}
+
+double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
+  if (a.size() != b.size() || a.empty()) return 0;
+  double se = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const double d = double(a[i]) - double(b[i]);
+    se += d * d;
+  }
+  if (se == 0) return 99;
+  return 10 * std::log10(255.0 * 255.0 * double(a.size()) / se);
+}
+
+constexpr double kMatchDb = 35;
+constexpr double kNtscPeriodMs = 1001.0 / 30.0;
+constexpr double kFieldMs = kNtscPeriodMs / 2;
+
+// The playback thread reports the end through the engine; virtual time
+// makes these plays take about as long as decoding does.
+bool wait_for_end(int seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < until) {
+    if (VideoCommand(VCMD_PLAYBACK_ENDED, 0)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+class FilmTiming : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { VideoStartup(); }
+  void TearDown() override {
+    VideoClose(1);
+    kp::set_pace_clock(nullptr);
+  }
+  // Plays a stream to its end on the virtual clock.
+  void play_virtual(const std::string &name) {
+    kp::set_pace_clock(&kVirtualClock);
+    const KestrumHostDisplay d = host(rec);
+    ASSERT_EQ(VideoOpen(&d, testing_support::media_path(name).c_str(), nullptr, 0), 1) << name;
+    rec.shown.clear();
+    ASSERT_EQ(VideoRun(), 1);
+    ASSERT_TRUE(wait_for_end(120)) << name;
+    VideoClose(1);
+  }
+  Recorder rec;
+};
+
+TEST_F(FilmTiming, PullDownFilmLastsItsTenSecondsEveryPictureOnceInOrder) {
+  play_virtual("film_pulldown.m2v");
+  const auto ref = reference_luma("film_pulldown.m2v.yuv", 352, 480);
+  ASSERT_EQ(ref.size(), 240u);
+  ASSERT_EQ(rec.shown.size(), ref.size());
+  int32_t fields = 0;
+  int repeats = 0;
+  for (size_t i = 0; i < rec.shown.size(); ++i) {
+    const Shown &s = rec.shown[i];
+    EXPECT_GE(psnr(s.luma, ref[i]), kMatchDb) << "picture " << i;
+    ASSERT_TRUE(s.fields == 2 || s.fields == 3) << "picture " << i << ": " << s.fields;
+    repeats += s.fields == 3;
+    fields += s.fields;
+    // Each picture stays its own time (to the millisecond the due times
+    // are counted in): the next one comes that much later.
+    if (i + 1 < rec.shown.size()) {
+      const double gap = double(rec.shown[i + 1].at_ms - s.at_ms);
+      EXPECT_NEAR(gap, s.fields * kFieldMs, 2.0) << "after picture " << i;
+    }
+  }
+  // 3:2 pull-down: every other picture repeats a field; 600 fields in all.
+  EXPECT_EQ(repeats, 120);
+  EXPECT_EQ(fields, 600);
+  // From the first picture to the end of the last: 10.01 s, not the 8 s
+  // that one period a picture would make.
+  const double span =
+      double(rec.shown.back().at_ms - rec.shown.front().at_ms) + rec.shown.back().fields * kFieldMs;
+  EXPECT_NEAR(span, 240 * 1001.0 / 24.0, kNtscPeriodMs);
+}
+
+// Streams without the flags: each picture one whole-millisecond frame
+// period, as the pacing has always done. A hard-telecined stream (the film
+// spread over interlaced fields before encoding) is one of them, and so is
+// plain 29.97 Hz MPEG-1.
+struct Plain {
+  const char *name;
+  size_t pictures;
+};
+
+class PlainTiming : public FilmTiming, public ::testing::WithParamInterface<Plain> {};
+
+INSTANTIATE_TEST_SUITE_P(Streams, PlainTiming,
+                         ::testing::Values(Plain{"hard_telecine.m2v", 120},
+                                           Plain{"video_mpeg1_360x240.m1v", 60}),
+                         [](const auto &info) {
+                           std::string n = info.param.name;
+                           for (char &c : n) {
+                             if (c == '.') c = '_';
+                           }
+                           return n;
+                         });
+
+TEST_P(PlainTiming, EveryPictureOneFramePeriod) {
+  rec.keep_luma = false;
+  play_virtual(GetParam().name);
+  ASSERT_EQ(rec.shown.size(), GetParam().pictures);
+  const int32_t period = kestrum::frame_period_ms(4);
+  for (size_t i = 0; i + 1 < rec.shown.size(); ++i) {
+    EXPECT_EQ(rec.shown[i].fields, 2) << "picture " << i;
+    EXPECT_EQ(int32_t(rec.shown[i + 1].at_ms - rec.shown[i].at_ms), period) << "after picture " << i;
+  }
+}
+
+// With sound the audio clock has the last word, but on a film whose
+// pictures keep their own time it has nothing left to correct.
+TEST_F(FilmTiming, WithSoundTheAudioClockFindsNothingToCorrect) {
+  rec.keep_luma = false;
+  rec.with_audio_clock = true;
+  const KestrumHostDisplay d = host(rec);
+  ASSERT_EQ(VideoOpen(&d, testing_support::media_path("film_pulldown.vob").c_str(), nullptr, 0), 1);
+  rec.shown.clear();
+  ASSERT_EQ(VideoCommand(VCMD_PLAY, 0), 1);
+  ASSERT_TRUE(wait_for_end(60));
+  const kp::SyncRecord sync = kp::sync_record();
+  VideoClose(1);
+  ASSERT_EQ(rec.shown.size(), 240u);
+  ASSERT_GT(sync.pictures, 200);
+  RecordProperty("corrected", sync.corrected);
+  RecordProperty("moved_ms", static_cast<int>(sync.total_moved_ms));
+  RecordProperty("worst_lead_ms", sync.worst_lead_ms);
+  // Counted as pictures, each would come 8 ms before its sound: the due
+  // times ran a second ahead and the clock pulled nearly every picture back
+  // by most of a field (13 ms on average, 962 ms at worst). What is left is
+  // what any stream sees from the ring levels: a few ms on some pictures.
+  EXPECT_LT(double(sync.total_moved_ms) / sync.pictures, kFieldMs / 2) << sync.corrected << " corrected";
+  EXPECT_LT(sync.worst_lead_ms, 3 * kFieldMs);
+}
+
+}  // namespace

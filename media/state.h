@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "media/rings/callback_queue.h"
-#include "media/demux/demux_state.h"
-#include "media/source/disc_lookup.h"
-#include "media/media_api.h"
 #include "media/blocks/read_ahead.h"
-#include "media/rings/ring.h"
+#include "media/demux/demux_state.h"
 #include "media/demux/stream_sink.h"
+#include "media/media_api.h"
+#include "media/rings/callback_queue.h"
+#include "media/rings/ring.h"
+#include "media/source/disc_lookup.h"
 #include "platform/lock.h"
 
 namespace dravik {
@@ -66,9 +66,6 @@ struct ParseBuffer {
   ParseBuffer() : bytes(new uint8_t[kBlockBytes + 16]()) {}
   std::unique_ptr<uint8_t[]> bytes;
   int32_t valid_bytes = 0;
-  int32_t valid_words = 0x4000;
-  int32_t word_index = 0;
-  int32_t bit_offset = 0;
   int64_t source_pos = 0;  // where the block in hand was read from
 };
 
@@ -93,24 +90,9 @@ struct IdList {
   }
 };
 
-struct State {
-  State();
-  ~State();
-  State(const State &) = delete;
-  State &operator=(const State &) = delete;
-
-  platform::CriticalSection parse_lock;
-  platform::CriticalSection io_lock;
-
-  Source source;
-  Opener next_opener = Opener::mpeg;
-
-  int32_t raw_mode = 0;  // 1 bare video, 2 bare audio
-  std::atomic<int32_t> path_mode{0};
-  std::atomic<bool> end{false};
-  bool mpeg2 = false;
-  bool scr_capture = false;
-
+/// The two rings and their counters: written by the parse step, read by
+/// the engines through the read exports and the live level addresses.
+struct Rings {
   Ring video{kVideoRingBytes};
   Ring audio{kAudioRingBytes};
   int64_t picture_mark = -1;  // ring offset, -1 none
@@ -123,14 +105,10 @@ struct State {
   int64_t raw_bytes = 0;  // delivered in a raw elementary mode
   std::atomic<int32_t> video_target{0};
   std::atomic<int32_t> audio_target{0};
+};
 
-  ParseBuffer parse;
-  CallbackQueue queue;
-
-  int32_t byte_rate = 0;
-  bool rate_valid = false;
-
-  // Stream selection.
+/// Which streams the source carries and which are taken.
+struct Selection {
   int32_t video_id = -1;
   int32_t audio_id = -1;
   int32_t spu_id = -1;
@@ -142,8 +120,10 @@ struct State {
   IdList spu_prefer;
   int32_t angle = 0;
   int32_t angle_count = 0;
+};
 
-  // Values stored by SysControl.
+/// Values SysControl stores for later opens and parse steps.
+struct Settings {
   int32_t reserved42 = 0;
   int32_t audio_header_word = 0;
   bool cdxa_direct = true;
@@ -161,8 +141,11 @@ struct State {
   bool spu_enabled = false;
   int32_t vcd_kind = 0;
   uint32_t b_hook_time = 0;
+};
 
-  // Hooks installed by hosts.
+/// What hosts install: file tables, the probe hook, plug-ins, the
+/// extraction writer and name hook, and the subpicture sinks.
+struct Hooks {
   const FileIoTable *io_a = nullptr;
   const FileIoTable *io_b = nullptr;
   const FileIoTableC *io_c = nullptr;
@@ -172,11 +155,38 @@ struct State {
   ExtractWriter writer = nullptr;
   DravikNameHook name_hook = nullptr;
   std::vector<std::unique_ptr<SinkObject>> sinks;
+};
 
+struct State {
+  State();
+  ~State();
+  State(const State &) = delete;
+  State &operator=(const State &) = delete;
+
+  platform::CriticalSection parse_lock;
+  platform::CriticalSection io_lock;
+
+  // Finding and opening the source.
+  Source source;
+  Opener next_opener = Opener::mpeg;
   VideoTsListing listing;
+  int32_t raw_mode = 0;  // 1 bare video, 2 bare audio
+  std::atomic<int32_t> path_mode{0};
+  std::atomic<bool> end{false};
 
-  // Demultiplexer state between parse steps.
+  // Parsing: the block in hand and what the parse step keeps between steps.
+  ParseBuffer parse;
   DemuxState demux;
+  bool mpeg2 = false;
+  bool scr_capture = false;
+  int32_t byte_rate = 0;
+  bool rate_valid = false;
+
+  Rings rings;
+  Selection select;
+  CallbackQueue queue;
+  Settings settings;
+  Hooks hooks;
 
   // Read-ahead (declared last: its thread stops before the rest goes).
   int32_t block_count = 1;

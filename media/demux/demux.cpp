@@ -8,10 +8,10 @@
 
 #include "media/demux/byte_cursor.h"
 #include "media/demux/pack_parser.h"
-#include "media/source/source.h"
-#include "media/state.h"
 #include "media/demux/stream_select.h"
 #include "media/demux/transport_stream.h"
+#include "media/source/source.h"
+#include "media/state.h"
 #include "platform/clock.h"
 
 namespace dravik {
@@ -77,7 +77,7 @@ uint32_t pack_headroom(const State &s) { return s.demux.ts_mode ? kTsPieceBytes 
 bool must_wait(State &s, StepReader who) {
   DemuxState &d = s.demux;
   const StepReader other = who == StepReader::video ? StepReader::audio : StepReader::video;
-  const Ring &ring = other == StepReader::video ? s.video : s.audio;
+  const Ring &ring = other == StepReader::video ? s.rings.video : s.rings.audio;
   std::atomic<uint32_t> &stall = other == StepReader::video ? d.video_stall_ms : d.audio_stall_ms;
   if (ring_room(ring) >= pack_headroom(s)) {
     stall.store(0);
@@ -117,10 +117,10 @@ int32_t rate_from_block(const State &s) {
 }
 
 void clear_rings(State &s) {
-  s.video.clear();
-  s.audio.clear();
-  s.picture_mark = -1;
-  s.video_packets = s.audio_packets = s.spu_packets = 0;
+  s.rings.video.clear();
+  s.rings.audio.clear();
+  s.rings.picture_mark = -1;
+  s.rings.video_packets = s.rings.audio_packets = s.rings.spu_packets = 0;
   store_video_avail(s);
   store_audio_avail(s);
 }
@@ -157,11 +157,12 @@ StepResult parse_step(State &s, StepReader who) {
     const PackResult r = parse_unit(s);
     if (who == StepReader::video) {
       if (r.video) return StepResult::progress;
-      if (s.audio_target.load(std::memory_order_acquire) > 0) return StepResult::progress;
+      if (s.rings.audio_target.load(std::memory_order_acquire) > 0) return StepResult::progress;
     } else {
       if (r.audio) return StepResult::progress;
-      const int32_t target = s.video_target.load(std::memory_order_acquire);
-      if (target > 0 && s.video.available() >= static_cast<uint32_t>(target)) return StepResult::progress;
+      const int32_t target = s.rings.video_target.load(std::memory_order_acquire);
+      if (target > 0 && s.rings.video.available() >= static_cast<uint32_t>(target))
+        return StepResult::progress;
     }
     if (s.end.load()) return StepResult::none;
     const uint32_t next = cursor_peek32(s);
@@ -195,7 +196,7 @@ void opening_analysis(State &s) {
     seek_source(s, static_cast<int32_t>(start), 0);
   }
   // 2. Optionally parse until a system header has been seen.
-  if (s.wait_system_header) {
+  if (s.settings.wait_system_header) {
     d.loaded_bytes = 0;
     while (!d.system_header_seen && !s.end.load() && d.loaded_bytes < kAnalysisScanLimit) {
       if (parse_step(s, StepReader::video) != StepResult::progress) break;
@@ -209,7 +210,7 @@ void opening_analysis(State &s) {
   int64_t first_off = -1, last_off = -1;
   uint32_t first_scr = 0, last_scr = 0;
   bool two = d.ts_mode;  // rebuilt packets carry no pack headers
-  while (s.video.available() < kAnalysisVideoLimit && s.audio.available() < kAnalysisAudioLimit &&
+  while (s.rings.video.available() < kAnalysisVideoLimit && s.rings.audio.available() < kAnalysisAudioLimit &&
          d.loaded_bytes < kAnalysisScanLimit) {
     if (!scan_next(s)) break;
     const int64_t off = d.loaded_bytes + d.pos;
@@ -224,8 +225,8 @@ void opening_analysis(State &s) {
       }
     }
     if (!two) continue;
-    if ((s.video_seen.count > 0 && s.audio_seen.count > 0) ||
-        (s.video.available() > 0 && s.audio.available() > 0))
+    if ((s.select.video_seen.count > 0 && s.select.audio_seen.count > 0) ||
+        (s.rings.video.available() > 0 && s.rings.audio.available() > 0))
       break;
     if (s.end.load()) break;
   }
@@ -234,7 +235,7 @@ void opening_analysis(State &s) {
   if (mux > 0) {
     int64_t rate = static_cast<int64_t>(mux) * 50;
     if (s.source.sector_scale) rate = rate * s.source.sector_scale / 2048;
-    if (s.ts_divisor > 0) rate = s.source.size / s.ts_divisor;
+    if (s.settings.ts_divisor > 0) rate = s.source.size / s.settings.ts_divisor;
     s.byte_rate = static_cast<int32_t>(rate);
     s.rate_valid = true;
   } else {
@@ -242,8 +243,8 @@ void opening_analysis(State &s) {
     if (two && first_off >= 0 && last_scr > first_scr && last_off > first_off)
       rate = (last_off - first_off) * 45000 / (last_scr - first_scr);
     s.byte_rate = rate > 0 && rate < INT32_MAX ? static_cast<int32_t>(rate) : kDefaultByteRate;
-    s.rate_valid =
-        s.video_seen.count > 1 || s.audio_seen.count > 1 || s.spu_seen.count > 0 || d.pci_seen || d.dsi_seen;
+    s.rate_valid = s.select.video_seen.count > 1 || s.select.audio_seen.count > 1 ||
+                   s.select.spu_seen.count > 0 || d.pci_seen || d.dsi_seen;
     if (!d.ts_mode) {
       const int32_t refined = rate_from_block(s);
       if (refined > 0) s.byte_rate = refined;
@@ -265,7 +266,7 @@ void reset_parser(State &s) {
   DemuxState &d = s.demux;
   cursor_rewind(s);
   d.spu_fill = 0;
-  for (auto &sink : s.sinks) sink->fill = 0;
+  for (auto &sink : s.hooks.sinks) sink->fill = 0;
   if (d.ts) d.ts->reset();
 }
 

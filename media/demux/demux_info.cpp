@@ -6,9 +6,9 @@ extern "C" DRAVIK_API int32_t DravikGetDemuxInfo(DravikDemuxInfo *info) {
   if (!info) return 0;
   const dravik::State &s = dravik::global_state();
   *info = DravikDemuxInfo{};
-  info->video_count = s.video_seen.count > 16 ? 16 : s.video_seen.count;
-  for (int32_t i = 0; i < info->video_count; ++i) info->video_ids[i] = s.video_seen.ids[i];
-  info->video_selected = s.video_id;
+  info->video_count = s.select.video_seen.count > 16 ? 16 : s.select.video_seen.count;
+  for (int32_t i = 0; i < info->video_count; ++i) info->video_ids[i] = s.select.video_seen.ids[i];
+  info->video_selected = s.select.video_id;
   info->mpeg2 = s.mpeg2 ? 1 : 0;
   info->transport = s.demux.ts_mode ? 1 : 0;
   info->video_dropped = s.demux.video_dropped;

@@ -1,8 +1,8 @@
 #include "media/demux/pack_parser.h"
 
 #include "media/demux/byte_cursor.h"
-#include "media/state.h"
 #include "media/demux/stream_select.h"
+#include "media/state.h"
 
 namespace dravik {
 
@@ -66,7 +66,7 @@ PackResult private_stream_1(State &s, int32_t n) {
   const int32_t sub = static_cast<int32_t>(cursor_read8(s));
   n -= 1;
   if (sub >= 0x20 && sub <= 0x3F) {
-    ++s.spu_packets;
+    ++s.rings.spu_packets;
     note_seen(s, SeenKind::spu, sub & 0x1F);
     take_subpicture(s, sub & 0x1F, n);
   } else if (sub >= 0x80 && sub <= 0x87) {

@@ -24,12 +24,12 @@ struct ListRef {
 ListRef list_of(State &s, SeenKind kind) {
   switch (kind) {
     case SeenKind::video:
-      return {s.video_seen.ids, &s.video_seen.count, s.demux.video_age, 16, 16};
+      return {s.select.video_seen.ids, &s.select.video_seen.count, s.demux.video_age, 16, 16};
     case SeenKind::audio:
-      return {s.audio_seen.ids, &s.audio_seen.count, s.demux.audio_age, 32, 32};
+      return {s.select.audio_seen.ids, &s.select.audio_seen.count, s.demux.audio_age, 32, 32};
     case SeenKind::spu:
     default:
-      return {s.spu_seen.numbers, &s.spu_seen.count, s.demux.spu_age, 32, 32};
+      return {s.select.spu_seen.numbers, &s.select.spu_seen.count, s.demux.spu_age, 32, 32};
   }
 }
 
@@ -69,8 +69,10 @@ void note_seen(State &s, SeenKind kind, int32_t id) {
   l.age[age_index(kind, id)] = l.renew;
   if (!removed || *l.count == 0) return;
   // A selection that aged out moves to the first id still seen.
-  if (kind == SeenKind::audio && s.audio_id != -1 && !listed(l, s.audio_id)) s.audio_id = l.ids[0];
-  if (kind == SeenKind::spu && s.spu_id != -1 && !listed(l, s.spu_id)) s.spu_id = l.ids[0];
+  if (kind == SeenKind::audio && s.select.audio_id != -1 && !listed(l, s.select.audio_id))
+    s.select.audio_id = l.ids[0];
+  if (kind == SeenKind::spu && s.select.spu_id != -1 && !listed(l, s.select.spu_id))
+    s.select.spu_id = l.ids[0];
 }
 
 void add_seen_unaged(State &s, SeenKind kind, int32_t id) {
@@ -81,9 +83,9 @@ void add_seen_unaged(State &s, SeenKind kind, int32_t id) {
 }
 
 void clear_seen(State &s) {
-  s.video_seen.count = 0;
-  s.audio_seen.count = 0;
-  s.spu_seen.count = 0;
+  s.select.video_seen.count = 0;
+  s.select.audio_seen.count = 0;
+  s.select.spu_seen.count = 0;
   std::memset(s.demux.video_age, 0, sizeof s.demux.video_age);
   std::memset(s.demux.audio_age, 0, sizeof s.demux.audio_age);
   std::memset(s.demux.spu_age, 0, sizeof s.demux.spu_age);
@@ -99,20 +101,20 @@ bool store_video(State &s, int32_t id, int32_t n) {
     cursor_skip(s, n);
     return false;
   }
-  if (s.video_id == -1) s.video_id = id;
-  if (id != s.video_id) {
+  if (s.select.video_id == -1) s.select.video_id = id;
+  if (id != s.select.video_id) {
     cursor_skip(s, n);
     return false;
   }
-  if (static_cast<uint32_t>(n) > ring_room(s.video)) {
+  if (static_cast<uint32_t>(n) > ring_room(s.rings.video)) {
     // Never overwrite what the reader has not taken: the packet is dropped
     // whole, so everything the reader gets is intact.
     s.demux.video_dropped += n;
     cursor_skip(s, n);
     return false;
   }
-  ++s.video_packets;
-  return copy_into(s, s.video, n);
+  ++s.rings.video_packets;
+  return copy_into(s, s.rings.video, n);
 }
 
 bool store_audio(State &s, int32_t id, int32_t n, const uint8_t *header, int32_t hn) {
@@ -120,39 +122,39 @@ bool store_audio(State &s, int32_t id, int32_t n, const uint8_t *header, int32_t
     cursor_skip(s, n);
     return false;
   }
-  if (s.audio_id == -1) s.audio_id = id;
-  if (id != s.audio_id) {
+  if (s.select.audio_id == -1) s.select.audio_id = id;
+  if (id != s.select.audio_id) {
     cursor_skip(s, n);
     return false;
   }
-  if (static_cast<uint32_t>(n + hn) > ring_room(s.audio)) {
+  if (static_cast<uint32_t>(n + hn) > ring_room(s.rings.audio)) {
     s.demux.audio_dropped += n + hn;
     cursor_skip(s, n);
     return false;
   }
-  ++s.audio_packets;
+  ++s.rings.audio_packets;
   // A record's header and payload go in together or not at all.
-  if (hn > 0) s.audio.write(header, static_cast<uint32_t>(hn));
-  return copy_into(s, s.audio, n);
+  if (hn > 0) s.rings.audio.write(header, static_cast<uint32_t>(hn));
+  return copy_into(s, s.rings.audio, n);
 }
 
 void apply_audio_switch(State &s) {
-  IdList &prefer = s.audio_prefer;
+  IdList &prefer = s.select.audio_prefer;
   if (prefer.count == 0) return;
   // The write index moves back: no parse step may write meanwhile.
   platform::Lock lock(s.parse_lock);
-  if (s.audio_seen.count == 1) {
+  if (s.select.audio_seen.count == 1) {
     prefer.count = 0;
     return;
   }
   int32_t i = 0;
   for (; i < prefer.count; ++i)
-    if (s.audio_seen.contains(prefer.ids[i])) break;
+    if (s.select.audio_seen.contains(prefer.ids[i])) break;
   if (i == prefer.count) return;
   const int32_t want = prefer.ids[i];
-  if (want == s.audio_id) return;
+  if (want == s.select.audio_id) return;
   prefer.count = i == 0 ? 0 : i + 1;
-  Ring &ring = s.audio;
+  Ring &ring = s.rings.audio;
   const uint32_t avail = ring.available();
   if (avail >= 2) {
     // Drop everything from the last MPEG audio sync word on: the partial
@@ -165,16 +167,16 @@ void apply_audio_switch(State &s) {
       }
     }
   }
-  s.audio_id = want;
+  s.select.audio_id = want;
 }
 
 void reselect_subpicture(State &s) {
-  for (int32_t i = 0; i < s.spu_prefer.count; ++i) {
-    const int32_t want = s.spu_prefer.ids[i];
-    for (int32_t j = 0; j < s.spu_seen.count; ++j) {
-      if (s.spu_seen.numbers[j] != want) continue;
-      s.spu_id = want;
-      s.spu_prefer.count = i == 0 ? 0 : i + 1;
+  for (int32_t i = 0; i < s.select.spu_prefer.count; ++i) {
+    const int32_t want = s.select.spu_prefer.ids[i];
+    for (int32_t j = 0; j < s.select.spu_seen.count; ++j) {
+      if (s.select.spu_seen.numbers[j] != want) continue;
+      s.select.spu_id = want;
+      s.select.spu_prefer.count = i == 0 ? 0 : i + 1;
       return;
     }
   }
@@ -212,9 +214,9 @@ bool assemble(State &s, uint8_t *assembly, int32_t &fill, int32_t n, void *targe
 }  // namespace
 
 void take_subpicture(State &s, int32_t number, int32_t n) {
-  for (auto &sink : s.sinks) {
+  for (auto &sink : s.hooks.sinks) {
     if (sink->number != number) continue;
-    if (!s.spu_enabled || !sink->target || !sink->callback) {
+    if (!s.settings.spu_enabled || !sink->target || !sink->callback) {
       sink->fill = 0;
       cursor_skip(s, n);
       return;
@@ -222,24 +224,24 @@ void take_subpicture(State &s, int32_t number, int32_t n) {
     if (assemble(s, sink->assembly.get(), sink->fill, n, sink->target)) sink->callback(sink->user);
     return;
   }
-  if (s.spu_id == -1 && s.spu_prefer.count > 0) {
-    s.spu_id = s.spu_prefer.ids[0];
-    s.spu_enabled = true;
+  if (s.select.spu_id == -1 && s.select.spu_prefer.count > 0) {
+    s.select.spu_id = s.select.spu_prefer.ids[0];
+    s.settings.spu_enabled = true;
   }
   DemuxState &d = s.demux;
-  if (!s.spu_enabled || !s.spu_buffer || !s.spu_callback) {
+  if (!s.settings.spu_enabled || !s.settings.spu_buffer || !s.settings.spu_callback) {
     d.spu_fill = 0;
     cursor_skip(s, n);
     return;
   }
-  if (s.spu_id == -1) s.spu_id = number;
-  if (number != s.spu_id) {
+  if (s.select.spu_id == -1) s.select.spu_id = number;
+  if (number != s.select.spu_id) {
     cursor_skip(s, n);
     return;
   }
-  if (assemble(s, d.spu_assembly.get(), d.spu_fill, n, s.spu_buffer)) {
-    s.spu_callback(0);
-    if (s.spu_prefer.count > 0) reselect_subpicture(s);
+  if (assemble(s, d.spu_assembly.get(), d.spu_fill, n, s.settings.spu_buffer)) {
+    s.settings.spu_callback(0);
+    if (s.select.spu_prefer.count > 0) reselect_subpicture(s);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "components/sectrel/sectrel.h"
 #include "media/blocks/block_reader.h"
+#include "media/demux/stream_select.h"
 #include "media/exports/frame.h"
 #include "media/source/sector_api.h"
 #include "media/state.h"
@@ -27,9 +28,9 @@ intptr_t door(int32_t drive, int32_t open) {
 
 // The stream mix of the open source, from the ids seen.
 intptr_t stream_mix(const State &s) {
-  const bool video = s.video_seen.count > 0;
-  const bool audio = s.audio_seen.count > 0;
-  if (video && audio) return s.video_seen.ids[0] == 0xE0 ? 0 : 1;
+  const bool video = s.select.video_seen.count > 0;
+  const bool audio = s.select.audio_seen.count > 0;
+  if (video && audio) return s.select.video_seen.ids[0] == 0xE0 ? 0 : 1;
   if (video) return 3;
   return 2;
 }
@@ -37,38 +38,25 @@ intptr_t stream_mix(const State &s) {
 // Command 22: a new audio stream is preferred and, when the two streams
 // cannot share a decoder set-up, selected at once.
 void select_audio(State &s, int32_t id) {
-  if (s.audio_seen.count == 1 || id == s.audio_id) return;
-  if (!s.audio_seen.contains(id)) return;
-  s.audio_prefer.set_one(id);
-  if (!s.audio_seen.contains(s.audio_id) || ((id ^ s.audio_id) & ~3) != 0) s.audio_id = id;
-}
-
-// The first preferred subpicture present in the seen list is selected; the
-// list keeps the entries up to it.
-void reselect_subpicture(State &s) {
-  for (int32_t i = 0; i < s.spu_prefer.count; ++i) {
-    const int32_t want = s.spu_prefer.ids[i];
-    for (int32_t j = 0; j < s.spu_seen.count; ++j) {
-      if (s.spu_seen.numbers[j] != want) continue;
-      s.spu_id = want;
-      s.spu_prefer.count = i == 0 ? 0 : i + 1;
-      return;
-    }
-  }
+  if (s.select.audio_seen.count == 1 || id == s.select.audio_id) return;
+  if (!s.select.audio_seen.contains(id)) return;
+  s.select.audio_prefer.set_one(id);
+  if (!s.select.audio_seen.contains(s.select.audio_id) || ((id ^ s.select.audio_id) & ~3) != 0)
+    s.select.audio_id = id;
 }
 
 intptr_t add_sink(State &s, int32_t number) {
-  for (auto &sink : s.sinks)
+  for (auto &sink : s.hooks.sinks)
     if (sink->number == number) return 0;
-  if (s.sinks.size() >= 32) return 0;
-  s.sinks.push_back(std::make_unique<SinkObject>(number));
-  return reinterpret_cast<intptr_t>(static_cast<StreamSink *>(s.sinks.back().get()));
+  if (s.hooks.sinks.size() >= 32) return 0;
+  s.hooks.sinks.push_back(std::make_unique<SinkObject>(number));
+  return reinterpret_cast<intptr_t>(static_cast<StreamSink *>(s.hooks.sinks.back().get()));
 }
 
 void remove_sink(State &s, int32_t number) {
-  s.sinks.erase(
-      std::remove_if(s.sinks.begin(), s.sinks.end(), [&](const auto &k) { return k->number == number; }),
-      s.sinks.end());
+  s.hooks.sinks.erase(std::remove_if(s.hooks.sinks.begin(), s.hooks.sinks.end(),
+                                     [&](const auto &k) { return k->number == number; }),
+                      s.hooks.sinks.end());
 }
 
 bool real_file_open(const State &s) { return s.source.type == SourceType::file && s.source.fd >= 0; }
@@ -79,10 +67,10 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
   const auto p32 = static_cast<int32_t>(param);
   switch (cmd) {
     case CTL_SET_SEGMENT_START:
-      s.segment_start = p32;
+      s.settings.segment_start = p32;
       return p32;
     case CTL_SET_SEGMENT_END:
-      s.segment_end = p32;
+      s.settings.segment_end = p32;
       return p32;
     case CTL_SEGMENT_COPY:
       return -1;  // segment saving is not available yet: nothing to copy
@@ -94,10 +82,10 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
     case CTL_SEGMENT_HEAD:
       return 0;
     case CTL_AUDIO_HEADER:
-      return s.audio_header_word;
+      return s.settings.audio_header_word;
     case CTL_SET_CDXA_DIRECT: {
-      const bool was = s.cdxa_direct;
-      s.cdxa_direct = param != 0;
+      const bool was = s.settings.cdxa_direct;
+      s.settings.cdxa_direct = param != 0;
       return was ? 1 : 0;
     }
     case CTL_STREAM_MIX:
@@ -110,8 +98,8 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       return door(p32, 0);
     case CTL_SET_SECTOR_ACCESS:
       if (sector_command(0, SECTREL_CMD_READY, 0)) {
-        s.cdxa_direct = param != 0;
-        if (s.source.raw_sector && s.source.sectors.sectors > 0) s.source.sectors.on = s.cdxa_direct;
+        s.settings.cdxa_direct = param != 0;
+        if (s.source.raw_sector && s.source.sectors.sectors > 0) s.source.sectors.on = s.settings.cdxa_direct;
       }
       return 0;
     case CTL_DRIVE_OP5:
@@ -128,9 +116,9 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
     case CTL_DVB_CALL:
       return 0;  // no DVB library loaded
     case CTL_AUDIO_COUNT:
-      return s.audio_seen.count;
+      return s.select.audio_seen.count;
     case CTL_AUDIO_CURRENT:
-      return s.audio_id;
+      return s.select.audio_id;
     case CTL_AUDIO_SELECT:
       select_audio(s, p32);
       return 0;
@@ -139,35 +127,35 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
     case CTL_VCD_TRACKS:
       return 0;
     case CTL_VCD_KIND:
-      return s.vcd_kind;
+      return s.settings.vcd_kind;
     case CTL_AUDIO_LIST:
-      std::sort(s.audio_seen.ids, s.audio_seen.ids + s.audio_seen.count);
-      return reinterpret_cast<intptr_t>(s.audio_seen.ids);
+      std::sort(s.select.audio_seen.ids, s.select.audio_seen.ids + s.select.audio_seen.count);
+      return reinterpret_cast<intptr_t>(s.select.audio_seen.ids);
     case CTL_SPU_BUFFER:
-      s.spu_buffer = reinterpret_cast<void *>(param);
+      s.settings.spu_buffer = reinterpret_cast<void *>(param);
       return 0;
     case CTL_SPU_CALLBACK:
-      s.spu_callback = reinterpret_cast<DravikSpuCallback>(param);
+      s.settings.spu_callback = reinterpret_cast<DravikSpuCallback>(param);
       return 0;
     case CTL_SPU_ENABLE:
-      s.spu_enabled = param != 0;
+      s.settings.spu_enabled = param != 0;
       return 0;
     case CTL_SPU_SELECT:
-      s.spu_prefer.set_one(p32);
+      s.select.spu_prefer.set_one(p32);
       reselect_subpicture(s);
       return 0;
     case CTL_SPU_CURRENT:
-      return s.spu_enabled ? s.spu_id : -1;
+      return s.settings.spu_enabled ? s.select.spu_id : -1;
     case CTL_SPU_COUNT:
-      return s.spu_seen.count;
+      return s.select.spu_seen.count;
     case CTL_SPU_LIST:
-      std::sort(s.spu_seen.numbers, s.spu_seen.numbers + s.spu_seen.count);
-      return reinterpret_cast<intptr_t>(s.spu_seen.numbers);
+      std::sort(s.select.spu_seen.numbers, s.select.spu_seen.numbers + s.select.spu_seen.count);
+      return reinterpret_cast<intptr_t>(s.select.spu_seen.numbers);
     case CTL_AUDIO_PREFER:
-      s.audio_prefer.set_one(p32);
+      s.select.audio_prefer.set_one(p32);
       return 0;
     case CTL_SPU_PREFER:
-      s.spu_prefer.set_one(p32);
+      s.select.spu_prefer.set_one(p32);
       return 0;
     case CTL_BYTE_RATE:
       return s.byte_rate ? s.byte_rate : 1;
@@ -178,8 +166,8 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       return 0;
     case CTL_SET_OUTPUT_DIR: {
       const char *dir = reinterpret_cast<const char *>(param);
-      s.output_dir = dir ? dir : "";
-      if (!s.output_dir.empty() && s.output_dir.back() != '/') s.output_dir += '/';
+      s.settings.output_dir = dir ? dir : "";
+      if (!s.settings.output_dir.empty() && s.settings.output_dir.back() != '/') s.settings.output_dir += '/';
       return 0;
     }
     case CTL_EXTRACT_OPEN:
@@ -191,20 +179,20 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
     case CTL_AT_END:
       return s.end.load() ? 1 : 0;
     case CTL_SET_NAME_HOOK:
-      s.name_hook = reinterpret_cast<DravikNameHook>(param);
+      s.hooks.name_hook = reinterpret_cast<DravikNameHook>(param);
       return 0;
     case CTL_ANGLE_SELECT:
-      if (p32 >= 0 && p32 <= 9) s.angle = p32;
+      if (p32 >= 0 && p32 <= 9) s.select.angle = p32;
       return 0;
     case CTL_ANGLE_COUNT:
-      return s.angle_count;
+      return s.select.angle_count;
     case CTL_ANGLE_CURRENT:
-      return s.angle;
+      return s.select.angle;
     case CTL_SET_FILE_IO_A:
-      s.io_a = reinterpret_cast<const FileIoTable *>(param);
+      s.hooks.io_a = reinterpret_cast<const FileIoTable *>(param);
       return 0;
     case CTL_SET_PROBE_HOOK:
-      s.probe_hook = reinterpret_cast<DravikProbeHook>(param);
+      s.hooks.probe_hook = reinterpret_cast<DravikProbeHook>(param);
       return 0;
     case CTL_DVB_LOAD:
     case CTL_DVB_UNLOAD:
@@ -214,20 +202,23 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       sector_command(0, SECTREL_CMD_OP12, p32);
       return 0;
     case CTL_FILE_IO_B_HOOK1:
-      s.b_hook_time = platform::tick_ms();
-      if (real_file_open(s) && s.io_b && s.io_b->notify11) s.io_b->notify11(s.source.handle);
+      s.settings.b_hook_time = platform::tick_ms();
+      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify11)
+        s.hooks.io_b->notify11(s.source.handle);
       return 0;
     case CTL_FILE_IO_B_HOOK2:
-      if (real_file_open(s) && s.io_b && s.io_b->notify12) s.io_b->notify12(s.source.handle);
+      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify12)
+        s.hooks.io_b->notify12(s.source.handle);
       return 0;
     case CTL_FILE_IO_B_HOOK3:
-      if (real_file_open(s) && s.io_b && s.io_b->notify13) s.io_b->notify13(s.source.handle, param);
+      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify13)
+        s.hooks.io_b->notify13(s.source.handle, param);
       return 0;
     case CTL_SOURCE_HANDLE:
       return s.source.handle;
     case CTL_SET_DRIVE_PARAM:
-      s.drive_param = p32;
-      s.drive_param_set = true;
+      s.settings.drive_param = p32;
+      s.settings.drive_param_set = true;
       if (s.source.drive >= 0 && s.source.type == SourceType::file) {
         for (int i = 0; i < 11 && !sector_command(s.source.drive, SECTREL_CMD_PARAM_READY, 0); ++i) {
         }
@@ -235,24 +226,25 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       }
       return 0;
     case CTL_SET_FILE_IO_B:
-      s.io_b = reinterpret_cast<const FileIoTable *>(param);
+      s.hooks.io_b = reinterpret_cast<const FileIoTable *>(param);
       return 0;
     case CTL_WAIT_SYSTEM_HEADER:
-      s.wait_system_header = param != 0;
+      s.settings.wait_system_header = param != 0;
       return 0;
     case CTL_JOIN_VTS:
       return 0;
     case CTL_ADD_PLUGIN:
-      if (param && s.plugins.size() < 32) s.plugins.push_back(reinterpret_cast<SourcePlugin *>(param));
+      if (param && s.hooks.plugins.size() < 32)
+        s.hooks.plugins.push_back(reinterpret_cast<SourcePlugin *>(param));
       return 0;
     case CTL_RELEASE_PLUGINS:
-      for (SourcePlugin *pl : s.plugins)
+      for (SourcePlugin *pl : s.hooks.plugins)
         if (pl->table && pl->table->release) pl->table->release(pl);
-      s.plugins.clear();
-      s.active_plugin = nullptr;
+      s.hooks.plugins.clear();
+      s.hooks.active_plugin = nullptr;
       return 0;
     case CTL_PLUGIN_ACTIVE:
-      return reinterpret_cast<intptr_t>(s.active_plugin);
+      return reinterpret_cast<intptr_t>(s.hooks.active_plugin);
     case CTL_QUEUE_TAKE: {
       void *item = nullptr;
       return s.queue.take(&item) ? reinterpret_cast<intptr_t>(item) : 0;
@@ -266,10 +258,10 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
     case CTL_SECTOR_SCALE:
       return s.source.sector_scale;
     case CTL_SET_TS_DIVISOR:
-      s.ts_divisor = p32;
+      s.settings.ts_divisor = p32;
       return 0;
     case CTL_SET_NO_PROBE:
-      s.no_probe = param != 0;
+      s.settings.no_probe = param != 0;
       return 0;
     case CTL_READ_BLOCK: {
       int32_t n = load_parse_block(s);
@@ -277,14 +269,14 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       return n;
     }
     case CTL_EXTRACT_ENABLE:
-      s.extract_mode = 1;
+      s.settings.extract_mode = 1;
       return 0;
     case CTL_SET_WRITER:
-      s.writer = reinterpret_cast<ExtractWriter>(param);
-      s.extract_mode = 2;
+      s.hooks.writer = reinterpret_cast<ExtractWriter>(param);
+      s.settings.extract_mode = 2;
       return 0;
     case CTL_SET_FILE_IO_C:
-      s.io_c = reinterpret_cast<const FileIoTableC *>(param);
+      s.hooks.io_c = reinterpret_cast<const FileIoTableC *>(param);
       return 0;
     case CTL_ADD_SINK:
       return add_sink(s, p32);
@@ -292,12 +284,12 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       remove_sink(s, p32);
       return 0;
     case CTL_SPU_TABLE:
-      return reinterpret_cast<intptr_t>(&s.spu_seen);
+      return reinterpret_cast<intptr_t>(&s.select.spu_seen);
     case CTL_AUDIO_PREFER_ADD:
-      s.audio_prefer.append(p32);
+      s.select.audio_prefer.append(p32);
       return 0;
     case CTL_SPU_PREFER_ADD:
-      s.spu_prefer.append(p32);
+      s.select.spu_prefer.append(p32);
       return 0;
     default:
       return 0;

@@ -7,9 +7,9 @@
 #include "media/exports/control.h"
 #include "media/exports/frame.h"
 #include "media/media_api.h"
+#include "media/rings/reader.h"
 #include "media/source/path_forms.h"
 #include "media/source/probe.h"
-#include "media/rings/reader.h"
 #include "media/source/source.h"
 #include "media/state.h"
 #include "platform/file.h"
@@ -51,7 +51,7 @@ DRAVIK_API int32_t SysAudioAvail(const volatile int32_t **counter) {
   return guard(0, [&] {
     dravik::State &s = st();
     int32_t n = dravik::store_audio_avail(s);
-    if (counter) *counter = &s.audio_avail_stored;
+    if (counter) *counter = &s.rings.audio_avail_stored;
     return n;
   });
 }
@@ -62,7 +62,7 @@ DRAVIK_API int32_t SysVideoAvail(const volatile int32_t **counter) {
   return guard(0, [&] {
     dravik::State &s = st();
     int32_t n = dravik::store_video_avail(s);
-    if (counter) *counter = &s.video_avail_stored;
+    if (counter) *counter = &s.rings.video_avail_stored;
     return n;
   });
 }
@@ -70,7 +70,7 @@ DRAVIK_API int32_t SysVideoAvail(const volatile int32_t **counter) {
 DRAVIK_API int32_t SysFileSize(const char *path) {
   return guard(-1, [&]() -> int32_t {
     if (!path) return -1;
-    const FileIoTableC *c = st().io_c;
+    const FileIoTableC *c = st().hooks.io_c;
     if (c && c->find_first) {
       DravikFindData data = {};
       intptr_t search = c->find_first(path, &data);
@@ -106,7 +106,7 @@ DRAVIK_API int32_t SysSeek(int32_t pos, int32_t origin) {
   return guard(-1, [&] { return dravik::seek_source(st(), pos, origin); });
 }
 
-DRAVIK_API int32_t SysReserved42(void) { return st().reserved42; }
+DRAVIK_API int32_t SysReserved42(void) { return st().settings.reserved42; }
 
 DRAVIK_API void SysQueueCallback(DravikCallback fn, void *item) { dravik::queue_callback(st(), fn, item); }
 

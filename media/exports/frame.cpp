@@ -8,8 +8,8 @@
 namespace dravik {
 
 void flush_audio(State &s) {
-  s.audio.clear();
-  s.audio_packets = 0;
+  s.rings.audio.clear();
+  s.rings.audio_packets = 0;
   s.queue.clear();
   store_audio_avail(s);
 }
@@ -28,9 +28,9 @@ int32_t flush(State &s, int32_t which) {
       return which;
     case 2:
       s.path_mode.store(2);
-      s.video.clear();
-      s.picture_mark = -1;
-      s.video_packets = 0;
+      s.rings.video.clear();
+      s.rings.picture_mark = -1;
+      s.rings.video_packets = 0;
       store_video_avail(s);
       return which;
     case 0:
@@ -45,7 +45,7 @@ int32_t flush(State &s, int32_t which) {
 void queue_callback(State &s, DravikCallback fn, void *item) { s.queue.push(fn, item); }
 
 int32_t run_callbacks(State &s, int32_t budget_ms) {
-  const bool audio_ready = s.audio.available() > 0 || s.raw_mode == 2;
+  const bool audio_ready = s.rings.audio.available() > 0 || s.raw_mode == 2;
   if (!audio_ready || budget_ms <= 0 || s.path_mode.load() == 1 || s.queue.empty()) return 0;
   const uint32_t start = platform::tick_ms();
   uint32_t elapsed = 0;
@@ -61,20 +61,17 @@ void reset_state(State &s) {
   // Forgetting the source without closing it would leak its descriptor.
   if (s.source.type != SourceType::none) close_source(s);
   s.path_mode.store(0);
-  s.video.clear();
-  s.audio.clear();
-  s.video_packets = s.audio_packets = s.spu_packets = 0;
-  s.picture_mark = -1;
+  s.rings.video.clear();
+  s.rings.audio.clear();
+  s.rings.video_packets = s.rings.audio_packets = s.rings.spu_packets = 0;
+  s.rings.picture_mark = -1;
   s.queue.clear();
-  s.reserved42 = 0;
+  s.settings.reserved42 = 0;
   s.end.store(false);
   s.parse.valid_bytes = 0;
-  s.parse.valid_words = 0x4000;
-  s.parse.word_index = 0;
-  s.parse.bit_offset = 0;
   s.source = Source{};
-  s.video_id = s.audio_id = s.spu_id = -1;
-  s.raw_bytes = 0;
+  s.select.video_id = s.select.audio_id = s.select.spu_id = -1;
+  s.rings.raw_bytes = 0;
   reset_parser(s);
   store_video_avail(s);
   store_audio_avail(s);

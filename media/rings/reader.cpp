@@ -49,8 +49,8 @@ int32_t pull(State &s, Ring &ring, std::atomic<int32_t> &target, StepReader who,
       ring.read(out, avail);
       std::memset(out + avail, 0, static_cast<size_t>(r) - avail);
       ring.clear();
-      if (!audio) s.picture_mark = -1;
-      s.raw_bytes = 0;
+      if (!audio) s.rings.picture_mark = -1;
+      s.rings.raw_bytes = 0;
       store_video_avail(s);
       store_audio_avail(s);
       return r;
@@ -73,44 +73,45 @@ int32_t read_video(State &s, void *buf, int32_t len) {
   if (s.raw_mode == 1) return buf ? read_raw_elementary(s, buf, len) : 0;
   if (s.raw_mode == 2 || !buf || len <= 0 || s.path_mode.load() == 2 || engine_reads_itself(s)) return 0;
   auto *out = static_cast<uint8_t *>(buf);
-  if (s.picture_mark >= 0) {
-    const uint32_t m = (static_cast<uint32_t>(s.picture_mark) - s.video.read_index()) & (kVideoRingBytes - 1);
+  if (s.rings.picture_mark >= 0) {
+    const uint32_t m =
+        (static_cast<uint32_t>(s.rings.picture_mark) - s.rings.video.read_index()) & (kVideoRingBytes - 1);
     if (m > static_cast<uint32_t>(len)) {
-      s.video.read(out, static_cast<uint32_t>(len));
+      s.rings.video.read(out, static_cast<uint32_t>(len));
     } else {
       // Deliver up to the mark; the bytes just handed out are zeroed in
       // place, so the next read starts with zeros and then the marked code.
-      s.video.peek(out, m);
+      s.rings.video.peek(out, m);
       std::memset(out + m, 0, static_cast<size_t>(len) - m);
-      s.video.zero_front(m);
-      s.picture_mark = -1;
+      s.rings.video.zero_front(m);
+      s.rings.picture_mark = -1;
     }
     store_video_avail(s);
     store_audio_avail(s);
     wake_block_reader(s);
     return len;
   }
-  return pull(s, s.video, s.video_target, StepReader::video, out, len);
+  return pull(s, s.rings.video, s.rings.video_target, StepReader::video, out, len);
 }
 
 int32_t read_audio(State &s, void *buf, int32_t len) {
   if (s.raw_mode == 2) return buf ? read_raw_elementary(s, buf, len) : 0;
   if (!audio_path_open(s, buf, len)) return 0;
-  const int32_t id = s.audio_id;
+  const int32_t id = s.select.audio_id;
   if (id != -1 && (id < 0xC0 || id > 0xDF)) return 0;
-  return pull(s, s.audio, s.audio_target, StepReader::audio, static_cast<uint8_t *>(buf), len);
+  return pull(s, s.rings.audio, s.rings.audio_target, StepReader::audio, static_cast<uint8_t *>(buf), len);
 }
 
 int32_t read_stream(State &s, int32_t id, void *buf, int32_t len) {
   if (s.raw_mode == 2) return buf ? read_raw_elementary(s, buf, len) : 0;
   if (!audio_path_open(s, buf, len)) return 0;
-  if (s.audio_id != -1 && s.audio_id != id) return 0;
-  return pull(s, s.audio, s.audio_target, StepReader::audio, static_cast<uint8_t *>(buf), len);
+  if (s.select.audio_id != -1 && s.select.audio_id != id) return 0;
+  return pull(s, s.rings.audio, s.rings.audio_target, StepReader::audio, static_cast<uint8_t *>(buf), len);
 }
 
 int32_t find_picture(State &s) {
-  const int64_t mark = s.video.find_picture_or_end();
-  s.picture_mark = mark;
+  const int64_t mark = s.rings.video.find_picture_or_end();
+  s.rings.picture_mark = mark;
   return mark >= 0 ? 1 : 0;
 }
 

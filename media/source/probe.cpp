@@ -28,13 +28,13 @@ void put(int32_t *length, int32_t value) {
 // The content probe of the MPEG path: the host's probe hook first, then the
 // file's bytes.
 SourceKind probe_content(State &s, const std::string &name, int32_t *length) {
-  if (s.probe_hook) {
+  if (s.hooks.probe_hook) {
     int32_t size = 0;
     int32_t word = 0;
-    int32_t kind = s.probe_hook(name.c_str(), &size, &word);
+    int32_t kind = s.hooks.probe_hook(name.c_str(), &size, &word);
     if (kind != -1) {
       put(length, size);
-      if (kind == SOURCE_KIND_AUDIO && word) s.audio_header_word = word;
+      if (kind == SOURCE_KIND_AUDIO && word) s.settings.audio_header_word = word;
       return kind;
     }
   }
@@ -45,7 +45,7 @@ SourceKind probe_content(State &s, const std::string &name, int32_t *length) {
   FileProbeInput in(fd);
   ContentVerdict v = classify_content(in);
   platform::file_close(fd);
-  if (v.kind == SOURCE_KIND_AUDIO) s.audio_header_word = v.header_word;
+  if (v.kind == SOURCE_KIND_AUDIO) s.settings.audio_header_word = v.header_word;
   return v.kind;
 }
 

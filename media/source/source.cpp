@@ -67,11 +67,11 @@ int32_t read_file_at(int fd, int64_t pos, uint8_t *dst, int32_t len) {
 }
 
 void clear_streams(State &s) {
-  s.video.clear();
-  s.audio.clear();
-  s.picture_mark = -1;
-  s.video_packets = s.audio_packets = s.spu_packets = 0;
-  s.raw_bytes = 0;
+  s.rings.video.clear();
+  s.rings.audio.clear();
+  s.rings.picture_mark = -1;
+  s.rings.video_packets = s.rings.audio_packets = s.rings.spu_packets = 0;
+  s.rings.raw_bytes = 0;
   store_video_avail(s);
   store_audio_avail(s);
 }
@@ -214,11 +214,11 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
   const bool on_cd = drive >= 0 && sector_api().is_cd_drive(drive);
   if (on_cd) {
     src.drive = drive;
-    if (s.drive_param_set) {
+    if (s.settings.drive_param_set) {
       const SectorApi &api = sector_api();
       for (int i = 0; i < 11 && !api.command(drive, SECTREL_CMD_PARAM_READY, 0); ++i) {
       }
-      api.command(drive, SECTREL_CMD_DRIVE_PARAM, s.drive_param);
+      api.command(drive, SECTREL_CMD_DRIVE_PARAM, s.settings.drive_param);
     }
   }
   int fd = platform::file_open(file_name.c_str());
@@ -245,7 +245,7 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
     if (sector_access_available())
       src.sectors = {true, drive < 0 ? 0 : drive, path.first_sector, path.sectors};
   } else if (sector_access_available()) {
-    if (src.raw_sector && s.cdxa_direct && raw_path_qualifies(file_name, drive)) {
+    if (src.raw_sector && s.settings.cdxa_direct && raw_path_qualifies(file_name, drive)) {
       if (auto e = iso9660_lookup(drive, file_name)) src.sectors = {true, drive, e->first_sector, e->sectors};
     } else if (src.dvd && on_cd) {
       if (auto e = s.listing.lookup(drive, file_name))
@@ -300,11 +300,11 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start) {
   s.source = Source{};
   clear_streams(s);
   s.end.store(false);
-  s.video_id = s.audio_id = s.spu_id = -1;
-  s.video_seen = SeenList{};
-  s.audio_seen = SeenList{};
-  s.spu_seen_ages = SeenList{};
-  s.spu_seen = DravikSpuTable{};
+  s.select.video_id = s.select.audio_id = s.select.spu_id = -1;
+  s.select.video_seen = SeenList{};
+  s.select.audio_seen = SeenList{};
+  s.select.spu_seen_ages = SeenList{};
+  s.select.spu_seen = DravikSpuTable{};
   reset_parser(s);
 
   bool ok = false;
@@ -351,7 +351,7 @@ int32_t seek_source(State &s, int32_t pos, int32_t origin) {
     int64_t base = origin == 1 ? src.position : origin == 2 ? src.size : 0;
     int64_t target = base + pos;
     src.position = target < 0 ? 0 : target;
-    s.raw_bytes = 0;
+    s.rings.raw_bytes = 0;
     return clamp32(src.position);
   }
   // Blocks read ahead are not yet the reader's: positions count from the
@@ -414,7 +414,7 @@ int32_t read_raw_elementary(State &s, void *buf, int32_t len) {
   if (src.type != SourceType::file || len <= 0) return 0;
   int32_t n = read_file_at(src.fd, src.position, static_cast<uint8_t *>(buf), len);
   src.position += n;
-  s.raw_bytes += n;
+  s.rings.raw_bytes += n;
   return n;
 }
 

@@ -29,37 +29,37 @@ class Reader : public testing::Test {
 };
 
 TEST_F(Reader, CopiesAcrossTheWrap) {
-  const uint32_t size = s->video.size();
-  s->video.set_write_index(size - 1000);
-  s->video.set_read_index(size - 1000);
+  const uint32_t size = s->rings.video.size();
+  s->rings.video.set_write_index(size - 1000);
+  s->rings.video.set_read_index(size - 1000);
   Bytes in = counting(5000);
-  s->video.write(in.data(), 5000);
-  EXPECT_EQ(s->video.write_index(), 4000u);
-  EXPECT_EQ(s->video.available(), 5000u);
+  s->rings.video.write(in.data(), 5000);
+  EXPECT_EQ(s->rings.video.write_index(), 4000u);
+  EXPECT_EQ(s->rings.video.available(), 5000u);
   Bytes out(5000);
   EXPECT_EQ(dravik::read_video(*s, out.data(), 5000), 5000);
   EXPECT_EQ(out, in);
-  EXPECT_EQ(s->video.available(), 0u);
-  EXPECT_EQ(s->video_avail_stored, 0);
+  EXPECT_EQ(s->rings.video.available(), 0u);
+  EXPECT_EQ(s->rings.video_avail_stored, 0);
 }
 
 TEST_F(Reader, RemainderIsRoundedUpToFourThenZero) {
   Bytes in = counting(10);
-  s->video.write(in.data(), 10);
+  s->rings.video.write(in.data(), 10);
   Bytes out(16, 0xEE);
   EXPECT_EQ(dravik::read_video(*s, out.data(), 16), 12);
   EXPECT_TRUE(std::equal(in.begin(), in.end(), out.begin()));
   EXPECT_EQ(out[10], 0);
   EXPECT_EQ(out[11], 0);
   EXPECT_EQ(out[12], 0xEE);  // nothing written past the rounded count
-  EXPECT_EQ(s->video.read_index(), 0u);
-  EXPECT_EQ(s->video.write_index(), 0u);
+  EXPECT_EQ(s->rings.video.read_index(), 0u);
+  EXPECT_EQ(s->rings.video.write_index(), 0u);
   EXPECT_EQ(dravik::read_video(*s, out.data(), 16), 0);
 }
 
 TEST_F(Reader, RemainderNeverExceedsTheRequest) {
   Bytes in = counting(5);
-  s->audio.write(in.data(), 5);
+  s->rings.audio.write(in.data(), 5);
   Bytes out(8, 0xEE);
   EXPECT_EQ(dravik::read_audio(*s, out.data(), 6), 6);
   EXPECT_EQ(out[5], 0);
@@ -73,7 +73,7 @@ TEST_F(Reader, PictureMarkSplitsTheRead) {
   Bytes tail = counting(8000, 0x40);
   for (auto &b : tail) b |= 0x10;
   in.insert(in.end(), tail.begin(), tail.end());
-  s->video.write(in.data(), static_cast<uint32_t>(in.size()));
+  s->rings.video.write(in.data(), static_cast<uint32_t>(in.size()));
 
   ASSERT_EQ(dravik::find_picture(*s), 1);
   Bytes out(4096, 0xEE);
@@ -88,57 +88,57 @@ TEST_F(Reader, PictureMarkSplitsTheRead) {
 
 TEST_F(Reader, SequenceEndIsMarkedPastItsCode) {
   Bytes in = {0x55, 0x55, 0x00, 0x00, 0x01, 0xB7, 0x66, 0x66};
-  s->video.write(in.data(), 8);
+  s->rings.video.write(in.data(), 8);
   ASSERT_EQ(dravik::find_picture(*s), 1);
-  EXPECT_EQ(s->picture_mark, 6);
+  EXPECT_EQ(s->rings.picture_mark, 6);
 }
 
 TEST_F(Reader, FindsAStartCodeStraddlingTheWrap) {
-  const uint32_t size = s->video.size();
-  s->video.set_write_index(size - 2);
-  s->video.set_read_index(size - 2);
+  const uint32_t size = s->rings.video.size();
+  s->rings.video.set_write_index(size - 2);
+  s->rings.video.set_read_index(size - 2);
   Bytes in = {0x00, 0x00, 0x01, 0x00, 0x77};
-  s->video.write(in.data(), 5);
+  s->rings.video.write(in.data(), 5);
   ASSERT_EQ(dravik::find_picture(*s), 1);
-  EXPECT_EQ(s->picture_mark, size - 2);
+  EXPECT_EQ(s->rings.picture_mark, size - 2);
 }
 
 TEST_F(Reader, NoPictureMeansNoMark) {
   Bytes in = {0x00, 0x00, 0x01, 0xB3, 0x00, 0x00, 0x01};
-  s->video.write(in.data(), 7);
+  s->rings.video.write(in.data(), 7);
   EXPECT_EQ(dravik::find_picture(*s), 0);
-  EXPECT_EQ(s->picture_mark, -1);
+  EXPECT_EQ(s->rings.picture_mark, -1);
 }
 
 TEST_F(Reader, VideoPathOffKeepsAudioWorking) {
   Bytes in = counting(64);
-  s->video.write(in.data(), 64);
-  s->audio.write(in.data(), 64);
+  s->rings.video.write(in.data(), 64);
+  s->rings.audio.write(in.data(), 64);
   EXPECT_EQ(dravik::flush(*s, 2), 2);
-  EXPECT_EQ(s->video.available(), 0u);
+  EXPECT_EQ(s->rings.video.available(), 0u);
   Bytes out(32);
   EXPECT_EQ(dravik::read_video(*s, out.data(), 32), 0);
   EXPECT_EQ(dravik::read_audio(*s, out.data(), 32), 32);
   EXPECT_EQ(dravik::flush(*s, 0), 0);
-  EXPECT_EQ(s->audio.available(), 32u);  // re-enabling discards nothing
-  s->video.write(in.data(), 64);
+  EXPECT_EQ(s->rings.audio.available(), 32u);  // re-enabling discards nothing
+  s->rings.video.write(in.data(), 64);
   EXPECT_EQ(dravik::read_video(*s, out.data(), 32), 32);
 }
 
 TEST_F(Reader, FlushValues) {
   Bytes in = counting(64);
-  s->audio.write(in.data(), 64);
+  s->rings.audio.write(in.data(), 64);
   s->queue.push(nullptr, nullptr);
   EXPECT_EQ(dravik::flush(*s, 10), 10);
   EXPECT_TRUE(s->queue.empty());
-  EXPECT_EQ(s->audio.available(), 64u);
+  EXPECT_EQ(s->rings.audio.available(), 64u);
   EXPECT_EQ(dravik::flush(*s, 20), 20);
-  EXPECT_EQ(s->audio.available(), 0u);
+  EXPECT_EQ(s->rings.audio.available(), 0u);
   EXPECT_EQ(s->path_mode.load(), 0);
   EXPECT_EQ(dravik::flush(*s, 7), 7);
   EXPECT_EQ(s->path_mode.load(), 7);
   Bytes out(16);
-  s->audio.write(in.data(), 64);
+  s->rings.audio.write(in.data(), 64);
   EXPECT_EQ(dravik::flush(*s, 1), 1);
   EXPECT_EQ(dravik::read_audio(*s, out.data(), 16), 0);
 }
@@ -146,14 +146,14 @@ TEST_F(Reader, FlushValues) {
 TEST_F(Reader, AudioReadsFollowTheSelectedStream) {
   Bytes in = counting(64);
   Bytes out(16);
-  s->audio.write(in.data(), 64);
-  s->audio_id = 0x80;  // AC-3
+  s->rings.audio.write(in.data(), 64);
+  s->select.audio_id = 0x80;  // AC-3
   EXPECT_EQ(dravik::read_audio(*s, out.data(), 16), 0);
   EXPECT_EQ(dravik::read_stream(*s, 0x81, out.data(), 16), 0);
   EXPECT_EQ(dravik::read_stream(*s, 0x80, out.data(), 16), 16);
-  s->audio_id = 0xC1;
+  s->select.audio_id = 0xC1;
   EXPECT_EQ(dravik::read_audio(*s, out.data(), 16), 16);
-  s->audio_id = -1;
+  s->select.audio_id = -1;
   EXPECT_EQ(dravik::read_stream(*s, 0xA0, out.data(), 16), 16);
   EXPECT_EQ(dravik::read_audio(*s, nullptr, 16), 0);
   EXPECT_EQ(dravik::read_video(*s, nullptr, 16), 0);
@@ -168,7 +168,7 @@ TEST_F(Reader, CallbacksRunInOrderWhileAudioIsPresent) {
   EXPECT_EQ(dravik::run_callbacks(*s, 50), 0);  // no audio yet: nothing runs
   EXPECT_TRUE(g_seen.empty());
   uint8_t b[4] = {1, 2, 3, 4};
-  s->audio.write(b, 4);
+  s->rings.audio.write(b, 4);
   EXPECT_EQ(dravik::run_callbacks(*s, 0), 0);
   dravik::flush(*s, 7);
   s->path_mode.store(1);
@@ -193,29 +193,29 @@ TEST_F(Reader, QueueHoldsAtMost127AndTakeDeliversEachOnce) {
 
 TEST_F(Reader, ResetRestoresDefaults) {
   Bytes in = counting(64);
-  s->video.write(in.data(), 64);
-  s->audio.write(in.data(), 64);
-  s->picture_mark = 3;
+  s->rings.video.write(in.data(), 64);
+  s->rings.audio.write(in.data(), 64);
+  s->rings.picture_mark = 3;
   s->path_mode.store(2);
   s->end.store(true);
-  s->video_id = 0xE0;
-  s->audio_id = 0xC0;
-  s->spu_id = 1;
+  s->select.video_id = 0xE0;
+  s->select.audio_id = 0xC0;
+  s->select.spu_id = 1;
   s->queue.push(record, nullptr);
-  s->parse.valid_words = 12;
+  s->parse.valid_bytes = 12;
   dravik::reset_state(*s);
-  EXPECT_EQ(s->video.available(), 0u);
-  EXPECT_EQ(s->audio.available(), 0u);
-  EXPECT_EQ(s->picture_mark, -1);
+  EXPECT_EQ(s->rings.video.available(), 0u);
+  EXPECT_EQ(s->rings.audio.available(), 0u);
+  EXPECT_EQ(s->rings.picture_mark, -1);
   EXPECT_EQ(s->path_mode.load(), 0);
   EXPECT_FALSE(s->end.load());
-  EXPECT_EQ(s->video_id, -1);
-  EXPECT_EQ(s->audio_id, -1);
-  EXPECT_EQ(s->spu_id, -1);
+  EXPECT_EQ(s->select.video_id, -1);
+  EXPECT_EQ(s->select.audio_id, -1);
+  EXPECT_EQ(s->select.spu_id, -1);
   EXPECT_TRUE(s->queue.empty());
-  EXPECT_EQ(s->parse.valid_words, 0x4000);
+  EXPECT_EQ(s->parse.valid_bytes, 0);
   EXPECT_EQ(s->source.handle, -1);
-  EXPECT_EQ(s->reserved42, 0);
+  EXPECT_EQ(s->settings.reserved42, 0);
 }
 
 }  // namespace

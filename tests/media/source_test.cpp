@@ -7,9 +7,9 @@
 
 #include <memory>
 
+#include "media/rings/reader.h"
 #include "media/source/path_forms.h"
 #include "media/source/probe.h"
-#include "media/rings/reader.h"
 #include "media/state.h"
 #include "tests/media/fixtures.h"
 

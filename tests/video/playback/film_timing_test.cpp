@@ -11,9 +11,12 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -225,6 +228,80 @@ TEST_F(FilmTiming, WithSoundTheAudioClockFindsNothingToCorrect) {
   // what any stream sees from the ring levels: a few ms on some pictures.
   EXPECT_LT(double(sync.total_moved_ms) / sync.pictures, kFieldMs / 2) << sync.corrected << " corrected";
   EXPECT_LT(sync.worst_lead_ms, 3 * kFieldMs);
+}
+
+// `razavori info`: each picture's repeat_first_field, top_field_first and
+// length, and the cadence, against what ffprobe reads of the same frames
+// (ffprobe lists them in display order, razavori in stream order: the
+// counts of each kind must agree).
+std::string run(const std::string &command) {
+  std::string out;
+  FILE *p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  pclose(p);
+  return out;
+}
+
+struct Cadence {
+  std::map<std::pair<int, int>, int> kinds;  // (repeat_first_field, top_field_first) -> pictures
+  int fields = 0;
+  std::string summary;
+};
+
+Cadence razavori_cadence(const std::string &path) {
+  const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
+  const std::string text = run(std::string(bin ? bin : ".") + "/bin/razavori info --pictures '" + path + "'");
+  Cadence c;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("cadence: ", 0) == 0) c.summary = line.substr(9);
+    int rff = 0, tff = 0, fields = 0;
+    long n = 0;
+    char type = 0;
+    char structure[16] = {};
+    if (std::sscanf(line.c_str(), "%ld %c %15s repeat_first_field=%d top_field_first=%d fields=%d", &n, &type,
+                    structure, &rff, &tff, &fields) == 6) {
+      ++c.kinds[{rff, tff}];
+      c.fields += fields;
+    }
+  }
+  return c;
+}
+
+Cadence ffprobe_cadence(const std::string &path) {
+  const std::string text =
+      run("ffprobe -v error -select_streams v:0 -show_entries frame=repeat_pict,top_field_first "
+          "-of csv=p=0 '" +
+          path + "'");
+  Cadence c;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    int tff = 0, repeat = 0;
+    if (std::sscanf(line.c_str(), "%d,%d", &tff, &repeat) == 2) {
+      ++c.kinds[{repeat, tff}];
+      c.fields += 2 + repeat;
+    }
+  }
+  return c;
+}
+
+TEST(RazavoriInfo, PicturesShowTheirFieldFlagsAndLengthAndFilmIsNamed) {
+  for (const char *name : {"film_pulldown.m2v", "hard_telecine.m2v"}) {
+    SCOPED_TRACE(name);
+    const std::string path = testing_support::media_path(name);
+    const Cadence ours = razavori_cadence(path);
+    const Cadence ref = ffprobe_cadence(path);
+    ASSERT_FALSE(ref.kinds.empty()) << "ffprobe read no frames";
+    EXPECT_EQ(ours.kinds, ref.kinds);
+    EXPECT_EQ(ours.fields, ref.fields);
+    const bool film = std::string(name) == "film_pulldown.m2v";
+    EXPECT_EQ(ours.summary.rfind(film ? "film with pull-down" : "plain", 0), 0u) << ours.summary;
+  }
 }
 
 }  // namespace

@@ -70,6 +70,8 @@ void decode_current(DecoderState &s) {
   if (!second) {
     const int32_t fields = display_fields(s.seq.is_mpeg2, s.seq.progressive_sequence, p.picture_structure,
                                           p.repeat_first_field, p.top_field_first);
+    const int32_t before = s.shown_fields;
+    const bool had_shown = s.frames.has_shown();
     if (type == 3) {
       s.frames.rotate_b();
       s.shown_fields = fields;
@@ -78,6 +80,8 @@ void decode_current(DecoderState &s) {
       s.shown_fields = s.anchor_fields;
       s.anchor_fields = fields;
     }
+    // The next picture on screen starts where the one before it ended.
+    if (had_shown && s.shown_time >= 0 && !s.frames.showing_repeat()) s.shown_time += before;
   }
   s.expect_second_field = field && !second;
   s.last_field_structure = field ? p.picture_structure : 0;
@@ -134,6 +138,7 @@ void Decoder::set_source(const VideoSource &source) {
   state_->source = source;
   state_->reader.set_source(source.read, source.ctx);
   state_->pictures_decoded = 0;
+  state_->shown_time = 0;
 }
 
 void Decoder::set_settings(const DecoderSettings &settings) {
@@ -222,6 +227,7 @@ int32_t Decoder::restart_at_intra() {
   DecoderState &s = *state_;
   reset_frame_roles();
   s.pic.closed_gop = false;
+  s.shown_time = -1;
   s.reader.ensure_loaded();
   if (!decode_from_intra(s)) return 0;
   // In a closed GOP display order would hold the intra picture back until
@@ -238,8 +244,11 @@ void Decoder::reset_frame_roles() {
 
 int32_t Decoder::show_last_anchor() {
   DecoderState &s = *state_;
+  const int32_t before = s.shown_fields;
+  const bool had_shown = s.frames.has_shown();
   if (!s.frames.show_newest_anchor()) return 0;
   s.shown_fields = s.anchor_fields;
+  if (had_shown && s.shown_time >= 0) s.shown_time += before;
   return 1;
 }
 
@@ -252,6 +261,7 @@ bool Decoder::has_shown_picture() const { return state_->frames.has_shown(); }
 bool Decoder::expecting_second_field() const { return state_->expect_second_field; }
 bool Decoder::showing_repeat() const { return state_->frames.showing_repeat(); }
 int32_t Decoder::shown_fields() const { return state_->shown_fields; }
+int64_t Decoder::shown_time_fields() const { return state_->shown_time; }
 Planes Decoder::shown_planes() const { return state_->frames.shown_planes(); }
 Planes Decoder::target_planes() const { return state_->frames.target_planes(); }
 uint8_t *Decoder::rgb_buffer() const { return state_->frames.rgb(); }

@@ -50,6 +50,8 @@ struct DecoderState {
   /// order holds back, and of the picture to show.
   int32_t anchor_fields = 2;
   int32_t shown_fields = 2;
+  /// Display time (field periods) of the picture to show; -1 unknown.
+  int64_t shown_time = 0;
 
   void apply_settings();
 };

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -228,6 +229,88 @@ TEST_F(FilmTiming, WithSoundTheAudioClockFindsNothingToCorrect) {
   // what any stream sees from the ring levels: a few ms on some pictures.
   EXPECT_LT(double(sync.total_moved_ms) / sync.pictures, kFieldMs / 2) << sync.corrected << " corrected";
   EXPECT_LT(sync.worst_lead_ms, 3 * kFieldMs);
+}
+
+// The decoder's display time of each shown picture: the lengths of the
+// pictures shown before it, whether it is reached from the stream's start
+// or by entering the stream at an intra picture found in display time.
+struct MemorySource {
+  std::vector<uint8_t> bytes;
+  size_t at = 0;
+  static int32_t read(void *ctx, void *dst, int32_t len) {
+    auto *m = static_cast<MemorySource *>(ctx);
+    const size_t n = std::min(m->bytes.size() - m->at, static_cast<size_t>(len));
+    std::copy_n(m->bytes.data() + m->at, n, static_cast<uint8_t *>(dst));
+    m->at += n;
+    return static_cast<int32_t>(n);
+  }
+};
+
+uint64_t luma_hash(const kestrum::Decoder &d) {
+  const kestrum::Planes p = d.shown_planes();
+  uint64_t h = 1469598103934665603ull;
+  for (int y = 0; y < 480; y += 7) {
+    for (int x = 0; x < 352; x += 5) h = (h ^ p.y[y * p.y_stride + x]) * 1099511628211ull;
+  }
+  return h;
+}
+
+TEST(FilmDecoder, ShownPicturesCarryTheirDisplayTime) {
+  MemorySource m;
+  {
+    std::ifstream in(testing_support::media_path("film_pulldown.m2v"), std::ios::binary);
+    m.bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  ASSERT_GT(m.bytes.size(), 100000u);
+  kestrum::Decoder d;
+  d.set_source({&m, MemorySource::read, nullptr, static_cast<int64_t>(m.bytes.size())});
+  ASSERT_EQ(d.open_stream(), 1);
+  std::vector<std::pair<int64_t, int32_t>> shown;  // (time, fields) in display order
+  std::map<uint64_t, int64_t> time_of;
+  auto take = [&] {
+    if (!d.has_shown_picture()) return;
+    shown.emplace_back(d.shown_time_fields(), d.shown_fields());
+    time_of[luma_hash(d)] = d.shown_time_fields();
+  };
+  while (d.step_picture()) take();
+  if (d.show_last_anchor()) take();
+  ASSERT_EQ(shown.size(), 240u);
+  ASSERT_EQ(time_of.size(), 240u) << "pictures told apart by their hash";
+  EXPECT_EQ(shown.front().first, 0);
+  for (size_t i = 0; i + 1 < shown.size(); ++i) {
+    EXPECT_EQ(shown[i + 1].first, shown[i].first + shown[i].second) << "picture " << i;
+  }
+  EXPECT_EQ(shown.back().first + shown.back().second, 600);
+
+  // Entered in display time: the intra picture shown has the time it had
+  // read from the start, no later than the target, and stepping on reaches
+  // the first picture that starts at or after the target.
+  for (int64_t target : {0, 1, 37, 299, 300, 301, 450, 598, 599}) {
+    m.at = 0;
+    d.reset_reader();
+    kestrum::Decoder::IntraPlace place;
+    ASSERT_EQ(d.locate_intra(target, &place), 1) << target;
+    EXPECT_LE(place.time_fields, std::max<int64_t>(target, 0)) << target;
+    m.at = 0;
+    d.reset_reader();
+    ASSERT_EQ(d.enter_at_intra(place), 1) << target;
+    ASSERT_TRUE(d.has_shown_picture());
+    auto it = time_of.find(luma_hash(d));
+    ASSERT_NE(it, time_of.end()) << target;
+    EXPECT_EQ(d.shown_time_fields(), it->second) << target;
+    EXPECT_EQ(d.shown_time_fields(), place.time_fields) << target;
+    while (d.shown_time_fields() < target) {
+      // Past the last picture's start the last picture stays.
+      if (!d.step_picture() && !d.show_last_anchor()) break;
+      if (!d.has_shown_picture()) continue;
+      it = time_of.find(luma_hash(d));
+      ASSERT_NE(it, time_of.end()) << target;
+      ASSERT_EQ(d.shown_time_fields(), it->second) << target;
+    }
+    auto first = std::find_if(shown.begin(), shown.end(), [&](const auto &p) { return p.first >= target; });
+    if (first == shown.end()) --first;
+    EXPECT_EQ(d.shown_time_fields(), first->first) << target;
+  }
 }
 
 // `razavori info`: each picture's repeat_first_field, top_field_first and

@@ -395,11 +395,19 @@ enum KestrumCommand {
   VCMD_VALUE_183 = 183,
   VCMD_PLANE_RECORD = 184,  ///< stream: -> KestrumPlaneRecord*
   VCMD_GET_VALUE_185 = 185,
-  VCMD_SET_VALUE_186 = 186
+  VCMD_SET_VALUE_186 = 186,
+  /// stream: -> ms at which the picture on screen started, in display time
+  /// from the first picture (pictures that repeat a field count their
+  /// length); -1 after a seek by position
+  VCMD_PICTURE_TIME = 187,
+  /// stream: ms -> shows the first picture that starts at or after ms of
+  /// display time (the last one past the end); the new byte position, 0 when
+  /// refused. Reads the picture headers from the start of the stream.
+  VCMD_SEEK_TIME = 188
 };
 
 /// Number of codes VideoCommand accepts.
-#define KESTRUM_COMMAND_COUNT 183
+#define KESTRUM_COMMAND_COUNT 185
 
 /* ------------------------------------------------------------------------ */
 /* Exports (ordinal in brackets)                                             */

@@ -21,6 +21,7 @@ std::atomic<int32_t> g_pictures{0};
 std::atomic<int32_t> g_corrected{0};
 std::atomic<int32_t> g_worst{0};
 std::atomic<int64_t> g_moved{0};
+std::atomic<int64_t> g_net{0};
 
 void take_restart() {
   if (g_restart.exchange(false)) {
@@ -31,6 +32,7 @@ void take_restart() {
     g_corrected = 0;
     g_worst = 0;
     g_moved = 0;
+    g_net = 0;
   }
 }
 
@@ -49,6 +51,7 @@ SyncRecord sync_record() {
   r.corrected = g_corrected;
   r.worst_lead_ms = g_worst;
   r.total_moved_ms = g_moved;
+  r.net_moved_ms = g_net;
   return r;
 }
 
@@ -90,6 +93,7 @@ void follow_audio_clock(const EngineState &s, LoopContext &c) {
   if (moved != 0) g_corrected = g_corrected + 1;
   g_worst = std::max<int32_t>(g_worst, std::abs(lead));
   g_moved = g_moved + std::abs(moved);
+  g_net = g_net + moved;
 }
 
 }  // namespace kestrum::play

@@ -54,6 +54,7 @@ struct SyncRecord {
   int32_t corrected = 0;       // of them, the ones whose due time moved
   int32_t worst_lead_ms = 0;   // largest lead or lag seen (absolute)
   int64_t total_moved_ms = 0;  // sum of the corrections' sizes
+  int64_t net_moved_ms = 0;    // their sum with signs (later is positive)
 };
 /// A copy of the record (any thread; exact once the playback has stopped).
 SyncRecord sync_record();

@@ -1,6 +1,8 @@
 // Fuzzes the video decoder with an elementary stream served through its
 // pull interface: find the sequence header, lay out the frame store (size
-// capped), start at an I picture and step every picture to the end.
+// capped), start at an I picture and step every picture to the end; then
+// seek in display time (headers read from the start, entered at an intra
+// picture) and step a few more.
 //
 // The first byte picks the settings (interpolation variant, inverse DCT,
 // monochrome, coefficient limit, SIMD on or off) so every path is reached;
@@ -75,5 +77,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
   }
   d.show_last_anchor();
+
+  // A seek in display time: the headers read again from the start, the
+  // stream entered at the intra picture found, a few pictures on.
+  kestrum::Decoder::IntraPlace place;
+  src.pos = 0;
+  d.reset_reader();
+  if (!d.locate_intra(int64_t{mode} * 7, &place)) return 0;
+  src.pos = 0;
+  d.reset_reader();
+  if (!d.enter_at_intra(place)) return 0;
+  for (int i = 0; i < 8 && d.step_picture(); ++i) {
+  }
   return 0;
 }

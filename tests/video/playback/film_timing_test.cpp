@@ -25,6 +25,7 @@
 #include "audio/audio_api.h"
 #include "media/media_api.h"
 #include "tests/support/test_media.h"
+#include "tests/video/decode/decode_support.h"
 #include "video/decode/decoder.h"
 #include "video/engine/play/audio_sync.h"
 #include "video/engine/play/pace_clock.h"
@@ -85,27 +86,9 @@ KestrumHostDisplay host(Recorder &r) {
   return d;
 }
 
-// Luma planes of a generated .yuv reference (4:2:0 pictures of w x h).
-std::vector<std::vector<uint8_t>> reference_luma(const std::string &file, int w, int h) {
-  std::vector<std::vector<uint8_t>> frames;
-  std::ifstream in(testing_support::media_path(file), std::ios::binary);
-  const size_t luma = static_cast<size_t>(w) * static_cast<size_t>(h);
-  std::vector<uint8_t> frame(luma * 3 / 2);
-  while (in.read(reinterpret_cast<char *>(frame.data()), static_cast<std::streamsize>(frame.size()))) {
-    frames.emplace_back(frame.begin(), frame.begin() + static_cast<ptrdiff_t>(luma));
-  }
-  return frames;
-}
-
-double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
-  if (a.size() != b.size() || a.empty()) return 0;
-  double se = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const double d = double(a[i]) - double(b[i]);
-    se += d * d;
-  }
-  if (se == 0) return 99;
-  return 10 * std::log10(255.0 * 255.0 * double(a.size()) / se);
+// ffmpeg's pictures of a generated stream (.yuv reference).
+std::vector<video_test::Picture> reference(const std::string &file) {
+  return video_test::read_yuv(testing_support::media_path(file), 352, 480);
 }
 
 constexpr double kMatchDb = 35;
@@ -145,14 +128,14 @@ class FilmTiming : public ::testing::Test {
 
 TEST_F(FilmTiming, PullDownFilmLastsItsTenSecondsEveryPictureOnceInOrder) {
   play_virtual("film_pulldown.m2v");
-  const auto ref = reference_luma("film_pulldown.m2v.yuv", 352, 480);
+  const auto ref = reference("film_pulldown.m2v.yuv");
   ASSERT_EQ(ref.size(), 240u);
   ASSERT_EQ(rec.shown.size(), ref.size());
   int32_t fields = 0;
   int repeats = 0;
   for (size_t i = 0; i < rec.shown.size(); ++i) {
     const Shown &s = rec.shown[i];
-    EXPECT_GE(psnr(s.luma, ref[i]), kMatchDb) << "picture " << i;
+    EXPECT_GE(video_test::plane_psnr(s.luma, ref[i].y), kMatchDb) << "picture " << i;
     ASSERT_TRUE(s.fields == 2 || s.fields == 3) << "picture " << i << ": " << s.fields;
     repeats += s.fields == 3;
     fields += s.fields;
@@ -236,18 +219,6 @@ TEST_F(FilmTiming, WithSoundTheAudioClockFindsNothingToCorrect) {
 // The decoder's display time of each shown picture: the lengths of the
 // pictures shown before it, whether it is reached from the stream's start
 // or by entering the stream at an intra picture found in display time.
-struct MemorySource {
-  std::vector<uint8_t> bytes;
-  size_t at = 0;
-  static int32_t read(void *ctx, void *dst, int32_t len) {
-    auto *m = static_cast<MemorySource *>(ctx);
-    const size_t n = std::min(m->bytes.size() - m->at, static_cast<size_t>(len));
-    std::copy_n(m->bytes.data() + m->at, n, static_cast<uint8_t *>(dst));
-    m->at += n;
-    return static_cast<int32_t>(n);
-  }
-};
-
 uint64_t luma_hash(const kestrum::Decoder &d) {
   const kestrum::Planes p = d.shown_planes();
   uint64_t h = 1469598103934665603ull;
@@ -258,14 +229,11 @@ uint64_t luma_hash(const kestrum::Decoder &d) {
 }
 
 TEST(FilmDecoder, ShownPicturesCarryTheirDisplayTime) {
-  MemorySource m;
-  {
-    std::ifstream in(testing_support::media_path("film_pulldown.m2v"), std::ios::binary);
-    m.bytes.assign(std::istreambuf_iterator<char>(in), {});
-  }
+  video_test::MemorySource m;
+  m.bytes = video_test::read_file(testing_support::media_path("film_pulldown.m2v"));
   ASSERT_GT(m.bytes.size(), 100000u);
   kestrum::Decoder d;
-  d.set_source({&m, MemorySource::read, nullptr, static_cast<int64_t>(m.bytes.size())});
+  d.set_source(m.source());
   ASSERT_EQ(d.open_stream(), 1);
   std::vector<std::pair<int64_t, int32_t>> shown;  // (time, fields) in display order
   std::map<uint64_t, int64_t> time_of;
@@ -288,12 +256,12 @@ TEST(FilmDecoder, ShownPicturesCarryTheirDisplayTime) {
   // read from the start, no later than the target, and stepping on reaches
   // the first picture that starts at or after the target.
   for (int64_t target : {0, 1, 37, 299, 300, 301, 450, 598, 599}) {
-    m.at = 0;
+    m.pos = 0;
     d.reset_reader();
     kestrum::Decoder::IntraPlace place;
     ASSERT_EQ(d.locate_intra(target, &place), 1) << target;
     EXPECT_LE(place.time_fields, std::max<int64_t>(target, 0)) << target;
-    m.at = 0;
+    m.pos = 0;
     d.reset_reader();
     ASSERT_EQ(d.enter_at_intra(place), 1) << target;
     ASSERT_TRUE(d.has_shown_picture());
@@ -319,7 +287,7 @@ TEST(FilmDecoder, ShownPicturesCarryTheirDisplayTime) {
 // first that starts from 5 s on); counted in coded pictures it would be
 // one of 6.25 s.
 TEST_F(FilmTiming, SeekToFiveSecondsShowsFfmpegsPicture) {
-  const auto at5 = reference_luma("film_pulldown.vob.at5s.yuv", 352, 480);
+  const auto at5 = reference("film_pulldown.vob.at5s.yuv");
   ASSERT_EQ(at5.size(), 1u);
   for (const char *name : {"film_pulldown.vob", "film_pulldown.m2v"}) {
     SCOPED_TRACE(name);
@@ -328,7 +296,7 @@ TEST_F(FilmTiming, SeekToFiveSecondsShowsFfmpegsPicture) {
     rec.shown.clear();
     EXPECT_GT(VideoCommand(VCMD_SEEK_TIME, 5000), 0);
     ASSERT_FALSE(rec.shown.empty());
-    EXPECT_GE(psnr(rec.shown.back().luma, at5[0]), kMatchDb);
+    EXPECT_GE(video_test::plane_psnr(rec.shown.back().luma, at5[0].y), kMatchDb);
     // The picture starts 5.005 s in: 300 fields (150 frame periods).
     EXPECT_EQ(VideoCommand(VCMD_PICTURE_TIME, 0), 300 * 33367 / 2000);
     // Stepping on counts the picture's own length.
@@ -347,17 +315,6 @@ TEST_F(FilmTiming, SeekToFiveSecondsShowsFfmpegsPicture) {
 // length, and the cadence, against what ffprobe reads of the same frames
 // (ffprobe lists them in display order, razavori in stream order: the
 // counts of each kind must agree).
-std::string run(const std::string &command) {
-  std::string out;
-  FILE *p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-
 struct Cadence {
   std::map<std::pair<int, int>, int> kinds;  // (repeat_first_field, top_field_first) -> pictures
   int fields = 0;
@@ -366,7 +323,8 @@ struct Cadence {
 
 Cadence razavori_cadence(const std::string &path) {
   const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
-  const std::string text = run(std::string(bin ? bin : ".") + "/bin/razavori info --pictures '" + path + "'");
+  const std::string text =
+      video_test::run_command(std::string(bin ? bin : ".") + "/bin/razavori info --pictures '" + path + "'");
   Cadence c;
   std::istringstream in(text);
   std::string line;
@@ -386,10 +344,10 @@ Cadence razavori_cadence(const std::string &path) {
 }
 
 Cadence ffprobe_cadence(const std::string &path) {
-  const std::string text =
-      run("ffprobe -v error -select_streams v:0 -show_entries frame=repeat_pict,top_field_first "
-          "-of csv=p=0 '" +
-          path + "'");
+  const std::string text = video_test::run_command(
+      "ffprobe -v error -select_streams v:0 -show_entries frame=repeat_pict,top_field_first "
+      "-of csv=p=0 '" +
+      path + "'");
   Cadence c;
   std::istringstream in(text);
   std::string line;

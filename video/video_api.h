@@ -403,11 +403,14 @@ enum KestrumCommand {
   /// stream: ms -> shows the first picture that starts at or after ms of
   /// display time (the last one past the end); the new byte position, 0 when
   /// refused. Reads the picture headers from the start of the stream.
-  VCMD_SEEK_TIME = 188
+  VCMD_SEEK_TIME = 188,
+  /// stream: -> how long the picture on screen stays, in field periods (as
+  /// KestrumPicture::fields); -1 before the first picture
+  VCMD_PICTURE_FIELDS = 189
 };
 
 /// Number of codes VideoCommand accepts.
-#define KESTRUM_COMMAND_COUNT 185
+#define KESTRUM_COMMAND_COUNT 186
 
 /* ------------------------------------------------------------------------ */
 /* Exports (ordinal in brackets)                                             */

@@ -301,6 +301,7 @@ TEST_F(FilmTiming, SeekToFiveSecondsShowsFfmpegsPicture) {
     EXPECT_EQ(VideoCommand(VCMD_PICTURE_TIME, 0), 300 * 33367 / 2000);
     // Stepping on counts the picture's own length.
     const int32_t fields = rec.shown.back().fields;
+    EXPECT_EQ(VideoCommand(VCMD_PICTURE_FIELDS, 0), fields);
     ASSERT_EQ(VideoStep(), 1);
     const int32_t next = static_cast<int32_t>(VideoCommand(VCMD_PICTURE_TIME, 0));
     EXPECT_NEAR(next - 5005, fields * kFieldMs, 1);

@@ -35,14 +35,15 @@ namespace {
 
 namespace kp = kestrum::play;
 
-// Virtual time: sleeping moves it on at once; each look costs a few
-// microseconds so that a loop polling the clock gets somewhere too.
+// Virtual time: sleeping moves it on at once, waking on a millisecond as a
+// timer tick would; each look costs a microsecond so that a loop polling
+// the clock gets somewhere too.
 std::atomic<int64_t> g_virtual_us{0};
-constexpr int64_t kLookCostUs = 5;
+constexpr int64_t kLookCostUs = 1;
 
 uint32_t virtual_now() { return static_cast<uint32_t>((g_virtual_us += kLookCostUs) / 1000); }
 void virtual_sleep(uint32_t ms) {
-  g_virtual_us += int64_t{ms} * 1000;
+  if (ms > 0) g_virtual_us = (g_virtual_us / 1000 + ms) * 1000;
   std::this_thread::yield();
 }
 const kp::PaceClock kVirtualClock = {virtual_now, virtual_sleep};
@@ -111,6 +112,8 @@ class FilmTiming : public ::testing::Test {
   static void SetUpTestSuite() { VideoStartup(); }
   void TearDown() override {
     VideoClose(1);
+    VideoCommand(VCMD_SET_PLAY_MODE, 0);
+    VideoCommand(VCMD_SET_SLOW_FACTOR, 1);
     kp::set_pace_clock(nullptr);
   }
   // Plays a stream to its end on the virtual clock.
@@ -143,7 +146,7 @@ TEST_F(FilmTiming, PullDownFilmLastsItsTenSecondsEveryPictureOnceInOrder) {
     // are counted in): the next one comes that much later.
     if (i + 1 < rec.shown.size()) {
       const double gap = double(rec.shown[i + 1].at_ms - s.at_ms);
-      EXPECT_NEAR(gap, s.fields * kFieldMs, 2.0) << "after picture " << i;
+      EXPECT_NEAR(gap, s.fields * kFieldMs, 1.0) << "after picture " << i;
     }
   }
   // 3:2 pull-down: every other picture repeats a field; 600 fields in all.
@@ -154,6 +157,28 @@ TEST_F(FilmTiming, PullDownFilmLastsItsTenSecondsEveryPictureOnceInOrder) {
   const double span =
       double(rec.shown.back().at_ms - rec.shown.front().at_ms) + rec.shown.back().fields * kFieldMs;
   EXPECT_NEAR(span, 240 * 1001.0 / 24.0, kNtscPeriodMs);
+}
+
+// Slow motion holds each picture slow-factor x 40 ms a frame: a picture
+// that repeats a field stays half as long again, so the film's motion keeps
+// its rhythm.
+TEST_F(FilmTiming, SlowMotionKeepsEachPicturesShare) {
+  rec.keep_luma = false;
+  kp::set_pace_clock(&kVirtualClock);
+  const KestrumHostDisplay d = host(rec);
+  ASSERT_EQ(VideoOpen(&d, testing_support::media_path("film_pulldown.m2v").c_str(), nullptr, 0), 1);
+  VideoCommand(VCMD_SET_SLOW_FACTOR, 2);
+  VideoCommand(VCMD_SET_PLAY_MODE, 2);
+  ASSERT_EQ(VideoCommand(VCMD_GET_PLAY_MODE, 0), 2);
+  rec.shown.clear();
+  ASSERT_EQ(VideoRun(), 1);
+  ASSERT_TRUE(wait_for_end(120));
+  VideoClose(1);
+  ASSERT_EQ(rec.shown.size(), 240u);
+  for (size_t i = 0; i + 1 < rec.shown.size(); ++i) {
+    const int32_t gap = int32_t(rec.shown[i + 1].at_ms - rec.shown[i].at_ms);
+    EXPECT_EQ(gap, 2 * 40 * rec.shown[i].fields / 2) << "after picture " << i;
+  }
 }
 
 // Streams without the flags: each picture one whole-millisecond frame

@@ -26,6 +26,7 @@
 #include "media/media_api.h"
 #include "tests/support/test_media.h"
 #include "tests/video/decode/decode_support.h"
+#include "tests/video/playback/virtual_clock.h"
 #include "video/decode/decoder.h"
 #include "video/engine/play/audio_sync.h"
 #include "video/engine/play/pace_clock.h"
@@ -34,19 +35,6 @@
 namespace {
 
 namespace kp = kestrum::play;
-
-// Virtual time: sleeping moves it on at once, waking on a millisecond as a
-// timer tick would; each look costs a microsecond so that a loop polling
-// the clock gets somewhere too.
-std::atomic<int64_t> g_virtual_us{0};
-constexpr int64_t kLookCostUs = 1;
-
-uint32_t virtual_now() { return static_cast<uint32_t>((g_virtual_us += kLookCostUs) / 1000); }
-void virtual_sleep(uint32_t ms) {
-  if (ms > 0) g_virtual_us = (g_virtual_us / 1000 + ms) * 1000;
-  std::this_thread::yield();
-}
-const kp::PaceClock kVirtualClock = {virtual_now, virtual_sleep};
 
 struct Shown {
   std::vector<uint8_t> luma;
@@ -118,7 +106,7 @@ class FilmTiming : public ::testing::Test {
   }
   // Plays a stream to its end on the virtual clock.
   void play_virtual(const std::string &name) {
-    kp::set_pace_clock(&kVirtualClock);
+    kp::set_pace_clock(&playback_test::kVirtualClock);
     const KestrumHostDisplay d = host(rec);
     ASSERT_EQ(VideoOpen(&d, testing_support::media_path(name).c_str(), nullptr, 0), 1) << name;
     rec.shown.clear();
@@ -164,7 +152,7 @@ TEST_F(FilmTiming, PullDownFilmLastsItsTenSecondsEveryPictureOnceInOrder) {
 // its rhythm.
 TEST_F(FilmTiming, SlowMotionKeepsEachPicturesShare) {
   rec.keep_luma = false;
-  kp::set_pace_clock(&kVirtualClock);
+  kp::set_pace_clock(&playback_test::kVirtualClock);
   const KestrumHostDisplay d = host(rec);
   ASSERT_EQ(VideoOpen(&d, testing_support::media_path("film_pulldown.m2v").c_str(), nullptr, 0), 1);
   VideoCommand(VCMD_SET_SLOW_FACTOR, 2);

@@ -66,6 +66,7 @@ void decode_current(DecoderState &s) {
   if (type < 1 || type > 3 || !s.frames.ready()) return;
   const bool field = p.picture_structure != 3;
   const bool second = field && s.expect_second_field && p.picture_structure != s.last_field_structure;
+  s.parsed_unused = false;
   p.second_field = second;
   if (!second) {
     const int32_t fields = display_fields(s.seq.is_mpeg2, s.seq.progressive_sequence, p.picture_structure,
@@ -80,8 +81,12 @@ void decode_current(DecoderState &s) {
       s.shown_fields = s.anchor_fields;
       s.anchor_fields = fields;
     }
-    // The next picture on screen starts where the one before it ended.
-    if (had_shown && s.shown_time >= 0 && !s.frames.showing_repeat()) s.shown_time += before;
+    // The next picture on screen starts where the one before it ended (and
+    // the pictures passed over since).
+    if (s.frames.has_shown() && !s.frames.showing_repeat()) {
+      if (had_shown && s.shown_time >= 0) s.shown_time += before + s.passed_fields;
+      s.passed_fields = 0;
+    }
   }
   s.expect_second_field = field && !second;
   s.last_field_structure = field ? p.picture_structure : 0;
@@ -179,6 +184,10 @@ int32_t Decoder::open_stream() {
   }
   if (!found) return 0;
   if (!allocate_frame_store()) return 1;
+  // Display time counts from the first picture shown.
+  s.shown_time = 0;
+  s.passed_fields = 0;
+  s.parsed_unused = false;
   decode_from_intra(s);
   return 1;
 }
@@ -215,7 +224,10 @@ int32_t Decoder::step_picture() {
     kestrum::parse_picture_header(s);
     // B pictures between an intra picture shown early and the next anchor
     // come before it in display order: they are already in the past.
-    if (s.frames.shown_early() && s.pic.picture_coding_type == 3) continue;
+    if (s.frames.shown_early() && s.pic.picture_coding_type == 3) {
+      s.parsed_unused = false;  // shows before the intra picture: not time to come
+      continue;
+    }
     decode_current(s);
     // The anchor after an early intra picture brings that picture round
     // again: go on to the next one rather than show it twice.
@@ -240,6 +252,8 @@ void Decoder::reset_frame_roles() {
   state_->frames.reset_roles();
   state_->expect_second_field = false;
   state_->anchor_fields = state_->shown_fields = 2;
+  state_->passed_fields = 0;
+  state_->parsed_unused = false;
 }
 
 int32_t Decoder::show_last_anchor() {
@@ -248,7 +262,8 @@ int32_t Decoder::show_last_anchor() {
   const bool had_shown = s.frames.has_shown();
   if (!s.frames.show_newest_anchor()) return 0;
   s.shown_fields = s.anchor_fields;
-  if (had_shown && s.shown_time >= 0) s.shown_time += before;
+  if (had_shown && s.shown_time >= 0) s.shown_time += before + s.passed_fields;
+  s.passed_fields = 0;
   return 1;
 }
 

@@ -115,6 +115,9 @@ int32_t Decoder::enter_at_intra(const IntraPlace &place) {
   if (!s.frames.has_shown()) s.frames.show_newest_anchor_early();
   s.shown_fields = intra_fields;
   s.shown_time = place.time_fields;
+  // What was passed over on the way shows before it.
+  s.passed_fields = 0;
+  s.parsed_unused = false;
   return 1;
 }
 

@@ -112,7 +112,7 @@ class FilmTiming : public ::testing::Test {
     rec.shown.clear();
     ASSERT_EQ(VideoRun(), 1);
     ASSERT_TRUE(wait_for_end(120)) << name;
-    VideoClose(1);
+    ASSERT_EQ(VideoClose(1), 1) << name;
   }
   Recorder rec;
 };

@@ -2,10 +2,9 @@
 // kestrum::play::set_pace_clock(&playback_test::kVirtualClock) before
 // playing and set_pace_clock(nullptr) after. The engine's waits move it on
 // at once, waking on a whole millisecond as a timer tick would, so each
-// picture comes exactly at its due time however loaded the machine is;
-// each look at it costs a microsecond so that loops polling the clock get
-// somewhere. Only the pacing runs on it: the sound's clock stays real, so
-// plays with sound keep the real clock.
+// picture comes exactly at its due time however loaded the machine is.
+// Only the pacing runs on it: the sound's clock stays real, so plays with
+// sound keep the real clock.
 #pragma once
 
 #include <atomic>
@@ -18,10 +17,16 @@ namespace playback_test {
 
 inline std::atomic<int64_t> g_virtual_us{0};
 
-inline uint32_t virtual_now() { return static_cast<uint32_t>((g_virtual_us += 1) / 1000); }
+// Each look costs 50 microseconds: a wait that polls for a due time a
+// millisecond away gets there in a few dozen looks.
+inline uint32_t virtual_now() { return static_cast<uint32_t>((g_virtual_us += 50) / 1000); }
 
+// A zero sleep does nothing: it neither moves the clock (a picture presented
+// on time keeps its millisecond) nor gives up the processor (on a loaded
+// machine a thousand yields would take seconds).
 inline void virtual_sleep(uint32_t ms) {
-  if (ms > 0) g_virtual_us = (g_virtual_us / 1000 + ms) * 1000;
+  if (ms == 0) return;
+  g_virtual_us = (g_virtual_us / 1000 + ms) * 1000;
   std::this_thread::yield();
 }
 

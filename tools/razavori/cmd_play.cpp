@@ -34,6 +34,8 @@ constexpr int32_t kLargeSeekSeconds = 60;
 constexpr int64_t kPackBytes = 2048;
 constexpr int64_t kPackHeaderBytes = 30;
 constexpr int kPollMs = 100;
+// The display time after which the bytes read give the rate.
+constexpr int32_t kMeasureAfterMs = 3000;
 
 // Puts the terminal in single-key mode for the life of the object.
 class RawTerminal {
@@ -167,7 +169,18 @@ struct Player {
   void show_position() {
     // The sound's bit rate is known once the sound has opened.
     if (!clock_rate) bytes_per_second = source_bytes_per_second(audio_only);
-    const int32_t s = position() / std::max(bytes_per_second, 1);
+    // The picture on screen knows its display time (pictures repeating a
+    // field count their length) unless a seek by position made it unknown;
+    // then the byte position stands in.
+    const auto shown_ms = static_cast<int32_t>(VideoCommand(VCMD_PICTURE_TIME, 0));
+    // Without the packs' clock span, once a few seconds have been shown the
+    // bytes they took are a better rate than the headers' (a variable rate
+    // stream's header gives its ceiling).
+    if (!clock_rate && shown_ms >= kMeasureAfterMs) {
+      bytes_per_second =
+          static_cast<int32_t>(std::clamp<int64_t>(int64_t{position()} * 1000 / shown_ms, 1, INT32_MAX));
+    }
+    const int32_t s = shown_ms >= 0 ? shown_ms / 1000 : position() / std::max(bytes_per_second, 1);
     const int32_t total = (length + bytes_per_second / 2) / std::max(bytes_per_second, 1);
     std::printf("\r%s %02d:%02d / %02d:%02d  %d / %d bytes   ", paused ? "[paused]" : "        ", s / 60,
                 s % 60, total / 60, total % 60, position(), length);

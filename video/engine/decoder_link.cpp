@@ -71,6 +71,7 @@ int32_t current(KestrumPicture *out) {
   out->coded_height = g.coded_height;
   out->chroma_format = sh.chroma_format;
   out->picture_type = g_decoder->picture().picture_coding_type;
+  out->fields = g_decoder->shown_fields();
   return p.y ? 1 : 0;
 }
 

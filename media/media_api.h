@@ -159,7 +159,8 @@ enum DravikControl {
   CTL_SET_OUTPUT_DIR = 41,     /**< extraction folder := (const char*)param */
   CTL_EXTRACT_OPEN = 42,       /**< reset, open (const char*)param for
                                     extraction; -> handle or -1 */
-  CTL_EXTRACT_CLOSE = 43,      /**< close source and outputs; -> 0 */
+  CTL_EXTRACT_CLOSE = 43,      /**< close source and outputs; -> 0, or -1
+                                    when an output was lost (see 87) */
   CTL_EXTRACT_STEP = 44,       /**< parse one pack; -> SCR/2 of last pack */
   CTL_AT_END = 45,             /**< -> end flag */
   CTL_SET_NAME_HOOK = 46,      /**< DravikNameHook := param; -> 0 */
@@ -204,7 +205,10 @@ enum DravikControl {
   CTL_REMOVE_SINK = 83,        /**< remove and free that sink; -> 0 */
   CTL_SPU_TABLE = 84,          /**< -> const DravikSpuTable * */
   CTL_AUDIO_PREFER_ADD = 85,   /**< append param to preferred audio; -> 0 */
-  CTL_SPU_PREFER_ADD = 86      /**< append param to preferred spu; -> 0 */
+  CTL_SPU_PREFER_ADD = 86,     /**< append param to preferred spu; -> 0 */
+  CTL_EXTRACT_FAILURES = 87    /**< -> outputs of the current or last
+                                    extraction that were lost (a failed
+                                    create or write, a path already taken) */
 };
 
 /* ------------------------------------------------------------------------ */

@@ -12,6 +12,7 @@
 #include "media/blocks/read_ahead.h"
 #include "media/demux/demux_state.h"
 #include "media/demux/stream_sink.h"
+#include "media/extract/extract_state.h"
 #include "media/media_api.h"
 #include "media/rings/callback_queue.h"
 #include "media/rings/ring.h"
@@ -190,6 +191,7 @@ struct State {
   CallbackQueue queue;
   Settings settings;
   Hooks hooks;
+  ExtractState extract;
 
   // Read-ahead (declared last: its thread stops before the rest goes).
   int32_t block_count = 1;

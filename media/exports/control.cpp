@@ -6,6 +6,7 @@
 #include "components/sectrel/sectrel.h"
 #include "media/blocks/block_reader.h"
 #include "media/exports/frame.h"
+#include "media/extract/extract.h"
 #include "media/source/sector_api.h"
 #include "media/state.h"
 #include "platform/clock.h"
@@ -184,11 +185,15 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       return 0;
     }
     case CTL_EXTRACT_OPEN:
+      return extract_open(s, reinterpret_cast<const char *>(param), true);
     case CTL_EXTRACT_OPEN_RAW:
-      return -1;  // extraction is not available yet
+      return extract_open(s, reinterpret_cast<const char *>(param), false);
     case CTL_EXTRACT_CLOSE:
+      return extract_close(s);
     case CTL_EXTRACT_STEP:
-      return 0;
+      return static_cast<intptr_t>(extract_step(s));
+    case CTL_EXTRACT_FAILURES:
+      return s.extract.failures;
     case CTL_AT_END:
       return s.end.load() ? 1 : 0;
     case CTL_SET_NAME_HOOK:
@@ -282,7 +287,7 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       return n;
     }
     case CTL_EXTRACT_ENABLE:
-      s.settings.extract_mode = 1;
+      extract_enable(s);
       return 0;
     case CTL_SET_WRITER:
       s.hooks.writer = reinterpret_cast<ExtractWriter>(param);

@@ -14,6 +14,7 @@ int run_audio(int argc, char **argv);
 int run_info(int argc, char **argv);
 int run_video(int argc, char **argv);
 int run_play(int argc, char **argv);
+int run_extract(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
@@ -28,6 +29,8 @@ static const Command kCommands[] = {
     {"play", "FILE",
      "play a file: space pause, arrows seek, f full screen, +/- volume, s step, b benchmark, q quit",
      run_play},
+    {"extract", "FILE [--out DIR] [--force]", "every elementary stream of a system stream into its own file",
+     run_extract},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -1,0 +1,93 @@
+// razavori extract: the files equal the library's extraction, existing
+// files are not overwritten without --force, and a failed job leaves
+// neither .part files nor files under the final names.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "tests/media/extract/extract_files.h"
+
+namespace extract_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+};
+
+ToolRun razavori(const std::string &args) {
+  const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
+  const std::string cmd = std::string(bin ? bin : ".") + "/bin/razavori " + args + " 2>&1";
+  ToolRun r;
+  FILE *p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[512];
+  while (std::fgets(buf, sizeof buf, p)) r.out += buf;
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+bool any_part_file(const std::string &dir) {
+  for (const auto &e : fs::recursive_directory_iterator(dir))
+    if (e.path().extension() == ".part") return true;
+  return false;
+}
+
+TEST(ExtractTool, WritesEveryStreamAndListsTheFiles) {
+  const std::string vob = media("ext.vob");
+  ASSERT_FALSE(vob.empty());
+  const std::string dir = fresh_dir("tool");
+  const ToolRun r = razavori("extract '" + vob + "' --out '" + dir + "'");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Video_00.VBS: 2976111 bytes"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("100%"), std::string::npos) << r.out;
+  EXPECT_EQ(files_in(dir).size(), 7u);
+  EXPECT_FALSE(any_part_file(dir));
+  EXPECT_TRUE(read_all(dir + "/Audio_1.AC3") == read_all(media("ext.vob.a81.ac3")));
+
+  // A second run refuses to overwrite and writes nothing.
+  fs::remove(dir + "/Audio_1.AC3");
+  const ToolRun again = razavori("extract '" + vob + "' --out '" + dir + "'");
+  EXPECT_EQ(again.status, 2) << again.out;
+  EXPECT_FALSE(fs::exists(dir + "/Audio_1.AC3"));
+  EXPECT_FALSE(any_part_file(dir));
+  const ToolRun forced = razavori("extract '" + vob + "' --out '" + dir + "' --force");
+  EXPECT_EQ(forced.status, 0) << forced.out;
+  EXPECT_TRUE(read_all(dir + "/Audio_1.AC3") == read_all(media("ext.vob.a81.ac3")));
+}
+
+TEST(ExtractTool, AFailedJobLeavesNoFile) {
+  const std::string vob = media("ext.vob");
+  ASSERT_FALSE(vob.empty());
+  // A folder in the way of one .part file.
+  const std::string dir = fresh_dir("tool_fail");
+  fs::create_directory(dir + "/Audio_0.PCM.part");
+  const ToolRun r = razavori("extract '" + vob + "' --out '" + dir + "'");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_EQ(files_in(dir), std::vector<std::string>{"Audio_0.PCM.part"});
+  EXPECT_TRUE(fs::is_directory(dir + "/Audio_0.PCM.part"));
+
+  // The source in the output folder under an output's name, even forced.
+  const std::string self = fresh_dir("tool_self");
+  const Bytes original = read_all(vob);
+  write_all(self + "/Video_00.VBS", original);
+  const ToolRun s = razavori("extract '" + self + "/Video_00.VBS' --out '" + self + "' --force");
+  EXPECT_EQ(s.status, 1) << s.out;
+  EXPECT_EQ(files_in(self), std::vector<std::string>{"Video_00.VBS"});
+  EXPECT_TRUE(read_all(self + "/Video_00.VBS") == original);
+
+  // Not a system stream, and bad use.
+  EXPECT_EQ(razavori("extract '" + media("video_mpeg1.m1v") + "' --out '" + dir + "'").status, 1);
+  EXPECT_EQ(razavori("extract").status, 2);
+  EXPECT_EQ(razavori("extract '" + vob + "' --out '" + dir + "/missing'").status, 2);
+}
+
+}  // namespace
+}  // namespace extract_test

@@ -117,11 +117,15 @@ enum DravikControl {
   CTL_SET_SEGMENT_START = 0,   /**< segment start := param; -> param */
   CTL_SET_SEGMENT_END = 1,     /**< segment end := param; -> param */
   CTL_SEGMENT_COPY = 2,        /**< next segment block to fd param; -> bytes
-                                    since start, -1 at the end */
+                                    since start, -1 at the end or when the
+                                    write failed */
   CTL_FLUSH_AUDIO = 3,         /**< empty the audio ring and queue; -> 0 */
   CTL_SEGMENT_BEGIN = 4,       /**< save state, seek to segment start; 1/0 */
-  CTL_SEGMENT_FINISH = 5,      /**< write the tail to fd param; 1/0 */
-  CTL_SEGMENT_HEAD = 6,        /**< write the head to fd param; -> bytes */
+  CTL_SEGMENT_FINISH = 5,      /**< write the tail to fd param (a segment
+                                    reaching the source's end ends there);
+                                    1, 0 when a segment write failed */
+  CTL_SEGMENT_HEAD = 6,        /**< write the head to fd param; -> bytes,
+                                    0 on failure */
   CTL_AUDIO_HEADER = 7,        /**< -> 16-bit header word of the last audio
                                     elementary probe */
   CTL_SET_CDXA_DIRECT = 8,     /**< allow sector access for raw-sector files;

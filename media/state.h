@@ -192,6 +192,7 @@ struct State {
   Settings settings;
   Hooks hooks;
   ExtractState extract;
+  SegmentState segment;
 
   // Read-ahead (declared last: its thread stops before the rest goes).
   int32_t block_count = 1;

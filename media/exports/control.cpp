@@ -7,6 +7,7 @@
 #include "media/blocks/block_reader.h"
 #include "media/exports/frame.h"
 #include "media/extract/extract.h"
+#include "media/extract/segment.h"
 #include "media/source/sector_api.h"
 #include "media/state.h"
 #include "platform/clock.h"
@@ -87,14 +88,16 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       s.settings.segment_end = p32;
       return p32;
     case CTL_SEGMENT_COPY:
-      return -1;  // segment saving is not available yet: nothing to copy
+      return segment_copy(s, p32);
     case CTL_FLUSH_AUDIO:
       flush_audio(s);
       return 0;
     case CTL_SEGMENT_BEGIN:
+      return segment_begin(s);
     case CTL_SEGMENT_FINISH:
+      return segment_finish(s, p32);
     case CTL_SEGMENT_HEAD:
-      return 0;
+      return segment_head(s, p32);
     case CTL_AUDIO_HEADER:
       return s.settings.audio_header_word;
     case CTL_SET_CDXA_DIRECT: {

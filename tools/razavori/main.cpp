@@ -15,6 +15,7 @@ int run_info(int argc, char **argv);
 int run_video(int argc, char **argv);
 int run_play(int argc, char **argv);
 int run_extract(int argc, char **argv);
+int run_cut(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
@@ -31,6 +32,8 @@ static const Command kCommands[] = {
      run_play},
     {"extract", "FILE [--out DIR] [--force]", "every elementary stream of a system stream into its own file",
      run_extract},
+    {"cut", "FILE OUT (--bytes A-B | --time S-E) [--force]",
+     "a piece of a file that starts at a sequence header", run_cut},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

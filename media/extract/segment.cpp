@@ -205,6 +205,22 @@ void restore(State &s) {
   g.active = false;
 }
 
+// The last pack of a raw-sector segment: its video packet ends right after
+// the sequence end code, padding fills the pack up to a program end code in
+// its last four bytes.
+void end_pack_after(uint8_t *b, const PacketSpan &packet, int32_t after, int32_t unit_end) {
+  const int32_t length = after - packet.start - 6;
+  b[packet.start + 4] = static_cast<uint8_t>(length >> 8);
+  b[packet.start + 5] = static_cast<uint8_t>(length);
+  const int32_t pad_end = unit_end - 4;
+  if (pad_end - after >= 6) {
+    pad_packet(b, after, pad_end);
+  } else {
+    std::memset(b + after, 0, static_cast<size_t>(pad_end - after));
+  }
+  std::memcpy(b + pad_end, "\0\0\1\xB9", 4);
+}
+
 // The end of a segment that reaches the end of the source.
 bool write_end_codes(State &s, int fd, bool mpeg2) {
   SegmentState &g = s.segment;
@@ -304,8 +320,7 @@ int32_t segment_finish(State &s, int fd) {
       // The pack of the code is the last: zeroed after the code, with the
       // program end code in its last four bytes.
       const int32_t unit_end = (at.code / kVcdPayloadBytes + 1) * kVcdPayloadBytes;
-      std::memset(b + after, 0, static_cast<size_t>(unit_end - 4 - after));
-      std::memcpy(b + unit_end - 4, "\0\0\1\xB9", 4);
+      end_pack_after(b, at.packet, after, unit_end);
       done = write_range(s, fd, 0, unit_end);
     } else {
       int32_t next = find_pack(b, after, g.fill);

@@ -40,14 +40,13 @@ void mpeg1_pack_header(uint8_t *b, uint64_t scr) {
   b[11] = static_cast<uint8_t>(m);
 }
 
-// A padding packet from b[at] to the end of the unit (at least 6 bytes).
-void pad_to(uint8_t *unit, int32_t at, int32_t end) {
-  put_code(unit + at, 0xBE);
-  put16(unit + at + 4, end - at - 6);
-  std::memset(unit + at + 6, 0xFF, static_cast<size_t>(end - at - 6));
-}
-
 }  // namespace
+
+void pad_packet(uint8_t *b, int32_t at, int32_t end) {
+  put_code(b + at, 0xBE);
+  put16(b + at + 4, end - at - 6);
+  std::memset(b + at + 6, 0xFF, static_cast<size_t>(end - at - 6));
+}
 
 int32_t pack_header_bytes(const uint8_t *b) {
   if ((b[4] >> 6) == 1) return 14 + (b[13] & 7);
@@ -102,7 +101,10 @@ void system_header_template(uint8_t *unit, bool video, uint64_t scr) {
   h[12] = video ? 0xE0 : 0xC0;
   h[13] = video ? 0xE0 : 0xC0;
   h[14] = video ? 0x2E : 0x20;
-  pad_to(unit, kMpeg1PackHeader + 15, kVcdPayloadBytes);
+  // A Video CD audio sector ends in 20 zero bytes.
+  const int32_t end = video ? kVcdPayloadBytes : kVcdPayloadBytes - 20;
+  pad_packet(unit, kMpeg1PackHeader + 15, end);
+  std::memset(unit + end, 0, static_cast<size_t>(kVcdPayloadBytes - end));
 }
 
 void sequence_header_template(uint8_t *unit, const uint8_t *header, int32_t n, uint64_t scr) {
@@ -125,7 +127,7 @@ void sequence_header_template(uint8_t *unit, const uint8_t *header, int32_t n, u
   i += 10;
   std::memcpy(p + i, header, static_cast<size_t>(n));
   i += n;
-  if (room > 0) pad_to(unit, kMpeg1PackHeader + i, kVcdPayloadBytes);
+  if (room > 0) pad_packet(unit, kMpeg1PackHeader + i, kVcdPayloadBytes);
 }
 
 void end_template(uint8_t *unit, uint64_t scr) {
@@ -135,7 +137,7 @@ void end_template(uint8_t *unit, uint64_t scr) {
   put16(p + 4, 5);
   p[6] = 0x0F;  // no time stamps
   put_code(p + 7, 0xB7);
-  pad_to(unit, kMpeg1PackHeader + 11, kVcdPayloadBytes - 4);
+  pad_packet(unit, kMpeg1PackHeader + 11, kVcdPayloadBytes - 4);
   put_code(unit + kVcdPayloadBytes - 4, 0xB9);
 }
 

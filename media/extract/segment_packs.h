@@ -36,6 +36,8 @@ PacketSpan packet_holding(const uint8_t *b, int32_t n, int32_t pack, int32_t at)
 template <class Visit>
 void for_each_packet(const uint8_t *b, int32_t n, int32_t pack, Visit &&visit);
 
+/// A padding packet filling b[at, end) (at least 6 bytes).
+void pad_packet(uint8_t *b, int32_t at, int32_t end);
 /// Writes scr (90 kHz) into the MPEG-1 pack header at b[0].
 void put_mpeg1_scr(uint8_t *b, uint64_t scr);
 /// A 2324-byte pack holding a system header for video stream E0 alone

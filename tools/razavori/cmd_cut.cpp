@@ -97,8 +97,8 @@ int run_cut(int argc, char **argv) {
   SysControl(CTL_SET_SEGMENT_END, end);
   if (!SysControl(CTL_SEGMENT_BEGIN, 0)) {
     SysClose();
-    std::fprintf(stderr, "razavori cut: the range is empty\n");
-    return 2;
+    std::fprintf(stderr, "razavori cut: the range is empty, nothing written\n");
+    return 1;
   }
   const std::string part = part_name(out);
   const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

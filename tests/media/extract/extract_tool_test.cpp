@@ -1,6 +1,6 @@
-// razavori extract: the files equal the library's extraction, existing
-// files are not overwritten without --force, and a failed job leaves
-// neither .part files nor files under the final names.
+// razavori extract and cut: the files equal the library's extraction and
+// segments, existing files are not overwritten without --force, and a
+// failed job leaves neither .part files nor files under the final names.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -87,6 +87,43 @@ TEST(ExtractTool, AFailedJobLeavesNoFile) {
   EXPECT_EQ(razavori("extract '" + media("video_mpeg1.m1v") + "' --out '" + dir + "'").status, 1);
   EXPECT_EQ(razavori("extract").status, 2);
   EXPECT_EQ(razavori("extract '" + vob + "' --out '" + dir + "/missing'").status, 2);
+}
+
+TEST(CutTool, WritesThePieceAndRefusesToOverwrite) {
+  const std::string dat = media("avseq01.dat");
+  ASSERT_FALSE(dat.empty());
+  const std::string dir = fresh_dir("cut");
+  const std::string out = dir + "/piece.mpg";
+  const ToolRun r = razavori("cut '" + dat + "' '" + out + "' --bytes 100000-400000");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("range used: bytes 100000-400000"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("piece.mpg: "), std::string::npos) << r.out;
+  const Bytes piece = read_all(out);
+  EXPECT_FALSE(piece.empty());
+  EXPECT_EQ(piece.size() % 2324, 0u);
+  EXPECT_FALSE(any_part_file(dir));
+
+  const ToolRun again = razavori("cut '" + dat + "' '" + out + "' --time 1-");
+  EXPECT_EQ(again.status, 2) << again.out;
+  EXPECT_TRUE(read_all(out) == piece);
+  const ToolRun forced = razavori("cut '" + dat + "' '" + out + "' --time 1- --force");
+  EXPECT_EQ(forced.status, 0) << forced.out;
+  EXPECT_NE(forced.out.find("range used: bytes "), std::string::npos) << forced.out;
+  EXPECT_FALSE(read_all(out) == piece);
+}
+
+TEST(CutTool, AFailedCutLeavesNoFile) {
+  const std::string ps = media("mpeg2_ps.mpg");
+  ASSERT_FALSE(ps.empty());
+  const std::string dir = fresh_dir("cut_fail");
+  EXPECT_EQ(razavori("cut '" + ps + "' '" + dir + "/a.mpg' --bytes 500000-100000").status, 1);
+  // A start past the end of the source finds no sequence header.
+  EXPECT_EQ(razavori("cut '" + ps + "' '" + dir + "/b.mpg' --bytes 90000000-90000001").status, 1);
+  fs::create_directory(dir + "/c.mpg.part");
+  EXPECT_EQ(razavori("cut '" + ps + "' '" + dir + "/c.mpg' --bytes 0-100000").status, 1);
+  EXPECT_EQ(files_in(dir), std::vector<std::string>{"c.mpg.part"});
+  EXPECT_EQ(razavori("cut '" + ps + "' '" + dir + "/d.mpg'").status, 2);
+  EXPECT_EQ(razavori("cut '" + ps + "' '" + dir + "/d.mpg' --bytes x-1").status, 2);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ int32_t read_raw(Engine &e, uint8_t *buf, int32_t len) {
   return n < 0 ? 0 : std::min(n, len);
 }
 
-// AudioCommand 9 and 10: one 2,048-byte block of raw audio to a file,
+// AUDIO_CMD_COPY_RAW and AUDIO_CMD_COPY_RAW_SYNCED: one 2,048-byte block of raw audio to a file,
 // from the first sync word on when `synced`.
 int32_t copy_raw(Engine &e, int32_t fd, bool synced) {
   if (fd < 0) return 0;
@@ -241,16 +241,16 @@ intptr_t audio_command(Engine &e, int32_t cmd, intptr_t arg) {
       e.queue_cap = clamp_arg(arg, kQueueMax);
       return 0;
     case AUDIO_CMD_BYTE_RATE:
-      return e.audio_file ? get_bit_rate(e) / 8 : m.control(kCtlByteRate, 0);
+      return e.audio_file ? get_bit_rate(e) / 8 : m.control(CTL_BYTE_RATE, 0);
     case AUDIO_CMD_SOURCE_KIND:
       return static_cast<int32_t>(e.kind);
     case AUDIO_CMD_OUTPUT_CHANNELS:
       return e.channel_mode == AUDIO_CHANNEL_STEREO ? 2 : 1;
     case AUDIO_CMD_SET_FILE_IO_A:
-      m.control(kCtlSetFileIoA, arg);
+      m.control(CTL_SET_FILE_IO_A, arg);
       return 0;
     case AUDIO_CMD_SET_PROBE_HOOK:
-      m.control(kCtlSetProbeHook, arg);
+      m.control(CTL_SET_PROBE_HOOK, arg);
       return 0;
     case AUDIO_CMD_SYNC_WORD:
       return static_cast<intptr_t>(e.sync_word);

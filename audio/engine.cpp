@@ -245,7 +245,7 @@ void queue_all_buffers(Engine &e) {
 
 SourceKind decide_kind(Engine &e) {
   const MediaLink &m = media();
-  if (m.control(kCtlPluginActive, 0) != 0) {
+  if (m.control(CTL_PLUGIN_ACTIVE, 0) != 0) {
     e.stream_id = 0;
     return SourceKind::push_pcm;
   }
@@ -255,12 +255,12 @@ SourceKind decide_kind(Engine &e) {
   }
   // A bare audio file is never demultiplexed, so the media layer sees no
   // stream ids in it: its kind comes from its header word alone.
-  if (!e.audio_file && m.control(kCtlAudioCount, 0) == 0) {
+  if (!e.audio_file && m.control(CTL_AUDIO_COUNT, 0) == 0) {
     e.stream_id = -1;
     return SourceKind::no_audio;
   }
   SourceKind kind = SourceKind::mpeg_audio;
-  int32_t id = static_cast<int32_t>(m.control(kCtlAudioCurrent, 0));
+  int32_t id = static_cast<int32_t>(m.control(CTL_AUDIO_CURRENT, 0));
   e.stream_id = id;
   if (id >= 0x80 && id <= 0x87)
     kind = SourceKind::ac3;

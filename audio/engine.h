@@ -132,7 +132,7 @@ class Engine {
   // --- Source (caller's thread) ---
   SourceKind kind = SourceKind::mpeg_audio;
   int32_t stream_id = -1;   // what SysReadStream reads
-  int32_t source_tag = -1;  // SysControl(61) at open, -1 after a reset
+  int32_t source_tag = -1;  // CTL_SOURCE_HANDLE at open, -1 after a reset
   bool file_mode = false;   // opened by path (or reset by AudioResetStream)
   bool audio_file = false;  // a bare audio elementary file
   uint32_t sync_word = kDefaultSyncWord;
@@ -166,7 +166,7 @@ class Engine {
   mutable std::mutex device_mutex;
   bool volume_set = false;
   uint32_t volume = 0;
-  int32_t last_stall_position = -1;  // AudioCommand 24
+  int32_t last_stall_position = -1;  // AUDIO_CMD_POSITION_STALLED
 
   // --- Buffers ---
   std::unique_ptr<int16_t[]> pcm_area;  // kBufferCount slots
@@ -274,7 +274,7 @@ bool choose_output_format(Engine &e, bool stereo, int32_t rate);
 bool open_device(Engine &e);
 /// Resets, unprepares and closes an open device.
 void close_device(Engine &e);
-/// Start of output (AudioPlay, AudioCommand 5). -> 1 if the device is open.
+/// Start of output (AudioPlay, AUDIO_CMD_OUTPUT_START). -> 1 if the device is open.
 int32_t start_output(Engine &e);
 /// The mode change: quiesces, stores the new value through `store`, and
 /// re-initialises decoding and output for it.
@@ -291,7 +291,7 @@ bool finish_wav_header(Engine &e, int32_t fd, uint32_t data_bytes);
 
 /// The equaliser: built after a real device open, gone at its close;
 /// applied to a block before it is written (16-bit output) or before the
-/// 8-bit conversion. Commands 54 and 56 reach it through the update calls.
+/// 8-bit conversion. AUDIO_CMD_SET_EQUALISER and AUDIO_CMD_SET_EQ_ENABLE reach it through the update calls.
 void equaliser_create(Engine &e);
 void equaliser_destroy(Engine &e);
 void equalise_block(Engine &e, int16_t *data, int32_t values);
@@ -310,7 +310,7 @@ uint32_t get_volume(Engine &e);
 uint32_t set_volume(Engine &e, uint32_t volume);
 /// 1 if the device offers 22.05 or 44.1 kHz output.
 int32_t device_usable();
-/// AudioCommand 7 and 8.
+/// AUDIO_CMD_RATE_SUPPORTED and AUDIO_CMD_RATE_CHANNELS.
 int32_t rate_supported(int32_t rate);
 int32_t rate_channels(int32_t rate);
 
@@ -329,7 +329,7 @@ int32_t play(Engine &e);
 int32_t stop(Engine &e);
 int32_t stop_output(Engine &e);
 int32_t wait_read(Engine &e);
-/// One synchronous block for a caller (AudioCommand 4, 12): 16-bit output,
+/// One synchronous block for a caller (AUDIO_CMD_DECODE_BLOCK, AUDIO_CMD_DECODE_TO_FILE): 16-bit output,
 /// into buffer 0's slot. Sets end_of_stream when it fails.
 FillResult decode_sync(Engine &e);
 int32_t get_bit_rate(Engine &e);

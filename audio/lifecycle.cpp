@@ -81,16 +81,16 @@ int32_t open_file(Engine &e, const char *path) {
     if (r == 1 || r == 3 || r < 0) return 0;
     e.audio_file = r == 2;
     if (e.audio_file) {
-      uint32_t word = static_cast<uint32_t>(m.control(kCtlAudioHeader, 0)) & 0xFFFF;
+      uint32_t word = static_cast<uint32_t>(m.control(CTL_AUDIO_HEADER, 0)) & 0xFFFF;
       e.sync_word = word ? word : kDefaultSyncWord;
       e.sync_bits = word ? 16 : kDefaultSyncBits;
     }
   }
   // The path is kept whole, whatever its length.
   e.path = path;
-  m.flush(kFlushVideoPathOff);
-  int32_t handle = m.open(e.path.c_str(), e.audio_file ? kOpenRawAudio : 0);
-  e.source_tag = static_cast<int32_t>(m.control(kCtlSourceHandle, 0));
+  m.flush(DRAVIK_FLUSH_VIDEO_OFF);
+  int32_t handle = m.open(e.path.c_str(), e.audio_file ? DRAVIK_START_RAW_AUDIO : 0);
+  e.source_tag = static_cast<int32_t>(m.control(CTL_SOURCE_HANDLE, 0));
   if (kind == SourceKind::avi_audio) e.source_tag = AUDIO_TAG_AVI;
   e.file_mode = true;
   if (handle != -1) open_kind(e);
@@ -100,7 +100,7 @@ int32_t open_file(Engine &e, const char *path) {
 int32_t open_stream(Engine &e, int32_t tag) {
   clear_for_open(e);
   const MediaLink &m = media();
-  e.source_tag = static_cast<int32_t>(m.control(kCtlSourceHandle, 0));
+  e.source_tag = static_cast<int32_t>(m.control(CTL_SOURCE_HANDLE, 0));
   if (tag == AUDIO_TAG_AVI) e.source_tag = AUDIO_TAG_AVI;
   e.audio_file = false;
   e.file_mode = false;
@@ -192,7 +192,7 @@ void flush(Engine &e) {
   e.end_of_stream = false;
   e.input_ended = false;
   if (e.device) {
-    m.flush(kFlushCallbackQueue);
+    m.flush(DRAVIK_FLUSH_QUEUE);
     forget_buffers(e);
     e.stopping = false;
     queue_all_buffers(e);
@@ -212,9 +212,9 @@ int32_t set_pause(Engine &e, int32_t on) {
   if (on) {
     stop_and_quiesce(e);
     close_device(e);
-    if (!e.in_fill) m.flush(kFlushAudioPathOff);
+    if (!e.in_fill) m.flush(DRAVIK_FLUSH_AUDIO_OFF);
   } else {
-    m.flush(kFlushBothPathsOn);
+    m.flush(DRAVIK_FLUSH_BOTH_ON);
     if (!e.device) start_output(e);
     flush(e);
     e.stopping = false;
@@ -239,7 +239,7 @@ void reinit_output(Engine &e, void (*store)(Engine &, int32_t), int32_t value) {
     h.buffer_length = kSlotBytes;
     h.flags = AUDIO_WHDR_PREPARED;
   }
-  media().flush(kFlushCallbackQueue);
+  media().flush(DRAVIK_FLUSH_QUEUE);
   e.in_fill = false;
   e.end_of_stream = false;
   e.input_ended = false;

@@ -5,29 +5,11 @@
 
 #include <cstdint>
 
+#include "media/media_api.h"
+
 namespace lunaret {
 
 using MediaCallbackFn = void (*)(void *item);
-
-// SysControl numbers the engine uses.
-constexpr int32_t kCtlAudioHeader = 7;
-constexpr int32_t kCtlAudioCount = 20;
-constexpr int32_t kCtlAudioCurrent = 21;
-constexpr int32_t kCtlByteRate = 38;
-constexpr int32_t kCtlSetFileIoA = 51;
-constexpr int32_t kCtlSetProbeHook = 52;
-constexpr int32_t kCtlSourceHandle = 61;
-constexpr int32_t kCtlPluginActive = 68;
-constexpr int32_t kCtlQueueTake = 69;
-
-// SysFlush arguments.
-constexpr int32_t kFlushBothPathsOn = 0;
-constexpr int32_t kFlushAudioPathOff = 1;
-constexpr int32_t kFlushVideoPathOff = 2;
-constexpr int32_t kFlushCallbackQueue = 10;
-
-// SysOpen start value of a bare audio elementary file.
-constexpr uint32_t kOpenRawAudio = 0x88888889u;
 
 struct MediaLink {
   int32_t (*probe)(const char *path, int32_t *length);

@@ -55,7 +55,7 @@ void close_device(Engine &e) {
 int32_t start_output(Engine &e) {
   if (!e.opened || !e.device_usable) return 0;
   const MediaLink &m = media();
-  m.flush(kFlushCallbackQueue);
+  m.flush(DRAVIK_FLUSH_QUEUE);
   if (!e.device) {
     if (!open_device(e)) return 0;
     int prepared = 0;
@@ -78,7 +78,7 @@ int32_t start_output(Engine &e) {
   e.written = 0;
   e.queue_limit = e.queue_cap.load();
   e.stopping = false;
-  m.flush(kFlushCallbackQueue);
+  m.flush(DRAVIK_FLUSH_QUEUE);
   queue_all_buffers(e);
   return 1;
 }

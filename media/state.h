@@ -67,9 +67,6 @@ struct ParseBuffer {
   ParseBuffer() : bytes(new uint8_t[kBlockBytes + 16]()) {}
   std::unique_ptr<uint8_t[]> bytes;
   int32_t valid_bytes = 0;
-  int32_t valid_words = 0x4000;
-  int32_t word_index = 0;
-  int32_t bit_offset = 0;
   int64_t source_pos = 0;  // where the block in hand was read from
 };
 

@@ -292,8 +292,8 @@ enum KestrumCommand {
   VCMD_GET_KEEP_ASPECT = 81,   ///< settings: -> keep aspect
   VCMD_SET_KEEP_ASPECT = 82,   ///< settings: 0/1
   VCMD_VARIANT_83 = 83,        ///< settings: 0/1 processor variant A
-  VCMD_VALUE_84 = 84,
-  VCMD_VARIANT_85 = 85,  ///< settings: 0/1 processor variant B
+  VCMD_NEXT_INTRA = 84,        ///< stream: on to the next I picture (video opens); else a stored value
+  VCMD_VARIANT_85 = 85,        ///< settings: 0/1 processor variant B
   VCMD_VALUE_86 = 86,
   VCMD_PLUGIN_LOAD = 87,    ///< stream: file name (0 = default)
   VCMD_PLUGIN_UNLOAD = 88,  ///< stream

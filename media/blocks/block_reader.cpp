@@ -28,12 +28,9 @@ int32_t load_parse_block(State &s) {
                                             : take_next_block(s, p.bytes.get());
   if (n < 0) n = 0;
   if (n > kBlockBytes) n = kBlockBytes;
-  // Zero the tail so that the last partial word and the padding read as 0.
+  // Zero the tail so that a read past the valid bytes sees 0.
   std::memset(p.bytes.get() + n, 0, static_cast<size_t>(kBlockBytes + 16 - n));
   p.valid_bytes = n;
-  p.valid_words = (n + 3) / 4;
-  p.word_index = 0;
-  p.bit_offset = 0;
   cursor_rewind(s);
   if (n == 0) s.end.store(true);
   return n;

@@ -155,9 +155,6 @@ void TsConverter::packet(const uint8_t *p) {
   const int32_t pid = (p[1] & 0x1F) << 8 | p[2];
   const bool unit_start = (p[1] & 0x40) != 0;
   const int32_t afc = (p[3] >> 4) & 3;
-  if (afc == 0 || afc == 2) {
-    // No payload; an adaptation field alone may still carry a rate.
-  }
   int32_t off = 4;
   const bool is_video = video_count_ > 0 && pid == video_pids_[0];
   const bool is_audio = audio_count_ > 0 && pid == audio_pids_[0];

@@ -5,6 +5,7 @@
 
 #include "components/sectrel/sectrel.h"
 #include "media/blocks/block_reader.h"
+#include "media/demux/stream_select.h"
 #include "media/exports/frame.h"
 #include "media/extract/extract.h"
 #include "media/extract/segment.h"
@@ -44,20 +45,6 @@ void select_audio(State &s, int32_t id) {
   s.select.audio_prefer.set_one(id);
   if (!s.select.audio_seen.contains(s.select.audio_id) || ((id ^ s.select.audio_id) & ~3) != 0)
     s.select.audio_id = id;
-}
-
-// The first preferred subpicture present in the seen list is selected; the
-// list keeps the entries up to it.
-void reselect_subpicture(State &s) {
-  for (int32_t i = 0; i < s.select.spu_prefer.count; ++i) {
-    const int32_t want = s.select.spu_prefer.ids[i];
-    for (int32_t j = 0; j < s.select.spu_seen.count; ++j) {
-      if (s.select.spu_seen.numbers[j] != want) continue;
-      s.select.spu_id = want;
-      s.select.spu_prefer.count = i == 0 ? 0 : i + 1;
-      return;
-    }
-  }
 }
 
 intptr_t add_sink(State &s, int32_t number) {

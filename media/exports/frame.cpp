@@ -69,9 +69,6 @@ void reset_state(State &s) {
   s.settings.reserved42 = 0;
   s.end.store(false);
   s.parse.valid_bytes = 0;
-  s.parse.valid_words = 0x4000;
-  s.parse.word_index = 0;
-  s.parse.bit_offset = 0;
   s.source = Source{};
   s.select.video_id = s.select.audio_id = s.select.spu_id = -1;
   s.rings.raw_bytes = 0;

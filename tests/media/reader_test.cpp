@@ -202,7 +202,7 @@ TEST_F(Reader, ResetRestoresDefaults) {
   s->select.audio_id = 0xC0;
   s->select.spu_id = 1;
   s->queue.push(record, nullptr);
-  s->parse.valid_words = 12;
+  s->parse.valid_bytes = 12;
   dravik::reset_state(*s);
   EXPECT_EQ(s->rings.video.available(), 0u);
   EXPECT_EQ(s->rings.audio.available(), 0u);
@@ -213,7 +213,7 @@ TEST_F(Reader, ResetRestoresDefaults) {
   EXPECT_EQ(s->select.audio_id, -1);
   EXPECT_EQ(s->select.spu_id, -1);
   EXPECT_TRUE(s->queue.empty());
-  EXPECT_EQ(s->parse.valid_words, 0x4000);
+  EXPECT_EQ(s->parse.valid_bytes, 0);
   EXPECT_EQ(s->source.handle, -1);
   EXPECT_EQ(s->settings.reserved42, 0);
 }

@@ -204,8 +204,8 @@ TEST_F(IniTest, BareNamesLiveInTheSettingsFolderWhateverTheirCase) {
   EXPECT_FALSE(std::filesystem::exists(path("Razavori.Ini")));
   EXPECT_EQ(platform::profile_get_string("fennick", "output", "", "razavori.ini"), "/out");
   // A new file is made under the name asked for.
-  ASSERT_TRUE(platform::profile_write_string("SETTING", "X", "1", "VerIVA.INI"));
-  EXPECT_TRUE(std::filesystem::exists(path("VerIVA.INI")));
+  ASSERT_TRUE(platform::profile_write_string("SETTING", "X", "1", "KESTRUM.INI"));
+  EXPECT_TRUE(std::filesystem::exists(path("KESTRUM.INI")));
 }
 
 TEST_F(IniTest, SettingsFolderFallsBackToTheConfigFolder) {

@@ -5,7 +5,9 @@
 #include <mutex>
 #include <vector>
 
+#include "audio/audio_api.h"
 #include "components/glyvex/glyvex.h"
+#include "media/media_api.h"
 #include "video/engine/engine.h"
 #include "video/engine/output_link.h"
 #include "video/engine/play/audio_sync.h"
@@ -15,23 +17,10 @@ namespace kestrum {
 
 namespace {
 
-// SysControl commands.
-constexpr int32_t kCtlSpuBuffer = 27;
-constexpr int32_t kCtlSpuCallback = 28;
-constexpr int32_t kCtlPlayStarts = 58;
-constexpr int32_t kCtlPlayStops = 59;
-constexpr int32_t kCtlScanState = 60;
-constexpr int32_t kCtlSpuTable = 84;
 // Bit rates reported for sources that carry no sequence header.
 constexpr int32_t kNonMpegBitRate = 8000;
-constexpr int32_t kCtlPluginActive = 68;
 // Audio-only seeks below this byte go to the start.
 constexpr int32_t kAudioOnlySeekFloor = 2048;
-// AudioCommand codes: restart a playing output after a seek, or decode one
-// block when the output is open but not running.
-constexpr int32_t kAudioResume = 21;
-constexpr int32_t kAudioRestart = 22;
-constexpr int32_t kAudioDecodeBlock = 4;
 
 std::mutex g_startup_mutex;
 
@@ -80,7 +69,7 @@ int32_t engine_run() {
   s.abort = 0;
   s.end_of_stream = 0;
   e.wake.set();
-  media().control(kCtlPlayStarts, 0);
+  media().control(CTL_FILE_IO_B_HOOK1, 0);
   GlyvexPlayState(1);
   return 1;
 }
@@ -93,7 +82,7 @@ int32_t engine_halt() {
   s.abort = 1;
   e.wake.reset();
   wait_for_idle();
-  media().control(kCtlPlayStops, 0);
+  media().control(CTL_FILE_IO_B_HOOK2, 0);
   GlyvexPlayState(0);
   return 1;
 }
@@ -149,16 +138,22 @@ int32_t engine_seek(int32_t pos, int32_t origin) {
     play::restart_audio_sync();
   }
   if (audio_only && s.audio_open) {
+    // A playing output restarts with full buffers; an idle one decodes one
+    // block at the new place.
     if (s.audio_running && !s.stopped) {
-      audio().command(kAudioResume, 0);
-      media().run_callbacks(kRunAllCallbacks);
-      audio().command(kAudioRestart, 0);
+      start_audio_device_filled();
     } else {
-      audio().command(kAudioDecodeBlock, 0);
+      audio().command(AUDIO_CMD_DECODE_BLOCK, 0);
     }
   }
   s.busy.fetch_sub(1);
   return current_position();
+}
+
+void start_audio_device_filled() {
+  audio().command(AUDIO_CMD_DEVICE_PAUSE, 0);
+  media().run_callbacks(kRunAllCallbacks);
+  audio().command(AUDIO_CMD_DEVICE_RESTART, 0);
 }
 
 int32_t engine_next_intra() {
@@ -198,9 +193,9 @@ void *engine_startup() {
   intptr_t buffer = 0;
   intptr_t unit_ready = 0;
   GlyvexGetEntries(&buffer, &unit_ready);
-  media().control(kCtlSpuBuffer, buffer);
-  media().control(kCtlSpuCallback, unit_ready);
-  e.startup_result = reinterpret_cast<void *>(media().control(kCtlSpuTable, 0));
+  media().control(CTL_SPU_BUFFER, buffer);
+  media().control(CTL_SPU_CALLBACK, unit_ready);
+  e.startup_result = reinterpret_cast<void *>(media().control(CTL_SPU_TABLE, 0));
   e.started_up = true;
   return e.startup_result;
 }
@@ -224,7 +219,7 @@ int32_t engine_scan_on() {
   s.scan = 1;
   if (s.stopped) {
     e.wake.set();
-    media().control(kCtlScanState, 1);
+    media().control(CTL_FILE_IO_B_HOOK3, 1);
   }
   return 1;
 }
@@ -236,7 +231,7 @@ int32_t engine_scan_off() {
   if (s.stopped) {
     e.wake.reset();
     wait_for_idle();
-    media().control(kCtlScanState, 0);
+    media().control(CTL_FILE_IO_B_HOOK3, 0);
   }
   return 1;
 }
@@ -272,7 +267,7 @@ int32_t engine_set_mono_tint(int32_t cb, int32_t cr) {
 int32_t engine_bit_rate() {
   EngineState &s = engine().state;
   if (!s.open) return 0;
-  if (s.source_tag == KESTRUM_AVI_SOURCE_TAG || media().control(kCtlPluginActive, 0)) {
+  if (s.source_tag == KESTRUM_AVI_SOURCE_TAG || media().control(CTL_PLUGIN_ACTIVE, 0)) {
     return kNonMpegBitRate;
   }
   StreamParams p;

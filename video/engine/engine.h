@@ -18,7 +18,7 @@
 namespace kestrum {
 
 /// Default caption text and its storage size.
-inline constexpr char kDefaultCaption[] = "VerIVA";
+inline constexpr char kDefaultCaption[] = "Kestrum";
 inline constexpr size_t kCaptionSize = 64;
 /// Longest title kept from VideoOpen.
 inline constexpr size_t kTitleSize = 128;
@@ -27,8 +27,6 @@ inline constexpr int32_t kRateModeChooseAtOpen = 100;
 /// aspectFactor when the picture size is unknown: 4:3 x 256 rounded up
 /// (what a 352 x 288 VCD picture gives).
 inline constexpr int32_t kDefaultAspectFactor = 312;
-/// SysOpen start value that opens a bare video elementary stream.
-inline constexpr uint32_t kOpenVideoElementary = 0x88888888u;
 /// Budget handed to SysRunCallbacks to drain every queued audio refill.
 inline constexpr int32_t kRunAllCallbacks = 0x7FFFFFF;
 /// Highest code VideoCommand knows.
@@ -126,8 +124,10 @@ int32_t playback_threads_started();
 int32_t engine_open(const KestrumHostDisplay *display, const char *path, const char *title, uint32_t start,
                     bool reopen);
 int32_t engine_close(int32_t hide, bool keep_display);
-int32_t engine_open_source(const char *path);
-int32_t engine_open_video_elementary(const char *path);
+/// How engine_open_source opens: as a system stream (VideoOpenSource), or
+/// as a bare video stream without audio (VideoOpenVideoElementary).
+enum class SourceForm : uint8_t { system, video_elementary };
+int32_t engine_open_source(const char *path, SourceForm form);
 int32_t engine_close_source();
 int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *path, uint32_t start);
 int32_t engine_close_audio_only();
@@ -136,7 +136,7 @@ int32_t engine_run();
 int32_t engine_halt();
 int32_t engine_step();
 int32_t engine_seek(int32_t pos, int32_t origin);
-/// Command 84: on to the next I picture and show it. 1/0.
+/// VCMD_NEXT_INTRA: on to the next I picture and show it. 1/0.
 int32_t engine_next_intra();
 void engine_reset_state();
 void *engine_startup();
@@ -159,6 +159,9 @@ int32_t decode_next_picture();
 void publish_current();
 /// Presents the decoder's current picture (under engine_lock).
 void present_current();
+/// Audio-only play (re)starts with full buffers: the device waits paused
+/// while every queued refill runs.
+void start_audio_device_filled();
 /// Current byte position of the source (SysSeek(0, 1)).
 int32_t current_position();
 /// Settings file access for the on-top state.

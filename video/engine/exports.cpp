@@ -149,7 +149,7 @@ KESTRUM_API int32_t VideoHalt(void) {
 }
 
 KESTRUM_API int32_t VideoOpenSource(const char *path) {
-  return guard_export<int32_t>(-1, [&] { return path ? engine_open_source(path) : -1; });
+  return guard_export<int32_t>(-1, [&] { return path ? engine_open_source(path, SourceForm::system) : -1; });
 }
 
 KESTRUM_API void VideoRefresh(void) {
@@ -178,7 +178,8 @@ KESTRUM_API int32_t VideoScanOff(void) {
 KESTRUM_API int32_t VideoReserved98(int32_t) { return 0; }
 
 KESTRUM_API int32_t VideoOpenVideoElementary(const char *path) {
-  return guard_export<int32_t>(-1, [&] { return path ? engine_open_video_elementary(path) : -1; });
+  return guard_export<int32_t>(
+      -1, [&] { return path ? engine_open_source(path, SourceForm::video_elementary) : -1; });
 }
 
 KESTRUM_API int32_t VideoStep(void) {

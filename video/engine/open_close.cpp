@@ -4,33 +4,19 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/audio_api.h"
 #include "components/glyvex/glyvex.h"
+#include "media/media_api.h"
 #include "video/engine/engine.h"
 
 namespace kestrum {
 
 namespace {
 
-// SysProbe verdicts.
-constexpr int32_t kKindSystem = 0;
-constexpr int32_t kKindVideoOnly = 1;
-constexpr int32_t kKindAudioOnly = 2;
-// SysControl commands the engine uses.
-constexpr int32_t kCtlStreamMix = 9;
-constexpr int32_t kCtlPluginActive = 68;
-constexpr int32_t kCtlSourceSize = 72;
-constexpr int32_t kCtlSetRateDivisor = 75;
-// SysControl(9) answer for a video-only source.
+// CTL_STREAM_MIX answer for a video-only source.
 constexpr int32_t kMixVideoOnly = 3;
-// SysFlush modes: 0 both paths, 1 audio path off.
-constexpr int32_t kFlushBothPaths = 0;
-constexpr int32_t kFlushAudioOff = 1;
-// AudioCommand codes used at open.
-constexpr int32_t kAudioCanPlayRate = 7;
-constexpr int32_t kAudioStereoAtRate = 8;
-constexpr int32_t kAudioSetFlushLimit = 26;
-constexpr int32_t kAudioResume = 21;
-constexpr int32_t kAudioRestart = 22;
+// AUDIO_CMD_RATE_CHANNELS answer for a stereo-capable device.
+constexpr int32_t kStereoDevice = 2;
 // Audio levels (bytes) whose second one bounds the audio engine's seek
 // flush: MPEG-1 uses fixed levels; MPEG-2 scales them by the audio bit rate
 // (bytes per 125 ms).
@@ -66,15 +52,15 @@ void configure_audio() {
   EngineState &s = engine().state;
   const AudioPort &a = audio();
   if (s.audio_rate_mode == kRateModeChooseAtOpen) {
-    if (a.command(kAudioCanPlayRate, 44100)) {
+    if (a.command(AUDIO_CMD_RATE_SUPPORTED, 44100)) {
       s.audio_rate_mode = -1;
-    } else if (a.command(kAudioCanPlayRate, 22050)) {
+    } else if (a.command(AUDIO_CMD_RATE_SUPPORTED, 22050)) {
       s.audio_rate_mode = 1;
     } else {
       s.audio_rate_mode = 0;
     }
   }
-  if (s.channel_mode == 2 && a.command(kAudioStereoAtRate, 44100) != 2) s.channel_mode = 3;
+  if (s.channel_mode == 2 && a.command(AUDIO_CMD_RATE_CHANNELS, 44100) != kStereoDevice) s.channel_mode = 3;
   a.set_rate_mode(s.audio_rate_mode);
   a.set_channel_mode(s.channel_mode);
   a.set_hint(0);
@@ -92,37 +78,24 @@ void begin_open(uint32_t start) {
   // Every open starts without DVD title data: the subpicture decoder gets
   // none and the media layer's rate divisor is cleared.
   s.open_count += 1;
-  media().control(kCtlSetRateDivisor, 0);
+  media().control(CTL_SET_TS_DIVISOR, 0);
   GlyvexSetTitle(nullptr);
 }
 
 }  // namespace
 
-int32_t engine_open_source(const char *path) {
+int32_t engine_open_source(const char *path, SourceForm form) {
   EngineState &s = engine().state;
   const MediaPort &m = media();
-  m.flush(kFlushBothPaths);
-  s.audio_present = 1;
+  const bool bare_video = form == SourceForm::video_elementary;
+  m.flush(bare_video ? DRAVIK_FLUSH_AUDIO_OFF : DRAVIK_FLUSH_BOTH_ON);
+  s.audio_present = bare_video ? 0 : 1;
   s.audio_open = 0;
-  const int32_t handle = m.open(path, s.is_elementary ? kOpenVideoElementary : s.start);
+  if (bare_video) s.real_time = 1;
+  const int32_t handle = m.open(path, bare_video || s.is_elementary ? DRAVIK_START_RAW_VIDEO : s.start);
   s.source_tag = handle;
   if (handle != -1 && s.total_length == 0) {
-    s.total_length = static_cast<int32_t>(m.control(kCtlSourceSize, 0));
-  }
-  return handle;
-}
-
-int32_t engine_open_video_elementary(const char *path) {
-  EngineState &s = engine().state;
-  const MediaPort &m = media();
-  m.flush(kFlushAudioOff);
-  s.audio_present = 0;
-  s.audio_open = 0;
-  s.real_time = 1;
-  const int32_t handle = m.open(path, kOpenVideoElementary);
-  s.source_tag = handle;
-  if (handle != -1 && s.total_length == 0) {
-    s.total_length = static_cast<int32_t>(m.control(kCtlSourceSize, 0));
+    s.total_length = static_cast<int32_t>(m.control(CTL_SOURCE_SIZE, 0));
   }
   return handle;
 }
@@ -152,12 +125,12 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   const int32_t kind = media().probe(path, &length);
   s.total_length = length > 0 ? length : 0;
   int32_t handle = -1;
-  if (kind == kKindSystem) {
+  if (kind == SOURCE_KIND_SYSTEM) {
     s.is_elementary = 0;
-    handle = engine_open_source(path);
-  } else if (kind == kKindVideoOnly) {
+    handle = engine_open_source(path, SourceForm::system);
+  } else if (kind == SOURCE_KIND_VIDEO) {
     s.is_elementary = 1;
-    handle = engine_open_video_elementary(path);
+    handle = engine_open_source(path, SourceForm::video_elementary);
   }
   if (handle == -1) {
     s.source_tag = -1;
@@ -169,7 +142,7 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
 
   // Plug-in and AVI sources need their own presentation paths, which this
   // engine does not have: refuse them cleanly.
-  if (media().control(kCtlPluginActive, 0) != 0 || handle == KESTRUM_AVI_SOURCE_TAG) {
+  if (media().control(CTL_PLUGIN_ACTIVE, 0) != 0 || handle == KESTRUM_AVI_SOURCE_TAG) {
     engine_close_source();
     s.closing = 0;
     s.path.clear();
@@ -195,11 +168,11 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   // Audio.
   configure_audio();
   if (!s.is_elementary) {
-    s.audio_present = media().control(kCtlStreamMix, 0) != kMixVideoOnly;
+    s.audio_present = media().control(CTL_STREAM_MIX, 0) != kMixVideoOnly;
     if (s.audio_present) {
       audio().open_stream(s.source_tag);
       s.audio_open = audio().open_output(e.display.window()) ? 1 : 0;
-      audio().command(kAudioSetFlushLimit, second_audio_level(p));
+      audio().command(AUDIO_CMD_SET_FLUSH_LIMIT, second_audio_level(p));
     }
   }
 
@@ -264,15 +237,15 @@ int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *pa
   int32_t length = 0;
   const int32_t kind = media().probe(path, &length);
   s.total_length = length > 0 ? length : 0;
-  if (kind == kKindSystem) {
+  if (kind == SOURCE_KIND_SYSTEM) {
     s.is_elementary = 0;
-    if (engine_open_source(path) == -1) return 0;
-  } else if (kind == kKindAudioOnly) {
+    if (engine_open_source(path, SourceForm::system) == -1) return 0;
+  } else if (kind == SOURCE_KIND_AUDIO) {
     s.is_elementary = 0;
     const int32_t handle = audio().open_file(path);
     if (handle == -1 || handle == 0) return 0;
     s.source_tag = handle;
-    if (s.total_length == 0) s.total_length = static_cast<int32_t>(media().control(kCtlSourceSize, 0));
+    if (s.total_length == 0) s.total_length = static_cast<int32_t>(media().control(CTL_SOURCE_SIZE, 0));
   } else {
     return 0;
   }
@@ -280,7 +253,7 @@ int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *pa
   s.title = file_title(path);
   e.display.attach(display);
   configure_audio();
-  if (kind == kKindSystem) audio().open_stream(s.source_tag);
+  if (kind == SOURCE_KIND_SYSTEM) audio().open_stream(s.source_tag);
   s.audio_present = 1;
   s.audio_open = audio().open_output(e.display.window()) ? 1 : 0;
   s.open_mode = static_cast<int32_t>(OpenMode::audio_only);
@@ -322,9 +295,7 @@ int32_t engine_reopen_audio_only(const char *path, uint32_t start) {
   if (!engine_open_audio_only(display, path, start)) return 0;
   if (was_playing) {
     s.audio_running = audio().play();
-    audio().command(kAudioResume, 0);
-    media().run_callbacks(kRunAllCallbacks);
-    audio().command(kAudioRestart, 0);
+    start_audio_device_filled();
     engine_run();
   }
   return 1;

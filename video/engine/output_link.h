@@ -11,7 +11,7 @@ namespace kestrum {
 
 /// Makes `picture` (or none, for null) the one the frame-copy routines copy.
 void publish_shown_picture(const KestrumPicture *picture);
-/// The frame-copy routine of command 103 (smooth false) or 159 (true).
+/// The frame-copy routine of VCMD_FRAME_COPY (smooth false) or VCMD_FRAME_COPY_SMOOTH (true).
 KestrumFrameCopy frame_copy_routine(bool smooth);
 void output_set_brightness(int32_t value);
 void output_set_mono_tint(int32_t cb, int32_t cr);

@@ -1,5 +1,5 @@
 // One play step of the playback thread: runs the loop of the current play
-// mode until the play stops, is halted, or the stream ends.
+// mode once (a few pictures); the thread calls again while the play goes on.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@ namespace kestrum {
 
 struct Engine;
 
-/// Runs the play loop; returns 0 when there was nothing to play.
+/// Runs the play loop once; returns 0 when there was nothing to play.
 int32_t play_step(Engine &e);
 
 }  // namespace kestrum

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "audio/audio_api.h"
+#include "media/media_api.h"
 #include "video/video_api.h"
 
 namespace kestrum {
@@ -43,6 +45,9 @@ struct AudioPort {
   int32_t (*get_bit_rate)();                       // AudioGetBitRate
 };
 
+/// picture_coding_type of a B picture.
+inline constexpr int32_t kCodingTypeB = 3;
+
 /// Header values of the open video stream, as the decoder holds them.
 struct StreamParams {
   int32_t horizontal_size = 0;
@@ -57,7 +62,7 @@ struct StreamParams {
   int32_t progressive_sequence = 1;
   int32_t frame_rate_extension_n = 0;
   int32_t frame_rate_extension_d = 0;
-  int32_t picture_coding_type = 0;  // of the last picture parsed
+  int32_t picture_coding_type = 0;  // of the last picture parsed (kCodingTypeB, ...)
   int32_t picture_structure = 3;    // of the last picture parsed
   int32_t closed_gop = 0;
   int32_t have_sequence = 0;  // a sequence header was parsed

@@ -1,11 +1,11 @@
-// The engine's settings file: "VerIVA.INI", section "SETTING".
+// The engine's settings file: "KESTRUM.INI", section "SETTING".
 #include "platform/ini.h"
 #include "video/engine/engine.h"
 
 namespace kestrum {
 
 namespace {
-constexpr char kSettingsFile[] = "VerIVA.INI";
+constexpr char kSettingsFile[] = "KESTRUM.INI";
 constexpr char kSection[] = "SETTING";
 constexpr char kOnTopKey[] = "VideoWinOnTop";
 }  // namespace

@@ -57,18 +57,18 @@ int32_t f_read(void *buf, int32_t len) {
 int32_t f_read_stream(int32_t, void *buf, int32_t len) { return f_read(buf, len); }
 intptr_t f_control(int32_t cmd, intptr_t) {
   switch (cmd) {
-    case lunaret::kCtlAudioHeader:
+    case CTL_AUDIO_HEADER:
       if (g_fake.header_word >= 0) return g_fake.header_word;
       return g_fake.bytes.size() >= 2 ? (g_fake.bytes[0] << 8) | g_fake.bytes[1] : 0;
-    case lunaret::kCtlAudioCount:
+    case CTL_AUDIO_COUNT:
       return g_fake.audio_count;
-    case lunaret::kCtlAudioCurrent:
+    case CTL_AUDIO_CURRENT:
       return g_fake.audio_current;
-    case lunaret::kCtlByteRate:
+    case CTL_BYTE_RATE:
       return g_fake.byte_rate;
-    case lunaret::kCtlSourceHandle:
+    case CTL_SOURCE_HANDLE:
       return g_fake.source_handle;
-    case lunaret::kCtlPluginActive:
+    case CTL_PLUGIN_ACTIVE:
       return g_fake.plugin;
     default:
       return 0;

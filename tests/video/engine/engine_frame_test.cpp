@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -177,11 +178,13 @@ TEST_F(EngineFrame, SettingPairsRoundTrip) {
   EXPECT_EQ(engine().state.variant, 83);
   VideoCommand(VCMD_VARIANT_83, 0);
   EXPECT_EQ(engine().state.variant, 0);
-  // Caption text is copied and bounded.
+  // The caption carries the engine's name until a host sets one; the
+  // text is copied and bounded.
+  EXPECT_STREQ(engine().state.caption_text.data(), "Kestrum");
   const std::string long_text(200, 'x');
   VideoCommand(VCMD_CAPTION_TEXT, reinterpret_cast<intptr_t>(long_text.c_str()));
   EXPECT_EQ(std::strlen(engine().state.caption_text.data()), 63u);
-  VideoCommand(VCMD_CAPTION_TEXT, reinterpret_cast<intptr_t>("VerIVA"));
+  VideoCommand(VCMD_CAPTION_TEXT, reinterpret_cast<intptr_t>("Kestrum"));
   // The "Pell" marker is not taken as a routine.
   VideoCommand(VCMD_SET_POST_FRAME_CALLBACK, KESTRUM_PELL_MARKER);
   EXPECT_EQ(engine().state.post_frame_callback, nullptr);
@@ -446,6 +449,48 @@ TEST_F(EngineFrame, AudioOnlyOpenDecodesNoVideo) {
   EXPECT_EQ(VideoOpenAudioOnly(nullptr, "/films/v.m1v", 0, 0), 0) << "a video-only file has no audio";
 }
 
+// The calls of `want`, in this order, with `want[i]` the first matching
+// call after `want[i - 1]`.
+bool called_in_order(const std::vector<std::string> &calls, const std::vector<std::string> &want) {
+  size_t at = 0;
+  for (const std::string &w : want) {
+    while (at < calls.size() && calls[at] != w) ++at;
+    if (at == calls.size()) return false;
+    ++at;
+  }
+  return true;
+}
+
+std::string audio_call(int32_t cmd) { return "audio " + std::to_string(cmd); }
+std::string control_call(int32_t cmd) { return "ctl " + std::to_string(cmd); }
+
+TEST_F(EngineFrame, AudioOnlyPlayAndSeekStartTheDeviceWithFullBuffers) {
+  fake::media.probe_kind = SOURCE_KIND_AUDIO;
+  ASSERT_EQ(VideoOpenAudioOnly(nullptr, "/music/a.mp2", 0, 0), 1);
+  // Play: the device waits paused while every queued refill runs, then
+  // restarts; only then is the media layer told that play starts.
+  fake::trail.clear();
+  VideoCommand(VCMD_PLAY, 0);
+  const std::vector<std::string> start = {audio_call(AUDIO_CMD_DEVICE_PAUSE), "refills",
+                                          audio_call(AUDIO_CMD_DEVICE_RESTART),
+                                          control_call(CTL_FILE_IO_B_HOOK1)};
+  EXPECT_TRUE(called_in_order(fake::trail.calls(), start));
+  // A seek while playing restarts the device the same way.
+  fake::trail.clear();
+  VideoSeek(4096, 0);
+  EXPECT_TRUE(called_in_order(fake::trail.calls(), {audio_call(AUDIO_CMD_DEVICE_PAUSE), "refills",
+                                                    audio_call(AUDIO_CMD_DEVICE_RESTART)}));
+  fake::trail.clear();
+  VideoCommand(VCMD_STOP, 0);
+  EXPECT_TRUE(called_in_order(fake::trail.calls(), {control_call(CTL_FILE_IO_B_HOOK2)}));
+  // Stopped, a seek decodes one block at the new place instead.
+  fake::trail.clear();
+  VideoSeek(8192, 0);
+  const auto calls = fake::trail.calls();
+  EXPECT_TRUE(called_in_order(calls, {audio_call(AUDIO_CMD_DECODE_BLOCK)}));
+  EXPECT_FALSE(called_in_order(calls, {audio_call(AUDIO_CMD_DEVICE_RESTART)}));
+}
+
 TEST_F(EngineFrame, SecondStartupCreatesNothingTwice) {
   void *first = VideoStartup();
   const size_t controls = fake::media.controls.size();
@@ -547,7 +592,7 @@ TEST_F(EngineFrame, HaltDoesNotKillAThreadThatIsSlowToStop) {
 TEST_F(EngineFrame, OnTopIsKeptInTheSettingsFile) {
   const char *home = std::getenv("RAZAVORI_HOME");
   ASSERT_NE(home, nullptr);
-  const std::string ini = std::string(home) + "/VerIVA.INI";
+  const std::string ini = std::string(home) + "/KESTRUM.INI";
   EXPECT_EQ(VideoCommand(VCMD_SET_ON_TOP, 1), 0);
   EXPECT_EQ(VideoCommand(VCMD_GET_ON_TOP, 0), 1);
   EXPECT_EQ(kestrum::read_on_top_setting(), 1);

@@ -1,9 +1,12 @@
 #include "tests/video/engine/fake_ports.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 namespace fake {
 
+Trail trail;
 MediaState media;
 AudioState audio;
 DecoderState decoder;
@@ -47,14 +50,15 @@ const kestrum::MediaPort kMedia = {
     [](int32_t which) -> int32_t { return which; },
     [](int32_t cmd, intptr_t param) -> intptr_t {
       media.controls.emplace_back(cmd, param);
+      trail.add("ctl " + std::to_string(cmd));
       switch (cmd) {
-        case 9:
+        case CTL_STREAM_MIX:
           return media.stream_mix;
-        case 68:
+        case CTL_PLUGIN_ACTIVE:
           return media.plugin;
-        case 72:
+        case CTL_SOURCE_SIZE:
           return media.total_length;
-        case 84:
+        case CTL_SPU_TABLE:
           return 0x1234;
         default:
           return 0;
@@ -67,6 +71,7 @@ const kestrum::MediaPort kMedia = {
     },
     [](int32_t) -> int32_t {
       ++media.callbacks_run;
+      trail.add("refills");
       return 0;
     },
 };
@@ -105,12 +110,13 @@ const kestrum::AudioPort kAudio = {
     [](int32_t mode) { audio.rate_mode = mode; },
     [](int32_t hint) -> int32_t { return hint; },
     [](int32_t cmd, intptr_t arg) -> intptr_t {
+      trail.add("audio " + std::to_string(cmd));
       switch (cmd) {
-        case 1:
+        case AUDIO_CMD_END_OF_STREAM:
           return audio.end_of_stream;
-        case 7:
+        case AUDIO_CMD_RATE_SUPPORTED:
           return arg == 44100 ? 1 : 0;
-        case 8:
+        case AUDIO_CMD_RATE_CHANNELS:
           return 2;
         default:
           return 0;
@@ -179,7 +185,23 @@ const kestrum::DecoderPort kDecoder = {
 
 }  // namespace
 
+void Trail::add(std::string call) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  calls_.push_back(std::move(call));
+}
+
+std::vector<std::string> Trail::calls() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return calls_;
+}
+
+void Trail::clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  calls_.clear();
+}
+
 void install(size_t pictures) {
+  trail.clear();
   media = MediaState{};
   audio = AudioState{};
   decoder = DecoderState{};

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,8 @@ struct MediaState {
   int32_t opens = 0;
   int32_t closes = 0;
   int32_t seeks = 0;
-  int32_t stream_mix = 3;                              // SysControl 9
-  int32_t plugin = 0;                                  // SysControl 68
+  int32_t stream_mix = 3;                              // CTL_STREAM_MIX
+  int32_t plugin = 0;                                  // CTL_PLUGIN_ACTIVE
   std::vector<std::pair<int32_t, intptr_t>> controls;  // SysControl calls
   uint32_t last_open_start = 0;
   int32_t callbacks_run = 0;
@@ -53,6 +54,21 @@ struct DecoderState {
   int32_t coefficient_limit = 0;
 };
 
+/// The calls that order matters for, in the order made (any thread):
+/// "audio N" for AudioCommand N, "ctl N" for SysControl N, "refills" for
+/// SysRunCallbacks.
+class Trail {
+ public:
+  void add(std::string call);
+  std::vector<std::string> calls() const;
+  void clear();
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> calls_;
+};
+
+extern Trail trail;
 extern MediaState media;
 extern AudioState audio;
 extern DecoderState decoder;

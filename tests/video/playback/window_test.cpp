@@ -385,7 +385,7 @@ void push_key(SDL_Keycode key, uint16_t mod = KMOD_NONE) {
   SDL_PushEvent(&ev);
 }
 
-int32_t on_top_setting() { return platform::profile_get_int("SETTING", "VideoWinOnTop", -1, "VerIVA.INI"); }
+int32_t on_top_setting() { return platform::profile_get_int("SETTING", "VideoWinOnTop", -1, "KESTRUM.INI"); }
 
 TEST_F(PlaybackWindow, TheTKeyTogglesOnTopLikeTheCommand) {
   if (!kestrum::window_display_available()) GTEST_SKIP() << "no SDL video driver";

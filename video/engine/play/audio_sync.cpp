@@ -11,9 +11,6 @@ namespace kestrum::play {
 
 namespace {
 
-constexpr int32_t kAudioDeviceOpen = 17;  // AudioCommand: output device open
-constexpr int32_t kAudioPlayTime = 36;    // AudioCommand: the audio clock (ms)
-
 // Set by whoever restarts the sound; taken by the playback thread, which
 // alone owns the count and the offset.
 std::atomic<bool> g_restart{true};
@@ -56,8 +53,8 @@ int32_t sync_correction_ms(int32_t lead_ms, int32_t period_us) {
 
 void follow_audio_clock(const EngineState &s, LoopContext &c) {
   take_restart();
-  if (!audio_runs(s) || !audio().command(kAudioDeviceOpen, 0)) return;
-  const auto heard = static_cast<int32_t>(audio().command(kAudioPlayTime, 0));
+  if (!audio_runs(s) || !audio().command(AUDIO_CMD_DEVICE_HANDLE, 0)) return;
+  const auto heard = static_cast<int32_t>(audio().command(AUDIO_CMD_PLAY_TIME, 0));
   const int32_t last = g_last_heard;
   g_last_heard = heard;
   // A clock that stands still (the sound has played out, or the device

@@ -8,11 +8,6 @@
 
 namespace kestrum::play {
 
-namespace {
-constexpr int32_t kAudioEnded = 1;     // AudioCommand: the sound has played out
-constexpr int32_t kFlushAudioOff = 1;  // SysFlush: audio path off
-}  // namespace
-
 bool finish_at_end(Engine &e, LoopContext &c) {
   EngineState &s = e.state;
   bool at_end;
@@ -24,11 +19,11 @@ bool finish_at_end(Engine &e, LoopContext &c) {
   if (s.audio_open && s.audio_running && !s.audio_paused) {
     // The pictures are all shown; the sound may still be playing.
     for (int i = 0; i < kPicturesPerCall; ++i) {
-      if (audio().command(kAudioEnded, 0)) break;
+      if (audio().command(AUDIO_CMD_END_OF_STREAM, 0)) break;
       if (must_return(s)) return true;
       spend(s, c.period);
     }
-    if (!audio().command(kAudioEnded, 0)) return true;  // look again next call
+    if (!audio().command(AUDIO_CMD_END_OF_STREAM, 0)) return true;  // look again next call
   }
   s.end_of_stream = 1;
   s.stopped = 1;
@@ -47,7 +42,7 @@ void open_late_audio(Engine &e) {
     media().run_callbacks(kAudioStartBudgetMs);
   } else {
     // No sound after all: stop filling a ring nobody drains.
-    media().flush(kFlushAudioOff);
+    media().flush(DRAVIK_FLUSH_AUDIO_OFF);
     s.audio_present = 0;
   }
 }

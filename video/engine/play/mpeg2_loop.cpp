@@ -14,7 +14,6 @@ namespace kestrum::play {
 
 namespace {
 
-constexpr int32_t kAudioDeviceOpen = 17;  // AudioCommand: output device open
 // Each graded rule repeats up to this many times.
 constexpr int kGradedRepeats = 4;
 
@@ -89,7 +88,7 @@ void pace_step(Engine &e, LoopContext &c) {
       refill(s, wait);
       const int32_t over = (video_fill() >> 12) - c.video.pace_base;
       if (video_fill() > l[1] && over > 0) c.target -= static_cast<uint32_t>(over);
-      if (audio_runs(s) && audio().command(kAudioDeviceOpen, 0)) {
+      if (audio_runs(s) && audio().command(AUDIO_CMD_DEVICE_HANDLE, 0)) {
         const int32_t af = audio_fill();
         if (af > a.level[4]) {
           c.target += static_cast<uint32_t>(af / kAudioFullDivisor);

@@ -12,8 +12,6 @@ namespace kestrum::play {
 
 namespace {
 
-constexpr int32_t kAudioDeviceOpen = 17;  // AudioCommand: output device open
-
 // Step b: the skipping rules (only while the sound is open).
 Got skip_step(Engine &e, LoopContext &c) {
   const VideoLevels &v = c.video;
@@ -50,7 +48,7 @@ void pace_step(Engine &e, LoopContext &c) {
     refill(s, wait);
     const int32_t vf = video_fill();
     if (vf > v.level[1]) c.target += static_cast<uint32_t>(v.pace_base - (vf >> 12));
-    if (audio_runs(s) && audio().command(kAudioDeviceOpen, 0)) {
+    if (audio_runs(s) && audio().command(AUDIO_CMD_DEVICE_HANDLE, 0)) {
       const int32_t af = audio_fill();
       if (af > a.level[4]) {
         c.target += static_cast<uint32_t>(af / kAudioFullDivisor);

@@ -12,10 +12,6 @@ namespace kestrum::play {
 
 namespace {
 
-constexpr int32_t kFlushCallbacks = 10;   // SysFlush: empty the callback queue
-constexpr int32_t kAudioEnded = 1;        // AudioCommand: the sound has played out
-constexpr int32_t kAudioDecodeBlock = 4;  // AudioCommand: decode one block now
-
 // Decodes `count` anchors (B pictures passed over). false at the end.
 bool decode_anchors(Engine &e, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
@@ -44,7 +40,7 @@ void fast_loop(Engine &e, LoopContext &c) {
     present(e);
     platform::sleep_ms(kTrickPauseMs);
   }
-  media().flush(kFlushCallbacks);
+  media().flush(DRAVIK_FLUSH_QUEUE);
   c.target = clock_ms() + static_cast<uint32_t>(c.period);
 }
 
@@ -57,7 +53,7 @@ void slow_loop(Engine &e, LoopContext &c) {
   present(e);
   const int32_t factor = s.slow_factor < 1 ? 1 : s.slow_factor;
   platform::sleep_ms(static_cast<uint32_t>(factor) * kSlowUnitMs);
-  media().flush(kFlushCallbacks);
+  media().flush(DRAVIK_FLUSH_QUEUE);
   c.target = clock_ms() + static_cast<uint32_t>(c.period);
 }
 
@@ -75,7 +71,7 @@ void scan_loop(Engine &e, LoopContext &c) {
   }
   // Leaving scan mode: the sound restarts at the new place.
   s.scan = 0;
-  media().flush(kFlushCallbacks);
+  media().flush(DRAVIK_FLUSH_QUEUE);
   if (audio_runs(s)) audio().flush();
   restart_audio_sync();
   c.target = clock_ms() + static_cast<uint32_t>(c.period);
@@ -88,13 +84,13 @@ void audio_only_loop(Engine &e) {
     if (audio_runs(s)) {
       media().run_callbacks(kAudioOnlyRefillMs);
     } else if (s.audio_open) {
-      for (int i = 0; i < kAudioOnlyEndPolls && !audio().command(kAudioEnded, 0); ++i) {
-        audio().command(kAudioDecodeBlock, 0);
+      for (int i = 0; i < kAudioOnlyEndPolls && !audio().command(AUDIO_CMD_END_OF_STREAM, 0); ++i) {
+        audio().command(AUDIO_CMD_DECODE_BLOCK, 0);
       }
     } else {
       media().seek(kAudioOnlyNudgeBytes, 1);
     }
-    if (s.audio_open && audio().command(kAudioEnded, 0)) {
+    if (s.audio_open && audio().command(AUDIO_CMD_END_OF_STREAM, 0)) {
       s.end_of_stream = 1;
       s.stopped = 1;
       return;

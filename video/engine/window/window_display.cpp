@@ -21,7 +21,6 @@ namespace kestrum {
 
 namespace {
 
-constexpr int32_t kCmdFormatPreferences = 66;
 // Caption placement: from the right edge, from the top, between lines.
 constexpr int32_t kCaptionRight = 8;
 constexpr int32_t kCaptionTop = 2;
@@ -101,9 +100,9 @@ bool make_texture(int32_t w, int32_t h) {
   drop_texture();
   const EngineState &s = engine().state;
   g_win.format_index = -1;
-  // Command 55 switches the overlay path on.
-  if (s.stored[55] != 0) {
-    const auto *prefs = reinterpret_cast<const int32_t *>(engine_command(kCmdFormatPreferences, 0));
+  // VCMD_SET_VALUE_55 switches the overlay path on.
+  if (s.stored[VCMD_SET_VALUE_55] != 0) {
+    const auto *prefs = reinterpret_cast<const int32_t *>(engine_command(VCMD_FORMAT_PREFERENCES, 0));
     if (prefs) g_win.format_index = window::choose_overlay_format(prefs, renderer_offers);
   }
   const uint32_t format = g_win.format_index >= 0 ? kSdlFormats[g_win.format_index]

@@ -25,8 +25,8 @@ void window_size(int32_t *width, int32_t *height);
 void wheel(int32_t notches);
 /// The FourCC index of the overlay texture in use, -1 for the RGB path.
 int32_t overlay_format();
-/// Sets onTop: the window's stacking, and "VideoWinOnTop" in "VerIVA.INI".
-/// The key T in the window toggles it the same way; command 129 reads it
+/// Sets onTop: the window's stacking, and "VideoWinOnTop" in "KESTRUM.INI".
+/// The key T in the window toggles it the same way; VCMD_GET_ON_TOP reads it
 /// back (for a host's check mark). Returns the old value.
 int32_t set_on_top(int32_t on);
 /// Handles the window's pending events: the wheel sizes it, T toggles

@@ -188,5 +188,24 @@ TEST(ExtractOracle, OpenRefusesWhatIsNotASystemStreamAndASecondRunStartsNewFiles
   EXPECT_TRUE(read_all(second + "/Video_00.VBS") == read_all(media("mpeg2_ps.mpg.video.es")));
 }
 
+TEST(ExtractOracle, EnableOnAnOpenSourceExtractsFromItsStart) {
+  const std::string ps = media("mpeg2_ps.mpg");
+  ASSERT_FALSE(ps.empty());
+  const std::string dir = fresh_dir("enable");
+  int32_t length = 0;
+  ASSERT_EQ(SysProbe(ps.c_str(), &length), SOURCE_KIND_SYSTEM);
+  ASSERT_NE(SysOpen(ps.c_str(), 0), DRAVIK_HANDLE_NONE);
+  SysControl(CTL_SET_OUTPUT_DIR, reinterpret_cast<intptr_t>(dir.c_str()));
+  SysControl(CTL_EXTRACT_ENABLE, 0);
+  uint32_t last = 0;
+  for (int i = 0; i < 1000000 && !SysControl(CTL_AT_END, 0); ++i)
+    last = static_cast<uint32_t>(SysControl(CTL_EXTRACT_STEP, 0));
+  EXPECT_GT(last, 0u) << "the step reports the SCR / 2 of the last pack";
+  ASSERT_EQ(SysControl(CTL_EXTRACT_CLOSE, 0), 0);
+  EXPECT_TRUE(read_all(dir + "/Video_00.VBS") == read_all(media("mpeg2_ps.mpg.video.es")));
+  EXPECT_TRUE(read_all(dir + "/Audio_0.ABS") == read_all(media("mpeg2_ps.mpg.audio.es")));
+  EXPECT_EQ(SysControl(CTL_SOURCE_HANDLE, 0), DRAVIK_HANDLE_NONE);
+}
+
 }  // namespace
 }  // namespace extract_test

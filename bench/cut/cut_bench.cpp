@@ -3,6 +3,7 @@
 // ext.vob) and 100-400 s of a Video CD track (a RIFF CDXA file of a 150-loop
 // Video CD made with vcdimager). Our cut is given the stretch in bytes.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "bench/extract/whole_process.h"
@@ -26,16 +27,24 @@ std::string make_vcd_track() {
   if (!make(mpg, "ffmpeg -nostdin -v error -y -stream_loop 149 -i '" + kMedia +
                      "/mpeg1_system.mpg' -c copy -f vcd cut_vcd.mpg"))
     return "";
-  const std::string script =
-      "vcdimager -t vcd2 -c cut_vcd.cue -b cut_vcd.bin cut_vcd.mpg >/dev/null && "
-      "set -- $(vcd-info --bin-file cut_vcd.bin 2>/dev/null | "
-      "sed -n 's/.*\\[LSN *\\([0-9]*\\)\\] *[0-9]* ( *\\([0-9]*\\)) *AVSEQ01.DAT.*/\\1 \\2/p') && "
-      "n=$(( ($2 + 2047) / 2048 )) && b=$(( n * 2352 )) && "
+  // Run by bash from a file: the quoting stays the script's own.
+  const std::string script = kDir + "/make_vcd_track.sh";
+  FILE *f = std::fopen(script.c_str(), "w");
+  if (!f) return "";
+  std::fputs(
+      "set -e\n"
+      "vcdimager -t vcd2 -c cut_vcd.cue -b cut_vcd.bin cut_vcd.mpg >/dev/null\n"
+      "set -- $(vcd-info --bin-file cut_vcd.bin 2>/dev/null |\n"
+      "  sed -n 's/.*\\[LSN *\\([0-9]*\\)\\] *[0-9]* ( *\\([0-9]*\\)) *AVSEQ01.DAT.*/\\1 \\2/p')\n"
+      "n=$(( ($2 + 2047) / 2048 )); b=$(( n * 2352 ))\n"
       "le() { printf \"$(printf '\\\\x%02x\\\\x%02x\\\\x%02x\\\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) "
-      "$(($1 >> 16 & 255)) $(($1 >> 24 & 255)))\"; } && "
-      "{ printf RIFF; le $((b + 36)); printf 'CDXAfmt '; le 16; head -c 16 /dev/zero; printf data; le $b; "
-      "dd if=cut_vcd.bin bs=2352 skip=$1 count=$n status=none; } > cut_vcd.dat && rm -f cut_vcd.bin";
-  if (!make(dat, "bash -c \"" + script + "\"")) return "";
+      "$(($1 >> 16 & 255)) $(($1 >> 24 & 255)))\"; }\n"
+      "{ printf RIFF; le $((b + 36)); printf 'CDXAfmt '; le 16; head -c 16 /dev/zero; printf data; le $b\n"
+      "  dd if=cut_vcd.bin bs=2352 skip=$1 count=$n status=none; } > cut_vcd.dat\n"
+      "rm -f cut_vcd.bin\n",
+      f);
+  std::fclose(f);
+  if (!make(dat, "bash '" + script + "'")) return "";
   return dat;
 }
 
@@ -59,7 +68,7 @@ int main() {
                                bin + "'" + vob + "' '" + kDir + "/cut_ours.vob' --force --bytes " +
                                    std::to_string(a) + "-" + std::to_string(b),
                                "ffmpeg -nostdin -v error -y -ss 40 -to 100 -i '" + vob +
-                                   "' -map 0 -c copy -f vob '" + kDir + "/cut_ffmpeg.vob'",
+                                   "' -map 0:v -map 0:a -map 0:s -c copy -f vob '" + kDir + "/cut_ffmpeg.vob'",
                                0.5);
   }
   const std::string dat = make_vcd_track();

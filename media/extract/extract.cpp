@@ -121,7 +121,10 @@ int32_t extract_open(State &s, const char *path, bool reset_first) {
 void extract_enable(State &s) { begin(s); }
 
 uint32_t extract_step(State &s) {
-  if (extraction_on(s) && s.source.type != SourceType::none) parse_next_unit(s);
+  // Without a source there is nothing left: a host stepping until the end
+  // stops at once.
+  if (s.source.type == SourceType::none) s.end.store(true);
+  if (extraction_on(s) && !s.end.load()) parse_next_unit(s);
   return s.demux.scr_half;
 }
 

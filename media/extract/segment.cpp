@@ -240,12 +240,12 @@ int32_t segment_begin(State &s) {
   const SourceType t = s.source.type;
   if (t != SourceType::file && t != SourceType::cd_track) return 0;
   if (s.settings.segment_start >= s.settings.segment_end) return 0;
+  // Saved afresh each time: a segment left unfinished (its source closed)
+  // must not bring back a state of another source.
   SegmentState &g = s.segment;
-  if (!g.active) {
-    g.saved_next = s.read_ahead.next_position(s);
-    g.saved_block_pos = s.parse.source_pos;
-    g.saved_end = s.end.load();
-  }
+  g.saved_next = s.read_ahead.next_position(s);
+  g.saved_block_pos = s.parse.source_pos;
+  g.saved_end = s.end.load();
   if (!g.block) g.block = std::make_unique<uint8_t[]>(kBlockBytes + 16);
   g.active = true;
   g.raw = s.source.raw_sector || t == SourceType::cd_track;

@@ -322,10 +322,24 @@ TEST(SegmentRestore, ReadingGoesOnWhereItWas) {
   const Bytes ref = read_all(media("mpeg2_ps.mpg.video.es"));
   const std::string dir = fresh_dir("restore");
   int32_t length = 0;
+  {
+    // A segment of another source left unfinished brings nothing back.
+    const std::string other = media("mpeg1_system.mpg");
+    SysProbe(other.c_str(), &length);
+    ASSERT_NE(SysOpen(other.c_str(), 0), DRAVIK_HANDLE_NONE);
+    const int null = ::open("/dev/null", O_WRONLY);
+    SysControl(CTL_SET_SEGMENT_START, 100000);
+    SysControl(CTL_SET_SEGMENT_END, 200000);
+    ASSERT_EQ(SysControl(CTL_SEGMENT_BEGIN, 0), 1);
+    EXPECT_GT(SysControl(CTL_SEGMENT_HEAD, null), 0);
+    ::close(null);
+    SysClose();
+  }
   SysProbe(ps.c_str(), &length);
   ASSERT_NE(SysOpen(ps.c_str(), 0), DRAVIK_HANDLE_NONE);
-  Bytes video(16384);
-  ASSERT_EQ(SysReadVideo(video.data(), 16384), 16384);
+  // Far enough in that the parser stands several blocks into the file.
+  Bytes video(16384 * 24);
+  ASSERT_EQ(SysReadVideo(video.data(), 16384 * 24), 16384 * 24);
   const int fd = ::open((dir + "/seg.mpg").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   SysControl(CTL_SET_SEGMENT_START, 300000);
   SysControl(CTL_SET_SEGMENT_END, 500000);

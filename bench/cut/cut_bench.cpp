@@ -64,12 +64,13 @@ int main() {
     const long long size = bench_whole::size_of(vob);
     const long long a = size * 40 / 126, b = size * 100 / 126;
     std::printf("file: %s (%.1f MB)\n", vob.c_str(), size / 1e6);
-    ok &= bench_whole::compare("cut a DVD VOB",
-                               bin + "'" + vob + "' '" + kDir + "/cut_ours.vob' --force --bytes " +
-                                   std::to_string(a) + "-" + std::to_string(b),
-                               "ffmpeg -nostdin -v error -y -ss 40 -to 100 -i '" + vob +
-                                   "' -map 0:v -map 0:a -map 0:s -c copy -f vob '" + kDir + "/cut_ffmpeg.vob'",
-                               0.5);
+    ok &=
+        bench_whole::compare("cut a DVD VOB",
+                             bin + "'" + vob + "' '" + kDir + "/cut_ours.vob' --force --bytes " +
+                                 std::to_string(a) + "-" + std::to_string(b),
+                             "ffmpeg -nostdin -v error -y -ss 40 -to 100 -i '" + vob +
+                                 "' -map 0:v -map 0:a -map 0:s -c copy -f vob '" + kDir + "/cut_ffmpeg.vob'",
+                             0.5);
   }
   const std::string dat = make_vcd_track();
   if (dat.empty()) {

@@ -160,6 +160,18 @@ TEST_P(SegmentOracle, VideoTemplatesAndEndCodes) {
   ASSERT_EQ(copy.status, 0) << copy.out;
   expect_video_is_a_piece_of(read_all(dir + "/seg.es"), read_all(media(std::string(c.stream) + ".video.es")));
 
+  // In a stream of Video CD packs the third pack is the one holding the
+  // sequence header (zeros before it), and the GOP follows in it.
+  if (std::string(c.stream) == "mpeg1_system.mpg") {
+    ASSERT_GT(seg.size(), 3u * kUnit);
+    ASSERT_EQ(std::memcmp(seg.data() + 2 * kUnit, "\0\0\1\xBA", 4), 0);
+    ASSERT_EQ(std::memcmp(seg.data() + 2 * kUnit + 12, "\0\0\1\xE0", 4), 0);
+    const size_t seq = find_code(seg, 2 * kUnit + 16, -1);
+    ASSERT_LT(seq, 3u * kUnit);
+    EXPECT_EQ(seg[seq + 3], 0xB3);
+    const size_t gop = find_code(seg, seq + 4, 0xB8);
+    EXPECT_LT(gop, 3u * kUnit);
+  }
   // The two system-header packs are ffmpeg's Video CD packs, SCR aside.
   const Bytes vcd = read_all(media("mpeg1_system.mpg"));
   ASSERT_GE(seg.size(), 2u * kUnit);

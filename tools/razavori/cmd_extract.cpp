@@ -33,11 +33,14 @@ struct Output {
 
 // Filled by the name hook, which the library calls once per output.
 std::deque<Output> g_outputs;
+// The source as the file system knows it (a file of a mapped disc drive is
+// read by the library through its sectors and may have no such entry).
 struct stat g_source_stat;
+bool g_source_known = false;
 
 bool is_source(const std::string &path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && st.st_dev == g_source_stat.st_dev &&
+  return g_source_known && ::stat(path.c_str(), &st) == 0 && st.st_dev == g_source_stat.st_dev &&
          st.st_ino == g_source_stat.st_ino;
 }
 
@@ -96,10 +99,7 @@ int run_extract(int argc, char **argv) {
     }
   }
   if (!file) return usage();
-  if (::stat(file, &g_source_stat) != 0) {
-    std::fprintf(stderr, "razavori extract: cannot open %s\n", file);
-    return 2;
-  }
+  g_source_known = ::stat(file, &g_source_stat) == 0;
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) {
     std::fprintf(stderr, "razavori extract: %s is not a folder\n", dir.c_str());
@@ -118,7 +118,7 @@ int run_extract(int argc, char **argv) {
   SysControl(CTL_SET_OUTPUT_DIR, reinterpret_cast<intptr_t>(dir.c_str()));
   SysControl(CTL_SET_NAME_HOOK, reinterpret_cast<intptr_t>(&part_hook));
   if (SysControl(CTL_EXTRACT_OPEN, reinterpret_cast<intptr_t>(file)) == DRAVIK_HANDLE_NONE) {
-    std::fprintf(stderr, "razavori extract: %s is not a system stream\n", file);
+    std::fprintf(stderr, "razavori extract: cannot open %s as a system stream\n", file);
     SysControl(CTL_SET_NAME_HOOK, 0);
     return 1;
   }

@@ -19,6 +19,8 @@ extern "C" void on_interrupt(int) { g_interrupted.store(true); }
 void catch_interrupt() {
   struct sigaction sa = {};
   sa.sa_handler = on_interrupt;
+  // Reads and writes in flight go on; the job looks at the flag between steps.
+  sa.sa_flags = SA_RESTART;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);

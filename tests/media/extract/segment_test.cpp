@@ -231,8 +231,10 @@ TEST(SegmentRawSectors, CutIsAVideoCdTrack) {
   }
 }
 
-// A hand-made MPEG-1 stream whose later GOPs carry no sequence header.
-Bytes gop_stream(bool closed) {
+// A hand-made MPEG-1 stream whose later GOPs carry no sequence header;
+// with bare_start the first sequence header is followed by a picture
+// directly (no GOP header, as MPEG-2 allows).
+Bytes gop_stream(bool closed, bool bare_start) {
   using demux_test::pattern;
   demux_test::StreamBuilder b;
   const Bytes seq = {0, 0, 1, 0xB3, 0x16, 0x01, 0x20, 0x13, 0xFF, 0xFF, 0xE0, 0xA0};
@@ -241,7 +243,7 @@ Bytes gop_stream(bool closed) {
     Bytes es;
     if (g == 0) es.insert(es.end(), seq.begin(), seq.end()), es.insert(es.end(), ext.begin(), ext.end());
     const Bytes gop = {0, 0, 1, 0xB8, 0x00, 0x08, 0x00, static_cast<uint8_t>(closed ? 0x40 : 0x00)};
-    es.insert(es.end(), gop.begin(), gop.end());
+    if (g > 0 || !bare_start) es.insert(es.end(), gop.begin(), gop.end());
     for (int p = 0; p < 3; ++p) {
       const Bytes pic = {0, 0, 1, 0x00, 0x00, 0x0F, 0xFF, 0xF8};
       es.insert(es.end(), pic.begin(), pic.end());
@@ -259,11 +261,11 @@ Bytes gop_stream(bool closed) {
 }
 
 TEST(SegmentHead, AGopWithoutSequenceHeaderGetsTheTemplateAndItsLink) {
-  for (bool closed : {false, true}) {
-    SCOPED_TRACE(closed);
+  for (const auto &[closed, bare_start] : {std::pair{false, false}, {true, false}, {false, true}}) {
+    SCOPED_TRACE(testing::Message() << "closed " << closed << ", bare start " << bare_start);
     const std::string dir = fresh_dir("gops");
     const std::string src = dir + "/gops.mpg";
-    write_all(src, gop_stream(closed));
+    write_all(src, gop_stream(closed, bare_start));
     const Segment r = save_segment(src, 60000, 120000, dir + "/seg.mpg");
     ASSERT_EQ(r.begin, 1);
     ASSERT_GT(r.head, 0);
@@ -271,7 +273,7 @@ TEST(SegmentHead, AGopWithoutSequenceHeaderGetsTheTemplateAndItsLink) {
     const Bytes seg = read_all(dir + "/seg.mpg");
     ASSERT_GT(seg.size(), 3u * kUnit);
     // The third pack carries the source's sequence header, user data
-    // included, up to the GOP: nothing of the picture data.
+    // included, up to the GOP or picture after it: nothing of the picture.
     const uint8_t *t = seg.data() + 2 * kUnit;
     EXPECT_EQ(std::memcmp(t + 12, "\0\0\1\xE0", 4), 0);
     const int len = t[16] << 8 | t[17];

@@ -47,6 +47,23 @@ std::vector<std::string> files_in(const std::string &dir) {
   return names;
 }
 
+namespace {
+
+// The outputs are big (whole streams, copies of sources): a run that passed
+// leaves nothing behind; a failed one keeps them to look at.
+class RemoveScratchWhenPassed : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    if (!::testing::UnitTest::GetInstance()->Passed()) return;
+    std::error_code ec;
+    fs::remove_all(testing_support::scratch_dir(), ec);
+  }
+};
+
+const auto *const g_cleanup = ::testing::AddGlobalTestEnvironment(new RemoveScratchWhenPassed);
+
+}  // namespace
+
 static uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 
 std::vector<Record> records(const Bytes &file, const char *tag, int header) {

@@ -58,7 +58,7 @@ int32_t next_block(State &s) {
   SegmentState &g = s.segment;
   for (;;) {
     int32_t n = take_next_block(s, g.block.get());
-    wake_block_reader(s);
+    if (s.read_ahead.count() > 1) wake_block_reader(s);  // a single block is read in hand
     if (n <= 0) {
       g.fill = 0;
       return 0;

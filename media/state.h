@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "media/blocks/angle_reader.h"
 #include "media/blocks/read_ahead.h"
 #include "media/demux/demux_state.h"
 #include "media/demux/stream_sink.h"
@@ -16,6 +17,7 @@
 #include "media/media_api.h"
 #include "media/rings/callback_queue.h"
 #include "media/rings/ring.h"
+#include "media/source/disc_file.h"
 #include "media/source/disc_lookup.h"
 #include "platform/lock.h"
 
@@ -59,6 +61,7 @@ struct Source {
   int32_t track_end = 0;
   int32_t drive = -1;  // CD-ROM drive of the source, -1 none
   std::string path;
+  std::shared_ptr<const DiscFile> disc;  // a file of a mapped drive, read by sectors
 };
 
 /// The 64 KiB block the demultiplexer parses, with zeroed padding after it
@@ -185,6 +188,7 @@ struct State {
 
   Rings rings;
   Selection select;
+  AngleNav nav;
   CallbackQueue queue;
   Settings settings;
   Hooks hooks;

@@ -471,6 +471,15 @@ KESTRUM_API int32_t VideoReopen(const KestrumHostDisplay *display, const char *p
 KESTRUM_API int32_t VideoOpen(const KestrumHostDisplay *display, const char *path, const char *title,
                               uint32_t start);
 
+/// VideoOpen for a sized path buffer (not in the ordinal table): the media
+/// layer's forms with binary fields after the name ("Track.Player" with its
+/// drive and track, a joined DVD title set filled by the media layer's
+/// CTL_JOIN_VTS), which a plain string cannot carry; see SysProbeBuffer.
+/// title null = the file title of the name. Returns 1/0 as VideoOpen; 0
+/// for a null buffer or one without a NUL.
+KESTRUM_API int32_t VideoOpenBuffer(const KestrumHostDisplay *display, const void *buffer, int32_t size,
+                                    const char *title, uint32_t start);
+
 /// [85] No effect. Returns 0.
 KESTRUM_API int32_t VideoReserved85(int32_t a, int32_t b, int32_t c);
 

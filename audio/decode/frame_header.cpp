@@ -1,22 +1,13 @@
 #include "audio/decode/frame_header.h"
 
 #include "audio/decode/layer2_tables.h"
+#include "common/mpeg_audio/header_tables.h"
 
 namespace lunaret {
 namespace {
 
-// Indexed [ID * 4 + index]; index 3 is reserved.
-constexpr int32_t kSampleRates[8] = {22050, 24000, 16000, 0, 44100, 48000, 32000, 0};
-
-// kbit/s, indexed [ID][layer - 1][index]; index 15 is reserved.
-constexpr int16_t kBitRates[2][3][15] = {
-    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}},
-    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-};
+using mpeg_audio::kBitRates;
+using mpeg_audio::kSampleRates;
 
 // First jointly coded subband by mode extension (Layers I and II).
 constexpr int32_t kJointBound[4] = {4, 8, 12, 16};

@@ -6,9 +6,13 @@
  * drive "A:"; drives are entries of the "DRIVES" section of the suite's
  * settings file. Every entry answers 0 when it cannot do its job.
  *
- * This build is a static library linked into libdravik.so. Until the drive
- * layer exists its body reports that no sector access is available:
- * command SECTREL_CMD_READY answers 0 and every read fails.
+ * This build is a static library linked into libdravik.so, on libcdio
+ * (devices, BIN/CUE, NRG and TOC images) and libiso9660 (bare .iso images,
+ * one mode-1 data track). Sector numbers are LSNs: 0 is 00:02:00. A raw
+ * sector is the sync pattern, the BCD header of LSN + 150 with the mode
+ * byte and the 2336 bytes after it (audio sectors: the 2352 bytes as they
+ * are). A: and B: are never mapped. Calls on one drive are serialised; a
+ * damaged image makes its drive "not ready", never ends the process.
  */
 #ifndef SECTREL_SECTREL_H
 #define SECTREL_SECTREL_H
@@ -35,21 +39,26 @@ enum SectrelOrdinal {
 /** Commands of SectrelCommand (drive, command, parameter). */
 enum SectrelCommandNumber {
   SECTREL_CMD_LAST_TRACK = 0,      /**< bits 16-31: number of the last track */
-  SECTREL_CMD_DISC_VALUE = 1,      /**< a disc value (media SysControl 23) */
+  SECTREL_CMD_DISC_VALUE = 1,      /**< the disc mode (libcdio discmode_t;
+                                        media SysControl 23) */
   SECTREL_CMD_TRACK_START = 2,     /**< (track) -> first sector */
   SECTREL_CMD_TRACK_LENGTH = 3,    /**< (track) -> length in sectors */
   SECTREL_CMD_CANNOT_CONTINUE = 4, /**< non-zero: no disc / not ready after a
                                         failed read */
-  SECTREL_CMD_OP5 = 5,             /**< passed through from SysControl 14 */
+  SECTREL_CMD_OP5 = 5,             /**< passed through from SysControl 14;
+                                        answers 0 */
   SECTREL_CMD_READY = 6,           /**< non-zero when the drive is ready
                                         (drive 0: sector access exists) */
-  SECTREL_CMD_TRACK_TYPE = 7,      /**< (track) -> 0 Video CD data track,
-                                        1 a track that rules the disc out */
-  SECTREL_CMD_OP12 = 12,           /**< passed through from SysControl 56 */
+  SECTREL_CMD_TRACK_TYPE = 7,      /**< (track) -> 0 XA (Video CD data), 1
+                                        audio (or no such track), 2 mode-1
+                                        data */
+  SECTREL_CMD_OP12 = 12,           /**< passed through from SysControl 56;
+                                        answers 0 */
   SECTREL_CMD_PREPARE = 13,        /**< prepare the drive after OpenDrive */
   SECTREL_CMD_RELEASE = 14,        /**< release the drive */
-  SECTREL_CMD_DRIVE_PARAM = 18,    /**< (value) apply the drive parameter */
-  SECTREL_CMD_DOOR = 20,           /**< (1 open, 0 close) -> non-zero moved */
+  SECTREL_CMD_DRIVE_PARAM = 18,    /**< (value) read speed of a device */
+  SECTREL_CMD_DOOR = 20,           /**< (1 open, 0 close) -> non-zero moved;
+                                        images answer 0 */
   SECTREL_CMD_PARAM_READY = 21     /**< non-zero: ready for command 18 */
 };
 
@@ -66,6 +75,27 @@ int32_t SectrelCommand(int32_t drive, int32_t command, int32_t param);
 /** [56] Read count 2048-byte sectors from first; -> bytes read, 0 on
  *  failure. */
 int32_t SectrelReadData(int32_t drive, void *buffer, int32_t first, int32_t count);
+
+/** Drives beyond the ordinals, for the programs' disc listings and the
+ *  media library's drive facts. */
+
+/** Non-zero when drive is an entry of the drive map. */
+int32_t SectrelIsMapped(int32_t drive);
+/** Volume serial number of the disc: a checksum of its sector 16; 0 when
+ *  that sector cannot be read. */
+uint32_t SectrelVolumeSerial(int32_t drive);
+
+/** What a drive maps to and whether it can be read. */
+typedef struct SectrelDriveInfo {
+  char source[512];  /**< device or image path, "" when unmapped */
+  char driver[64];   /**< the driver reading it, "" when not ready */
+  char problem[256]; /**< why it is not ready, "" when it is */
+  int32_t ready;     /**< 1 when the disc can be read */
+  int32_t lead_out;  /**< LSN of the lead-out */
+} SectrelDriveInfo;
+/** Fills info for drive (reopening it when its map entry changed);
+ *  -> 1, or 0 for a drive index outside C:..Z: or a null info. */
+int32_t SectrelDescribe(int32_t drive, SectrelDriveInfo *info);
 
 /** Type of SectrelCommand, as handed out by the media library's
  *  SysControl 70. */

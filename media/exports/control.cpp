@@ -4,11 +4,13 @@
 #include <string>
 
 #include "components/sectrel/sectrel.h"
+#include "media/blocks/angle_reader.h"
 #include "media/blocks/block_reader.h"
 #include "media/demux/stream_select.h"
 #include "media/exports/frame.h"
 #include "media/extract/extract.h"
 #include "media/extract/segment.h"
+#include "media/source/disc_structure.h"
 #include "media/source/sector_api.h"
 #include "media/state.h"
 #include "platform/clock.h"
@@ -129,7 +131,7 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
     case CTL_DISC_INFO:
       return sector_command(p32, SECTREL_CMD_READY, 0) ? sector_command(p32, SECTREL_CMD_DISC_VALUE, 0) : 0;
     case CTL_VCD_TRACKS:
-      return 0;
+      return recognise_video_cd(s, p32);
     case CTL_VCD_KIND:
       return s.settings.vcd_kind;
     case CTL_AUDIO_LIST:
@@ -190,7 +192,7 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       s.hooks.name_hook = reinterpret_cast<DravikNameHook>(param);
       return 0;
     case CTL_ANGLE_SELECT:
-      if (p32 >= 0 && p32 <= 9) s.select.angle = p32;
+      select_angle(s, p32);
       return 0;
     case CTL_ANGLE_COUNT:
       return s.select.angle_count;
@@ -240,7 +242,7 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       s.settings.wait_system_header = param != 0;
       return 0;
     case CTL_JOIN_VTS:
-      return 0;
+      return join_title_set(s, reinterpret_cast<const DravikJoinRequest *>(param));
     case CTL_ADD_PLUGIN:
       if (param && s.hooks.plugins.size() < 32)
         s.hooks.plugins.push_back(reinterpret_cast<SourcePlugin *>(param));

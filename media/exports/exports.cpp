@@ -8,6 +8,7 @@
 #include "media/exports/frame.h"
 #include "media/media_api.h"
 #include "media/rings/reader.h"
+#include "media/source/disc_file.h"
 #include "media/source/path_forms.h"
 #include "media/source/probe.h"
 #include "media/source/source.h"
@@ -78,6 +79,7 @@ DRAVIK_API int32_t SysFileSize(const char *path) {
       if (c->find_close) c->find_close(search);
       return static_cast<int32_t>(data.size_low);
     }
+    if (auto disc = dravik::find_disc_file(path)) return static_cast<int32_t>(disc->size);
     int64_t size = platform::file_size(path);
     return size < 0 ? -1 : static_cast<int32_t>(size);
   });

@@ -77,7 +77,7 @@ std::optional<int32_t> find_directory(SectorSource &src, std::string_view dir) {
 }
 
 // Reads the directory at extent (up to 32 sectors) and calls fn for every
-// record with (extent, data length, name without ";1").
+// record with (extent, data length, name without ";1", the whole record).
 template <class Fn>
 bool walk_directory(SectorSource &src, int32_t extent, Fn &&fn) {
   auto buf = std::make_unique<uint8_t[]>(kMaxDirSectors * kSector);
@@ -99,7 +99,7 @@ bool walk_directory(SectorSource &src, int32_t extent, Fn &&fn) {
       if (rec < 33 || at + rec > kSector || 33 + name_len > rec) break;  // damaged record
       std::string_view name(reinterpret_cast<const char *>(s + at + 33), name_len);
       if (name.size() >= 2 && name[name.size() - 2] == ';') name.remove_suffix(2);
-      if (fn(le32(s + at + 2), le32(s + at + 10), name)) return true;
+      if (fn(le32(s + at + 2), le32(s + at + 10), name, s + at)) return true;
       at += rec;
     }
   }
@@ -118,7 +118,66 @@ bool split_disc_path(std::string_view path, std::string_view *dir, std::string_v
   return !dir->empty() && !file->empty() && sep < rest.size();
 }
 
+// A directory record's XA system-use field (after the name and its pad):
+// owner, attributes (big-endian), "XA", file number, reserved.
+constexpr int kXaBytes = 14;
+constexpr uint16_t kXaForm2 = 0x1000;
+constexpr uint8_t kIsDirectory = 0x02;
+
+bool same_entry_name(std::string_view record_name, std::string_view wanted) {
+  // "NAME." on the disc is "NAME" in a path.
+  if (!record_name.empty() && record_name.back() == '.' && !wanted.empty() && wanted.back() != '.')
+    record_name.remove_suffix(1);
+  return same_name(record_name, wanted);
+}
+
+DiscEntry entry_of(int32_t first, int32_t bytes, const uint8_t *record) {
+  DiscEntry e;
+  e.first_sector = first;
+  e.bytes = bytes < 0 ? 0 : bytes;
+  e.directory = (record[25] & kIsDirectory) != 0;
+  const size_t name_len = record[32];
+  const size_t xa_at = 33 + name_len + ((name_len & 1) ? 0 : 1);
+  if (xa_at + kXaBytes <= record[0] && record[xa_at + 6] == 'X' && record[xa_at + 7] == 'A') {
+    std::memcpy(e.xa, record + xa_at, kXaBytes);
+    e.has_xa = true;
+    e.form2 = ((record[xa_at + 4] << 8 | record[xa_at + 5]) & kXaForm2) != 0;
+  }
+  return e;
+}
+
 }  // namespace
+
+std::optional<DiscEntry> disc_entry_lookup(int32_t drive, std::string_view path) {
+  if (path.size() < 4 || path[1] != ':' || !is_sep(path[2])) return std::nullopt;
+  SectorSource src(drive, false);
+  uint8_t pvd[kSector];
+  if (!src.read(16, pvd) || std::memcmp(pvd + 1, "CD001", 5) != 0) return std::nullopt;
+  DiscEntry at;
+  at.first_sector = le32(pvd + 156 + 2);
+  at.bytes = le32(pvd + 156 + 10);
+  at.directory = true;
+  std::string_view rest = path.substr(3);
+  while (!rest.empty()) {
+    size_t sep = 0;
+    while (sep < rest.size() && !is_sep(rest[sep])) ++sep;
+    const std::string_view part = rest.substr(0, sep);
+    rest.remove_prefix(sep < rest.size() ? sep + 1 : sep);
+    if (part.empty()) continue;
+    if (!at.directory) return std::nullopt;
+    std::optional<DiscEntry> next;
+    walk_directory(src, at.first_sector,
+                   [&](int32_t first, int32_t bytes, std::string_view name, const uint8_t *record) {
+                     if (name.size() == 1 && static_cast<uint8_t>(name[0]) <= 1) return false;  // . and ..
+                     if (!same_entry_name(name, part)) return false;
+                     next = entry_of(first, bytes, record);
+                     return true;
+                   });
+    if (!next) return std::nullopt;
+    at = *next;
+  }
+  return at;
+}
 
 int32_t drive_of_path(std::string_view path) {
   if (path.size() < 2 || path[1] != ':') return -1;
@@ -134,7 +193,7 @@ std::optional<DiscExtent> iso9660_lookup(int32_t drive, std::string_view path) {
   auto extent = find_directory(src, dir);
   if (!extent) return std::nullopt;
   std::optional<DiscExtent> found;
-  walk_directory(src, *extent, [&](int32_t first, int32_t bytes, std::string_view name) {
+  walk_directory(src, *extent, [&](int32_t first, int32_t bytes, std::string_view name, const uint8_t *) {
     if (!same_name(name, file)) return false;
     found = DiscExtent{first, bytes / kSector};
     return true;
@@ -148,7 +207,7 @@ bool VideoTsListing::load(int32_t drive) {
   SectorSource src(drive, false);
   auto extent = find_directory(src, "VIDEO_TS");
   if (!extent) return false;
-  walk_directory(src, *extent, [&](int32_t first, int32_t bytes, std::string_view name) {
+  walk_directory(src, *extent, [&](int32_t first, int32_t bytes, std::string_view name, const uint8_t *) {
     // The records for the folder itself and its parent have 1-byte names.
     if (name.size() > 1 || (name.size() == 1 && static_cast<uint8_t>(name[0]) > 1)) {
       entries_.push_back({first, bytes / kSector, "VIDEO_TS\\" + std::string(name)});

@@ -20,6 +20,20 @@ struct DiscExtent {
 /// drive is looked up in the type-L path table, FILE in that directory.
 std::optional<DiscExtent> iso9660_lookup(int32_t drive, std::string_view path);
 
+/// A file or folder of a disc's ISO 9660 directory tree.
+struct DiscEntry {
+  int32_t first_sector = 0;
+  int32_t bytes = 0;  // data length of the record (2048 per sector)
+  bool directory = false;
+  bool has_xa = false;  // the record carries an XA system-use field
+  bool form2 = false;   // XA attribute: Mode 2 Form 2 sectors (MPEGAV, SEGMENT)
+  uint8_t xa[16] = {};  // the 14 XA bytes, zero-padded
+};
+
+/// Path "X:\A\B\FILE" (either separator, any case, no ";1") walked from the
+/// root directory of the disc in drive, read as 2048-byte sectors.
+std::optional<DiscEntry> disc_entry_lookup(int32_t drive, std::string_view path);
+
 /// Drive index of a path "X:..." (0 = A:), -1 when it names no drive.
 int32_t drive_of_path(std::string_view path);
 

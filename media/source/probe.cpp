@@ -3,6 +3,7 @@
 #include "components/sectrel/sectrel.h"
 #include "media/source/avi_source.h"
 #include "media/source/content_probe.h"
+#include "media/source/disc_file.h"
 #include "media/source/sector_api.h"
 #include "media/state.h"
 #include "platform/file.h"
@@ -21,6 +22,26 @@ class FileProbeInput : public ProbeInput {
   int fd_;
 };
 
+// A file of a mapped drive, read by sectors.
+class DiscProbeInput : public ProbeInput {
+ public:
+  explicit DiscProbeInput(const DiscFile &file) : file_(file) {}
+  int32_t read(void *buf, int32_t len) override {
+    int32_t n = read_disc_file(file_, pos_, static_cast<uint8_t *>(buf), len);
+    pos_ += n;
+    return n;
+  }
+  bool seek(int64_t pos) override {
+    if (pos < 0 || pos > file_.size) return false;
+    pos_ = pos;
+    return true;
+  }
+
+ private:
+  const DiscFile &file_;
+  int64_t pos_ = 0;
+};
+
 void put(int32_t *length, int32_t value) {
   if (length) *length = value;
 }
@@ -37,6 +58,13 @@ SourceKind probe_content(State &s, const std::string &name, int32_t *length) {
       if (kind == SOURCE_KIND_AUDIO && word) s.settings.audio_header_word = word;
       return kind;
     }
+  }
+  if (auto disc = find_disc_file(name)) {
+    put(length, static_cast<int32_t>(disc->size));
+    DiscProbeInput in(*disc);
+    ContentVerdict v = classify_content(in);
+    if (v.kind == SOURCE_KIND_AUDIO) s.settings.audio_header_word = v.header_word;
+    return v.kind;
   }
   int fd = platform::file_open(name.c_str());
   if (fd < 0) return SOURCE_KIND_CANNOT_OPEN;
@@ -78,7 +106,8 @@ SourceKind probe_source(State &s, const PathForm &path, int32_t *length) {
   }
   if (path.kind == PathKind::dvb) return SOURCE_KIND_NOTHING;  // no DVB library loaded
   if (has_extension(path.name, "VOB")) {
-    int64_t size = platform::file_size(path.name.c_str());
+    auto disc = find_disc_file(path.name);
+    int64_t size = disc ? disc->size : platform::file_size(path.name.c_str());
     if (size < 0) return SOURCE_KIND_CANNOT_OPEN;
     put(length, static_cast<int32_t>(size));
     return SOURCE_KIND_SYSTEM;

@@ -8,14 +8,12 @@ namespace dravik {
 
 namespace {
 
-// The drive map lives in the suite's settings file; until the disc layer
-// reads it, no path names a CD-ROM drive.
-bool no_cd_drive(int32_t) { return false; }
-uint32_t no_serial(int32_t) { return 0; }
+// Every drive of the drive map is a CD-ROM drive.
+bool mapped_drive(int32_t drive) { return SectrelIsMapped(drive) != 0; }
 
 constexpr SectorApi kDefault = {
-    SectrelOpenDrive, SectrelReadRaw8, SectrelReadRaw, SectrelCommand,
-    SectrelReadData,  no_cd_drive,     no_serial,
+    SectrelOpenDrive, SectrelReadRaw8, SectrelReadRaw,      SectrelCommand,
+    SectrelReadData,  mapped_drive,    SectrelVolumeSerial,
 };
 
 std::atomic<const SectorApi *> g_api{&kDefault};

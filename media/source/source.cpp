@@ -6,8 +6,10 @@
 #include <memory>
 
 #include "components/sectrel/sectrel.h"
+#include "media/blocks/angle_reader.h"
 #include "media/blocks/block_reader.h"
 #include "media/demux/demux.h"
+#include "media/source/disc_file.h"
 #include "media/source/disc_lookup.h"
 #include "media/source/sector_api.h"
 #include "media/state.h"
@@ -66,6 +68,13 @@ int32_t read_file_at(int fd, int64_t pos, uint8_t *dst, int32_t len) {
   return got;
 }
 
+// The file's bytes at pos: a file of a mapped drive from its sectors, any
+// other from its descriptor.
+int32_t read_source_at(const Source &src, int64_t pos, uint8_t *dst, int32_t len) {
+  if (src.disc) return read_disc_file(*src.disc, pos, dst, len);
+  return read_file_at(src.fd, pos, dst, len);
+}
+
 void clear_streams(State &s) {
   s.rings.video.clear();
   s.rings.audio.clear();
@@ -106,7 +115,7 @@ int32_t read_cd_track_block(State &s, uint8_t *dst) {
 int32_t read_raw_sector_block(State &s, uint8_t *dst) {
   Source &src = s.source;
   if (!src.sectors.on) {
-    int32_t n = read_file_at(src.fd, src.position, dst, kRawRunBytes);
+    int32_t n = read_source_at(src, src.position, dst, kRawRunBytes);
     src.position += n;
     return n;
   }
@@ -151,13 +160,13 @@ int32_t read_dvd_sectors(State &s, int64_t first, int32_t count, uint8_t *dst) {
     if (n > count * kDvdSectorBytes) n = count * kDvdSectorBytes;
     return n;
   }
-  return read_file_at(src.fd, first * kDvdSectorBytes, dst, count * kDvdSectorBytes);
+  return read_source_at(src, first * kDvdSectorBytes, dst, count * kDvdSectorBytes);
 }
 
 int32_t read_dvd_block(State &s, uint8_t *dst) {
   Source &src = s.source;
   if (!src.sectors.on) {
-    int32_t n = read_file_at(src.fd, src.position, dst, kBlockBytes);
+    int32_t n = read_source_at(src, src.position, dst, kBlockBytes);
     src.position += n;
     return n;
   }
@@ -221,17 +230,20 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
       api.command(drive, SECTREL_CMD_DRIVE_PARAM, s.settings.drive_param);
     }
   }
-  int fd = platform::file_open(file_name.c_str());
+  // A file of a mapped drive is served by its sectors; the descriptor then
+  // only stands for the open source.
+  if (auto disc = find_disc_file(file_name)) src.disc = std::make_shared<const DiscFile>(*disc);
+  int fd = platform::file_open(src.disc ? "/dev/null" : file_name.c_str());
   if (fd < 0) return false;
   src.fd = fd;
   src.handle = fd;
   src.type = SourceType::file;
   src.path = path.name;
-  int64_t size = platform::file_size(fd);
+  int64_t size = src.disc ? src.disc->size : platform::file_size(fd);
   src.size = static_cast<int32_t>(size < 0 ? 0 : size);  // the low 32 bits, as callers expect
 
   uint8_t head[kCdxaDataStart] = {};
-  if (read_file_at(fd, 0, head, kCdxaDataStart) == kCdxaDataStart && std::memcmp(head, "RIFF", 4) == 0 &&
+  if (read_source_at(src, 0, head, kCdxaDataStart) == kCdxaDataStart && std::memcmp(head, "RIFF", 4) == 0 &&
       std::memcmp(head + 8, "CDXA", 4) == 0 && std::memcmp(head + 12, "fmt ", 4) == 0) {
     src.raw_sector = true;
   }
@@ -244,6 +256,8 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
     src.sector_scale = js.scale;
     if (sector_access_available())
       src.sectors = {true, drive < 0 ? 0 : drive, path.first_sector, path.sectors};
+  } else if (src.disc && (src.raw_sector || src.dvd)) {
+    src.sectors = {true, src.disc->drive, src.disc->first_sector, src.disc->sectors};
   } else if (sector_access_available()) {
     if (src.raw_sector && s.settings.cdxa_direct && raw_path_qualifies(file_name, drive)) {
       if (auto e = iso9660_lookup(drive, file_name)) src.sectors = {true, drive, e->first_sector, e->sectors};
@@ -258,6 +272,7 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
     int64_t nav = find_navigation_pack(s);
     if (nav >= 0) {
       src.nav_pack = true;
+      rearm_angle_reading(s);
       src.position = src.sector_scale ? nav * src.sector_scale : nav * kDvdSectorBytes;
     }
   }
@@ -274,12 +289,19 @@ void apply_entry_point(State &s, uint32_t start) {
   const int32_t entry = bcd_address_to_sector(start);
   if (entry - first < 9) return;
   const int64_t pos = kCdxaDataStart + static_cast<int64_t>(kRawSectorBytes) * (entry - first);
+  // An entry at or past the end would leave nothing to read: start at the
+  // beginning, as for an earlier one.
+  if (pos >= s.source.size) return;
   s.source.position = pos;
   s.source.lowest_start = clamp32(pos);
   load_parse_block(s);
 }
 
 }  // namespace
+
+int32_t read_dvd_source_sectors(State &s, int64_t first, int32_t count, uint8_t *dst) {
+  return read_dvd_sectors(s, first, count, dst);
+}
 
 int32_t bcd_address_to_sector(uint32_t msf) {
   return bcd((msf >> 16) & 0xFF) * 4500 + bcd((msf >> 8) & 0xFF) * 75 + bcd(msf & 0xFF) - 150;
@@ -373,6 +395,7 @@ int32_t seek_source(State &s, int32_t pos, int32_t origin) {
   if (target < 0) target = 0;
   if (src.dvd && !src.sector_scale) target &= ~static_cast<int64_t>(kDvdSectorBytes - 1);
   src.position = target;
+  if (src.nav_pack) rearm_angle_reading(s);
 
   int32_t n = load_parse_block(s);
   s.queue.clear();
@@ -398,9 +421,10 @@ int32_t read_source_block(State &s, uint8_t *dst) {
       return read_cd_track_block(s, dst);
     case SourceType::file:
       if (src.raw_sector) return read_raw_sector_block(s, dst);
+      if (src.dvd && src.nav_pack) return read_angle_aware_block(s, dst);
       if (src.dvd) return read_dvd_block(s, dst);
       {
-        int32_t n = read_file_at(src.fd, src.position, dst, kBlockBytes);
+        int32_t n = read_source_at(src, src.position, dst, kBlockBytes);
         src.position += n;
         return n;
       }
@@ -412,7 +436,7 @@ int32_t read_source_block(State &s, uint8_t *dst) {
 int32_t read_raw_elementary(State &s, void *buf, int32_t len) {
   Source &src = s.source;
   if (src.type != SourceType::file || len <= 0) return 0;
-  int32_t n = read_file_at(src.fd, src.position, static_cast<uint8_t *>(buf), len);
+  int32_t n = read_source_at(src, src.position, static_cast<uint8_t *>(buf), len);
   src.position += n;
   s.rings.raw_bytes += n;
   return n;

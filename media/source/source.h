@@ -25,6 +25,10 @@ int32_t read_source_block(State &s, uint8_t *dst);
 /// A raw elementary mode's direct read of up to len bytes. -> bytes.
 int32_t read_raw_elementary(State &s, void *buf, int32_t len);
 
+/// count 2048-byte sectors of a DVD source from sector index first (of the
+/// file, or of the extent read by sectors); -> bytes.
+int32_t read_dvd_source_sectors(State &s, int64_t first, int32_t count, uint8_t *dst);
+
 /// Sector number of a BCD 0x00MMSSFF address (minus the 2-second lead-in).
 int32_t bcd_address_to_sector(uint32_t msf);
 /// Raw-sector position snapped to the start of its sector (never below 44).

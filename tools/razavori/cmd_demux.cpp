@@ -11,6 +11,7 @@
 #include "media/demux/demux_info.h"
 #include "media/media_api.h"
 #include "tools/razavori/command.h"
+#include "tools/razavori/source_arg.h"
 
 namespace razavori_cli {
 
@@ -95,7 +96,9 @@ bool select_stream(int32_t id) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: razavori demux FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list]\n");
+  std::fprintf(stderr,
+               "usage: razavori demux FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list]\n"
+               "                          [--track N] [--entry N|MM:SS:FF] [--angle N]\n");
   return 2;
 }
 
@@ -109,30 +112,43 @@ bool open_output(Output &o) {
 
 int run_demux(int argc, char **argv) {
   if (argc < 2) return usage();
+  std::vector<std::string> args(argv + 1, argv + argc);
+  SourceArg arg;
+  std::string error;
+  if (!take_disc_options(args, &arg, &error)) {
+    std::fprintf(stderr, "razavori demux: %s\n", error.c_str());
+    return 2;
+  }
   const char *file = nullptr;
   Output video, audio;
   int32_t stream = -1;
   bool list = false;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--video") && i + 1 < argc) {
-      video.path = argv[++i];
-    } else if (!std::strcmp(argv[i], "--audio") && i + 1 < argc) {
-      audio.path = argv[++i];
-    } else if (!std::strcmp(argv[i], "--stream") && i + 2 < argc) {
-      stream = static_cast<int32_t>(std::strtol(argv[++i], nullptr, 0));
-      audio.path = argv[++i];
-    } else if (!std::strcmp(argv[i], "--list")) {
+  const size_t n = args.size();
+  for (size_t i = 0; i < n; ++i) {
+    const char *a = args[i].c_str();
+    if (!std::strcmp(a, "--video") && i + 1 < n) {
+      video.path = args[++i].c_str();
+    } else if (!std::strcmp(a, "--audio") && i + 1 < n) {
+      audio.path = args[++i].c_str();
+    } else if (!std::strcmp(a, "--stream") && i + 2 < n) {
+      stream = static_cast<int32_t>(std::strtol(args[++i].c_str(), nullptr, 0));
+      audio.path = args[++i].c_str();
+    } else if (!std::strcmp(a, "--list")) {
       list = true;
-    } else if (argv[i][0] != '-' && !file) {
-      file = argv[i];
+    } else if (a[0] != '-' && !file) {
+      file = a;
     } else {
       return usage();
     }
   }
   if (!file) return usage();
+  arg.file = file;
+  if (!resolve_source(&arg, &error)) {
+    std::fprintf(stderr, "razavori demux: %s\n", error.c_str());
+    return 1;
+  }
   int32_t length = 0;
-  SysProbe(file, &length);
-  if (SysOpen(file, DRAVIK_START_BEGIN) == DRAVIK_HANDLE_NONE) {
+  if (open_source_arg(arg, &length) == DRAVIK_HANDLE_NONE) {
     std::fprintf(stderr, "razavori demux: cannot open %s\n", file);
     return 1;
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "media/media_api.h"
+#include "tools/razavori/source_arg.h"
 #include "video/decode/decoder.h"
 
 namespace razavori_cli {
@@ -80,6 +81,9 @@ void print_matrix(const char *name, const uint8_t *m) {
 }  // namespace
 
 int run_info(int argc, char **argv) {
+  SourceArg arg;
+  argc = strip_disc_options(argc, argv, &arg, "info");
+  if (argc < 0) return 2;
   const char *path = nullptr;
   bool pictures = false;
   for (int i = 1; i < argc; ++i) {
@@ -99,14 +103,17 @@ int run_info(int argc, char **argv) {
     std::fprintf(stderr, "usage: razavori info FILE [--pictures]\n");
     return 2;
   }
+  arg.file = path;
+  if (!resolve_or_say(&arg, "info")) return 1;
   int32_t length = 0;
-  const SourceKind kind = SysProbe(path, &length);
+  const SourceKind kind = SysProbeBuffer(arg.name(), arg.size(), &length);
   if (kind != SOURCE_KIND_SYSTEM && kind != SOURCE_KIND_VIDEO) {
     std::fprintf(stderr, "razavori info: %s: %s\n", path,
                  kind == SOURCE_KIND_CANNOT_OPEN ? "cannot open" : "no video stream");
     return 1;
   }
-  if (SysOpen(path, kind == SOURCE_KIND_VIDEO ? kOpenVideoElementary : 0) == -1) {
+  if (SysOpenBuffer(arg.name(), arg.size(), kind == SOURCE_KIND_VIDEO ? kOpenVideoElementary : arg.start) ==
+      -1) {
     std::fprintf(stderr, "razavori info: %s: cannot open\n", path);
     return 1;
   }

@@ -12,10 +12,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "audio/audio_api.h"
 #include "media/media_api.h"
+#include "tools/razavori/source_arg.h"
 #include "video/video_api.h"
 
 namespace razavori_cli {
@@ -161,14 +164,27 @@ struct Player {
 }  // namespace
 
 int run_play(int argc, char **argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: razavori play FILE\n");
+  std::vector<std::string> args(argv + 1, argv + argc);
+  SourceArg arg;
+  std::string error;
+  if (!take_disc_options(args, &arg, &error)) {
+    std::fprintf(stderr, "razavori play: %s\n", error.c_str());
     return 2;
   }
-  const char *path = argv[1];
+  if (args.size() != 1) {
+    std::fprintf(stderr, "usage: razavori play FILE [--track N] [--entry N|MM:SS:FF] [--angle N]\n");
+    return 2;
+  }
+  arg.file = args[0];
+  if (!resolve_source(&arg, &error)) {
+    std::fprintf(stderr, "razavori play: %s\n", error.c_str());
+    return 1;
+  }
+  const char *path = arg.file.c_str();
   VideoStartup();
   Player player;
-  if (VideoOpen(nullptr, path, nullptr, 0) == 1) {
+  if (VideoOpenBuffer(nullptr, arg.name(), arg.size(), nullptr, arg.start) == 1) {
+    if (arg.angle >= 0) SysControl(CTL_ANGLE_SELECT, arg.angle);
     player.bytes_per_second = source_bytes_per_second(false);
   } else if (VideoOpenAudioOnly(nullptr, path, 0, 0) == 1) {
     player.audio_only = true;

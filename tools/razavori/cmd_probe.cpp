@@ -3,6 +3,7 @@
 
 #include "media/media_api.h"
 #include "tools/razavori/command.h"
+#include "tools/razavori/source_arg.h"
 
 namespace razavori_cli {
 
@@ -26,14 +27,23 @@ const char *kind_name(SourceKind kind) {
 }  // namespace
 
 int run_probe(int argc, char **argv) {
+  SourceArg options;
+  argc = strip_disc_options(argc, argv, &options, "probe");
+  if (argc < 0) return 2;
   if (argc < 2) {
-    std::fprintf(stderr, "usage: razavori probe FILE...\n");
+    std::fprintf(stderr, "usage: razavori probe FILE... [--track N]\n");
     return 2;
   }
   int status = 0;
   for (int i = 1; i < argc; ++i) {
+    SourceArg arg = options;
+    arg.file = argv[i];
+    if (!resolve_or_say(&arg, "probe")) {
+      status = 1;
+      continue;
+    }
     int32_t length = 0;
-    SourceKind kind = SysProbe(argv[i], &length);
+    SourceKind kind = SysProbeBuffer(arg.name(), arg.size(), &length);
     std::printf("%s: %d %s, length %d", argv[i], static_cast<int>(kind), kind_name(kind),
                 static_cast<int>(length));
     if (kind == SOURCE_KIND_AUDIO) {

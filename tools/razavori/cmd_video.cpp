@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "media/media_api.h"
+#include "tools/razavori/source_arg.h"
 #include "video/video_api.h"
 
 namespace razavori_cli {
@@ -55,6 +57,9 @@ bool write_ppm(FILE *out, KestrumFrameCopy copy, std::vector<uint8_t> &bgr, int3
 }  // namespace
 
 int run_video(int argc, char **argv) {
+  SourceArg arg;
+  argc = strip_disc_options(argc, argv, &arg, "video");
+  if (argc < 0) return 2;
   const char *path = nullptr;
   const char *yuv_path = nullptr;
   const char *rgb_path = nullptr;
@@ -101,6 +106,8 @@ int run_video(int argc, char **argv) {
         "usage: razavori video FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm]\n");
     return 2;
   }
+  arg.file = path;
+  if (!resolve_or_say(&arg, "video")) return 1;
   File yuv(yuv_path ? std::fopen(yuv_path, "wb") : nullptr);
   File rgb(rgb_path ? std::fopen(rgb_path, "wb") : nullptr);
   if ((yuv_path && !yuv) || (rgb_path && !rgb)) {
@@ -110,11 +117,12 @@ int run_video(int argc, char **argv) {
 
   VideoStartup();
   if (variant) VideoCommand(variant, 1);
-  if (!VideoOpen(nullptr, path, nullptr, 0)) {
+  if (!VideoOpenBuffer(nullptr, arg.name(), arg.size(), nullptr, arg.start)) {
     std::fprintf(stderr, "razavori video: %s: cannot open\n", path);
     VideoShutdown();
     return 1;
   }
+  if (arg.angle >= 0) SysControl(CTL_ANGLE_SELECT, arg.angle);
   int32_t height = 0;
   const int32_t width =
       static_cast<int32_t>(VideoCommand(VCMD_SEQUENCE_SIZE, reinterpret_cast<intptr_t>(&height)));

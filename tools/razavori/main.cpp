@@ -16,24 +16,33 @@ int run_video(int argc, char **argv);
 int run_play(int argc, char **argv);
 int run_extract(int argc, char **argv);
 int run_cut(int argc, char **argv);
+int run_mux(int argc, char **argv);
+int run_encode_audio(int argc, char **argv);
+int run_discs(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
     {"probe", "FILE...", "classify each file as the media library sees it", run_probe},
-    {"demux", "FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list]",
+    {"demux",
+     "FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list] [--track N] [--entry E] [--angle N]",
      "pull elementary streams to files", run_demux},
     {"audio", "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M]",
      "decode an audio file through the audio engine", run_audio},
     {"info", "FILE [--pictures]", "video stream headers, and with --pictures every picture's type", run_info},
     {"video", "FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm]",
      "decode a file's pictures through the video engine", run_video},
-    {"play", "FILE",
+    {"play", "FILE [--track N] [--entry N|MM:SS:FF] [--angle N]",
      "play a file: space pause, arrows seek, f full screen, +/- volume, s step, b benchmark, q quit",
      run_play},
     {"extract", "FILE [--out DIR] [--force]", "every elementary stream of a system stream into its own file",
      run_extract},
     {"cut", "FILE OUT (--bytes A-B | --time S-E) [--force]",
      "a piece of a file that starts at a sequence header", run_cut},
+    {"mux", "VIDEO AUDIO OUT", "join video and audio elementary streams into an MPEG system stream", run_mux},
+    {"encode-audio", "IN.wav OUT [--layer 1|2] [--bitrate K]", "code a WAV file as MPEG audio at 44.1 kHz",
+     run_encode_audio},
+    {"discs", "[--map X=PATH] [--unmap X] [--eject X] [--close X]", "mapped drives and what their discs hold",
+     run_discs},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -43,7 +52,9 @@ static int print_help(FILE *out) {
                "       razavori --help | --version\n\n"
                "The command-line face of the Razavori MPEG engine: probe, demultiplex and\n"
                "decode MPEG-1/MPEG-2 program streams, Video CD tracks, DVD VOB files,\n"
-               "transport streams and elementary streams.\n\n");
+               "transport streams and elementary streams.\n\n"
+               "FILE may be a file of a mapped drive (razavori discs): X:/MPEGAV/AVSEQ01.DAT,\n"
+               "X:/VIDEO_TS/VTS_01_X.VOB (the title set's parts joined) or X: with --track N.\n\n");
   bool any = false;
   for (const Command &c : kCommands) {
     if (!c.name) continue;

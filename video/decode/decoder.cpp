@@ -2,6 +2,8 @@
 // pictures, and access to the results.
 #include "video/decode/decoder.h"
 
+#include <algorithm>
+
 #include "video/decode/decoder_state.h"
 
 namespace kestrum {
@@ -45,25 +47,43 @@ int32_t find_sequence_header(DecoderState &s) {
   }
 }
 
-FrameGeometry geometry_for(const SequenceHeader &q) {
-  FrameGeometry g;
-  g.mb_width = (q.horizontal_size + 15) / 16;
-  if (!q.is_mpeg2 || q.progressive_sequence) {
-    g.mb_height = (q.vertical_size + 15) / 16;
-  } else {
-    g.mb_height = 2 * ((q.vertical_size + 31) / 32);
-  }
-  g.coded_width = 16 * g.mb_width;
-  g.coded_height = 16 * g.mb_height;
-  g.chroma_width = q.chroma_format == 3 ? g.coded_width : g.coded_width / 2;
-  g.chroma_height = q.chroma_format == 1 ? g.coded_height / 2 : g.coded_height;
-  return g;
+bool layout_allowed(const FrameGeometry &g, int32_t max_side) {
+  const int32_t limit = std::clamp(max_side, 1, kMaxPictureSide);
+  return g.horizontal_size >= 1 && g.vertical_size >= 1 && g.horizontal_size <= limit &&
+         g.vertical_size <= limit && g.chroma_format >= 1 && g.chroma_format <= 3;
+}
+
+bool decodable_type(int type) { return type >= 1 && type <= 3; }
+
+// The picture just parsed belongs to a sequence of another layout than the
+// frame store's.
+bool layout_changes(const DecoderState &s) {
+  return s.frames.ready() && decodable_type(s.pic.picture_coding_type) &&
+         geometry_for(s.seq) != s.frames.geometry();
+}
+
+// A new layout ends the old sequence, whose last anchor display order still
+// holds back: that becomes the picture shown now, and the parsed picture
+// waits for the next call. True when it does.
+bool hold_for_last_anchor(DecoderState &s) {
+  if (s.picture_pending || !layout_changes(s) || !s.frames.show_newest_anchor()) return false;
+  s.picture_pending = true;
+  return true;
+}
+
+void forget_pending(DecoderState &s) {
+  s.picture_pending = false;
+  s.header_waiting = false;
 }
 
 void decode_current(DecoderState &s) {
   PictureHeader &p = s.pic;
   const int type = p.picture_coding_type;
-  if (type < 1 || type > 3 || !s.frames.ready()) return;
+  if (!decodable_type(type) || !s.frames.ready()) return;
+  // Every plane offset below comes from the store's layout: a picture of a
+  // sequence it cannot be made for is skipped rather than decoded into
+  // planes of another size or chroma format.
+  if (!fit_frame_store(s)) return;
   const bool field = p.picture_structure != 3;
   const bool second = field && s.expect_second_field && p.picture_structure != s.last_field_structure;
   p.second_field = second;
@@ -116,6 +136,50 @@ int32_t decode_from_intra(DecoderState &s) {
 
 }  // namespace
 
+FrameGeometry geometry_for(const SequenceHeader &q) {
+  FrameGeometry g;
+  // MPEG-1 has neither chroma formats nor interlaced sequences.
+  g.chroma_format = q.is_mpeg2 ? q.chroma_format : 1;
+  g.horizontal_size = q.horizontal_size;
+  g.vertical_size = q.vertical_size;
+  g.mb_width = (q.horizontal_size + 15) / 16;
+  if (!q.is_mpeg2 || q.progressive_sequence) {
+    g.mb_height = (q.vertical_size + 15) / 16;
+  } else {
+    g.mb_height = 2 * ((q.vertical_size + 31) / 32);
+  }
+  g.coded_width = 16 * g.mb_width;
+  g.coded_height = 16 * g.mb_height;
+  g.chroma_width = g.chroma_format == 3 ? g.coded_width : g.coded_width / 2;
+  g.chroma_height = g.chroma_format == 1 ? g.coded_height / 2 : g.coded_height;
+  return g;
+}
+
+bool allocate_frames(DecoderState &s) {
+  const FrameGeometry g = geometry_for(s.seq);
+  // Refused before anything is released.
+  if (!layout_allowed(g, s.settings.max_picture_side)) return false;
+  if (!s.seq.is_mpeg2) {
+    // MPEG-1 values of the fields only the MPEG-2 extensions set.
+    s.seq.matrix_coefficients = 5;
+    s.seq.progressive_sequence = 1;
+    s.seq.chroma_format = 1;
+    s.pic.picture_structure = 3;
+    s.pic.progressive_frame = true;
+    s.pic.frame_pred_frame_dct = true;
+  }
+  s.expect_second_field = false;
+  return s.frames.allocate(g);
+}
+
+bool fit_frame_store(DecoderState &s) {
+  if (geometry_for(s.seq) == s.frames.geometry()) return true;
+  // The old references cannot serve pictures of another layout: the store
+  // starts over as at open (blank references), and the old buffers go. A
+  // refused layout leaves the store as it is.
+  return allocate_frames(s);
+}
+
 void DecoderState::apply_settings() {
   cpu_flags = detect_cpu_flags() & settings.cpu_mask;
   init_idct_dsp(idct, settings.idct_variant, cpu_flags);
@@ -129,6 +193,7 @@ void Decoder::set_source(const VideoSource &source) {
   state_->source = source;
   state_->reader.set_source(source.read, source.ctx);
   state_->pictures_decoded = 0;
+  forget_pending(*state_);
 }
 
 void Decoder::set_settings(const DecoderSettings &settings) {
@@ -143,10 +208,22 @@ void Decoder::restart_reader() { state_->reader.set_restart(); }
 bool Decoder::end_of_data() const { return state_->reader.end_of_data(); }
 
 int32_t Decoder::find_sequence_header() { return kestrum::find_sequence_header(*state_); }
-int32_t Decoder::find_picture() { return kestrum::find_picture(*state_); }
+int32_t Decoder::find_picture() {
+  DecoderState &s = *state_;
+  // The picture that waited for the held-back anchor comes first, once: a
+  // caller that skips it moves on to the next.
+  s.header_waiting = s.picture_pending;
+  s.picture_pending = false;
+  if (s.header_waiting) return 1;
+  return kestrum::find_picture(s);
+}
 
 void Decoder::parse_picture_header() {
   DecoderState &s = *state_;
+  if (s.header_waiting) {
+    s.header_waiting = false;
+    return;
+  }
   s.reader.ensure_loaded();
   if (!at_code(s.reader, kPictureStartCode)) return;
   kestrum::parse_picture_header(s);
@@ -174,38 +251,32 @@ int32_t Decoder::open_stream() {
 }
 
 int32_t Decoder::allocate_frame_store() {
-  DecoderState &s = *state_;
-  const SequenceHeader &q = s.seq;
-  if (q.horizontal_size < 1 || q.vertical_size < 1 || q.horizontal_size > kMaxPictureSide ||
-      q.vertical_size > kMaxPictureSide || q.chroma_format < 1) {
-    return 0;
-  }
-  if (!q.is_mpeg2) {
-    // MPEG-1 values of the fields only the MPEG-2 extensions set.
-    s.seq.matrix_coefficients = 5;
-    s.seq.progressive_sequence = 1;
-    s.seq.chroma_format = 1;
-    s.pic.picture_structure = 3;
-    s.pic.progressive_frame = true;
-    s.pic.frame_pred_frame_dct = true;
-  }
-  const FrameGeometry g = geometry_for(s.seq);
-  s.expect_second_field = false;
-  return s.frames.allocate(g, q.horizontal_size, q.vertical_size) ? 1 : 0;
+  forget_pending(*state_);
+  return allocate_frames(*state_) ? 1 : 0;
 }
 
-void Decoder::decode_picture() { decode_current(*state_); }
+void Decoder::decode_picture() {
+  DecoderState &s = *state_;
+  s.header_waiting = false;
+  if (hold_for_last_anchor(s)) return;
+  s.picture_pending = false;
+  decode_current(s);
+}
 
 int32_t Decoder::step_picture() {
   DecoderState &s = *state_;
   for (;;) {
-    s.reader.ensure_loaded();
-    if (!at_code(s.reader, kPictureStartCode) && !kestrum::find_picture(s)) return 0;
-    if (s.reader.end_of_data()) return 0;
-    kestrum::parse_picture_header(s);
-    // B pictures between an intra picture shown early and the next anchor
-    // come before it in display order: they are already in the past.
-    if (s.frames.shown_early() && s.pic.picture_coding_type == 3) continue;
+    if (!s.picture_pending) {
+      s.reader.ensure_loaded();
+      if (!at_code(s.reader, kPictureStartCode) && !kestrum::find_picture(s)) return 0;
+      if (s.reader.end_of_data()) return 0;
+      kestrum::parse_picture_header(s);
+      // B pictures between an intra picture shown early and the next anchor
+      // come before it in display order: they are already in the past.
+      if (s.frames.shown_early() && s.pic.picture_coding_type == 3) continue;
+      if (hold_for_last_anchor(s)) return 1;
+    }
+    forget_pending(s);
     decode_current(s);
     // The anchor after an early intra picture brings that picture round
     // again: go on to the next one rather than show it twice.
@@ -228,6 +299,7 @@ int32_t Decoder::restart_at_intra() {
 void Decoder::reset_frame_roles() {
   state_->frames.reset_roles();
   state_->expect_second_field = false;
+  forget_pending(*state_);
 }
 
 int32_t Decoder::show_last_anchor() { return state_->frames.show_newest_anchor() ? 1 : 0; }
@@ -239,6 +311,7 @@ bool Decoder::frame_store_ready() const { return state_->frames.ready(); }
 bool Decoder::uses_static_buffers() const { return state_->frames.uses_static(); }
 bool Decoder::has_shown_picture() const { return state_->frames.has_shown(); }
 bool Decoder::expecting_second_field() const { return state_->expect_second_field; }
+bool Decoder::picture_pending() const { return state_->picture_pending; }
 bool Decoder::showing_repeat() const { return state_->frames.showing_repeat(); }
 Planes Decoder::shown_planes() const { return state_->frames.shown_planes(); }
 Planes Decoder::target_planes() const { return state_->frames.target_planes(); }

@@ -90,6 +90,10 @@ struct DecoderSettings {
   bool monochrome = false;
   /// Caps the SIMD level (0 = plain C everywhere).
   uint32_t cpu_mask = kCpuAll;
+  /// Largest picture side the frame store is laid out for (either side, in
+  /// pixels); the decoder never goes beyond 4096. Sequences asking for more
+  /// have their pictures skipped.
+  int32_t max_picture_side = 4096;
 };
 
 // ---------------------------------------------------------------------------
@@ -192,7 +196,8 @@ struct PictureHeader {
   bool lower_layer_deinterlaced_field_select = false;
 };
 
-/// Sizes of the frame store, fixed when it is allocated.
+/// Layout of the frame store: made for one sequence's picture size and
+/// chroma format, and made afresh when a sequence header changes them.
 struct FrameGeometry {
   int32_t mb_width = 0;
   int32_t mb_height = 0;
@@ -200,6 +205,13 @@ struct FrameGeometry {
   int32_t coded_height = 0;  // 16 x mb_height
   int32_t chroma_width = 0;
   int32_t chroma_height = 0;
+  /// 1 = 4:2:0, 2 = 4:2:2, 3 = 4:4:4: the planes the pictures decode into.
+  int32_t chroma_format = 0;
+  /// The picture size of the sequence (the margin beyond it reads black).
+  int32_t horizontal_size = 0;
+  int32_t vertical_size = 0;
+
+  bool operator==(const FrameGeometry &) const = default;
 };
 
 /// The plane record of a picture: addresses first, then line lengths.
@@ -281,9 +293,17 @@ class Decoder {
   /// Decodes the picture whose header was just parsed: rotates the buffers,
   /// decodes its slices, blanks the margin and makes the display-order
   /// picture current. Pictures of types other than I, P, B are skipped.
+  /// A picture of a new layout first makes the old sequence's held-back
+  /// last anchor current instead (picture_pending()); the next
+  /// find_picture, parse_picture_header and decode_picture then take up
+  /// that same picture again.
   void decode_picture();
   /// One coded picture: find it, parse its header, decode it (I/P/B) or
-  /// skip it (other types). 1, or 0 at the end of the data.
+  /// skip it (other types). 1, or 0 at the end of the data. When a sequence
+  /// header changed the picture size or chroma format, the frame store is
+  /// laid out afresh before the picture; the old sequence's last anchor,
+  /// which display order still held back, is shown first by a step of its
+  /// own (the picture is decoded at the next step).
   int32_t step_picture();
   /// After a seek: frame roles back to their open state, closed_gop := 0;
   /// then parses pictures up to the next I picture and decodes it and, when
@@ -300,7 +320,10 @@ class Decoder {
   // --- Results --------------------------------------------------------------
   const SequenceHeader &sequence() const;
   const PictureHeader &picture() const;
-  /// Zero sizes until the frame store is allocated.
+  /// Zero sizes until the frame store is allocated. The layout of the
+  /// pictures shown and decoded: after a size change sequence() may already
+  /// describe the next sequence while the shown picture is still one of the
+  /// old, so sizes of shown pictures come from here.
   const FrameGeometry &geometry() const;
   bool frame_store_ready() const;
   /// Pictures of at most 352x288 live in the decoder's fixed buffers.
@@ -311,6 +334,9 @@ class Decoder {
   /// The last decoded picture was the first field of a frame; its second
   /// field is the next picture to decode before the frame is complete.
   bool expecting_second_field() const;
+  /// The last step (or decode_picture) showed the previous sequence's
+  /// held-back anchor; the picture of the new sequence is decoded next.
+  bool picture_pending() const;
   /// The picture to show is one already shown: the anchor decoded last
   /// brought round the intra picture a seek showed early. The next picture
   /// decoded is the one to show.

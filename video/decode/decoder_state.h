@@ -45,6 +45,12 @@ struct DecoderState {
   /// The last decoded picture was a first field; the next field picture of
   /// the other parity completes the frame.
   bool expect_second_field = false;
+  /// The picture header just parsed waits for the next step: the old
+  /// sequence's last anchor was shown first.
+  bool picture_pending = false;
+  /// find_picture handed out the waiting picture again: its header stands
+  /// parsed, so parse_picture_header has nothing to do.
+  bool header_waiting = false;
   int32_t last_field_structure = 0;
 
   void apply_settings();
@@ -54,6 +60,16 @@ struct DecoderState {
 void parse_sequence_header(DecoderState &s);
 /// Extensions and user data after a header, up to the next other start code.
 void parse_extensions_and_user_data(DecoderState &s);
+// decoder.cpp
+/// The frame store's layout for the current sequence header.
+FrameGeometry geometry_for(const SequenceHeader &q);
+/// Lays the frame store out for the current sequence header. False when
+/// the sizes are refused or memory fails.
+bool allocate_frames(DecoderState &s);
+/// Makes the frame store fit the current sequence header, laying it out
+/// afresh when the size or chroma format changed. False when it cannot (the
+/// picture is then skipped).
+bool fit_frame_store(DecoderState &s);
 // picture_header.cpp
 /// Returns true when a picture start code follows the GOP header.
 bool parse_gop_header(DecoderState &s);

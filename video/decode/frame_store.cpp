@@ -14,11 +14,16 @@ constexpr size_t round_page(size_t n) { return (n + kPage - 1) / kPage * kPage; 
 
 }  // namespace
 
-bool FrameStore::allocate(const FrameGeometry &geo, int32_t horizontal_size, int32_t vertical_size) {
+bool FrameStore::allocate(const FrameGeometry &geo) {
   release();
+  if (lay_out(geo)) return true;
+  // Nothing half made stays: a store that is not ready has no geometry.
+  release();
+  return false;
+}
+
+bool FrameStore::lay_out(const FrameGeometry &geo) {
   geo_ = geo;
-  horizontal_size_ = horizontal_size;
-  vertical_size_ = vertical_size;
   const size_t luma = size_t(geo.coded_width) * size_t(geo.coded_height);
   const size_t chroma = size_t(geo.chroma_width) * size_t(geo.chroma_height);
   const bool small = (geo.coded_width <= 336 || geo.coded_width == 352) && geo.coded_height <= 288 &&
@@ -26,6 +31,8 @@ bool FrameStore::allocate(const FrameGeometry &geo, int32_t horizontal_size, int
   size_t luma_size, chroma_size;
   uint8_t *base;
   if (small) {
+    // Plane sizes of the fixed buffers are those of the largest picture they
+    // take, whatever picture first made them: any later small one fits.
     luma_size = round_page(kStaticLuma);
     chroma_size = round_page(kStaticChroma);
     const size_t slot_size = luma_size + 2 * chroma_size + kPage;
@@ -58,6 +65,7 @@ bool FrameStore::allocate(const FrameGeometry &geo, int32_t horizontal_size, int
 
 void FrameStore::release() {
   ready_ = false;
+  geo_ = FrameGeometry{};
   pages_.release();
   fifth_pages_.release();
   rgb_.release();
@@ -143,7 +151,7 @@ Planes FrameStore::planes_of(const FrameSlot &s) const {
 Planes FrameStore::shown_planes() {
   if (!ready_) return Planes{};
   const FrameSlot &s = slot_[shown_];
-  const bool margin = horizontal_size_ < geo_.coded_width || vertical_size_ < geo_.coded_height;
+  const bool margin = geo_.horizontal_size < geo_.coded_width || geo_.vertical_size < geo_.coded_height;
   if (!margin) return planes_of(s);
   if (shown_dirty_) {
     // Blank the margin in a copy: the slot itself stays a reference, and
@@ -153,8 +161,8 @@ Planes FrameStore::shown_planes() {
     std::memcpy(fifth_.y, s.y, luma);
     std::memcpy(fifth_.cb, s.cb, chroma);
     std::memcpy(fifth_.cr, s.cr, chroma);
-    const int w = std::clamp(horizontal_size_, 0, geo_.coded_width);
-    const int h = std::clamp(vertical_size_, 0, geo_.coded_height);
+    const int w = std::clamp(geo_.horizontal_size, 0, geo_.coded_width);
+    const int h = std::clamp(geo_.vertical_size, 0, geo_.coded_height);
     const int cw = std::clamp(geo_.chroma_width == geo_.coded_width ? w : w / 2, 0, geo_.chroma_width);
     const int ch = std::clamp(geo_.chroma_height == geo_.coded_height ? h : h / 2, 0, geo_.chroma_height);
     for (int y = 0; y < geo_.coded_height; ++y) {

@@ -25,8 +25,10 @@ class FrameStore {
   static constexpr int kStaticLuma = 352 * 288;
   static constexpr int kStaticChroma = 176 * 144;
 
-  /// Lays out the buffers for a geometry. Returns false when memory fails.
-  bool allocate(const FrameGeometry &geo, int32_t horizontal_size, int32_t vertical_size);
+  /// Lays out the buffers for a geometry, releasing those of the previous
+  /// one (the fixed buffers stay and serve again). Returns false when memory
+  /// fails; the store is then not ready.
+  bool allocate(const FrameGeometry &geo);
   void release();
   bool ready() const { return ready_; }
   bool uses_static() const { return static_in_use_; }
@@ -63,12 +65,11 @@ class FrameStore {
   uint8_t *rgb() const { return rgb_.data() ? const_cast<uint8_t *>(rgb_.data()) : nullptr; }
 
  private:
+  bool lay_out(const FrameGeometry &geo);
   Planes planes_of(const FrameSlot &s) const;
   void clear_slot(const FrameSlot &s);
 
   FrameGeometry geo_{};
-  int32_t horizontal_size_ = 0;
-  int32_t vertical_size_ = 0;
   bool ready_ = false;
   bool static_in_use_ = false;
   FrameSlot slot_[kSlots];

@@ -40,7 +40,8 @@ void setup_picture(SliceContext &c) {
   c.frame_picture = c.picture_structure == 3;
   c.second_field = p.second_field;
   c.field_parity = c.picture_structure == 2 ? 1 : 0;
-  c.chroma_format = c.mpeg2 ? std::clamp(s.seq.chroma_format, 1, 3) : 1;
+  // The planes' layout, not the header: a header may have changed since.
+  c.chroma_format = g.chroma_format;
   c.block_count = c.chroma_format == 1 ? 6 : c.chroma_format == 2 ? 8 : 12;
   c.mb_width = g.mb_width;
   c.mb_rows = c.frame_picture ? g.mb_height : g.mb_height / 2;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "video/engine/engine.h"
+#include "video/engine/source_buffer.h"
 #include "video/engine/window/window_display.h"
 
 namespace {
@@ -115,6 +116,19 @@ KESTRUM_API int32_t VideoReopen(const KestrumHostDisplay *display, const char *p
 KESTRUM_API int32_t VideoOpen(const KestrumHostDisplay *display, const char *path, const char *title,
                               uint32_t start) {
   return guard_export<int32_t>(0, [&] { return engine_open(display, path, title, start, false); });
+}
+
+KESTRUM_API int32_t VideoOpenBuffer(const KestrumHostDisplay *display, const void *buffer, int32_t size,
+                                    const char *title, uint32_t start) {
+  return guard_export<int32_t>(0, [&]() -> int32_t {
+    if (!buffer || size <= 0) return 0;
+    const auto *name = static_cast<const char *>(buffer);
+    bool terminated = false;
+    for (int32_t i = 0; i < size && !terminated; ++i) terminated = name[i] == 0;
+    if (!terminated) return 0;
+    ScopedSourceBuffer scope(buffer, size);
+    return engine_open(display, name, title, start, false);
+  });
 }
 
 KESTRUM_API int32_t VideoReserved85(int32_t, int32_t, int32_t) { return 0; }

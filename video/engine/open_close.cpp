@@ -8,6 +8,7 @@
 #include "components/glyvex/glyvex.h"
 #include "media/media_api.h"
 #include "video/engine/engine.h"
+#include "video/engine/source_buffer.h"
 
 namespace kestrum {
 
@@ -92,7 +93,7 @@ int32_t engine_open_source(const char *path, SourceForm form) {
   s.audio_present = bare_video ? 0 : 1;
   s.audio_open = 0;
   if (bare_video) s.real_time = 1;
-  const int32_t handle = m.open(path, bare_video || s.is_elementary ? DRAVIK_START_RAW_VIDEO : s.start);
+  const int32_t handle = open_source(path, bare_video || s.is_elementary ? DRAVIK_START_RAW_VIDEO : s.start);
   s.source_tag = handle;
   if (handle != -1 && s.total_length == 0) {
     s.total_length = static_cast<int32_t>(m.control(CTL_SOURCE_SIZE, 0));
@@ -122,7 +123,7 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
 
   // Classify and open the source.
   int32_t length = 0;
-  const int32_t kind = media().probe(path, &length);
+  const int32_t kind = probe_source(path, &length);
   s.total_length = length > 0 ? length : 0;
   int32_t handle = -1;
   if (kind == SOURCE_KIND_SYSTEM) {

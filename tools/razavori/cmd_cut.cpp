@@ -15,6 +15,7 @@
 #include "media/media_api.h"
 #include "tools/razavori/command.h"
 #include "tools/razavori/job_progress.h"
+#include "tools/razavori/source_arg.h"
 
 namespace razavori_cli {
 
@@ -41,7 +42,9 @@ bool parse_range(const char *text, bool time, Range &r) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: razavori cut FILE OUT (--bytes A-B | --time S-E) [--force]\n");
+  std::fprintf(stderr,
+               "usage: razavori cut FILE OUT (--bytes A-B | --time S-E) [--force] [--track N] [--entry E] "
+               "[--angle N]\n");
   return 2;
 }
 
@@ -55,6 +58,9 @@ int fail(const std::string &part, const char *why) {
 }  // namespace
 
 int run_cut(int argc, char **argv) {
+  SourceArg arg;
+  argc = strip_disc_options(argc, argv, &arg, "cut");
+  if (argc < 0) return 2;
   const char *file = nullptr, *out = nullptr;
   Range range;
   bool have_range = false, force = false;
@@ -74,14 +80,16 @@ int run_cut(int argc, char **argv) {
     }
   }
   if (!file || !out || !have_range) return usage();
+  arg.file = file;
+  if (!resolve_or_say(&arg, "cut")) return 2;
   std::error_code ec;
   if (fs::exists(out, ec) && !force) {
     std::fprintf(stderr, "razavori cut: %s exists (use --force to overwrite)\n", out);
     return 2;
   }
   int32_t length = 0;
-  if (SysProbe(file, &length) != SOURCE_KIND_SYSTEM ||
-      SysOpen(file, DRAVIK_START_BEGIN) == DRAVIK_HANDLE_NONE) {
+  if (SysProbeBuffer(arg.name(), arg.size(), &length) != SOURCE_KIND_SYSTEM ||
+      open_source_arg(arg, &length) == DRAVIK_HANDLE_NONE) {
     std::fprintf(stderr, "razavori cut: %s is not a system stream\n", file);
     return 1;
   }

@@ -16,6 +16,7 @@
 #include "media/media_api.h"
 #include "tools/razavori/command.h"
 #include "tools/razavori/job_progress.h"
+#include "tools/razavori/source_arg.h"
 
 namespace razavori_cli {
 
@@ -77,13 +78,33 @@ void remove_parts() {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: razavori extract FILE [--out DIR] [--force]\n");
+  std::fprintf(stderr,
+               "usage: razavori extract FILE [--out DIR] [--force] [--track N] [--entry E] [--angle N]\n");
   return 2;
 }
 
 }  // namespace
 
+// Opens the source for extraction: a plain path through the extraction
+// open; a CD track, a joined title set, an entry point or an angle through
+// the ordinary open, with extraction then switched on. -> false when it is
+// not a system stream or cannot be opened.
+bool open_for_extraction(const SourceArg &arg) {
+  const bool plain =
+      static_cast<size_t>(arg.size()) == std::strlen(arg.name()) + 1 && arg.start == 0 && arg.angle < 0;
+  if (plain)
+    return SysControl(CTL_EXTRACT_OPEN, reinterpret_cast<intptr_t>(arg.name())) != DRAVIK_HANDLE_NONE;
+  int32_t length = 0;
+  if (SysProbeBuffer(arg.name(), arg.size(), &length) != SOURCE_KIND_SYSTEM) return false;
+  if (open_source_arg(arg, &length) == DRAVIK_HANDLE_NONE) return false;
+  SysControl(CTL_EXTRACT_ENABLE, 0);
+  return true;
+}
+
 int run_extract(int argc, char **argv) {
+  SourceArg arg;
+  argc = strip_disc_options(argc, argv, &arg, "extract");
+  if (argc < 0) return 2;
   const char *file = nullptr;
   std::string dir = ".";
   bool force = false;
@@ -99,6 +120,8 @@ int run_extract(int argc, char **argv) {
     }
   }
   if (!file) return usage();
+  arg.file = file;
+  if (!resolve_or_say(&arg, "extract")) return 2;
   g_source_known = ::stat(file, &g_source_stat) == 0;
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) {
@@ -117,7 +140,7 @@ int run_extract(int argc, char **argv) {
   catch_interrupt();
   SysControl(CTL_SET_OUTPUT_DIR, reinterpret_cast<intptr_t>(dir.c_str()));
   SysControl(CTL_SET_NAME_HOOK, reinterpret_cast<intptr_t>(&part_hook));
-  if (SysControl(CTL_EXTRACT_OPEN, reinterpret_cast<intptr_t>(file)) == DRAVIK_HANDLE_NONE) {
+  if (!open_for_extraction(arg)) {
     std::fprintf(stderr, "razavori extract: cannot open %s as a system stream\n", file);
     SysControl(CTL_SET_NAME_HOOK, 0);
     return 1;

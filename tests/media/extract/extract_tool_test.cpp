@@ -126,5 +126,39 @@ TEST(CutTool, AFailedCutLeavesNoFile) {
   EXPECT_EQ(razavori("cut '" + ps + "' '" + dir + "/d.mpg' --bytes x-1").status, 2);
 }
 
+TEST(ExtractTool, MappedDiscsAreExtractedAndCut) {
+  const std::string cue = media("disc/vcd2.cue"), iso = media("disc/dvd3.iso");
+  ASSERT_FALSE(cue.empty());
+  ASSERT_FALSE(iso.empty());
+  ASSERT_EQ(razavori("discs --map V='" + cue + "' --map W='" + iso + "'").status, 0);
+  const std::string dir = fresh_dir("mapped");
+  // ffmpeg's copies of what the discs were made from.
+  ASSERT_EQ(razavori("extract V:/MPEGAV/AVSEQ01.DAT --out '" + dir + "'").status, 0);
+  ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -i '" + media("disc/a.mpg") +
+                         "' -map 0:v:0 -c copy -f mpeg1video '" + dir + "/a.m1v'")
+                            .c_str()),
+            0);
+  EXPECT_TRUE(read_all(dir + "/Video_00.VBS") == read_all(dir + "/a.m1v"));
+  const std::string track = fresh_dir("mapped_track");
+  ASSERT_EQ(razavori("extract V: --track 2 --out '" + track + "'").status, 0);
+  EXPECT_TRUE(read_all(track + "/Video_00.VBS") == read_all(dir + "/a.m1v"));
+  const std::string dvd = fresh_dir("mapped_dvd");
+  ASSERT_EQ(razavori("extract W:/VIDEO_TS/VTS_01_X.VOB --out '" + dvd + "'").status, 0);
+  ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -i '" + media("disc/dvd_title.vob") +
+                         "' -map 0:v:0 -c copy -f mpeg2video '" + dvd + "/title.m2v'")
+                            .c_str()),
+            0);
+  EXPECT_TRUE(read_all(dvd + "/Video_00.VBS") == read_all(dvd + "/title.m2v"));
+
+  const ToolRun cut = razavori("cut V: --track 2 '" + track + "/cut.mpg' --bytes 200000-");
+  ASSERT_EQ(cut.status, 0) << cut.out;
+  const Bytes piece = read_all(track + "/cut.mpg");
+  EXPECT_FALSE(piece.empty());
+  EXPECT_EQ(piece.size() % 2324, 0u);
+  EXPECT_EQ(razavori("cut W:/VIDEO_TS/VTS_01_X.VOB '" + dvd + "/cut.mpg' --bytes 500000-1500000").status, 0);
+  EXPECT_EQ(razavori("extract Q:/MPEGAV/AVSEQ01.DAT --out '" + dir + "' --force").status, 1)
+      << "an unmapped drive";
+}
+
 }  // namespace
 }  // namespace extract_test

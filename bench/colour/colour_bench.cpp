@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "video/output/cpu_flags.h"
+#include "video/cpu/cpu_features.h"
 #include "video/output/frame_copy.h"
 
 namespace {

@@ -54,8 +54,10 @@ struct FuzzSource {
   kestrum::VideoSource source() { return {this, &FuzzSource::read, &FuzzSource::seek, int64_t(size)}; }
 };
 
-// Larger pictures only cost time here; the decoder itself accepts 4096.
-constexpr int32_t kMaxFuzzSide = 1024;
+// Sides up to 2048 let inputs reach the decoder's area bound (1920x1152);
+// large pictures get fewer steps so they cost about as much as 400 CIF ones.
+constexpr int32_t kMaxFuzzSide = 2048;
+constexpr int64_t kPixelBudget = int64_t{400} * 352 * 288;
 constexpr int kMaxPictures = 400;
 constexpr int kMaxPicturesPerStream = 100;
 constexpr size_t kMaxStreams = 4;
@@ -114,9 +116,12 @@ void decode_whole(kestrum::Decoder &d, FuzzSource &src) {
   d.set_source(src.source());
   if (!d.find_sequence_header()) return;
   if (!d.allocate_frame_store()) return;
+  const kestrum::SequenceHeader &q = d.sequence();
+  const int64_t area = std::max<int64_t>(1, int64_t{q.horizontal_size} * q.vertical_size);
+  const int64_t pictures = std::clamp<int64_t>(kPixelBudget / area, 4, kMaxPictures);
   d.restart_at_intra();
   touch_shown(d);
-  for (int i = 0; i < kMaxPictures && d.step_picture(); ++i) touch_shown(d);
+  for (int64_t i = 0; i < pictures && d.step_picture(); ++i) touch_shown(d);
   if (d.show_last_anchor()) touch_shown(d);
 }
 

@@ -49,8 +49,10 @@ int32_t find_sequence_header(DecoderState &s) {
 
 bool layout_allowed(const FrameGeometry &g, int32_t max_side) {
   const int32_t limit = std::clamp(max_side, 1, kMaxPictureSide);
+  // The area bound keeps one crafted header from costing hundreds of MiB.
   return g.horizontal_size >= 1 && g.vertical_size >= 1 && g.horizontal_size <= limit &&
-         g.vertical_size <= limit && g.chroma_format >= 1 && g.chroma_format <= 3;
+         g.vertical_size <= limit && int64_t{g.horizontal_size} * g.vertical_size <= kMaxPictureArea &&
+         g.chroma_format >= 1 && g.chroma_format <= 3;
 }
 
 bool decodable_type(int type) { return type >= 1 && type <= 3; }

@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "video/cpu/cpu_features.h"
+
 namespace kestrum {
 
 // ---------------------------------------------------------------------------
@@ -67,19 +69,6 @@ enum class IdctVariant : int32_t {
   kSparse = 1,
 };
 
-/// Processor features the SIMD routines may use; the decoder uses the
-/// intersection of what the processor has and DecoderSettings::cpu_mask.
-enum CpuFlag : uint32_t {
-  kCpuSse2 = 1u << 0,
-  kCpuSsse3 = 1u << 1,
-  kCpuSse41 = 1u << 2,
-  kCpuAvx2 = 1u << 3,
-  kCpuAll = 0xFFFFFFFFu,
-};
-
-/// Features of the processor we run on.
-uint32_t detect_cpu_flags();
-
 struct DecoderSettings {
   McVariant mc_variant = McVariant::kExact;
   IdctVariant idct_variant = IdctVariant::kAccurate;
@@ -88,7 +77,7 @@ struct DecoderSettings {
   int32_t coefficient_limit = 0;
   /// Monochrome mode: chroma is parsed but neither predicted nor written.
   bool monochrome = false;
-  /// Caps the SIMD level (0 = plain C everywhere).
+  /// Caps the SIMD level below the process-wide mask (0 = plain C).
   uint32_t cpu_mask = kCpuAll;
   /// Largest picture side the frame store is laid out for (either side, in
   /// pixels); the decoder never goes beyond 4096. Sequences asking for more
@@ -288,7 +277,8 @@ class Decoder {
   /// the next I or P picture. Returns 1 when a sequence header was found.
   int32_t open_stream();
   /// Allocates the frame store for the current sequence header (done by
-  /// open_stream). Returns 0 for sizes outside 16..4096 x 16..4096.
+  /// open_stream). Returns 0 for a side outside 1..4096 or an area above
+  /// 1920x1152 (the largest MPEG-2 level).
   int32_t allocate_frame_store();
   /// Decodes the picture whose header was just parsed: rotates the buffers,
   /// decodes its slices, blanks the margin and makes the display-order

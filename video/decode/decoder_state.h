@@ -23,8 +23,11 @@ inline constexpr uint32_t kExtensionStartCode = 0x000001B5;
 inline constexpr uint32_t kSequenceEndCode = 0x000001B7;
 inline constexpr uint32_t kGroupStartCode = 0x000001B8;
 
-// The largest picture the frame store accepts (either side, in pixels).
+// The largest picture the frame store accepts: either side in pixels, and
+// the area, which the largest MPEG-2 level caps at 1920x1152. Without the
+// area bound one crafted header of 4096x4096 would cost some 300 MiB.
 inline constexpr int32_t kMaxPictureSide = 4096;
+inline constexpr int64_t kMaxPictureArea = 1920 * 1152;
 
 struct DecoderState {
   BitReader reader;

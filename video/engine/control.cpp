@@ -30,7 +30,7 @@ int32_t current_position() { return media().seek(0, 1); }
 
 int32_t decode_next_picture() {
   EngineState &s = engine().state;
-  if (s.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
+  if (s.source.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
   if (!decoder().step_picture()) return 0;
   publish_current();
   return 1;
@@ -45,7 +45,7 @@ void present_current() {
   Engine &e = engine();
   KestrumPicture picture{};
   if (!decoder().current_picture(&picture)) return;
-  if (!e.state.colour_mode) {
+  if (!e.state.picture.colour_mode) {
     // Monochrome presentation shows the tint instead of the chroma planes;
     // the decoder's planes stay untouched.
     static thread_local std::vector<uint8_t> flat;
@@ -53,8 +53,8 @@ void present_current() {
         static_cast<size_t>(picture.c_pitch) *
         static_cast<size_t>(picture.chroma_format == 1 ? picture.coded_height / 2 : picture.coded_height);
     if (flat.size() < 2 * size) flat.resize(2 * size);
-    std::memset(flat.data(), e.state.mono_tint_cb & 0xFF, size);
-    std::memset(flat.data() + size, e.state.mono_tint_cr & 0xFF, size);
+    std::memset(flat.data(), e.state.picture.mono_tint_cb & 0xFF, size);
+    std::memset(flat.data() + size, e.state.picture.mono_tint_cr & 0xFF, size);
     picture.cb = flat.data();
     picture.cr = flat.data() + size;
   }
@@ -64,10 +64,10 @@ void present_current() {
 int32_t engine_run() {
   Engine &e = engine();
   EngineState &s = e.state;
-  if (!s.open) return 0;
-  s.stopped = 0;
-  s.abort = 0;
-  s.end_of_stream = 0;
+  if (!s.source.open) return 0;
+  s.playback.stopped = 0;
+  s.playback.abort = 0;
+  s.playback.end_of_stream = 0;
   e.wake.set();
   media().control(CTL_FILE_IO_B_HOOK1, 0);
   GlyvexPlayState(1);
@@ -77,9 +77,9 @@ int32_t engine_run() {
 int32_t engine_halt() {
   Engine &e = engine();
   EngineState &s = e.state;
-  if (!s.open) return 0;
-  s.stopped = 1;
-  s.abort = 1;
+  if (!s.source.open) return 0;
+  s.playback.stopped = 1;
+  s.playback.abort = 1;
   e.wake.reset();
   wait_for_idle();
   media().control(CTL_FILE_IO_B_HOOK2, 0);
@@ -90,12 +90,12 @@ int32_t engine_halt() {
 int32_t engine_step() {
   Engine &e = engine();
   EngineState &s = e.state;
-  if (!s.open || !s.stopped || s.closing) return 0;
-  if (s.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
+  if (!s.source.open || !s.playback.stopped || s.source.closing) return 0;
+  if (s.source.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
   platform::Lock lock(e.engine_lock);
-  if (!s.stopped) return 0;
+  if (!s.playback.stopped) return 0;
   if (!decode_next_picture()) {
-    s.end_of_stream = 1;
+    s.playback.end_of_stream = 1;
     return 0;
   }
   present_current();
@@ -105,48 +105,48 @@ int32_t engine_step() {
 int32_t engine_seek(int32_t pos, int32_t origin) {
   Engine &e = engine();
   EngineState &s = e.state;
-  if (!s.open || s.source_tag == -1 || s.closing) return 0;
+  if (!s.source.open || s.source.source_tag == -1 || s.source.closing) return 0;
   if (pos == 0 && origin == 1) return current_position();
-  if (s.total_length == 0) return 0;
+  if (s.source.total_length == 0) return 0;
   if (origin != 0 && origin != 1) return 0;
-  const bool audio_only = s.open_mode == static_cast<int32_t>(OpenMode::audio_only);
+  const bool audio_only = s.source.open_mode == static_cast<int32_t>(OpenMode::audio_only);
   if (audio_only && origin == 0 && pos < kAudioOnlySeekFloor) pos = 0;
   GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
-  s.busy.fetch_add(1);
+  s.playback.busy.fetch_add(1);
   int32_t result;
   {
     platform::Lock lock(e.engine_lock);
-    if (s.audio_running) audio().halt();
+    if (s.audio_link.audio_running) audio().halt();
     // A place beyond the end lands at the end.
     const int64_t wanted = origin == 0 ? int64_t{pos} : int64_t{current_position()} + pos;
-    if (wanted > s.total_length) {
-      result = media().seek(s.total_length, 0);
+    if (wanted > s.source.total_length) {
+      result = media().seek(s.source.total_length, 0);
     } else {
       result = media().seek(pos, origin);
-      if (result > s.total_length) result = media().seek(s.total_length, 0);
+      if (result > s.source.total_length) result = media().seek(s.source.total_length, 0);
     }
-    s.end_of_stream = 0;
+    s.playback.end_of_stream = 0;
     if (!audio_only) {
       // The decoder drops what it had read, then shows the next I picture
       // (and, in an open GOP, the next anchor: the B pictures between refer
       // to a picture before the seek).
       decoder().restart();
       publish_current();
-      if (e.display.is_open() && !s.picture_held) present_current();
+      if (e.display.is_open() && !s.picture.picture_held) present_current();
     }
-    if (s.audio_open) audio().flush();
+    if (s.audio_link.audio_open) audio().flush();
     play::restart_audio_sync();
   }
-  if (audio_only && s.audio_open) {
+  if (audio_only && s.audio_link.audio_open) {
     // A playing output restarts with full buffers; an idle one decodes one
     // block at the new place.
-    if (s.audio_running && !s.stopped) {
+    if (s.audio_link.audio_running && !s.playback.stopped) {
       start_audio_device_filled();
     } else {
       audio().command(AUDIO_CMD_DECODE_BLOCK, 0);
     }
   }
-  s.busy.fetch_sub(1);
+  s.playback.busy.fetch_sub(1);
   return current_position();
 }
 
@@ -159,8 +159,9 @@ void start_audio_device_filled() {
 int32_t engine_next_intra() {
   Engine &e = engine();
   EngineState &s = e.state;
-  if (!s.open || s.scan || s.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
-  s.busy.fetch_add(1);
+  if (!s.source.open || s.playback.scan || s.source.open_mode != static_cast<int32_t>(OpenMode::video))
+    return 0;
+  s.playback.busy.fetch_add(1);
   int32_t found = 0;
   {
     platform::Lock lock(e.engine_lock);
@@ -169,20 +170,20 @@ int32_t engine_next_intra() {
       found = 1;
     }
   }
-  s.busy.fetch_sub(1);
+  s.playback.busy.fetch_sub(1);
   if (found) engine_refresh();
   return found;
 }
 
 void engine_reset_state() {
   EngineState &s = engine().state;
-  s.closing = 0;
-  s.stopped = 0;
-  s.scan = 0;
-  s.audio_present = 1;
-  s.is_elementary = 1;
-  s.audio_open = 0;
-  s.real_time = 1;
+  s.source.closing = 0;
+  s.playback.stopped = 0;
+  s.playback.scan = 0;
+  s.source.audio_present = 1;
+  s.source.is_elementary = 1;
+  s.audio_link.audio_open = 0;
+  s.playback.real_time = 1;
   decoder().reset();
 }
 
@@ -202,8 +203,8 @@ void *engine_startup() {
 
 int32_t engine_shutdown() {
   Engine &e = engine();
-  if (e.state.open) {
-    if (e.state.open_mode == static_cast<int32_t>(OpenMode::audio_only)) {
+  if (e.state.source.open) {
+    if (e.state.source.open_mode == static_cast<int32_t>(OpenMode::audio_only)) {
       engine_close_audio_only();
     } else {
       engine_close(1, false);
@@ -216,8 +217,8 @@ int32_t engine_shutdown() {
 int32_t engine_scan_on() {
   Engine &e = engine();
   EngineState &s = e.state;
-  s.scan = 1;
-  if (s.stopped) {
+  s.playback.scan = 1;
+  if (s.playback.stopped) {
     e.wake.set();
     media().control(CTL_FILE_IO_B_HOOK3, 1);
   }
@@ -227,8 +228,8 @@ int32_t engine_scan_on() {
 int32_t engine_scan_off() {
   Engine &e = engine();
   EngineState &s = e.state;
-  s.scan = 0;
-  if (s.stopped) {
+  s.playback.scan = 0;
+  if (s.playback.stopped) {
     e.wake.reset();
     wait_for_idle();
     media().control(CTL_FILE_IO_B_HOOK3, 0);
@@ -239,9 +240,10 @@ int32_t engine_scan_off() {
 void engine_refresh() {
   Engine &e = engine();
   EngineState &s = e.state;
-  if (!s.open) return;
+  if (!s.source.open) return;
   GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
-  if (s.stopped && !s.relayout && !s.picture_held && !(s.full_screen && s.refresh_forbidden)) {
+  if (s.playback.stopped && !s.presentation.relayout && !s.picture.picture_held &&
+      !(s.presentation.full_screen && s.presentation.refresh_forbidden)) {
     platform::Lock lock(e.engine_lock);
     present_current();
   }
@@ -251,23 +253,23 @@ void engine_set_colour_mode(int32_t colour) {
   Engine &e = engine();
   EngineState &s = e.state;
   platform::Lock lock(e.engine_lock);
-  if (s.relayout) return;
-  s.colour_mode = colour ? 1 : 0;
+  if (s.presentation.relayout) return;
+  s.picture.colour_mode = colour ? 1 : 0;
 }
 
 int32_t engine_set_mono_tint(int32_t cb, int32_t cr) {
   EngineState &s = engine().state;
-  s.mono_tint_cb = cb;
-  s.mono_tint_cr = cr;
+  s.picture.mono_tint_cb = cb;
+  s.picture.mono_tint_cr = cr;
   output_set_mono_tint(cb, cr);
-  if (s.open) engine_refresh();
+  if (s.source.open) engine_refresh();
   return 1;
 }
 
 int32_t engine_bit_rate() {
   EngineState &s = engine().state;
-  if (!s.open) return 0;
-  if (s.source_tag == KESTRUM_AVI_SOURCE_TAG || media().control(CTL_PLUGIN_ACTIVE, 0)) {
+  if (!s.source.open) return 0;
+  if (s.source.source_tag == KESTRUM_AVI_SOURCE_TAG || media().control(CTL_PLUGIN_ACTIVE, 0)) {
     return kNonMpegBitRate;
   }
   StreamParams p;

@@ -35,39 +35,78 @@ inline constexpr int32_t kLastCommand = 186;
 enum class OpenMode : int32_t { video = 0, audio_only = 2 };
 enum class PlayMode : int32_t { normal = 0, fast = 1, slow = 2 };
 
-/// The play state. Field names follow the interface's names.
-struct EngineState {
-  // Shared with the playback thread.
+// The play state, in one record per stage; each stage writes its own
+// record (others may read it). Field names follow the interface's names.
+// Fields the playback thread shares with the callers are atomics.
+
+/// The open source: what is open, how, and how long it is.
+struct SourceRecord {
   std::atomic<int32_t> open{0};
-  std::atomic<int32_t> stopped{0};
   std::atomic<int32_t> closing{0};
+  std::atomic<int32_t> open_mode{0};
+  int32_t source_tag = -1;
+  int32_t is_elementary = 0;
+  int32_t total_length = 0;
+  int32_t audio_present = 0;  // the source carries sound
+  int32_t open_count = 0;
+  uint32_t start = 0;  // start argument of the current open
+  std::string title;
+  std::string path;
+};
+
+/// Transport and pacing: what the playback thread is doing and how it paces.
+struct PlaybackRecord {
+  std::atomic<int32_t> stopped{0};
   std::atomic<int32_t> scan{0};
   std::atomic<int32_t> idle{1};
   std::atomic<int32_t> abort{0};
   std::atomic<int32_t> busy{0};
-  std::atomic<int32_t> relayout{0};
   std::atomic<int32_t> end_of_stream{0};  // the last play ended at the end
   std::atomic<int32_t> real_time{1};      // pace pictures by the clock
-  std::atomic<int32_t> audio_open{0};     // the audio engine is open
+  std::atomic<int32_t> play_mode{0};
+  std::atomic<int32_t> mpeg2_play_loop{1};
+  /// Called before each picture the thread presents: load it once into a
+  /// local and call that (a stop may clear it in between).
+  std::atomic<KestrumEndCallback> end_callback{nullptr};
+  int32_t scan_step = 1;
+  int32_t slow_factor = 1;
+  int32_t mark_a = 0;
+  int32_t mark_b = 0;
+  int32_t remembered_position = 0;
+};
 
-  int32_t play_mode = 0;
-  int32_t open_mode = 0;
-  int32_t source_tag = -1;
-  int32_t is_elementary = 0;
-  int32_t total_length = 0;
-  int32_t audio_present = 0;
-  int32_t audio_running = 0;
-  int32_t audio_paused = 0;
+/// The link to the audio engine.
+struct AudioLinkRecord {
+  std::atomic<int32_t> audio_open{0};     // the audio engine is open
+  std::atomic<int32_t> audio_running{0};  // the audio engine plays
+  std::atomic<int32_t> audio_paused{0};   // read by the playback thread
   int32_t audio_rate_mode = kRateModeChooseAtOpen;
   int32_t channel_mode = 2;
+};
+
+/// Decoding and the picture handed on: decoder settings, colour conversion,
+/// the frame hook and the held picture.
+struct PictureRecord {
+  int32_t coefficient_limit = 0;
+  int32_t variant = 0;  // 0, 83 or 85
   int32_t colour_mode = 1;
   int32_t mono_tint_cb = 128;
   int32_t mono_tint_cr = 128;
-  int32_t coefficient_limit = 0;
+  int32_t brightness = 0;
+  int32_t pixel_layout = 0;
+  int32_t converter_column = 0;
+  intptr_t frame_hook = 0;
+  int32_t frame_hook_suspended = 0;
+  KestrumPostFrameCallback post_frame_callback = nullptr;
+  int32_t picture_held = 0;
+};
+
+/// Presentation: the window, its caption, aspect and stacking (the window
+/// reads these under engine_lock).
+struct PresentationRecord {
+  std::atomic<int32_t> relayout{0};
   int32_t caption_on = 1;
   std::array<char, kCaptionSize> caption_text{};
-  int32_t scan_step = 1;
-  int32_t slow_factor = 1;
   int32_t aspect_factor = kDefaultAspectFactor;
   int32_t keep_aspect = 1;
   int32_t wide = 0;  // displayAspect: 0 = 4:3, 1 = 16:9
@@ -75,28 +114,19 @@ struct EngineState {
   int32_t full_screen = 0;
   int32_t on_top = 0;
   int32_t refresh_forbidden = 0;
-  int32_t variant = 0;  // 0, 83 or 85
-  int32_t mpeg2_play_loop = 1;
   int32_t close_hides_only = 0;
-  int32_t pixel_layout = 0;
-  int32_t brightness = 0;
   int32_t depth_preference = 0;
-  int32_t converter_column = 0;
   int32_t spu_draw_mode = 0;
-  int32_t open_count = 0;
   intptr_t host_window = 0;
   intptr_t host_command = 0;
-  int32_t mark_a = 0;
-  int32_t mark_b = 0;
-  int32_t remembered_position = 0;
-  uint32_t start = 0;  // start argument of the current open
-  intptr_t frame_hook = 0;
-  int32_t frame_hook_suspended = 0;
-  KestrumEndCallback end_callback = nullptr;
-  KestrumPostFrameCallback post_frame_callback = nullptr;
-  int32_t picture_held = 0;
-  std::string title;
-  std::string path;
+};
+
+struct EngineState {
+  SourceRecord source;
+  PlaybackRecord playback;
+  AudioLinkRecord audio_link;
+  PictureRecord picture;
+  PresentationRecord presentation;
   // Values of the display, subpicture and DVD layers kept for their codes.
   std::array<intptr_t, kLastCommand + 1> stored{};
 };

@@ -85,21 +85,21 @@ KESTRUM_API void VideoUpdateWindow(void *) {
   guard_void([] {
     Engine &e = engine();
     EngineState &s = e.state;
-    if (s.relayout.exchange(1)) return;  // a nested call returns at once
+    if (s.presentation.relayout.exchange(1)) return;  // a nested call returns at once
     // Cleared however the body ends: a flag left set would hold the
     // playback thread forever.
     struct ClearRelayout {
       EngineState &s;
-      ~ClearRelayout() { s.relayout = 0; }
+      ~ClearRelayout() { s.presentation.relayout = 0; }
     } clear{s};
     platform::Lock lock(e.engine_lock);
-    if (!s.open || !e.display.is_open()) return;
+    if (!s.source.open || !e.display.is_open()) return;
     // Every picture is fitted to the target as it is at that moment, so
     // showing the current picture again lays it out anew. A held picture
     // (or none decoded yet) is not presented: the target redraws what it
     // last showed at its new size instead.
     const int64_t before = e.display.presented();
-    if (!s.picture_held) present_current();
+    if (!s.picture.picture_held) present_current();
     if (e.display.presented() == before) e.display.repaint();
   });
 }
@@ -149,9 +149,9 @@ KESTRUM_API int32_t VideoSetCoefficientLimit(int32_t n) {
   return guard_export<int32_t>(0, [&] {
     Engine &e = engine();
     platform::Lock lock(e.engine_lock);
-    const int32_t old = e.state.coefficient_limit;
-    e.state.coefficient_limit = n & 0x3F;
-    decoder().set_coefficient_limit(e.state.coefficient_limit);
+    const int32_t old = e.state.picture.coefficient_limit;
+    e.state.picture.coefficient_limit = n & 0x3F;
+    decoder().set_coefficient_limit(e.state.picture.coefficient_limit);
     return old;
   });
 }
@@ -172,7 +172,7 @@ KESTRUM_API void VideoRefresh(void) {
 
 KESTRUM_API int32_t VideoSetRealTime(int32_t on) {
   return guard_export<int32_t>(0, [&] {
-    engine().state.real_time = on;
+    engine().state.playback.real_time = on;
     return on;
   });
 }

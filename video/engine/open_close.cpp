@@ -52,33 +52,34 @@ std::string file_title(const char *path) {
 void configure_audio() {
   EngineState &s = engine().state;
   const AudioPort &a = audio();
-  if (s.audio_rate_mode == kRateModeChooseAtOpen) {
+  if (s.audio_link.audio_rate_mode == kRateModeChooseAtOpen) {
     if (a.command(AUDIO_CMD_RATE_SUPPORTED, 44100)) {
-      s.audio_rate_mode = -1;
+      s.audio_link.audio_rate_mode = -1;
     } else if (a.command(AUDIO_CMD_RATE_SUPPORTED, 22050)) {
-      s.audio_rate_mode = 1;
+      s.audio_link.audio_rate_mode = 1;
     } else {
-      s.audio_rate_mode = 0;
+      s.audio_link.audio_rate_mode = 0;
     }
   }
-  if (s.channel_mode == 2 && a.command(AUDIO_CMD_RATE_CHANNELS, 44100) != kStereoDevice) s.channel_mode = 3;
-  a.set_rate_mode(s.audio_rate_mode);
-  a.set_channel_mode(s.channel_mode);
+  if (s.audio_link.channel_mode == 2 && a.command(AUDIO_CMD_RATE_CHANNELS, 44100) != kStereoDevice)
+    s.audio_link.channel_mode = 3;
+  a.set_rate_mode(s.audio_link.audio_rate_mode);
+  a.set_channel_mode(s.audio_link.channel_mode);
   a.set_hint(0);
 }
 
 void begin_open(uint32_t start) {
   EngineState &s = engine().state;
   decoder().reset();
-  s.closing = 0;
-  s.end_of_stream = 0;
-  s.picture_held = 0;
-  s.start = start;
-  s.total_length = 0;
-  s.source_tag = -1;
+  s.source.closing = 0;
+  s.playback.end_of_stream = 0;
+  s.picture.picture_held = 0;
+  s.source.start = start;
+  s.source.total_length = 0;
+  s.source.source_tag = -1;
   // Every open starts without DVD title data: the subpicture decoder gets
   // none and the media layer's rate divisor is cleared.
-  s.open_count += 1;
+  s.source.open_count += 1;
   media().control(CTL_SET_TS_DIVISOR, 0);
   GlyvexSetTitle(nullptr);
 }
@@ -90,23 +91,24 @@ int32_t engine_open_source(const char *path, SourceForm form) {
   const MediaPort &m = media();
   const bool bare_video = form == SourceForm::video_elementary;
   m.flush(bare_video ? DRAVIK_FLUSH_AUDIO_OFF : DRAVIK_FLUSH_BOTH_ON);
-  s.audio_present = bare_video ? 0 : 1;
-  s.audio_open = 0;
-  if (bare_video) s.real_time = 1;
-  const int32_t handle = open_source(path, bare_video || s.is_elementary ? DRAVIK_START_RAW_VIDEO : s.start);
-  s.source_tag = handle;
-  if (handle != -1 && s.total_length == 0) {
-    s.total_length = static_cast<int32_t>(m.control(CTL_SOURCE_SIZE, 0));
+  s.source.audio_present = bare_video ? 0 : 1;
+  s.audio_link.audio_open = 0;
+  if (bare_video) s.playback.real_time = 1;
+  const int32_t handle =
+      open_source(path, bare_video || s.source.is_elementary ? DRAVIK_START_RAW_VIDEO : s.source.start);
+  s.source.source_tag = handle;
+  if (handle != -1 && s.source.total_length == 0) {
+    s.source.total_length = static_cast<int32_t>(m.control(CTL_SOURCE_SIZE, 0));
   }
   return handle;
 }
 
 int32_t engine_close_source() {
   EngineState &s = engine().state;
-  if (s.source_tag == -1) return -1;
-  s.closing = 1;
+  if (s.source.source_tag == -1) return -1;
+  s.source.closing = 1;
   media().close();
-  s.source_tag = -1;
+  s.source.source_tag = -1;
   return 1;
 }
 
@@ -117,73 +119,75 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   EngineState &s = e.state;
   // Opening over an open file would leak its source: close it first, as a
   // re-open does (keeping the display when re-opening).
-  if (s.open) engine_close(0, reopen);
+  if (s.source.open) engine_close(0, reopen);
   platform::Lock lock(e.engine_lock);
   begin_open(start);
 
   // Classify and open the source.
   int32_t length = 0;
   const int32_t kind = probe_source(path, &length);
-  s.total_length = length > 0 ? length : 0;
+  s.source.total_length = length > 0 ? length : 0;
   int32_t handle = -1;
   if (kind == SOURCE_KIND_SYSTEM) {
-    s.is_elementary = 0;
+    s.source.is_elementary = 0;
     handle = engine_open_source(path, SourceForm::system);
   } else if (kind == SOURCE_KIND_VIDEO) {
-    s.is_elementary = 1;
+    s.source.is_elementary = 1;
     handle = engine_open_source(path, SourceForm::video_elementary);
   }
   if (handle == -1) {
-    s.source_tag = -1;
-    s.closing = 0;
+    s.source.source_tag = -1;
+    s.source.closing = 0;
     return 0;
   }
-  s.title = title ? std::string(title).substr(0, kTitleSize) : file_title(path);
-  s.path = path;
+  s.source.title = title ? std::string(title).substr(0, kTitleSize) : file_title(path);
+  s.source.path = path;
 
   // Plug-in and AVI sources need their own presentation paths, which this
   // engine does not have: refuse them cleanly.
   if (media().control(CTL_PLUGIN_ACTIVE, 0) != 0 || handle == KESTRUM_AVI_SOURCE_TAG) {
     engine_close_source();
-    s.closing = 0;
-    s.path.clear();
-    s.title.clear();
+    s.source.closing = 0;
+    s.source.path.clear();
+    s.source.title.clear();
     return 0;
   }
-  decoder().set_coefficient_limit(s.coefficient_limit);
-  decoder().set_variant(s.variant);
-  decoder().start_stream(s.total_length);
+  decoder().set_coefficient_limit(s.picture.coefficient_limit);
+  decoder().set_variant(s.picture.variant);
+  decoder().start_stream(s.source.total_length);
   publish_current();
   StreamParams p;
   decoder().params(&p);
 
-  s.frame_hook_suspended = p.horizontal_size > kFrameHookMaxWidth || p.vertical_size > kFrameHookMaxHeight;
+  s.picture.frame_hook_suspended =
+      p.horizontal_size > kFrameHookMaxWidth || p.vertical_size > kFrameHookMaxHeight;
 
   // Display: the program's host display, else the null display.
-  s.relayout = 1;
+  s.presentation.relayout = 1;
   if (!reopen || !e.display.is_open() || display) e.display.attach(display);
-  if (display) s.on_top = 0;
+  if (display) s.presentation.on_top = 0;
   e.display.open(p.horizontal_size, p.vertical_size);
-  s.relayout = 0;
+  s.presentation.relayout = 0;
 
   // Audio.
   configure_audio();
-  if (!s.is_elementary) {
-    s.audio_present = media().control(CTL_STREAM_MIX, 0) != kMixVideoOnly;
-    if (s.audio_present) {
-      audio().open_stream(s.source_tag);
-      s.audio_open = audio().open_output(e.display.window()) ? 1 : 0;
+  if (!s.source.is_elementary) {
+    s.source.audio_present = media().control(CTL_STREAM_MIX, 0) != kMixVideoOnly;
+    if (s.source.audio_present) {
+      audio().open_stream(s.source.source_tag);
+      s.audio_link.audio_open = audio().open_output(e.display.window()) ? 1 : 0;
       audio().command(AUDIO_CMD_SET_FLUSH_LIMIT, second_audio_level(p));
     }
   }
 
-  s.stopped = 1;
-  s.aspect_factor = (p.horizontal_size && p.vertical_size) ? p.horizontal_size * 256 / p.vertical_size
-                                                           : kDefaultAspectFactor;
-  s.open_mode = static_cast<int32_t>(OpenMode::video);
-  s.closing = 0;
-  s.open = 1;
-  s.audio_paused = 0;
+  s.playback.stopped = 1;
+  s.presentation.aspect_factor = (p.horizontal_size && p.vertical_size)
+                                     ? p.horizontal_size * 256 / p.vertical_size
+                                     : kDefaultAspectFactor;
+  s.source.open_mode = static_cast<int32_t>(OpenMode::video);
+  s.source.closing = 0;
+  s.source.open = 1;
+  s.audio_link.audio_paused = 0;
   if (e.display.is_open()) present_current();
   return 1;
 }
@@ -191,39 +195,39 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
 int32_t engine_close(int32_t hide, bool keep_display) {
   Engine &e = engine();
   EngineState &s = e.state;
-  if (!s.open) {
+  if (!s.source.open) {
     // A failed open may still hold a source.
-    if (s.source_tag != -1) {
+    if (s.source.source_tag != -1) {
       platform::Lock lock(e.engine_lock);
       engine_close_source();
-      s.closing = 0;
+      s.source.closing = 0;
     }
     return 0;
   }
   GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
-  s.closing = 1;
-  if (s.audio_running) audio().stop();
-  s.end_callback = nullptr;
-  s.audio_running = 0;
-  s.stopped = 1;
-  s.abort = 1;
+  s.source.closing = 1;
+  if (s.audio_link.audio_running) audio().stop();
+  s.playback.end_callback = nullptr;
+  s.audio_link.audio_running = 0;
+  s.playback.stopped = 1;
+  s.playback.abort = 1;
   e.wake.reset();
   wait_for_idle();
   {
     platform::Lock lock(e.engine_lock);
     if (!keep_display) e.display.close();
-    s.full_screen = 0;
-    if (s.audio_open) audio().close();
-    s.audio_open = 0;
+    s.presentation.full_screen = 0;
+    if (s.audio_link.audio_open) audio().close();
+    s.audio_link.audio_open = 0;
     engine_close_source();
     (void)hide;  // only the engine's own window can be hidden
-    s.open = 0;
-    s.picture_held = 0;
+    s.source.open = 0;
+    s.picture.picture_held = 0;
     decoder().reset();
     publish_current();
-    s.source_tag = -1;
-    s.path.clear();
-    s.closing = 0;
+    s.source.source_tag = -1;
+    s.source.path.clear();
+    s.source.closing = 0;
   }
   return 1;
 }
@@ -232,70 +236,71 @@ int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *pa
   if (!path || !*path) return 0;
   Engine &e = engine();
   EngineState &s = e.state;
-  if (s.open) engine_close(0, false);
+  if (s.source.open) engine_close(0, false);
   platform::Lock lock(e.engine_lock);
   begin_open(start);
   int32_t length = 0;
   const int32_t kind = media().probe(path, &length);
-  s.total_length = length > 0 ? length : 0;
+  s.source.total_length = length > 0 ? length : 0;
   if (kind == SOURCE_KIND_SYSTEM) {
-    s.is_elementary = 0;
+    s.source.is_elementary = 0;
     if (engine_open_source(path, SourceForm::system) == -1) return 0;
   } else if (kind == SOURCE_KIND_AUDIO) {
-    s.is_elementary = 0;
+    s.source.is_elementary = 0;
     const int32_t handle = audio().open_file(path);
     if (handle == -1 || handle == 0) return 0;
-    s.source_tag = handle;
-    if (s.total_length == 0) s.total_length = static_cast<int32_t>(media().control(CTL_SOURCE_SIZE, 0));
+    s.source.source_tag = handle;
+    if (s.source.total_length == 0)
+      s.source.total_length = static_cast<int32_t>(media().control(CTL_SOURCE_SIZE, 0));
   } else {
     return 0;
   }
-  s.path = path;
-  s.title = file_title(path);
+  s.source.path = path;
+  s.source.title = file_title(path);
   e.display.attach(display);
   configure_audio();
-  if (kind == SOURCE_KIND_SYSTEM) audio().open_stream(s.source_tag);
-  s.audio_present = 1;
-  s.audio_open = audio().open_output(e.display.window()) ? 1 : 0;
-  s.open_mode = static_cast<int32_t>(OpenMode::audio_only);
-  s.stopped = 1;
-  s.closing = 0;
-  s.open = 1;
-  s.audio_paused = 0;
+  if (kind == SOURCE_KIND_SYSTEM) audio().open_stream(s.source.source_tag);
+  s.source.audio_present = 1;
+  s.audio_link.audio_open = audio().open_output(e.display.window()) ? 1 : 0;
+  s.source.open_mode = static_cast<int32_t>(OpenMode::audio_only);
+  s.playback.stopped = 1;
+  s.source.closing = 0;
+  s.source.open = 1;
+  s.audio_link.audio_paused = 0;
   return 1;
 }
 
 int32_t engine_close_audio_only() {
   Engine &e = engine();
   EngineState &s = e.state;
-  if (!s.open || s.open_mode != static_cast<int32_t>(OpenMode::audio_only)) return 0;
-  s.closing = 1;
-  s.stopped = 1;
-  s.abort = 1;
+  if (!s.source.open || s.source.open_mode != static_cast<int32_t>(OpenMode::audio_only)) return 0;
+  s.source.closing = 1;
+  s.playback.stopped = 1;
+  s.playback.abort = 1;
   e.wake.reset();
   wait_for_idle();
   platform::Lock lock(e.engine_lock);
   audio().stop();
   audio().close();
-  s.audio_open = 0;
-  s.audio_running = 0;
+  s.audio_link.audio_open = 0;
+  s.audio_link.audio_running = 0;
   engine_close_source();
-  s.open = 0;
-  s.open_mode = static_cast<int32_t>(OpenMode::video);
-  s.path.clear();
-  s.closing = 0;
+  s.source.open = 0;
+  s.source.open_mode = static_cast<int32_t>(OpenMode::video);
+  s.source.path.clear();
+  s.source.closing = 0;
   return 1;
 }
 
 int32_t engine_reopen_audio_only(const char *path, uint32_t start) {
   Engine &e = engine();
   EngineState &s = e.state;
-  const bool was_playing = s.open && !s.stopped;
+  const bool was_playing = s.source.open && !s.playback.stopped;
   const KestrumHostDisplay *display = static_cast<const KestrumHostDisplay *>(e.display.window());
   engine_close_audio_only();
   if (!engine_open_audio_only(display, path, start)) return 0;
   if (was_playing) {
-    s.audio_running = audio().play();
+    s.audio_link.audio_running = audio().play();
     start_audio_device_filled();
     engine_run();
   }

@@ -24,25 +24,25 @@ std::atomic<bool> g_in_loop{false};
 
 int32_t play_step(Engine &e) {
   EngineState &s = e.state;
-  while (s.relayout) {
-    if (s.abort) return 0;
+  while (s.presentation.relayout) {
+    if (s.playback.abort) return 0;
     platform::sleep_ms(kRelayoutPollMs);
   }
-  const bool scanning = s.scan != 0;
-  if (!scanning && s.stopped) return 0;
-  if (!s.open || s.closing) return 0;
+  const bool scanning = s.playback.scan != 0;
+  if (!scanning && s.playback.stopped) return 0;
+  if (!s.source.open || s.source.closing) return 0;
   if (g_in_loop.exchange(true)) return 0;
-  if (s.open_mode == static_cast<int32_t>(OpenMode::audio_only)) {
+  if (s.source.open_mode == static_cast<int32_t>(OpenMode::audio_only)) {
     play::audio_only_loop(e);
   } else {
     play::LoopContext &c = play::loop_context(e);
     if (scanning) {
       play::scan_loop(e, c);
-    } else if (s.play_mode == static_cast<int32_t>(PlayMode::fast)) {
+    } else if (s.playback.play_mode == static_cast<int32_t>(PlayMode::fast)) {
       play::fast_loop(e, c);
-    } else if (s.play_mode == static_cast<int32_t>(PlayMode::slow)) {
+    } else if (s.playback.play_mode == static_cast<int32_t>(PlayMode::slow)) {
       play::slow_loop(e, c);
-    } else if (c.mpeg2 && s.mpeg2_play_loop) {
+    } else if (c.mpeg2 && s.playback.mpeg2_play_loop) {
       play::mpeg2_loop(e, c);
     } else {
       play::normal_loop(e, c);

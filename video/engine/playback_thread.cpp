@@ -30,32 +30,32 @@ void playback_thread_body(Engine &e, const std::atomic<bool> &quit) {
   EngineState &s = e.state;
   while (!quit) {
     // 1. Wait for a play to begin.
-    s.idle = 1;
-    s.abort = 0;
-    s.busy = 0;
+    s.playback.idle = 1;
+    s.playback.abort = 0;
+    s.playback.busy = 0;
     e.wake.wait();
     if (quit) break;
     for (;;) {
       // 2. Stopped and not scanning: stay idle until asked to leave.
-      while (s.stopped && !s.scan && !s.abort && !quit) {
-        s.idle = 1;
+      while (s.playback.stopped && !s.playback.scan && !s.playback.abort && !quit) {
+        s.playback.idle = 1;
         e.wake.wait(kStoppedPollMs);
       }
       if (quit) return;
       // 3. Nothing open: back to waiting.
-      if (!s.open || (s.stopped && !s.scan)) break;
+      if (!s.source.open || (s.playback.stopped && !s.playback.scan)) break;
       // 4. One play step, unless an interface call holds the stream.
-      s.idle = 0;
-      if (s.busy.fetch_add(1) == 0) {
+      s.playback.idle = 0;
+      if (s.playback.busy.fetch_add(1) == 0) {
         play_step(e);
-        s.busy.fetch_sub(1);
+        s.playback.busy.fetch_sub(1);
         platform::sleep_ms(0);
       } else {
-        s.busy.fetch_sub(1);
+        s.playback.busy.fetch_sub(1);
         platform::sleep_ms(kBusyBackoffMs);
       }
       // 5. A halt sends the thread back to its first wait.
-      if (s.abort) break;
+      if (s.playback.abort) break;
     }
   }
 }
@@ -66,16 +66,17 @@ struct Runtime {
   platform::Thread thread;
 
   Runtime() {
-    engine.state.caption_text = {};
-    for (size_t i = 0; kDefaultCaption[i]; ++i) engine.state.caption_text[i] = kDefaultCaption[i];
-    engine.state.on_top = read_on_top_setting();
+    engine.state.presentation.caption_text = {};
+    for (size_t i = 0; kDefaultCaption[i]; ++i)
+      engine.state.presentation.caption_text[i] = kDefaultCaption[i];
+    engine.state.presentation.on_top = read_on_top_setting();
     thread.start([this](const std::atomic<bool> &) { playback_thread_body(engine, quit); },
                  platform::ThreadPriority::above_normal);
     g_threads_started.fetch_add(1);
   }
   ~Runtime() {
     quit = true;
-    engine.state.abort = 1;
+    engine.state.playback.abort = 1;
     engine.wake.set();
     thread.stop(kUnloadWaitMs);
   }
@@ -95,14 +96,14 @@ int32_t playback_threads_started() { return g_threads_started.load(); }
 bool wait_for_idle() {
   EngineState &s = engine().state;
   for (int i = 0; i < kIdleChecks; ++i) {
-    if (s.idle) return true;
+    if (s.playback.idle) return true;
     platform::sleep_ms(kIdleCheckMs);
   }
-  if (s.idle) return true;
+  if (s.playback.idle) return true;
   // No forced termination: the thread is told to stop and finishes its step
   // by itself; every loop checks `abort` and `stopped` between pictures.
-  s.abort = 1;
-  s.stopped = 1;
+  s.playback.abort = 1;
+  s.playback.stopped = 1;
   return false;
 }
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "video/output/cpu_flags.h"
+#include "video/cpu/cpu_features.h"
 #include "video/output/x86/colour_x86.h"
 
 namespace kestrum {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "video/output/cpu_flags.h"
+#include "video/cpu/cpu_features.h"
 
 namespace kestrum {
 

@@ -230,4 +230,22 @@ TEST(FrameStore, StaticBuffersForSmallPicturesOnly) {
   }
 }
 
+// Each side within 4096 is not enough: the area is bounded by the largest
+// MPEG-2 level, 1920x1152, so no header can make the store grow past it.
+TEST(FrameStore, AreaBoundedByTheLargestLevel) {
+  struct Case {
+    int w, h;
+    bool accepted;
+  } cases[] = {{1920, 1152, true}, {1152, 1920, true},  {4095, 540, true},   {1920, 1153, false},
+               {4095, 541, false}, {2048, 2048, false}, {4095, 4095, false}, {16, 16, true}};
+  for (const Case &c : cases) {
+    MemorySource m{sequence_header(c.w, c.h, 3, false, false)};
+    kestrum::Decoder d;
+    d.set_source(m.source());
+    ASSERT_EQ(d.find_sequence_header(), 1);
+    EXPECT_EQ(d.allocate_frame_store(), c.accepted ? 1 : 0) << c.w << "x" << c.h;
+    EXPECT_EQ(d.frame_store_ready(), c.accepted) << c.w << "x" << c.h;
+  }
+}
+
 }  // namespace

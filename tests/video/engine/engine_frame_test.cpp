@@ -22,19 +22,18 @@ namespace {
 using kestrum::engine;
 using kestrum::playback_threads_started;
 
+// Written by the engine's playback thread, read by the test.
 struct Recorded {
-  int32_t pictures = 0;
-  int32_t width = 0;
-  int32_t height = 0;
-  std::vector<int32_t> types;
+  std::atomic<int32_t> pictures{0};
+  std::atomic<int32_t> width{0};
+  std::atomic<int32_t> height{0};
 };
 
 int32_t record_planes(void *user, const KestrumPicture *p) {
   auto *r = static_cast<Recorded *>(user);
-  ++r->pictures;
   r->width = p->width;
   r->height = p->height;
-  r->types.push_back(p->picture_type);
+  ++r->pictures;
   return 1;
 }
 
@@ -173,21 +172,21 @@ TEST_F(EngineFrame, SettingPairsRoundTrip) {
   // 83 and 85 exclude each other.
   VideoCommand(VCMD_VARIANT_83, 1);
   VideoCommand(VCMD_VARIANT_85, 1);
-  EXPECT_EQ(engine().state.variant, 85);
+  EXPECT_EQ(engine().state.picture.variant, 85);
   VideoCommand(VCMD_VARIANT_83, 1);
-  EXPECT_EQ(engine().state.variant, 83);
+  EXPECT_EQ(engine().state.picture.variant, 83);
   VideoCommand(VCMD_VARIANT_83, 0);
-  EXPECT_EQ(engine().state.variant, 0);
+  EXPECT_EQ(engine().state.picture.variant, 0);
   // The caption carries the engine's name until a host sets one; the
   // text is copied and bounded.
-  EXPECT_STREQ(engine().state.caption_text.data(), "Kestrum");
+  EXPECT_STREQ(engine().state.presentation.caption_text.data(), "Kestrum");
   const std::string long_text(200, 'x');
   VideoCommand(VCMD_CAPTION_TEXT, reinterpret_cast<intptr_t>(long_text.c_str()));
-  EXPECT_EQ(std::strlen(engine().state.caption_text.data()), 63u);
+  EXPECT_EQ(std::strlen(engine().state.presentation.caption_text.data()), 63u);
   VideoCommand(VCMD_CAPTION_TEXT, reinterpret_cast<intptr_t>("Kestrum"));
   // The "Pell" marker is not taken as a routine.
   VideoCommand(VCMD_SET_POST_FRAME_CALLBACK, KESTRUM_PELL_MARKER);
-  EXPECT_EQ(engine().state.post_frame_callback, nullptr);
+  EXPECT_EQ(engine().state.picture.post_frame_callback, nullptr);
 }
 
 TEST_F(EngineFrame, OpenLeavesTheEngineStoppedWithTheFirstPictureShown) {
@@ -200,8 +199,8 @@ TEST_F(EngineFrame, OpenLeavesTheEngineStoppedWithTheFirstPictureShown) {
   EXPECT_EQ(VideoCommand(VCMD_SOURCE_TAG, 0), 7);
   EXPECT_EQ(VideoCommand(VCMD_GET_ASPECT_FACTOR, 0), 352 * 256 / 288);
   EXPECT_EQ(VideoGetWindow(), &display_);
-  EXPECT_EQ(recorded_.pictures, 1);
-  EXPECT_EQ(recorded_.width, 352);
+  EXPECT_EQ(recorded_.pictures.load(), 1);
+  EXPECT_EQ(recorded_.width.load(), 352);
   int32_t h = 0;
   EXPECT_EQ(VideoCommand(VCMD_SEQUENCE_SIZE, reinterpret_cast<intptr_t>(&h)), 352);
   EXPECT_EQ(h, 288);
@@ -236,7 +235,7 @@ TEST_F(EngineFrame, OpenFailsCleanly) {
     EXPECT_EQ(VideoOpen(&display_, "/films/x.mpg", nullptr, 0), 0) << "kind " << c.kind;
     EXPECT_EQ(fake::media.opens, fake::media.closes) << "no source left open, kind " << c.kind;
     EXPECT_EQ(VideoCommand(VCMD_SOURCE_TAG, 0), -1);
-    EXPECT_EQ(engine().state.open.load(), 0);
+    EXPECT_EQ(engine().state.source.open.load(), 0);
   }
   EXPECT_EQ(VideoOpen(&display_, nullptr, nullptr, 0), 0);
   EXPECT_EQ(VideoOpen(&display_, "", nullptr, 0), 0);
@@ -248,19 +247,19 @@ TEST_F(EngineFrame, Command68ReportsPlayingOnlyBetweenPlayAndStop) {
   EXPECT_EQ(VideoCommand(VCMD_PLAY, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_PLAY, 0), 0) << "play only starts when stopped";
-  EXPECT_TRUE(eventually([&] { return recorded_.pictures > 2; })) << "the thread presents pictures";
+  EXPECT_TRUE(eventually([&] { return recorded_.pictures.load() > 2; })) << "the thread presents pictures";
   EXPECT_EQ(VideoCommand(VCMD_STOP, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
-  EXPECT_TRUE(engine().state.idle.load()) << "stop waits for the thread to go idle";
-  const int32_t shown = recorded_.pictures;
+  EXPECT_TRUE(engine().state.playback.idle.load()) << "stop waits for the thread to go idle";
+  const int32_t shown = recorded_.pictures.load();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(recorded_.pictures, shown) << "nothing is presented after a stop";
+  EXPECT_EQ(recorded_.pictures.load(), shown) << "nothing is presented after a stop";
 }
 
 TEST_F(EngineFrame, StepIsRefusedWhilePlayingAndWorksAfterStop) {
   ASSERT_TRUE(open_file());
   EXPECT_EQ(VideoStep(), 1);
-  EXPECT_EQ(recorded_.pictures, 2);
+  EXPECT_EQ(recorded_.pictures.load(), 2);
   VideoCommand(VCMD_PLAY, 0);
   EXPECT_EQ(VideoStep(), 0);
   EXPECT_EQ(VideoCommand(VCMD_STEP, 0), 0);
@@ -274,7 +273,7 @@ TEST_F(EngineFrame, PlayRunsToTheEndAndStops) {
   VideoSetRealTime(0);
   VideoCommand(VCMD_PLAY_SILENT, 0);
   EXPECT_TRUE(eventually([] { return VideoCommand(VCMD_IS_PLAYING, 0) == 0; }));
-  EXPECT_EQ(recorded_.pictures, 12) << "every picture once: the open shows the first";
+  EXPECT_EQ(recorded_.pictures.load(), 12) << "every picture once: the open shows the first";
   EXPECT_EQ(VideoCommand(VCMD_PLAYBACK_ENDED, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 1);
   EXPECT_EQ(VideoStep(), 0);
@@ -282,17 +281,17 @@ TEST_F(EngineFrame, PlayRunsToTheEndAndStops) {
 
 TEST_F(EngineFrame, ChannelModeIgnoresValuesOutsideItsRange) {
   EXPECT_EQ(VideoCommand(VCMD_SET_CHANNEL_MODE, 1), 1);
-  EXPECT_EQ(engine().state.channel_mode, 1);
+  EXPECT_EQ(engine().state.audio_link.channel_mode, 1);
   EXPECT_EQ(VideoCommand(VCMD_SET_CHANNEL_MODE, 4), 0);
   EXPECT_EQ(VideoCommand(VCMD_SET_CHANNEL_MODE, -1), 0);
-  EXPECT_EQ(engine().state.channel_mode, 1);
+  EXPECT_EQ(engine().state.audio_link.channel_mode, 1);
   ASSERT_TRUE(open_file());
   EXPECT_EQ(fake::audio.channel_mode, 1) << "the open hands the mode to the audio engine";
   VideoCommand(VCMD_SET_CHANNEL_MODE, 0);
   EXPECT_EQ(fake::audio.channel_mode, 0);
   VideoCommand(VCMD_SET_CHANNEL_MODE, 4);
   EXPECT_EQ(fake::audio.channel_mode, 0);
-  EXPECT_EQ(engine().state.channel_mode, 0);
+  EXPECT_EQ(engine().state.audio_link.channel_mode, 0);
   VideoCommand(VCMD_SET_CHANNEL_MODE, 2);
 }
 
@@ -322,12 +321,12 @@ TEST_F(EngineFrame, EndIsReportedOnlyNearTheEndOfTheSource) {
   EXPECT_LE(steps, 2);
   // With audio running the audio engine's end decides.
   VideoSeek(0, 0);
-  engine().state.audio_running = 1;
+  engine().state.audio_link.audio_running = 1;
   fake::audio.end_of_stream = 1;
   EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 1);
   fake::audio.end_of_stream = 0;
   EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 0);
-  engine().state.audio_running = 0;
+  engine().state.audio_link.audio_running = 0;
 }
 
 TEST_F(EngineFrame, TellNeverMovesAndWorksWhilePlaying) {
@@ -399,13 +398,13 @@ TEST_F(EngineFrame, BenchmarkDecodesUpToItsLimit) {
   EXPECT_EQ(VideoCommand(VCMD_BENCHMARK, reinterpret_cast<intptr_t>(&r)), 0) << "only when stopped";
   VideoCommand(VCMD_STOP, 0);
   VideoSeek(0, 0);
-  const int32_t shown = recorded_.pictures;
+  const int32_t shown = recorded_.pictures.load();
   std::memset(&r, 0x55, sizeof r);
   EXPECT_EQ(VideoCommand(VCMD_BENCHMARK, reinterpret_cast<intptr_t>(&r)), 1);
   EXPECT_EQ(r.pictures, 130);
   EXPECT_GE(r.elapsed_ms, 0);
   EXPECT_EQ(r.audio[0], -1) << "no audio benchmark without audio";
-  EXPECT_EQ(recorded_.pictures, shown + 130);
+  EXPECT_EQ(recorded_.pictures.load(), shown + 130);
   VideoCommand(VCMD_VARIANT_85, 1);
   EXPECT_EQ(VideoCommand(VCMD_BENCHMARK, reinterpret_cast<intptr_t>(&r)), 1);
   EXPECT_EQ(r.pictures, 200 - 130 + 20) << "the rest of the stream plus the variant mark";
@@ -436,14 +435,14 @@ TEST_F(EngineFrame, AudioOnlyOpenDecodesNoVideo) {
   fake::install();
   fake::media.probe_kind = 2;
   EXPECT_EQ(VideoOpenAudioOnly(nullptr, "/music/a.mp2", 0, 0), 1);
-  EXPECT_EQ(engine().state.open_mode, 2);
+  EXPECT_EQ(engine().state.source.open_mode, 2);
   EXPECT_EQ(VideoStep(), 0);
   VideoCommand(VCMD_PLAY, 0);
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 1);
   EXPECT_EQ(VideoReopenAudioOnly(0, "/music/b.mp2", 0, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 1) << "a playing file keeps playing";
   EXPECT_EQ(VideoCloseAudioOnly(0), 1);
-  EXPECT_EQ(engine().state.open.load(), 0);
+  EXPECT_EQ(engine().state.source.open.load(), 0);
   EXPECT_GE(fake::audio.closes, 2);
   fake::media.probe_kind = 1;
   EXPECT_EQ(VideoOpenAudioOnly(nullptr, "/films/v.m1v", 0, 0), 0) << "a video-only file has no audio";
@@ -556,7 +555,7 @@ TEST_F(EngineFrame, HoldAndReleaseCallTheRoutines) {
   VideoCommand(VCMD_PLAY_WITH_CALLBACK, reinterpret_cast<intptr_t>(+[] { ++before; }));
   EXPECT_GE(before, 1) << "called once at once";
   VideoCommand(VCMD_STOP, 0);
-  EXPECT_EQ(engine().state.end_callback, nullptr);
+  EXPECT_EQ(engine().state.playback.end_callback.load(), nullptr);
 }
 
 TEST_F(EngineFrame, HaltDoesNotKillAThreadThatIsSlowToStop) {
@@ -578,7 +577,7 @@ TEST_F(EngineFrame, HaltDoesNotKillAThreadThatIsSlowToStop) {
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
   // The thread finishes its picture by itself and goes idle; nothing new
   // was started in its place.
-  EXPECT_TRUE(eventually([] { return engine().state.idle.load() != 0; }));
+  EXPECT_TRUE(eventually([] { return engine().state.playback.idle.load() != 0; }));
   const int after = presents.load();
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_EQ(presents.load(), after);

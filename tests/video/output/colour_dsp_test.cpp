@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "video/output/cpu_flags.h"
+#include "video/cpu/cpu_features.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "tests/support/test_media.h"
-#include "video/output/cpu_flags.h"
+#include "video/cpu/cpu_features.h"
 #include "video/output/frame_copy.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/video/output/picture.h"
-#include "video/output/cpu_flags.h"
+#include "video/cpu/cpu_features.h"
 #include "video/video_api.h"
 
 namespace {

@@ -80,22 +80,22 @@ class PlaybackSkipping : public ::testing::Test {
     kp::set_loop_port(&kLoopPort);
     g = FakeStream{};
     kestrum::EngineState &s = e.state;
-    s.open = 1;
-    s.open_mode = 0;
-    s.stopped = 0;
-    s.closing = 0;
-    s.abort = 0;
-    s.audio_open = 1;  // the skipping rules apply only with sound
-    s.audio_running = 0;
-    s.audio_present = 1;
-    s.is_elementary = 0;
-    s.picture_held = 0;
+    s.source.open = 1;
+    s.source.open_mode = 0;
+    s.playback.stopped = 0;
+    s.source.closing = 0;
+    s.playback.abort = 0;
+    s.audio_link.audio_open = 1;  // the skipping rules apply only with sound
+    s.audio_link.audio_running = 0;
+    s.source.audio_present = 1;
+    s.source.is_elementary = 0;
+    s.picture.picture_held = 0;
   }
   void TearDown() override {
     kestrum::EngineState &s = kestrum::engine().state;
-    s.open = 0;
-    s.stopped = 1;
-    s.audio_open = 0;
+    s.source.open = 0;
+    s.playback.stopped = 1;
+    s.audio_link.audio_open = 0;
     kp::set_loop_port(nullptr);
     kestrum::set_decoder_port(nullptr);
   }
@@ -153,12 +153,12 @@ TEST_F(PlaybackSkipping, BelowLevelThreeEveryPictureIsDecoded) {
 }
 
 TEST_F(PlaybackSkipping, WithoutSoundNothingIsSkipped) {
-  kestrum::engine().state.audio_open = 0;
-  kestrum::engine().state.real_time = 0;
+  kestrum::engine().state.audio_link.audio_open = 0;
+  kestrum::engine().state.playback.real_time = 0;
   run_loop(kp::kMpeg1VideoLevel5 + 50000, 0);
   ASSERT_EQ(g.decoded.size(), static_cast<size_t>(kp::kPicturesPerCall));
   for (size_t i = 0; i < g.decoded.size(); ++i) EXPECT_EQ(g.decoded[i], 1 + i);
-  kestrum::engine().state.real_time = 1;
+  kestrum::engine().state.playback.real_time = 1;
 }
 
 TEST_F(PlaybackSkipping, FastModeShowsAnchorsOnly) {
@@ -167,11 +167,11 @@ TEST_F(PlaybackSkipping, FastModeShowsAnchorsOnly) {
   g.next = 0;
   g.start_fill = 0;
   kestrum::EngineState &s = kestrum::engine().state;
-  const int32_t step = s.scan_step;
-  s.scan_step = 2;
+  const int32_t step = s.playback.scan_step;
+  s.playback.scan_step = 2;
   kp::LoopContext c;
   kp::fast_loop(kestrum::engine(), c);
-  s.scan_step = step;
+  s.playback.scan_step = step;
   // Anchors in stream order: I0 P3 P6 I9 P12 P15 I18 P21 ...; two per shown picture.
   const std::vector<size_t> want = {0, 3, 6, 9, 12, 15, 18, 21};
   EXPECT_EQ(g.decoded, want);
@@ -192,8 +192,8 @@ TEST_F(PlaybackSkipping, FastModeStopsAtTheEnd) {
   g.next = 0;
   kp::LoopContext c;
   kp::fast_loop(kestrum::engine(), c);
-  EXPECT_EQ(kestrum::engine().state.stopped.load(), 1);
-  EXPECT_EQ(kestrum::engine().state.end_of_stream.load(), 1);
+  EXPECT_EQ(kestrum::engine().state.playback.stopped.load(), 1);
+  EXPECT_EQ(kestrum::engine().state.playback.end_of_stream.load(), 1);
 }
 
 TEST_F(PlaybackSkipping, Mpeg2AboveLevelEightJumpsToTheNextIntraPicture) {

@@ -19,14 +19,4 @@ void init_mc_dsp_x86(McDsp &dsp, McVariant variant, uint32_t cpu_flags) {
   init_mc_dsp_sse2(dsp, variant);
 }
 
-uint32_t detect_cpu_flags() {
-  uint32_t flags = 0;
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("sse2")) flags |= kCpuSse2;
-  if (__builtin_cpu_supports("ssse3")) flags |= kCpuSsse3;
-  if (__builtin_cpu_supports("sse4.1")) flags |= kCpuSse41;
-  if (__builtin_cpu_supports("avx2")) flags |= kCpuAvx2;
-  return flags;
-}
-
 }  // namespace kestrum

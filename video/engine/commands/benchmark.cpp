@@ -21,7 +21,7 @@ constexpr int32_t kBenchmarkVariantBonus = 20;
 int32_t run_benchmark(KestrumBenchmarkRecord *out) {
   Engine &e = engine();
   EngineState &s = e.state;
-  if (!out || !s.stopped || s.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
+  if (!out || !s.playback.stopped || s.source.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
   KestrumBenchmarkRecord r{};
   const int64_t freq = platform::perf_frequency();
   auto ms = [freq](int64_t ticks) { return static_cast<int32_t>(ticks * 1000 / freq); };
@@ -47,9 +47,9 @@ int32_t run_benchmark(KestrumBenchmarkRecord *out) {
   r.decode_ms = ms(decode_ticks);
   r.read_ms = 0;
   r.present_ms = ms(present_ticks);
-  if (s.variant) r.pictures += kBenchmarkVariantBonus;
+  if (s.picture.variant) r.pictures += kBenchmarkVariantBonus;
   AudioTimingRun audio_run{-1, 0, 0, 0, 0};
-  if (s.audio_open) audio().command(AUDIO_CMD_TIMING_RUN, reinterpret_cast<intptr_t>(&audio_run));
+  if (s.audio_link.audio_open) audio().command(AUDIO_CMD_TIMING_RUN, reinterpret_cast<intptr_t>(&audio_run));
   static_assert(sizeof r.audio == sizeof audio_run, "the record carries the audio timing run as it is");
   std::memcpy(r.audio, &audio_run, sizeof r.audio);
   *out = r;

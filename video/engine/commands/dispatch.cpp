@@ -33,7 +33,8 @@ intptr_t engine_command(int32_t cmd, intptr_t arg) {
   EngineState &s = engine().state;
   // While a video file is open this code steps on to the next I picture;
   // otherwise it only keeps its value.
-  if (cmd == VCMD_NEXT_INTRA && s.open && s.open_mode == static_cast<int32_t>(OpenMode::video)) {
+  if (cmd == VCMD_NEXT_INTRA && s.source.open &&
+      s.source.open_mode == static_cast<int32_t>(OpenMode::video)) {
     return engine_next_intra();
   }
   intptr_t result = 0;
@@ -44,7 +45,7 @@ intptr_t engine_command(int32_t cmd, intptr_t arg) {
       if (outcome == Outcome::go_on) break;
     }
   }
-  if (!s.open || cmd > VCMD_PLANE_RECORD) return result;
+  if (!s.source.open || cmd > VCMD_PLANE_RECORD) return result;
   for (auto part : kStreamParts) {
     if (part(cmd, arg, result)) return result;
   }

@@ -27,7 +27,7 @@ bool own_window() {
 
 int32_t set_full_screen(bool on) {
   Engine &e = engine();
-  e.state.full_screen = on ? 1 : 0;
+  e.state.presentation.full_screen = on ? 1 : 0;
 #ifdef KESTRUM_HAVE_SDL
   if (own_window()) {
     platform::Lock lock(e.engine_lock);
@@ -43,9 +43,9 @@ int32_t set_on_top(int32_t value) {
   return window::set_on_top(value);
 #else
   EngineState &s = engine().state;
-  const int32_t old = s.on_top;
-  s.on_top = value ? 1 : 0;
-  write_on_top_setting(s.on_top);
+  const int32_t old = s.presentation.on_top;
+  s.presentation.on_top = value ? 1 : 0;
+  write_on_top_setting(s.presentation.on_top);
   return old;
 #endif
 }
@@ -54,7 +54,7 @@ int32_t set_on_top(int32_t value) {
 int32_t set_caption_line(int32_t line, const char *text) {
 #ifdef KESTRUM_HAVE_SDL
   Engine &e = engine();
-  if (!own_window() || !e.state.caption_on) return 0;
+  if (!own_window() || !e.state.presentation.caption_on) return 0;
   {
     platform::Lock lock(e.engine_lock);
     window::set_caption_line(line, text);
@@ -83,33 +83,36 @@ void repaint_background() {
   Engine &e = engine();
   platform::Lock lock(e.engine_lock);
   const int64_t before = e.display.presented();
-  if (!e.state.picture_held) present_current();
+  if (!e.state.picture.picture_held) present_current();
   if (e.display.presented() == before) e.display.repaint();
 }
 
 }  // namespace
 
 Outcome display_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
+  // The window reads these settings on the playback thread, under
+  // engine_lock: change them under it too.
+  platform::Lock lock(engine().engine_lock);
   EngineState &s = engine().state;
   const int32_t value = static_cast<int32_t>(arg);
   switch (cmd) {
     case VCMD_CAPTION_ON:
-      s.caption_on = value ? 1 : 0;
-      result = s.caption_on;
+      s.presentation.caption_on = value ? 1 : 0;
+      result = s.presentation.caption_on;
       return Outcome::go_on;
     case VCMD_CAPTION_TEXT:
       if (arg) {
-        s.caption_text.fill(0);
-        std::strncpy(s.caption_text.data(), as_ptr<const char>(arg), kCaptionSize - 1);
+        s.presentation.caption_text.fill(0);
+        std::strncpy(s.presentation.caption_text.data(), as_ptr<const char>(arg), kCaptionSize - 1);
       }
       result = 1;
       return Outcome::done;
     case VCMD_GET_BACKGROUND:
-      result = s.background_mode;
+      result = s.presentation.background_mode;
       return Outcome::done;
     case VCMD_SET_BACKGROUND:
-      result = s.background_mode;
-      s.background_mode = value;
+      result = s.presentation.background_mode;
+      s.presentation.background_mode = value;
       return Outcome::go_on;
     case VCMD_HARDWARE_IN_USE:
       result = 0;  // no overlay or hardware presentation
@@ -118,36 +121,36 @@ Outcome display_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
       result = reinterpret_cast<intptr_t>(g_format_preferences);
       return Outcome::done;
     case VCMD_SET_HOST_WINDOW:
-      s.host_window = arg;
+      s.presentation.host_window = arg;
       result = 0;
       return Outcome::done;
     case VCMD_SET_HOST_COMMAND:
-      s.host_command = arg;
+      s.presentation.host_command = arg;
       result = 0;
       return Outcome::done;
     case VCMD_GET_KEEP_ASPECT:
-      result = s.keep_aspect;
+      result = s.presentation.keep_aspect;
       return Outcome::done;
     case VCMD_SET_KEEP_ASPECT:
-      result = s.keep_aspect;
-      s.keep_aspect = value ? 1 : 0;
+      result = s.presentation.keep_aspect;
+      s.presentation.keep_aspect = value ? 1 : 0;
       return Outcome::done;
     case VCMD_CLOSE_HIDES_ONLY:
-      result = s.close_hides_only;
-      s.close_hides_only = value;
+      result = s.presentation.close_hides_only;
+      s.presentation.close_hides_only = value;
       return Outcome::done;
     case VCMD_SET_DEPTH_PREFERENCE:
-      result = s.depth_preference;
-      s.depth_preference = value;
+      result = s.presentation.depth_preference;
+      s.presentation.depth_preference = value;
       return Outcome::done;
     case VCMD_GET_DEPTH_PREFERENCE:
-      result = s.depth_preference;
+      result = s.presentation.depth_preference;
       return Outcome::done;
     case VCMD_FULL_SCREEN_REQUESTED:
-      result = s.open ? s.full_screen : 0;
+      result = s.source.open ? s.presentation.full_screen : 0;
       return Outcome::done;
     case VCMD_GET_ON_TOP:
-      result = s.on_top;
+      result = s.presentation.on_top;
       return Outcome::done;
     case VCMD_SET_ON_TOP:
       result = set_on_top(value);
@@ -156,11 +159,11 @@ Outcome display_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
       result = 0;  // no full-screen background window
       return Outcome::done;
     case VCMD_GET_ASPECT_FACTOR:
-      result = s.aspect_factor;
+      result = s.presentation.aspect_factor;
       return Outcome::done;
     case VCMD_SET_ASPECT_FACTOR:
-      result = s.aspect_factor;
-      s.aspect_factor = value;
+      result = s.presentation.aspect_factor;
+      s.presentation.aspect_factor = value;
       return Outcome::done;
     default:
       return Outcome::not_mine;
@@ -168,6 +171,9 @@ Outcome display_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
 }
 
 bool display_stream(int32_t cmd, intptr_t arg, intptr_t &result) {
+  // The window reads these settings on the playback thread, under
+  // engine_lock: change them under it too.
+  platform::Lock lock(engine().engine_lock);
   EngineState &s = engine().state;
   const int32_t value = static_cast<int32_t>(arg);
   switch (cmd) {
@@ -187,11 +193,11 @@ bool display_stream(int32_t cmd, intptr_t arg, intptr_t &result) {
       result = 0;
       return true;
     case VCMD_FORBID_REFRESH:
-      s.refresh_forbidden = 1;
+      s.presentation.refresh_forbidden = 1;
       result = 0;
       return true;
     case VCMD_ALLOW_REFRESH:
-      s.refresh_forbidden = 0;
+      s.presentation.refresh_forbidden = 0;
       result = 0;
       return true;
     case VCMD_CAPTION_LINE1:
@@ -217,10 +223,10 @@ bool display_stream(int32_t cmd, intptr_t arg, intptr_t &result) {
       result = s.stored[VCMD_ZOOM] ? 1 : 0;
       return true;
     case VCMD_IS_WIDE:
-      result = s.wide == 1 ? 1 : 0;
+      result = s.presentation.wide == 1 ? 1 : 0;
       return true;
     case VCMD_SET_WIDE:
-      if (value == 0 || value == 1) s.wide = value;
+      if (value == 0 || value == 1) s.presentation.wide = value;
       result = 0;
       return true;
     default:

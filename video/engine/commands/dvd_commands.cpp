@@ -34,11 +34,11 @@ Outcome dvd_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
       result = reinterpret_cast<intptr_t>(g_dvd_spu_attributes);
       return Outcome::done;
     case VCMD_OPEN_COUNT:
-      result = s.open_count;
+      result = s.source.open_count;
       return Outcome::done;
     case VCMD_SPU_DRAW_MODE:
-      result = s.spu_draw_mode;
-      s.spu_draw_mode = arg ? 1 : 0;
+      result = s.presentation.spu_draw_mode;
+      s.presentation.spu_draw_mode = arg ? 1 : 0;
       return Outcome::done;
     case VCMD_OVERLAY_ENTRY:
       result = 0;  // no overlay picture library

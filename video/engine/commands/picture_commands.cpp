@@ -31,9 +31,9 @@ KestrumPlaneRecord *plane_record() {
 int32_t release_picture() {
   Engine &e = engine();
   EngineState &s = e.state;
-  s.picture_held = 0;
+  s.picture.picture_held = 0;
   GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
-  if (s.post_frame_callback) s.post_frame_callback(e.display.window(), 0);
+  if (s.picture.post_frame_callback) s.picture.post_frame_callback(e.display.window(), 0);
   return 1;
 }
 
@@ -45,14 +45,14 @@ Outcome picture_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
   const int32_t value = static_cast<int32_t>(arg);
   switch (cmd) {
     case VCMD_GET_PIXEL_LAYOUT:
-      result = s.pixel_layout;
+      result = s.picture.pixel_layout;
       return Outcome::done;
     case VCMD_SET_PIXEL_LAYOUT:
-      result = s.pixel_layout;
-      s.pixel_layout = value;
+      result = s.picture.pixel_layout;
+      s.picture.pixel_layout = value;
       return Outcome::done;
     case VCMD_BRIGHTNESS:
-      s.brightness = static_cast<int8_t>(value & 0xFF);
+      s.picture.brightness = static_cast<int8_t>(value & 0xFF);
       output_set_brightness(value);
       result = 0;
       return Outcome::done;
@@ -61,21 +61,22 @@ Outcome picture_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
       result = reinterpret_cast<intptr_t>(frame_copy_routine(cmd == VCMD_FRAME_COPY_SMOOTH));
       return Outcome::done;
     case VCMD_GET_FRAME_HOOK:
-      result = s.frame_hook;
+      result = s.picture.frame_hook;
       return Outcome::done;
     case VCMD_SET_FRAME_HOOK: {
       platform::Lock lock(e.engine_lock);
-      result = s.frame_hook;
-      s.frame_hook = arg;
+      result = s.picture.frame_hook;
+      s.picture.frame_hook = arg;
       return Outcome::done;
     }
     case VCMD_SET_POST_FRAME_CALLBACK:
-      if (arg != KESTRUM_PELL_MARKER) s.post_frame_callback = reinterpret_cast<KestrumPostFrameCallback>(arg);
+      if (arg != KESTRUM_PELL_MARKER)
+        s.picture.post_frame_callback = reinterpret_cast<KestrumPostFrameCallback>(arg);
       result = 0;
       return Outcome::done;
     case VCMD_CONVERTER_COLUMN:
-      result = s.converter_column;
-      s.converter_column = value ? 1 : 0;
+      result = s.picture.converter_column;
+      s.picture.converter_column = value ? 1 : 0;
       return Outcome::done;
     default:
       return Outcome::not_mine;
@@ -87,15 +88,15 @@ bool picture_stream(int32_t cmd, intptr_t arg, intptr_t &result) {
   EngineState &s = e.state;
   switch (cmd) {
     case VCMD_TOGGLE_COLOUR:
-      engine_set_colour_mode(!s.colour_mode);
+      engine_set_colour_mode(!s.picture.colour_mode);
       engine_refresh();
       result = 0;
       return true;
     case VCMD_TINT_CB_DOWN:
-      result = engine_set_mono_tint(s.mono_tint_cb - kTintStep, s.mono_tint_cr);
+      result = engine_set_mono_tint(s.picture.mono_tint_cb - kTintStep, s.picture.mono_tint_cr);
       return true;
     case VCMD_TINT_CR_DOWN:
-      result = engine_set_mono_tint(s.mono_tint_cb, s.mono_tint_cr - kTintStep);
+      result = engine_set_mono_tint(s.picture.mono_tint_cb, s.picture.mono_tint_cr - kTintStep);
       return true;
     case VCMD_DECODED_SIZE:
     case VCMD_SEQUENCE_SIZE: {
@@ -128,7 +129,7 @@ bool picture_stream(int32_t cmd, intptr_t arg, intptr_t &result) {
       return true;
     }
     case VCMD_HOLD_PICTURE:
-      s.picture_held = 1;
+      s.picture.picture_held = 1;
       result = 1;
       return true;
     case VCMD_RELEASE_PICTURE:

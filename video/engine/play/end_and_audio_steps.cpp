@@ -16,7 +16,7 @@ bool finish_at_end(Engine &e, LoopContext &c) {
     at_end = decoder().end_of_data() != 0;
   }
   if (!at_end) return false;
-  if (s.audio_open && s.audio_running && !s.audio_paused) {
+  if (s.audio_link.audio_open && s.audio_link.audio_running && !s.audio_link.audio_paused) {
     // The pictures are all shown; the sound may still be playing.
     for (int i = 0; i < kPicturesPerCall; ++i) {
       if (audio().command(AUDIO_CMD_END_OF_STREAM, 0)) break;
@@ -25,25 +25,26 @@ bool finish_at_end(Engine &e, LoopContext &c) {
     }
     if (!audio().command(AUDIO_CMD_END_OF_STREAM, 0)) return true;  // look again next call
   }
-  s.end_of_stream = 1;
-  s.stopped = 1;
+  s.playback.end_of_stream = 1;
+  s.playback.stopped = 1;
   return true;
 }
 
 void open_late_audio(Engine &e) {
   EngineState &s = e.state;
-  if (s.audio_open || !s.audio_present || s.is_elementary || audio_fill() <= 0) return;
+  if (s.audio_link.audio_open || !s.source.audio_present || s.source.is_elementary || audio_fill() <= 0)
+    return;
   platform::Lock lock(e.engine_lock);
-  audio().open_stream(s.source_tag);
+  audio().open_stream(s.source.source_tag);
   if (audio().open_output(e.display.window())) {
-    s.audio_open = 1;
-    s.audio_running = audio().play();
+    s.audio_link.audio_open = 1;
+    s.audio_link.audio_running = audio().play();
     restart_audio_sync();
     media().run_callbacks(kAudioStartBudgetMs);
   } else {
     // No sound after all: stop filling a ring nobody drains.
     media().flush(DRAVIK_FLUSH_AUDIO_OFF);
-    s.audio_present = 0;
+    s.source.audio_present = 0;
   }
 }
 

@@ -16,17 +16,17 @@ LoopContext g_context;
 LoopContext &loop_context(Engine &e) {
   EngineState &s = e.state;
   LoopContext &c = g_context;
-  if (c.open_count != s.open_count) {
+  if (c.open_count != s.source.open_count) {
     StreamParams p;
     decoder().params(&p);
     c.mpeg2 = p.is_mpeg2 != 0;
     c.video = c.mpeg2 ? mpeg2_video_levels(loop_port().vbv_bytes()) : mpeg1_video_levels();
-    c.audio = audio_levels(c.mpeg2, s.audio_open ? audio().get_bit_rate() : 0);
+    c.audio = audio_levels(c.mpeg2, s.audio_link.audio_open ? audio().get_bit_rate() : 0);
     c.period = frame_period_ms(p.frame_rate_code);
     c.period_us = frame_period_us(p.frame_rate_code);
-    c.ring_fed = s.is_elementary == 0;
+    c.ring_fed = s.source.is_elementary == 0;
     c.target = clock_ms() + static_cast<uint32_t>(c.period);
-    c.open_count = s.open_count;
+    c.open_count = s.source.open_count;
   }
   return c;
 }
@@ -43,11 +43,16 @@ uint32_t clock_ms() {
 int32_t video_fill() { return loop_port().video_fill(); }
 int32_t audio_fill() { return loop_port().audio_fill(); }
 
-bool audio_runs(const EngineState &s) { return s.audio_open && s.audio_running && !s.audio_paused; }
+bool audio_runs(const EngineState &s) {
+  return s.audio_link.audio_open && s.audio_link.audio_running && !s.audio_link.audio_paused;
+}
 
-bool paces(const EngineState &s) { return s.audio_open || s.real_time; }
+bool paces(const EngineState &s) { return s.audio_link.audio_open || s.playback.real_time; }
 
-bool must_return(const EngineState &s) { return s.stopped || s.closing || s.relayout || s.abort || !s.open; }
+bool must_return(const EngineState &s) {
+  return s.playback.stopped || s.source.closing || s.presentation.relayout || s.playback.abort ||
+         !s.source.open;
+}
 
 void refill(const EngineState &s, int32_t ms) {
   if (ms > 0 && audio_runs(s)) media().run_callbacks(ms);

@@ -2,6 +2,8 @@
 // engine's decoder.
 #include "video/engine/play/loop_ports.h"
 
+#include <atomic>
+
 #include "media/media_api.h"
 #include "video/decode/decoder.h"
 #include "video/engine/play/levels.h"
@@ -32,14 +34,14 @@ const volatile int32_t *audio_counter() {
   }();
   return counter;
 }
-int32_t video_fill() {
-  const volatile int32_t *c = video_counter();
-  return c ? *c : 0;
+// The media layer stores the counters atomically from its own threads; a
+// plain read of them would race with those stores.
+int32_t load_counter(const volatile int32_t *c) {
+  if (!c) return 0;
+  return std::atomic_ref<int32_t>(*const_cast<int32_t *>(c)).load(std::memory_order_acquire);
 }
-int32_t audio_fill() {
-  const volatile int32_t *c = audio_counter();
-  return c ? *c : 0;
-}
+int32_t video_fill() { return load_counter(video_counter()); }
+int32_t audio_fill() { return load_counter(audio_counter()); }
 
 int32_t parse_next() {
   Decoder *d = engine_decoder();

@@ -138,7 +138,7 @@ void mpeg2_loop(Engine &e, LoopContext &c) {
     if (c.ring_fed && video_fill() < mid(l[1], l[2]) && video_fill() < c.video.low) {
       c.target += kLowVideoSlackMs;
     }
-    Got got = s.audio_open ? skip_step(e, c) : Got::nothing;
+    Got got = s.audio_link.audio_open ? skip_step(e, c) : Got::nothing;
     if (got == Got::picture) {
       // A picture the skipping decoded is due at once.
       present(e);
@@ -149,7 +149,7 @@ void mpeg2_loop(Engine &e, LoopContext &c) {
     if (got != Got::picture) return;
     if (paces(s)) {
       pace_step(e, c);
-      if (s.closing) return;
+      if (s.source.closing) return;
     } else {
       c.target = clock_ms();
     }

@@ -88,14 +88,14 @@ void normal_loop(Engine &e, LoopContext &c) {
   c.target = clock_ms() + static_cast<uint32_t>(c.period);
   for (int i = 0; i < kPicturesPerCall; ++i) {
     if (c.ring_fed && video_fill() < c.video.low) c.target += kLowVideoSlackMs;
-    Got got = s.audio_open ? skip_step(e, c) : Got::nothing;
+    Got got = s.audio_link.audio_open ? skip_step(e, c) : Got::nothing;
     if (got != Got::picture) {
       got = decode_next(e);
       if (got != Got::picture) return;
     }
     if (paces(s)) {
       pace_step(e, c);
-      if (s.closing) return;
+      if (s.source.closing) return;
     } else {
       c.target = clock_ms();
     }

@@ -13,7 +13,7 @@ namespace {
 constexpr int32_t kPictureB = 3;
 
 bool playable(const EngineState &s) {
-  return s.open && !s.closing && s.open_mode == static_cast<int32_t>(OpenMode::video);
+  return s.source.open && !s.source.closing && s.source.open_mode == static_cast<int32_t>(OpenMode::video);
 }
 
 // Decodes the picture just parsed and, for a first field, its second field.
@@ -73,10 +73,10 @@ Got decode_unless_b(Engine &e) {
 
 void present(Engine &e) {
   EngineState &s = e.state;
-  if (s.end_callback) s.end_callback();
+  if (const KestrumEndCallback callback = s.playback.end_callback.load()) callback();
   {
     platform::Lock lock(e.engine_lock);
-    if (!s.picture_held) present_current();
+    if (!s.picture.picture_held) present_current();
   }
   count_shown_picture();
   platform::sleep_ms(0);

@@ -22,16 +22,16 @@ bool decode_anchors(Engine &e, int32_t count) {
 }
 
 void at_end(EngineState &s) {
-  s.end_of_stream = 1;
-  s.stopped = 1;
-  s.scan = 0;
+  s.playback.end_of_stream = 1;
+  s.playback.stopped = 1;
+  s.playback.scan = 0;
 }
 
 }  // namespace
 
 void fast_loop(Engine &e, LoopContext &c) {
   EngineState &s = e.state;
-  const int32_t step = s.scan_step < 1 ? 1 : s.scan_step;
+  const int32_t step = s.playback.scan_step < 1 ? 1 : s.playback.scan_step;
   for (int i = 0; i < kFastPicturesPerCall && !must_return(s); ++i) {
     if (!decode_anchors(e, step)) {
       at_end(s);
@@ -51,7 +51,7 @@ void slow_loop(Engine &e, LoopContext &c) {
     return;
   }
   present(e);
-  const int32_t factor = s.slow_factor < 1 ? 1 : s.slow_factor;
+  const int32_t factor = s.playback.slow_factor < 1 ? 1 : s.playback.slow_factor;
   platform::sleep_ms(static_cast<uint32_t>(factor) * kSlowUnitMs);
   media().flush(DRAVIK_FLUSH_QUEUE);
   c.target = clock_ms() + static_cast<uint32_t>(c.period);
@@ -60,8 +60,8 @@ void slow_loop(Engine &e, LoopContext &c) {
 void scan_loop(Engine &e, LoopContext &c) {
   EngineState &s = e.state;
   if (audio_runs(s)) audio().halt();
-  const int32_t step = s.scan_step < 1 ? 1 : s.scan_step;
-  while (s.scan && !s.closing && !s.abort && s.open) {
+  const int32_t step = s.playback.scan_step < 1 ? 1 : s.playback.scan_step;
+  while (s.playback.scan && !s.source.closing && !s.playback.abort && s.source.open) {
     if (!decode_anchors(e, step)) {
       at_end(s);
       break;
@@ -70,12 +70,12 @@ void scan_loop(Engine &e, LoopContext &c) {
     platform::sleep_ms(kTrickPauseMs);
   }
   // Leaving scan mode: the sound restarts at the new place.
-  s.scan = 0;
+  s.playback.scan = 0;
   media().flush(DRAVIK_FLUSH_QUEUE);
   if (audio_runs(s)) audio().flush();
   restart_audio_sync();
   c.target = clock_ms() + static_cast<uint32_t>(c.period);
-  if (!s.stopped && audio_runs(s)) media().run_callbacks(kAudioStartBudgetMs);
+  if (!s.playback.stopped && audio_runs(s)) media().run_callbacks(kAudioStartBudgetMs);
 }
 
 void audio_only_loop(Engine &e) {
@@ -83,16 +83,16 @@ void audio_only_loop(Engine &e) {
   while (!must_return(s)) {
     if (audio_runs(s)) {
       media().run_callbacks(kAudioOnlyRefillMs);
-    } else if (s.audio_open) {
+    } else if (s.audio_link.audio_open) {
       for (int i = 0; i < kAudioOnlyEndPolls && !audio().command(AUDIO_CMD_END_OF_STREAM, 0); ++i) {
         audio().command(AUDIO_CMD_DECODE_BLOCK, 0);
       }
     } else {
       media().seek(kAudioOnlyNudgeBytes, 1);
     }
-    if (s.audio_open && audio().command(AUDIO_CMD_END_OF_STREAM, 0)) {
-      s.end_of_stream = 1;
-      s.stopped = 1;
+    if (s.audio_link.audio_open && audio().command(AUDIO_CMD_END_OF_STREAM, 0)) {
+      s.playback.end_of_stream = 1;
+      s.playback.stopped = 1;
       return;
     }
     platform::sleep_ms(kAudioOnlyPassMs);

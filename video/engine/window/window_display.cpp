@@ -161,7 +161,7 @@ bool fill_texture(const KestrumPicture &p) {
       pack_422(p, static_cast<uint8_t *>(pixels), pitch, kUyvy);
       break;
     default:
-      ok = convert_rgb32(p, engine().state.colour_mode, static_cast<uint8_t *>(pixels), pitch) != 0;
+      ok = convert_rgb32(p, engine().state.picture.colour_mode, static_cast<uint8_t *>(pixels), pitch) != 0;
       break;
   }
   SDL_UnlockTexture(g_win.texture);
@@ -188,20 +188,21 @@ void handle_events(Pending *pending) {
   EngineState &s = engine().state;
   SDL_Event ev;
   while (SDL_PollEvent(&ev)) {
-    if (ev.type == SDL_MOUSEWHEEL && !s.full_screen) {
+    if (ev.type == SDL_MOUSEWHEEL && !s.presentation.full_screen) {
       window::wheel(ev.wheel.y);
     } else if (ev.type == SDL_KEYDOWN && our_window(ev.key.windowID) && plain_key(ev.key) &&
                ev.key.keysym.sym == kOnTopKey) {
-      window::set_on_top(!s.on_top);
+      window::set_on_top(!s.presentation.on_top);
     } else if (ev.type == SDL_WINDOWEVENT && our_window(ev.window.windowID)) {
       switch (ev.window.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
           pending->relayout = true;
-          if (s.keep_aspect && !s.full_screen && s.aspect_factor > 0 &&
+          if (s.presentation.keep_aspect && !s.presentation.full_screen && s.presentation.aspect_factor > 0 &&
               !(ev.window.data1 == g_win.own_w && ev.window.data2 == g_win.own_h)) {
             // Sizing keeps the picture's shape: the height follows the width.
             const int32_t want_h =
-                ev.window.data1 * 256 / (s.wide == 1 ? window::kWideScreenFactor : s.aspect_factor);
+                ev.window.data1 * 256 /
+                (s.presentation.wide == 1 ? window::kWideScreenFactor : s.presentation.aspect_factor);
             if (std::abs(want_h - ev.window.data2) > kSizingSlack && want_h > 0) {
               resize_window(ev.window.data1, want_h);
             }
@@ -217,10 +218,10 @@ void handle_events(Pending *pending) {
           // Closing hides the window; unless the host keeps the play going,
           // it also stops the pictures and the sound.
           SDL_HideWindow(g_win.window);
-          if (!s.close_hides_only) {
-            s.stopped = 1;
-            if (s.audio_running) audio().stop();
-            s.audio_running = 0;
+          if (!s.presentation.close_hides_only) {
+            s.playback.stopped = 1;
+            if (s.audio_link.audio_running) audio().stop();
+            s.audio_link.audio_running = 0;
           }
           break;
         default:
@@ -231,13 +232,13 @@ void handle_events(Pending *pending) {
 }
 
 Colour background_colour() {
-  return engine().state.background_mode == kBlackBackgroundMode ? kBlack : kWindowBackgroundGrey;
+  return engine().state.presentation.background_mode == kBlackBackgroundMode ? kBlack : kWindowBackgroundGrey;
 }
 
 // Text right-aligned in the top right corner: the box filled with the
 // window's background (black or grey), the text in red one pixel down and right, then in yellow on top.
 void draw_caption(int32_t out_w) {
-  if (!engine().state.caption_on) return;
+  if (!engine().state.presentation.caption_on) return;
   std::vector<SDL_Point> points;
   for (int32_t line = 0; line < kCaptionLines; ++line) {
     const char *text = g_win.caption[line];
@@ -278,8 +279,8 @@ bool window_open(Display &, int32_t width, int32_t height) {
   if (!bring_up_video() || width <= 0 || height <= 0) return false;
   const EngineState &s = engine().state;
   if (!g_win.window) {
-    g_win.window = SDL_CreateWindow(s.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
-                                    height, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+    g_win.window = SDL_CreateWindow(s.source.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                    width, height, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!g_win.window) return false;
     // The hardware renderer first; the software one when it is missing.
     g_win.renderer = SDL_CreateRenderer(g_win.window, -1, SDL_RENDERER_ACCELERATED);
@@ -291,10 +292,10 @@ bool window_open(Display &, int32_t width, int32_t height) {
     }
     SDL_GetRendererInfo(g_win.renderer, &g_win.info);
   } else {
-    SDL_SetWindowTitle(g_win.window, s.title.c_str());
+    SDL_SetWindowTitle(g_win.window, s.source.title.c_str());
     resize_window(width, height);
   }
-  SDL_SetWindowAlwaysOnTop(g_win.window, s.on_top ? SDL_TRUE : SDL_FALSE);
+  SDL_SetWindowAlwaysOnTop(g_win.window, s.presentation.on_top ? SDL_TRUE : SDL_FALSE);
   drop_texture();
   // Shown once a file is open; no screen saver while it is.
   SDL_ShowWindow(g_win.window);
@@ -318,7 +319,8 @@ void draw_window() {
   SDL_SetRenderDrawColor(g_win.renderer, bg.r, bg.g, bg.b, 255);
   SDL_RenderClear(g_win.renderer);
   if (g_win.has_picture) {
-    const window::Rect r = window::fit_picture(w, h, s.aspect_factor, s.keep_aspect != 0, s.wide == 1);
+    const window::Rect r = window::fit_picture(w, h, s.presentation.aspect_factor,
+                                               s.presentation.keep_aspect != 0, s.presentation.wide == 1);
     const SDL_Rect src{0, 0, g_win.texture_w, g_win.texture_h};
     const SDL_Rect dst{r.x, r.y, r.w, r.h};
     SDL_RenderCopy(g_win.renderer, g_win.texture, &src, &dst);
@@ -389,10 +391,11 @@ int32_t overlay_format() { return g_win.format_index; }
 int32_t set_on_top(int32_t on) {
   Engine &e = engine();
   platform::Lock lock(e.engine_lock);
-  const int32_t old = e.state.on_top;
-  e.state.on_top = on ? 1 : 0;
-  write_on_top_setting(e.state.on_top);
-  if (g_win.window) SDL_SetWindowAlwaysOnTop(g_win.window, e.state.on_top ? SDL_TRUE : SDL_FALSE);
+  const int32_t old = e.state.presentation.on_top;
+  e.state.presentation.on_top = on ? 1 : 0;
+  write_on_top_setting(e.state.presentation.on_top);
+  if (g_win.window)
+    SDL_SetWindowAlwaysOnTop(g_win.window, e.state.presentation.on_top ? SDL_TRUE : SDL_FALSE);
   return old;
 }
 
@@ -429,7 +432,7 @@ int32_t set_full_screen(bool on) {
   if (g_win.saved_w > 0 && g_win.saved_h > 0) {
     int32_t w = g_win.saved_w;
     // A 16:9 picture kept in shape comes back 16:9 wide, a multiple of 4.
-    if (s.keep_aspect && s.wide == 1) w = (g_win.saved_h * 16 / 9 + 3) & ~3;
+    if (s.presentation.keep_aspect && s.presentation.wide == 1) w = (g_win.saved_h * 16 / 9 + 3) & ~3;
     resize_window(w, g_win.saved_h);
   }
   return 1;

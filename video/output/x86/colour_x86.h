@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
+#include "video/cpu/cpu_features.h"
 #include "video/output/colour_dsp.h"
-#include "video/output/cpu_flags.h"
 
 namespace kestrum {
 

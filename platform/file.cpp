@@ -114,4 +114,10 @@ bool file_exists(const char *path) {
 
 bool file_remove(const char *path) { return path && ::unlink(path) == 0; }
 
+bool file_is_same(const char *path, int fd) {
+  struct stat a, b;
+  if (!path || fd < 0 || ::stat(path, &a) != 0 || fstat(fd, &b) != 0) return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 }  // namespace platform

@@ -31,6 +31,9 @@ int64_t file_size(int fd);
 int64_t file_size(const char *path);
 void file_close(int fd);
 bool file_exists(const char *path);
+/// True when path names the same file as the open descriptor fd (another
+/// spelling or a link included).
+bool file_is_same(const char *path, int fd);
 bool file_remove(const char *path);
 
 }  // namespace platform

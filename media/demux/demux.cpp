@@ -181,6 +181,26 @@ StepResult parse_step(State &s, StepReader who) {
   }
 }
 
+bool enter_transport_mode_if_needed(State &s) {
+  if (!looks_like_transport_stream(s.parse.bytes.get(), s.parse.valid_bytes)) return false;
+  const int64_t start = s.parse.source_pos;
+  s.demux.ts_mode = true;
+  s.demux.ts = std::make_unique<TsConverter>();
+  seek_source(s, static_cast<int32_t>(start), 0);
+  return true;
+}
+
+bool parse_next_unit(State &s) {
+  if (s.end.load()) return false;
+  if (at_program_end(s)) return true;
+  if (!scan_next(s)) {
+    s.end.store(true);
+    return false;
+  }
+  parse_unit(s);
+  return true;
+}
+
 void opening_analysis(State &s) {
   DemuxState &d = s.demux;
   d.video_reader_seen.store(false);
@@ -199,11 +219,7 @@ void opening_analysis(State &s) {
   d.scan_limit = kAnalysisScanLimit;
 
   // 1. A transport stream is converted from its first block on.
-  if (looks_like_transport_stream(s.parse.bytes.get(), s.parse.valid_bytes)) {
-    d.ts_mode = true;
-    d.ts = std::make_unique<TsConverter>();
-    seek_source(s, static_cast<int32_t>(start), 0);
-  }
+  enter_transport_mode_if_needed(s);
   // 2. Optionally parse until a system header has been seen.
   if (s.settings.wait_system_header) {
     d.loaded_bytes = 0;

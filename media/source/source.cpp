@@ -314,7 +314,7 @@ int64_t snap_raw_sector(int64_t pos) {
   return kCdxaDataStart + ((pos - kCdxaDataStart) / kRawSectorBytes) * kRawSectorBytes;
 }
 
-int32_t open_source(State &s, const PathForm &path, uint32_t start) {
+int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse) {
   // A source left open would leak its descriptor; close it first.
   if (s.source.type != SourceType::none) close_source(s);
   const Opener opener = s.next_opener;
@@ -362,7 +362,7 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start) {
   if (s.raw_mode == 0) {
     load_parse_block(s);
     if (s.source.raw_sector && start >= 1 && start <= 0xFFFFFF) apply_entry_point(s, start);
-    opening_analysis(s);
+    if (analyse) opening_analysis(s);
   }
   return s.source.handle;
 }

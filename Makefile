@@ -1,9 +1,9 @@
-# The two commands of the README: `make demo` and `make test`.
+# The commands of the README: `make demo`, `make test` and `make bench`.
 PRESET ?= release
 BUILD_DIR := build/$(PRESET)
 RAZAVORI := $(BUILD_DIR)/bin/razavori
 
-.PHONY: all setup configure build demo test asan tsan clean
+.PHONY: all setup configure build demo test asan tsan bench clean
 
 all: build
 
@@ -38,6 +38,12 @@ tsan: setup
 	@mkdir -p build/release/test-media
 	@[ -L build/tsan/test-media ] || { rm -rf build/tsan/test-media; ln -s ../release/test-media build/tsan/test-media; }
 	ctest --preset tsan
+
+# Whole processes beside their peers (mpeg2dec, mpg123, ffmpeg), alternated,
+# medians and ratios; not a test.
+bench: configure
+	cmake --build --preset $(PRESET) --target razavori
+	bench/whole_process.py $(BUILD_DIR)
 
 clean:
 	rm -rf build

@@ -100,7 +100,7 @@ int32_t get_bit_rate(Engine &e) {
 }
 
 int32_t timing_run(Engine &e, AudioTimingRun *out) {
-  if (!out || !e.opened || !e.device_usable || e.device || !e.out.valid) return 0;
+  if (!out || !e.opened || !e.device_usable || e.device || !fit_output_to_device(e)) return 0;
   bool was_stopping = e.stopping;
   e.stopping = true;
   quiesce(e);

@@ -274,8 +274,12 @@ FillResult decode_block(Engine &e, int16_t *dst);
 /// Resets decoder state, the echo line and (reader) the input reader.
 void reset_decoding(Engine &e, bool reader);
 
-/// Chooses the output format for the stream (16-bit, else 8-bit).
+/// Chooses the output format for the stream: 16-bit PCM of its channels,
+/// or a multichannel layout the device takes. Plain output asks no device.
 bool choose_output_format(Engine &e, bool stereo, int32_t rate);
+/// Before a device opens: keeps the chosen format when the device takes it,
+/// else falls back to 8 bits. false when the device takes neither.
+bool fit_output_to_device(Engine &e);
 /// Opens the device for the chosen format with the completion callback
 /// and re-applies the volume. false when it cannot be opened.
 bool open_device(Engine &e);

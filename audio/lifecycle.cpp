@@ -50,7 +50,6 @@ void stop_and_quiesce(Engine &e) {
 // handle of the source just opened.
 bool open_kind(Engine &e) {
   e.kind = decide_kind(e);
-  probe_capabilities(e);
   return source_ops(e.kind).open(e);
 }
 
@@ -123,7 +122,9 @@ int32_t open_output(Engine &e, void *owner) {
   e.info = f;
   e.info_valid = true;
   if (!format_for_stream(e)) return 0;
-  e.device_usable = device_usable() != 0;
+  // Whether a device takes the format is asked when output starts, so a
+  // converter decoding to a file never touches one.
+  e.device_usable = true;
   for (auto &h : e.headers) {
     h.buffer_length = kSlotBytes;
     h.bytes_recorded = 0;

@@ -25,7 +25,7 @@ std::unique_ptr<AudioDevice> temporary_device(Engine &e) {
 
 bool open_device(Engine &e) {
   if (e.device) return true;
-  if (!e.out.valid) return false;
+  if (!fit_output_to_device(e)) return false;
   auto dev = AudioDevice::open(default_output_driver(), e.out.pcm, device_done, &e);
   if (!dev) return false;
   if (e.volume_set) dev->set_volume(e.volume);

@@ -120,16 +120,21 @@ bool choose_output_format(Engine &e, bool stereo, int32_t rate) {
   int channels = stereo ? 2 : 1;
   e.out.block_channels = channels;
   if (!e.multichannel || !choose_multichannel(e, rate)) {
-    PcmFormat f = make_pcm_format(channels, static_cast<uint32_t>(rate), 16);
-    int32_t bytes = 2;
-    if (!query(f)) {
-      f = make_pcm_format(channels, static_cast<uint32_t>(rate), 8);
-      bytes = 1;
-      if (!query(f)) return false;
-    }
-    set_derived(e, f, bytes);
+    // The device is asked only when it is about to be opened: decoding to
+    // a file or a capture never touches one.
+    set_derived(e, make_pcm_format(channels, static_cast<uint32_t>(rate), 16), 2);
     e.out.frames_per_fill = 0;
   }
+  return true;
+}
+
+bool fit_output_to_device(Engine &e) {
+  if (!e.out.valid) return false;
+  if (query(e.out.pcm)) return true;
+  if (e.out.pcm.format_tag != kFormatPcm || e.out.bytes_per_sample != 2) return false;
+  PcmFormat f = make_pcm_format(e.out.pcm.channels, e.out.pcm.rate, 8);
+  if (!query(f)) return false;
+  set_derived(e, f, 1);
   return true;
 }
 

@@ -117,11 +117,15 @@ enum DravikControl {
   CTL_SET_SEGMENT_START = 0,   /**< segment start := param; -> param */
   CTL_SET_SEGMENT_END = 1,     /**< segment end := param; -> param */
   CTL_SEGMENT_COPY = 2,        /**< next segment block to fd param; -> bytes
-                                    since start, -1 at the end */
+                                    since start, -1 at the end or when the
+                                    write failed */
   CTL_FLUSH_AUDIO = 3,         /**< empty the audio ring and queue; -> 0 */
   CTL_SEGMENT_BEGIN = 4,       /**< save state, seek to segment start; 1/0 */
-  CTL_SEGMENT_FINISH = 5,      /**< write the tail to fd param; 1/0 */
-  CTL_SEGMENT_HEAD = 6,        /**< write the head to fd param; -> bytes */
+  CTL_SEGMENT_FINISH = 5,      /**< write the tail to fd param (a segment
+                                    reaching the source's end ends there);
+                                    1, 0 when a segment write failed */
+  CTL_SEGMENT_HEAD = 6,        /**< write the head to fd param; -> bytes,
+                                    0 on failure */
   CTL_AUDIO_HEADER = 7,        /**< -> 16-bit header word of the last audio
                                     elementary probe */
   CTL_SET_CDXA_DIRECT = 8,     /**< allow sector access for raw-sector files;
@@ -159,7 +163,8 @@ enum DravikControl {
   CTL_SET_OUTPUT_DIR = 41,     /**< extraction folder := (const char*)param */
   CTL_EXTRACT_OPEN = 42,       /**< reset, open (const char*)param for
                                     extraction; -> handle or -1 */
-  CTL_EXTRACT_CLOSE = 43,      /**< close source and outputs; -> 0 */
+  CTL_EXTRACT_CLOSE = 43,      /**< close source and outputs; -> 0, or -1
+                                    when an output was lost (see 87) */
   CTL_EXTRACT_STEP = 44,       /**< parse one pack; -> SCR/2 of last pack */
   CTL_AT_END = 45,             /**< -> end flag */
   CTL_SET_NAME_HOOK = 46,      /**< DravikNameHook := param; -> 0 */
@@ -204,7 +209,10 @@ enum DravikControl {
   CTL_REMOVE_SINK = 83,        /**< remove and free that sink; -> 0 */
   CTL_SPU_TABLE = 84,          /**< -> const DravikSpuTable * */
   CTL_AUDIO_PREFER_ADD = 85,   /**< append param to preferred audio; -> 0 */
-  CTL_SPU_PREFER_ADD = 86      /**< append param to preferred spu; -> 0 */
+  CTL_SPU_PREFER_ADD = 86,     /**< append param to preferred spu; -> 0 */
+  CTL_EXTRACT_FAILURES = 87    /**< -> outputs of the current or last
+                                    extraction that were lost (a failed
+                                    create or write, a path already taken) */
 };
 
 /* ------------------------------------------------------------------------ */

@@ -13,6 +13,7 @@
 #include "media/blocks/read_ahead.h"
 #include "media/demux/demux_state.h"
 #include "media/demux/stream_sink.h"
+#include "media/extract/extract_state.h"
 #include "media/media_api.h"
 #include "media/rings/callback_queue.h"
 #include "media/rings/ring.h"
@@ -191,6 +192,8 @@ struct State {
   CallbackQueue queue;
   Settings settings;
   Hooks hooks;
+  ExtractState extract;
+  SegmentState segment;
 
   // Read-ahead (declared last: its thread stops before the rest goes).
   int32_t block_count = 1;

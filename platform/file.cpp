@@ -24,13 +24,21 @@ int file_open(const char *path, OpenMode mode) {
       flags |= O_RDWR;
       break;
   }
-  int fd = ::open(path, flags);
+  // Not blocking in the open itself: a FIFO without a writer would wait
+  // there forever. Only files and block devices (disc drives) have an end
+  // and a size; folders, FIFOs, sockets and character devices are refused.
+  int fd = ::open(path, flags | O_NONBLOCK);
   if (fd < 0) return -1;
-  struct stat st;
-  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  struct stat st {};
+  const bool known = fstat(fd, &st) == 0;
+  if (!known || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
+    const int reason = !known ? errno : S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
     ::close(fd);
+    errno = reason;
     return -1;
   }
+  const int status = fcntl(fd, F_GETFL);
+  if (status != -1) fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
   return fd;
 }
 
@@ -105,5 +113,11 @@ bool file_exists(const char *path) {
 }
 
 bool file_remove(const char *path) { return path && ::unlink(path) == 0; }
+
+bool file_is_same(const char *path, int fd) {
+  struct stat a, b;
+  if (!path || fd < 0 || ::stat(path, &a) != 0 || fstat(fd, &b) != 0) return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 }  // namespace platform

@@ -11,7 +11,9 @@ namespace platform {
 
 enum class OpenMode { read, write, read_write };
 
-/// Opens an existing file. Returns the descriptor or -1.
+/// Opens an existing file or block device without waiting in the open.
+/// Returns the descriptor, or -1 with errno set (EISDIR for a folder,
+/// ENODEV for a FIFO, socket or character device).
 int file_open(const char *path, OpenMode mode = OpenMode::read);
 /// Creates (or truncates) a file for writing. Returns the descriptor or -1.
 int file_create(const char *path);
@@ -29,6 +31,9 @@ int64_t file_size(int fd);
 int64_t file_size(const char *path);
 void file_close(int fd);
 bool file_exists(const char *path);
+/// True when path names the same file as the open descriptor fd (another
+/// spelling or a link included).
+bool file_is_same(const char *path, int fd);
 bool file_remove(const char *path);
 
 }  // namespace platform

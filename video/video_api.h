@@ -81,6 +81,11 @@ typedef struct KestrumPicture {
   int32_t coded_height;   ///< allocated height, multiple of 16
   int32_t chroma_format;  ///< 1 = 4:2:0, 2 = 4:2:2, 3 = 4:4:4
   int32_t picture_type;   ///< 1 I, 2 P, 3 B; 0 when re-presenting while stopped
+  /// How long the picture stays on screen, in field periods (half the frame
+  /// period of VCMD_FRAME_RATE_CODE): 2 for a plain frame, 3 when it repeats
+  /// a field (3:2 pull-down), 4 or 6 when a progressive sequence repeats the
+  /// frame. Converters and players count time in these.
+  int32_t fields;
 } KestrumPicture;
 
 /// Host display: what a program hands to VideoOpen in place of a window. The
@@ -390,11 +395,22 @@ enum KestrumCommand {
   VCMD_VALUE_183 = 183,
   VCMD_PLANE_RECORD = 184,  ///< stream: -> KestrumPlaneRecord*
   VCMD_GET_VALUE_185 = 185,
-  VCMD_SET_VALUE_186 = 186
+  VCMD_SET_VALUE_186 = 186,
+  /// stream: -> ms at which the picture on screen started, in display time
+  /// from the first picture (pictures that repeat a field count their
+  /// length); -1 after a seek by position
+  VCMD_PICTURE_TIME = 187,
+  /// stream: ms -> shows the first picture that starts at or after ms of
+  /// display time (the last one past the end); the new byte position, 0 when
+  /// refused. Reads the picture headers from the start of the stream.
+  VCMD_SEEK_TIME = 188,
+  /// stream: -> how long the picture on screen stays, in field periods (as
+  /// KestrumPicture::fields); -1 before the first picture
+  VCMD_PICTURE_FIELDS = 189
 };
 
 /// Number of codes VideoCommand accepts.
-#define KESTRUM_COMMAND_COUNT 183
+#define KESTRUM_COMMAND_COUNT 186
 
 /* ------------------------------------------------------------------------ */
 /* Exports (ordinal in brackets)                                             */

@@ -19,12 +19,11 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <new>
-#include <tuple>
 
 #include "audio/output/audio_device.h"
+#include "platform/sdl_dynamic.h"
 
 namespace lunaret {
 
@@ -41,7 +40,7 @@ constexpr uint32_t kFullVolume = 0xFFFFFFFFu;
 bool sdl_audio_ready() {
   static std::once_flag once;
   static bool ready = false;
-  std::call_once(once, [] { ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; });
+  std::call_once(once, [] { ready = platform::sdl_loaded() && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; });
   return ready;
 }
 
@@ -211,23 +210,63 @@ void SDLCALL sdl_callback(void *userdata, Uint8 *stream, int len) {
   static_cast<SdlDevice *>(userdata)->fill(stream, len);
 }
 
-// What SDL could open, asked once per format: a trial open costs a device
-// round trip.
+// What the output device offers, asked of SDL once: whether there is one,
+// and how many channels it plays (0 = SDL does not say). Asking costs no
+// open: a trial open of a real device takes tens of milliseconds and may
+// click.
+struct DeviceOffer {
+  bool present = false;
+  int channels = 0;
+};
+
+int listed_channels(int devices) {
+  SDL_AudioSpec spec{};
+  char *name = nullptr;
+  const auto default_info = platform::sdl().SDL_GetDefaultAudioInfo;  // SDL 2.24 and later
+  if (default_info && default_info(&name, &spec, 0) == 0) {
+    SDL_free(name);
+    if (spec.channels > 0) return spec.channels;
+  }
+  int most = 0;
+  for (int i = 0; i < devices; ++i) {
+    if (SDL_GetAudioDeviceSpec(i, 0, &spec) == 0) most = std::max(most, static_cast<int>(spec.channels));
+  }
+  return most;
+}
+
+DeviceOffer ask_device_offer() {
+  DeviceOffer offer;
+  const int devices = SDL_GetNumAudioDevices(0);
+  if (devices >= 0) {
+    offer.present = devices > 0;
+  } else {
+    // A driver that cannot list its devices: one open of the default in
+    // plain stereo settles whether there is one.
+    SDL_AudioSpec want = spec_for(make_pcm_format(2, 44100, 16));
+    SDL_AudioSpec have{};
+    const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    offer.present = id != 0;
+    if (id) SDL_CloseAudioDevice(id);
+  }
+  if (offer.present) offer.channels = listed_channels(devices);
+  return offer;
+}
+
+const DeviceOffer &device_offer() {
+  static std::once_flag once;
+  static DeviceOffer offer;
+  std::call_once(once, [] { offer = ask_device_offer(); });
+  return offer;
+}
+
+// SDL converts any plausible format to what the device takes, so a format
+// is usable when there is a device; more than two channels only when the
+// device plays that many (or does not say how many it plays).
 bool sdl_query(const PcmFormat &fmt) {
   if (!plausible(fmt) || !sdl_audio_ready()) return false;
-  static std::mutex cache_mutex;
-  static std::map<std::tuple<int, int, uint32_t>, bool> cache;
-  auto key = std::make_tuple(int(fmt.channels), int(fmt.bits_per_sample), fmt.rate);
-  std::lock_guard<std::mutex> lock(cache_mutex);
-  auto it = cache.find(key);
-  if (it != cache.end()) return it->second;
-  SDL_AudioSpec want = spec_for(fmt);
-  SDL_AudioSpec have{};
-  SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  bool ok = id != 0;
-  if (ok) SDL_CloseAudioDevice(id);
-  cache.emplace(key, ok);
-  return ok;
+  const DeviceOffer &offer = device_offer();
+  if (!offer.present) return false;
+  return fmt.channels <= 2 || offer.channels == 0 || fmt.channels <= offer.channels;
 }
 
 int sdl_open(void *state, const PcmFormat &fmt, DeviceDoneFn done, void *context) {

@@ -1,7 +1,10 @@
 // Fuzz harness: the input becomes a source file (a program stream, a
 // transport stream or a DVD file, as the first byte chooses the name), which
 // is opened and read the way the engines read: video and audio pulled to
-// the end, a stream switch, a seek back and a second pull.
+// the end, a stream switch, a seek back and a second pull. The same file is
+// then extracted (every record to a writer that reads it) and a segment of
+// it saved to /dev/null.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -34,6 +37,47 @@ void pull_both(int32_t audio_id) {
   }
 }
 
+volatile uint32_t g_sink;
+
+// Reads every byte handed over, so that a record pointing outside its
+// buffer is caught.
+void take_record(int32_t kind, int32_t index, const void *data, int32_t length) {
+  const auto *p = static_cast<const uint8_t *>(data);
+  uint32_t sum = static_cast<uint32_t>(kind * 33 + index);
+  for (int32_t i = 0; i < length; ++i) sum += p[i];
+  g_sink = sum;
+}
+
+void extract_all(const std::string &path) {
+  SysControl(CTL_SET_WRITER, reinterpret_cast<intptr_t>(&take_record));
+  SysControl(CTL_SET_NO_PROBE, 1);
+  if (SysControl(CTL_EXTRACT_OPEN, reinterpret_cast<intptr_t>(path.c_str())) != -1) {
+    for (int i = 0; i < 200000 && !SysControl(CTL_AT_END, 0); ++i) SysControl(CTL_EXTRACT_STEP, 0);
+  }
+  SysControl(CTL_EXTRACT_CLOSE, 0);
+  SysControl(CTL_SET_NO_PROBE, 0);
+  SysControl(CTL_SET_WRITER, 0);
+}
+
+// A segment between two positions the input chooses.
+void save_segment(const std::string &path, uint8_t a, uint8_t b, size_t size) {
+  if (SysOpen(path.c_str(), 0) == -1) return;
+  const int fd = ::open("/dev/null", O_WRONLY);
+  const auto start = static_cast<int32_t>(size * a / 256), end = static_cast<int32_t>(size * b / 256 + 1);
+  SysControl(CTL_SET_SEGMENT_START, start);
+  SysControl(CTL_SET_SEGMENT_END, end);
+  if (SysControl(CTL_SEGMENT_BEGIN, 0)) {
+    SysControl(CTL_SEGMENT_HEAD, fd);
+    for (int i = 0; i < 1000; ++i) {
+      const intptr_t done = SysControl(CTL_SEGMENT_COPY, fd);
+      if (done < 0 || done >= end - start) break;
+    }
+    SysControl(CTL_SEGMENT_FINISH, fd);
+  }
+  if (fd >= 0) ::close(fd);
+  SysClose();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -62,6 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     SysControl(CTL_SPU_CALLBACK, 0);
     SysClose();
   }
+  extract_all(path);
+  if (size > 3) save_segment(path, data[1], data[2], size - 1);
   std::remove(path.c_str());
   return 0;
 }

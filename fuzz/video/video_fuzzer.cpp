@@ -2,7 +2,9 @@
 // interface. Resizing and reopening are where decoder state can outlive the
 // buffers it points into, so the input goes three ways:
 //   1. whole, through one decoder: sequence headers of another size or
-//      chroma format re-lay its frame store in mid-stream;
+//      chroma format re-lay its frame store in mid-stream; then a seek in
+//      display time (headers read from the start, entered at an intra
+//      picture);
 //   2. cut after each sequence end code into up to four streams, opened one
 //      after the other on that same decoder, every other one driven as the
 //      engine's play loops do (find, parse, decode, now and then passing
@@ -125,6 +127,21 @@ void decode_whole(kestrum::Decoder &d, FuzzSource &src) {
   if (d.show_last_anchor()) touch_shown(d);
 }
 
+// 1b: a seek in display time on the whole input: the headers read again
+// from the start, the stream entered at the intra picture found there.
+void seek_in_time(kestrum::Decoder &d, FuzzSource &src, uint8_t mode) {
+  if (!d.frame_store_ready()) return;
+  kestrum::Decoder::IntraPlace place;
+  src.pos = 0;
+  d.reset_reader();
+  if (!d.locate_intra(int64_t{mode} * 7, &place)) return;
+  src.pos = 0;
+  d.reset_reader();
+  if (!d.enter_at_intra(place)) return;
+  touch_shown(d);
+  for (int i = 0; i < 8 && d.step_picture(); ++i) touch_shown(d);
+}
+
 // 2: one stream opened on a decoder that already decoded others.
 void decode_reopened(kestrum::Decoder &d, const Piece &piece, uint8_t mode, bool as_play_loop) {
   FuzzSource src{piece.data, piece.size, 0, mode};
@@ -203,6 +220,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   kestrum::Decoder d;
   d.set_settings(settings_for(mode));
   decode_whole(d, whole);
+  seek_in_time(d, whole, mode);
 
   const std::vector<Piece> pieces = cut_streams(data + 1, size - 1);
   for (size_t i = 0; i < pieces.size(); ++i) decode_reopened(d, pieces[i], mode, i % 2 == 1);

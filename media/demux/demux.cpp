@@ -4,7 +4,9 @@
 // needs the lock.
 #include "media/demux/demux.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "media/demux/byte_cursor.h"
 #include "media/demux/pack_parser.h"
@@ -97,24 +99,31 @@ bool must_wait(State &s, StepReader who) {
   return now - since < kReaderActiveMs;
 }
 
-// Rate from the first and last pack headers of the block in hand.
+// Rate from the pack headers of the block in hand: the median of the rates
+// between neighbouring packs. A muxer's start-up jump of the clock between
+// two packs (a Video CD's first block holds one) moves the median by one
+// place instead of pulling the whole estimate down.
 int32_t rate_from_block(const State &s) {
   const uint8_t *b = s.parse.bytes.get();
   const int32_t n = s.parse.valid_bytes;
-  int32_t first = -1, last = -1;
+  std::vector<int64_t> rates;
+  int32_t prev = -1;
   for (int32_t i = 0; i + 14 <= n;) {
     const void *hit = memmem(b + i, static_cast<size_t>(n - i), kPackStartCode, 4);
     if (!hit) break;
     const int32_t at = static_cast<int32_t>(static_cast<const uint8_t *>(hit) - b);
     if (at + 14 > n) break;
-    if (first < 0) first = at;
-    last = at;
+    if (prev >= 0) {
+      const int64_t scr_diff = static_cast<int64_t>(pack_scr_half(b + at)) - pack_scr_half(b + prev);
+      if (scr_diff > 0) rates.push_back(static_cast<int64_t>(at - prev) * 45000 / scr_diff);
+    }
+    prev = at;
     i = at + 4;
   }
-  if (first < 0 || last <= first) return 0;
-  const int64_t scr_diff = static_cast<int64_t>(pack_scr_half(b + last)) - pack_scr_half(b + first);
-  if (scr_diff <= 0) return 0;
-  return static_cast<int32_t>(static_cast<int64_t>(last - first) * 45000 / scr_diff);
+  if (rates.empty()) return 0;
+  auto middle = rates.begin() + static_cast<std::ptrdiff_t>(rates.size() / 2);
+  std::nth_element(rates.begin(), middle, rates.end());
+  return *middle > 0 && *middle < INT32_MAX ? static_cast<int32_t>(*middle) : 0;
 }
 
 void clear_rings(State &s) {
@@ -173,6 +182,26 @@ StepResult parse_step(State &s, StepReader who) {
   }
 }
 
+bool enter_transport_mode_if_needed(State &s) {
+  if (!looks_like_transport_stream(s.parse.bytes.get(), s.parse.valid_bytes)) return false;
+  const int64_t start = s.parse.source_pos;
+  s.demux.ts_mode = true;
+  s.demux.ts = std::make_unique<TsConverter>();
+  seek_source(s, start, 0);
+  return true;
+}
+
+bool parse_next_unit(State &s) {
+  if (s.end.load()) return false;
+  if (at_program_end(s)) return true;
+  if (!scan_next(s)) {
+    s.end.store(true);
+    return false;
+  }
+  parse_unit(s);
+  return true;
+}
+
 void opening_analysis(State &s) {
   DemuxState &d = s.demux;
   d.video_reader_seen.store(false);
@@ -191,11 +220,7 @@ void opening_analysis(State &s) {
   d.scan_limit = kAnalysisScanLimit;
 
   // 1. A transport stream is converted from its first block on.
-  if (looks_like_transport_stream(s.parse.bytes.get(), s.parse.valid_bytes)) {
-    d.ts_mode = true;
-    d.ts = std::make_unique<TsConverter>();
-    seek_source(s, start, 0);
-  }
+  enter_transport_mode_if_needed(s);
   // 2. Optionally parse until a system header has been seen.
   if (s.settings.wait_system_header) {
     d.loaded_bytes = 0;

@@ -25,6 +25,13 @@ void apply_audio_switch(State &s);
 /// elementary modes): transport-stream detection, the optional wait for a
 /// system header and the byte-rate estimate. Leaves the source at its start.
 void opening_analysis(State &s);
+/// Switches to transport-stream conversion when the block in hand looks
+/// like a transport stream, and converts from the start again. -> true then.
+bool enter_transport_mode_if_needed(State &s);
+/// Extraction's step: parses the next pack (or rebuilt packet), whatever it
+/// carries; a program end code is consumed. -> false at the end of data
+/// (the end flag is then set).
+bool parse_next_unit(State &s);
 /// Forget partial parser state after the source moved or was reset (bit
 /// reader, subpicture and sink assembly, transport-stream buffers).
 void reset_parser(State &s);

@@ -2,6 +2,7 @@
 
 #include "media/demux/byte_cursor.h"
 #include "media/demux/stream_select.h"
+#include "media/extract/extract.h"
 #include "media/state.h"
 
 namespace dravik {
@@ -51,20 +52,64 @@ PackResult dispatch(State &s, int32_t id, int32_t n) {
   PackResult r;
   if (id >= 0xE0 && id <= 0xEF) {
     note_seen(s, SeenKind::video, id);
-    r.video = store_video(s, id, n);
+    if (extraction_on(s)) {
+      extract_payload(s, ExtractKind::video, id - 0xE0, n);
+    } else {
+      r.video = store_video(s, id, n);
+    }
   } else if ((id >= 0xC0 && id <= 0xC7) || (id >= 0xD0 && id <= 0xD7)) {
     note_seen(s, SeenKind::audio, id);
-    r.audio = store_audio(s, id, n, nullptr, 0);
+    if (extraction_on(s)) {
+      const bool ext = id >= 0xD0;
+      extract_payload(s, ext ? ExtractKind::ext_audio : ExtractKind::mpeg_audio, id - (ext ? 0xD0 : 0xC0), n);
+    } else {
+      r.audio = store_audio(s, id, n, nullptr, 0);
+    }
   } else {
     cursor_skip(s, n);
   }
   return r;
 }
 
+PackResult resync() {
+  PackResult r;
+  r.resync = true;
+  return r;
+}
+
+// Private stream 1 while extracting: every known sub-stream goes to its
+// file; an unknown one is left unconsumed and the parser resynchronises.
+PackResult extract_private_stream_1(State &s, int32_t sub, int32_t n) {
+  if (sub >= 0x20 && sub <= 0x3F) {
+    ++s.rings.spu_packets;
+    note_seen(s, SeenKind::spu, sub & 0x1F);
+    extract_payload(s, ExtractKind::subpicture, sub & 0x1F, n);
+  } else if (sub >= 0x80 && sub <= 0x87) {
+    note_seen(s, SeenKind::audio, sub);
+    if (n < 3) {
+      cursor_skip(s, n);  // not even the frame count and pointer
+    } else {
+      cursor_skip(s, 3);
+      extract_payload(s, ExtractKind::ac3, sub - 0x80, n - 3);
+    }
+  } else if (sub >= 0xA0 && sub <= 0xA7) {
+    note_seen(s, SeenKind::audio, sub);
+    extract_payload(s, ExtractKind::lpcm, sub - 0xA0, n);
+  } else if (sub >= 0x88 && sub <= 0x8F) {
+    extract_payload(s, ExtractKind::dts, sub - 0x88, n);
+  } else if (sub >= 0x90 && sub <= 0x97) {
+    extract_payload(s, ExtractKind::sdds, sub - 0x90, n);
+  } else {
+    return resync();
+  }
+  return {};
+}
+
 PackResult private_stream_1(State &s, int32_t n) {
   PackResult r;
   const int32_t sub = static_cast<int32_t>(cursor_read8(s));
   n -= 1;
+  if (extraction_on(s)) return extract_private_stream_1(s, sub, n);
   if (sub >= 0x20 && sub <= 0x3F) {
     ++s.rings.spu_packets;
     note_seen(s, SeenKind::spu, sub & 0x1F);
@@ -113,12 +158,6 @@ void navigation(State &s, int32_t n) {
 // A payload this long is taken for damage: it is left unconsumed and the
 // next scan finds the following pack inside or after it.
 bool payload_too_long(const State &s, int32_t n) { return n > kMaxPacketPayload && !s.demux.ts_mode; }
-
-PackResult resync() {
-  PackResult r;
-  r.resync = true;
-  return r;
-}
 
 // The packet at the cursor in MPEG-1 syntax.
 PackResult mpeg1_packet(State &s) {

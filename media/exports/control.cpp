@@ -8,6 +8,8 @@
 #include "media/blocks/block_reader.h"
 #include "media/demux/stream_select.h"
 #include "media/exports/frame.h"
+#include "media/extract/extract.h"
+#include "media/extract/segment.h"
 #include "media/source/disc_structure.h"
 #include "media/source/export_size.h"
 #include "media/source/sector_api.h"
@@ -76,14 +78,16 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       s.settings.segment_end = p32;
       return p32;
     case CTL_SEGMENT_COPY:
-      return -1;  // segment saving is not available yet: nothing to copy
+      return segment_copy(s, p32);
     case CTL_FLUSH_AUDIO:
       flush_audio(s);
       return 0;
     case CTL_SEGMENT_BEGIN:
+      return segment_begin(s);
     case CTL_SEGMENT_FINISH:
+      return segment_finish(s, p32);
     case CTL_SEGMENT_HEAD:
-      return 0;
+      return segment_head(s, p32);
     case CTL_AUDIO_HEADER:
       return s.settings.audio_header_word;
     case CTL_SET_CDXA_DIRECT: {
@@ -174,11 +178,15 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       return 0;
     }
     case CTL_EXTRACT_OPEN:
+      return extract_open(s, reinterpret_cast<const char *>(param), true);
     case CTL_EXTRACT_OPEN_RAW:
-      return -1;  // extraction is not available yet
+      return extract_open(s, reinterpret_cast<const char *>(param), false);
     case CTL_EXTRACT_CLOSE:
+      return extract_close(s);
     case CTL_EXTRACT_STEP:
-      return 0;
+      return static_cast<intptr_t>(extract_step(s));
+    case CTL_EXTRACT_FAILURES:
+      return s.extract.failures;
     case CTL_AT_END:
       return s.end.load() ? 1 : 0;
     case CTL_SET_NAME_HOOK:
@@ -272,7 +280,7 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       return n;
     }
     case CTL_EXTRACT_ENABLE:
-      s.settings.extract_mode = 1;
+      extract_enable(s);
       return 0;
     case CTL_SET_WRITER:
       s.hooks.writer = reinterpret_cast<ExtractWriter>(param);

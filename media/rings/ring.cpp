@@ -1,10 +1,14 @@
 #include "media/rings/ring.h"
 
 #include <cstring>
+#include <new>
 
 namespace dravik {
 
-Ring::Ring(uint32_t size) : size_(size), mask_(size - 1), data_(new uint8_t[size]()) {}
+Ring::Ring(uint32_t size)
+    : size_(size), mask_(size - 1), data_(static_cast<uint8_t *>(std::calloc(size, 1))) {
+  if (!data_) throw std::bad_alloc();
+}
 
 void Ring::write(const uint8_t *src, uint32_t n) {
   uint32_t w = write_index();

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 namespace dravik {
@@ -47,7 +48,12 @@ class Ring {
  private:
   const uint32_t size_;
   const uint32_t mask_;
-  std::unique_ptr<uint8_t[]> data_;
+  // Zeroed by calloc: the pages of a ring a source never fills (the video
+  // ring of a sound file) cost no memory and no start-up time.
+  struct FreeBytes {
+    void operator()(uint8_t *p) const { std::free(p); }
+  };
+  std::unique_ptr<uint8_t[], FreeBytes> data_;
   std::atomic<uint32_t> write_{0};
   std::atomic<uint32_t> read_{0};
 };

@@ -13,6 +13,10 @@ constexpr size_t kWindow = 0x10000;
 constexpr int32_t kHeaderBytes = 44;
 constexpr int32_t kRestBytes = kWindow - kHeaderBytes;  // 65492
 constexpr size_t kTsLead = 564;                         // three packets of 188 must follow a sync
+// The content tests look no further into a source than the opening
+// analysis does: a file or device of zeros ends the search here, not at
+// its end (which a device may not have).
+constexpr int64_t kPrefixBytes = int64_t{16} << 20;
 // A short window cannot prove a stream with a few repeats; a full one needs
 // more than this many matching headers.
 constexpr int32_t kFullWindowMatches = 20;
@@ -177,7 +181,8 @@ ContentVerdict classify_content(ProbeInput &in) {
     if (more > 0) n += more;
   }
 
-  // Skip leading zeros: a window of zeros is followed by the next one.
+  // Skip leading zeros: a window of zeros is followed by the next one, up
+  // to the prefix bound ("nothing playable" beyond it).
   int64_t base = 0;
   int64_t first_word = -1;
   for (;;) {
@@ -189,6 +194,7 @@ ContentVerdict classify_content(ProbeInput &in) {
     }
     if (first_word >= 0) break;
     base += n;
+    if (base >= kPrefixBytes) return v;
     std::memset(w, 0, kWindow);
     n = read_full(in, w, kWindow);
     if (n <= 0) return {SOURCE_KIND_CANNOT_OPEN, 0};

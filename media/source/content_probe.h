@@ -27,6 +27,7 @@ struct ContentVerdict {
 };
 
 /// Classifies the bytes of in from its start (the steps after opening).
+/// Reads at most a 16 MiB prefix (plus one window after a seek).
 ContentVerdict classify_content(ProbeInput &in);
 
 // The window tests, on n bytes of a window (full = the window holds 64 KiB).

@@ -1,5 +1,6 @@
 #include "media/source/source.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -227,7 +228,8 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
   // A file of a mapped drive is served by its sectors; the descriptor then
   // only stands for the open source.
   if (auto disc = find_disc_file(file_name)) src.disc = std::make_shared<const DiscFile>(*disc);
-  int fd = platform::file_open(src.disc ? "/dev/null" : file_name.c_str());
+  // (the file layer refuses character devices, so /dev/null is opened here).
+  int fd = src.disc ? ::open("/dev/null", O_RDONLY | O_CLOEXEC) : platform::file_open(file_name.c_str());
   if (fd < 0) return false;
   src.fd = fd;
   src.handle = fd;
@@ -306,7 +308,7 @@ int64_t snap_raw_sector(int64_t pos) {
   return kCdxaDataStart + ((pos - kCdxaDataStart) / kRawSectorBytes) * kRawSectorBytes;
 }
 
-int32_t open_source(State &s, const PathForm &path, uint32_t start) {
+int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse) {
   // A source left open would leak its descriptor; close it first.
   if (s.source.type != SourceType::none) close_source(s);
   const Opener opener = s.next_opener;
@@ -354,7 +356,7 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start) {
   if (s.raw_mode == 0) {
     load_parse_block(s);
     if (s.source.raw_sector && start >= 1 && start <= 0xFFFFFF) apply_entry_point(s, start);
-    opening_analysis(s);
+    if (analyse) opening_analysis(s);
   }
   return s.source.handle;
 }

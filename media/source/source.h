@@ -12,7 +12,8 @@ namespace dravik {
 struct State;
 
 /// SysOpen on the MPEG path. -> source handle or -1 (state stays closed).
-int32_t open_source(State &s, const PathForm &path, uint32_t start);
+/// Extraction opens without the opening analysis (analyse false).
+int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse = true);
 /// SysSeek in 64 bits. -> new position, or -1 when the source is exhausted
 /// there.
 int64_t seek_source(State &s, int64_t pos, int32_t origin);

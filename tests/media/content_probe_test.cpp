@@ -266,6 +266,27 @@ TEST(ContentProbe, ZeroSkipRereadsFromTheFirstNonZeroWord) {
   EXPECT_EQ(classify(b).kind, SOURCE_KIND_VIDEO);
 }
 
+// A source of zeros without an end (a device, or a huge sparse file): the
+// search for the first data stops at the prefix bound.
+class EndlessZeros : public dravik::ProbeInput {
+ public:
+  int32_t read(void *buf, int32_t len) override {
+    std::memset(buf, 0, static_cast<size_t>(len));
+    bytes_read += len;
+    return len;
+  }
+  bool seek(int64_t) override { return true; }
+  int64_t bytes_read = 0;
+};
+
+TEST(ContentProbe, ZerosEndAtThePrefixBound) {
+  EndlessZeros in;
+  const dravik::ContentVerdict v = dravik::classify_content(in);
+  EXPECT_EQ(v.kind, SOURCE_KIND_NOTHING);
+  EXPECT_GE(in.bytes_read, int64_t{16} << 20);
+  EXPECT_LE(in.bytes_read, (int64_t{16} << 20) + 0x10000);
+}
+
 TEST(ContentProbe, WindowTestsStayInsideShortWindows) {
   const uint8_t one[3] = {0x00, 0x00, 0x01};
   for (size_t n = 0; n <= 3; ++n) {

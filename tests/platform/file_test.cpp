@@ -1,6 +1,9 @@
 // Files on descriptors and directory search.
 #include "platform/file.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +17,19 @@ namespace {
 using platform_test::FolderTest;
 using FileTest = FolderTest;
 using DirectoryTest = FolderTest;
+
+// Sources without an end or a size are refused, and the open itself does
+// not wait for a writer that never comes.
+TEST_F(FileTest, FifosAndCharacterDevicesAreRefused) {
+  const std::string fifo = path("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  errno = 0;
+  EXPECT_EQ(platform::file_open(fifo.c_str()), -1);
+  EXPECT_EQ(errno, ENODEV);
+  errno = 0;
+  EXPECT_EQ(platform::file_open("/dev/zero"), -1);
+  EXPECT_EQ(errno, ENODEV);
+}
 
 TEST_F(FileTest, CreateWriteSeekReadSize) {
   std::string p = path("data.bin");
@@ -67,6 +83,7 @@ TEST_F(FileTest, ModesAndFailures) {
   EXPECT_EQ(platform::file_open(path("missing").c_str()), -1);
   EXPECT_EQ(platform::file_open(nullptr), -1);
   EXPECT_EQ(platform::file_open(dir().c_str()), -1) << "a folder is not a file";
+  EXPECT_EQ(errno, EISDIR);
   EXPECT_EQ(platform::file_size(path("missing").c_str()), -1);
   EXPECT_EQ(platform::file_size(dir().c_str()), -1);
   EXPECT_EQ(platform::file_size(-1), -1);

@@ -11,6 +11,7 @@
 
 #include "audio/audio_api.h"
 #include "tools/razavori/command.h"
+#include "tools/razavori/input_reason.h"
 
 namespace razavori_cli {
 
@@ -86,11 +87,11 @@ int run_audio(int argc, char **argv) {
   AudioCommand(AUDIO_CMD_SET_ECHO, 0);
   int32_t opened = AudioOpenFile(file);
   if (opened == 0) {
-    std::fprintf(stderr, "razavori audio: %s is not an audio file\n", file);
+    report_input_failure("audio", file, "not an audio file");
     return 1;
   }
   if (opened == -1) {
-    std::fprintf(stderr, "razavori audio: cannot open %s\n", file);
+    report_input_failure("audio", file, "cannot open");
     return 1;
   }
   if (!AudioOpenOutput(nullptr)) {

@@ -11,6 +11,7 @@
 #include "media/demux/demux_info.h"
 #include "media/media_api.h"
 #include "tools/razavori/command.h"
+#include "tools/razavori/input_reason.h"
 #include "tools/razavori/source_arg.h"
 
 namespace razavori_cli {
@@ -148,8 +149,14 @@ int run_demux(int argc, char **argv) {
     return 1;
   }
   int32_t length = 0;
+  const SourceKind kind = SysProbeBuffer(arg.name(), arg.size(), &length);
+  if (kind != SOURCE_KIND_SYSTEM && kind != SOURCE_KIND_VIDEO && kind != SOURCE_KIND_AUDIO) {
+    // An empty listing would read as a stream with nothing in it.
+    report_input_failure("demux", file, "no MPEG stream found");
+    return 1;
+  }
   if (open_source_arg(arg, &length) == DRAVIK_HANDLE_NONE) {
-    std::fprintf(stderr, "razavori demux: cannot open %s\n", file);
+    report_input_failure("demux", file, "cannot open");
     return 1;
   }
   if (list) print_list();

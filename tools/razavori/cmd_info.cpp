@@ -1,11 +1,15 @@
 // razavori info FILE [--pictures]: the video stream's header values, read
-// through the media layer's exports and the video decoder's header parser;
-// with --pictures the coding type and structure of every picture in stream
-// order (headers only: nothing is decoded).
+// through the media layer's exports and the video decoder's header parser,
+// and whether its pictures carry 3:2 pull-down (film stored at 24 pictures a
+// second in a stream that displays 30); with --pictures the coding type,
+// structure, repeat_first_field, top_field_first and display length of every
+// picture in stream order (headers only: nothing is decoded).
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "media/media_api.h"
+#include "tools/razavori/input_reason.h"
 #include "tools/razavori/source_arg.h"
 #include "video/decode/decoder.h"
 
@@ -72,6 +76,20 @@ void frame_rate(int32_t code, int32_t *num, int32_t *den) {
   }
 }
 
+// Pull-down repeats a field on every other picture; a stream where at least
+// two pictures in five do is film.
+constexpr int64_t kFilmRepeatsPerFive = 2;
+// Without --pictures the cadence is judged from this many pictures.
+constexpr int64_t kCadencePictures = 1000;
+
+// Field periods a coded picture adds to the display time: a field picture
+// is one field, a frame two or more.
+int32_t coded_fields(const kestrum::SequenceHeader &sh, const kestrum::PictureHeader &ph) {
+  if (ph.picture_structure != 3) return 1;
+  return kestrum::display_fields(sh.is_mpeg2, sh.progressive_sequence, ph.picture_structure,
+                                 ph.repeat_first_field, ph.top_field_first);
+}
+
 void print_matrix(const char *name, const uint8_t *m) {
   std::printf("%s:", name);
   for (int i = 0; i < 64; ++i) std::printf(" %u", m[i]);
@@ -108,13 +126,12 @@ int run_info(int argc, char **argv) {
   int32_t length = 0;
   const SourceKind kind = SysProbeBuffer(arg.name(), arg.size(), &length);
   if (kind != SOURCE_KIND_SYSTEM && kind != SOURCE_KIND_VIDEO) {
-    std::fprintf(stderr, "razavori info: %s: %s\n", path,
-                 kind == SOURCE_KIND_CANNOT_OPEN ? "cannot open" : "no video stream");
+    report_input_failure("info", path, kind == SOURCE_KIND_CANNOT_OPEN ? "cannot open" : "no video stream");
     return 1;
   }
   if (SysOpenBuffer(arg.name(), arg.size(), kind == SOURCE_KIND_VIDEO ? kOpenVideoElementary : arg.start) ==
       -1) {
-    std::fprintf(stderr, "razavori info: %s: cannot open\n", path);
+    report_input_failure("info", path, "cannot open");
     return 1;
   }
   kestrum::Decoder decoder;
@@ -152,15 +169,39 @@ int run_info(int argc, char **argv) {
     print_matrix("non-intra matrix", sh.quantiser_matrix[1]);
     print_matrix("chroma non-intra matrix", sh.quantiser_matrix[3]);
   }
-  if (pictures && have_picture) {
-    std::printf("pictures:\n");
+  if (have_picture) {
+    // One pass over the picture headers: the list (with --pictures) and
+    // the cadence.
+    std::string list;
     int64_t n = 0;
+    int64_t repeats = 0;
+    int64_t fields = 0;
     do {
       decoder.parse_picture_header();
       const kestrum::PictureHeader &ph = decoder.picture();
-      std::printf("%lld %c %s\n", static_cast<long long>(n++), coding_type_letter(ph.picture_coding_type),
-                  structure_name(ph.picture_structure));
-    } while (decoder.find_picture());
+      const int32_t f = coded_fields(sh, ph);
+      fields += f;
+      if (ph.picture_structure == 3 && ph.repeat_first_field && sh.is_mpeg2) ++repeats;
+      if (pictures) {
+        char line[128];
+        std::snprintf(line, sizeof line, "%lld %c %s repeat_first_field=%d top_field_first=%d fields=%d\n",
+                      static_cast<long long>(n), coding_type_letter(ph.picture_coding_type),
+                      structure_name(ph.picture_structure), ph.repeat_first_field ? 1 : 0,
+                      ph.top_field_first ? 1 : 0, f);
+        list += line;
+      }
+      ++n;
+    } while ((pictures || n < kCadencePictures) && decoder.find_picture());
+    const bool film = repeats * 5 >= n * kFilmRepeatsPerFive;
+    std::printf("cadence: %s (%lld of %lld pictures repeat a field)\n",
+                film ? "film with pull-down" : "plain", static_cast<long long>(repeats),
+                static_cast<long long>(n));
+    // Field periods are half frame periods of the frame rate.
+    if (num > 0) {
+      std::printf("display time: %.3f s (%lld fields in %lld pictures)\n", double(fields) * den / (2.0 * num),
+                  static_cast<long long>(fields), static_cast<long long>(n));
+    }
+    if (pictures) std::printf("pictures:\n%s", list.c_str());
   }
   SysClose();
   return 0;

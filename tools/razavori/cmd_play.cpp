@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "audio/audio_api.h"
+#include "media/demux/clock_span.h"
 #include "media/media_api.h"
+#include "tools/razavori/input_reason.h"
 #include "tools/razavori/source_arg.h"
 #include "video/video_api.h"
 
@@ -32,6 +34,8 @@ constexpr int32_t kLargeSeekSeconds = 60;
 constexpr int64_t kPackBytes = 2048;
 constexpr int64_t kPackHeaderBytes = 30;
 constexpr int kPollMs = 100;
+// The display time after which the bytes read give the rate.
+constexpr int32_t kMeasureAfterMs = 3000;
 
 // Puts the terminal in single-key mode for the life of the object.
 class RawTerminal {
@@ -98,7 +102,18 @@ Key read_key() {
   }
 }
 
-// Bytes per second of the open source, to turn seconds into byte positions.
+// A program stream file's own average: its bytes over the clock between its
+// first and last packs. 0 when the file does not tell.
+int32_t clock_bytes_per_second(const char *path) {
+  DravikClockSpan span{};
+  if (!DravikGetClockSpan(path, &span)) return 0;
+  const int64_t rate = (span.last_offset - span.first_offset) * 45000 /
+                       (int64_t{span.last_scr_half} - int64_t{span.first_scr_half});
+  return rate > 0 && rate < INT32_MAX ? static_cast<int32_t>(rate) : 0;
+}
+
+// Bytes per second of the open source, to turn seconds into byte positions,
+// when the clock span gives none.
 // The streams' own bit rates (with the packs' share when there is sound to
 // multiplex) come closest: a system stream's mux rate is a ceiling, and its
 // clock-reference estimate looks at the first block only. The media layer's
@@ -118,6 +133,7 @@ struct Player {
   bool paused = false;
   bool full = false;
   int32_t bytes_per_second = 1;
+  int32_t clock_rate = 0;  // from the clock span, when the file has one
   int32_t length = 0;
 
   int32_t position() const { return VideoSeek(0, 1); }
@@ -153,8 +169,19 @@ struct Player {
 
   void show_position() {
     // The sound's bit rate is known once the sound has opened.
-    bytes_per_second = source_bytes_per_second(audio_only);
-    const int32_t s = position() / std::max(bytes_per_second, 1);
+    if (!clock_rate) bytes_per_second = source_bytes_per_second(audio_only);
+    // The picture on screen knows its display time (pictures repeating a
+    // field count their length) unless a seek by position made it unknown;
+    // then the byte position stands in.
+    const auto shown_ms = static_cast<int32_t>(VideoCommand(VCMD_PICTURE_TIME, 0));
+    // Without the packs' clock span, once a few seconds have been shown the
+    // bytes they took are a better rate than the headers' (a variable rate
+    // stream's header gives its ceiling).
+    if (!clock_rate && shown_ms >= kMeasureAfterMs) {
+      bytes_per_second =
+          static_cast<int32_t>(std::clamp<int64_t>(int64_t{position()} * 1000 / shown_ms, 1, INT32_MAX));
+    }
+    const int32_t s = shown_ms >= 0 ? shown_ms / 1000 : position() / std::max(bytes_per_second, 1);
     const auto total =
         static_cast<int32_t>((int64_t{length} + bytes_per_second / 2) / std::max(bytes_per_second, 1));
     std::printf("\r%s %02d:%02d / %02d:%02d  %d / %d bytes   ", paused ? "[paused]" : "        ", s / 60,
@@ -192,10 +219,14 @@ int run_play(int argc, char **argv) {
     player.audio_only = true;
     player.bytes_per_second = source_bytes_per_second(true);
   } else {
-    std::fprintf(stderr, "razavori play: cannot open %s\n", path);
+    report_input_failure("play", path, "cannot open");
     VideoShutdown();
     return 1;
   }
+  // The header rates of a variable-rate DVD give its ceiling, not what it
+  // runs at: the clock across the whole file does.
+  player.clock_rate = clock_bytes_per_second(path);
+  if (player.clock_rate) player.bytes_per_second = player.clock_rate;
   player.length = static_cast<int32_t>(VideoCommand(VCMD_TOTAL_LENGTH, 0));
   VideoCommand(VCMD_PLAY, 0);
 

@@ -3,6 +3,7 @@
 
 #include "media/media_api.h"
 #include "tools/razavori/command.h"
+#include "tools/razavori/input_reason.h"
 #include "tools/razavori/source_arg.h"
 
 namespace razavori_cli {
@@ -48,6 +49,9 @@ int run_probe(int argc, char **argv) {
                 static_cast<int>(length));
     if (kind == SOURCE_KIND_AUDIO) {
       std::printf(", header 0x%04X", static_cast<unsigned>(SysControl(CTL_AUDIO_HEADER, 0) & 0xFFFF));
+    }
+    if (kind == SOURCE_KIND_CANNOT_OPEN) {
+      if (const char *reason = input_failure_reason(argv[i])) std::printf(" (%s)", reason);
     }
     std::printf("\n");
     if (kind < SOURCE_KIND_SYSTEM || kind > SOURCE_KIND_AUDIO) status = 1;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "media/media_api.h"
+#include "tools/razavori/input_reason.h"
 #include "tools/razavori/source_arg.h"
 #include "video/video_api.h"
 
@@ -117,8 +118,12 @@ int run_video(int argc, char **argv) {
 
   VideoStartup();
   if (variant) VideoCommand(variant, 1);
-  if (!VideoOpenBuffer(nullptr, arg.name(), arg.size(), nullptr, arg.start)) {
-    std::fprintf(stderr, "razavori video: %s: cannot open\n", path);
+  // Nothing is shown: a host display that takes nothing keeps the engine
+  // from making a window and converting every picture for it. The frame
+  // copy still works from the decoded planes.
+  static const KestrumHostDisplay takes_nothing{};
+  if (!VideoOpenBuffer(&takes_nothing, arg.name(), arg.size(), nullptr, arg.start)) {
+    report_input_failure("video", path, "cannot open");
     VideoShutdown();
     return 1;
   }

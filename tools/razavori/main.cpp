@@ -14,6 +14,8 @@ int run_audio(int argc, char **argv);
 int run_info(int argc, char **argv);
 int run_video(int argc, char **argv);
 int run_play(int argc, char **argv);
+int run_extract(int argc, char **argv);
+int run_cut(int argc, char **argv);
 int run_mux(int argc, char **argv);
 int run_encode_audio(int argc, char **argv);
 int run_discs(int argc, char **argv);
@@ -32,6 +34,10 @@ static const Command kCommands[] = {
     {"play", "FILE [--track N] [--entry N|MM:SS:FF] [--angle N]",
      "play a file: space pause, arrows seek, f full screen, +/- volume, s step, b benchmark, q quit",
      run_play},
+    {"extract", "FILE [--out DIR] [--force]", "every elementary stream of a system stream into its own file",
+     run_extract},
+    {"cut", "FILE OUT (--bytes A-B | --time S-E) [--force]",
+     "a piece of a file that starts at a sequence header", run_cut},
     {"mux", "VIDEO AUDIO OUT", "join video and audio elementary streams into an MPEG system stream", run_mux},
     {"encode-audio", "IN.wav OUT [--layer 1|2] [--bitrate K]", "code a WAV file as MPEG audio at 44.1 kHz",
      run_encode_audio},

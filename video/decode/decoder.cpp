@@ -64,11 +64,23 @@ bool layout_changes(const DecoderState &s) {
          geometry_for(s.seq) != s.frames.geometry();
 }
 
+// Display order's last anchor becomes the picture shown; it starts where
+// the one shown before it ended. False when there is none to show.
+bool show_held_anchor(DecoderState &s) {
+  const int32_t before = s.shown_fields;
+  const bool had_shown = s.frames.has_shown();
+  if (!s.frames.show_newest_anchor()) return false;
+  s.shown_fields = s.anchor_fields;
+  if (had_shown && s.shown_time >= 0) s.shown_time += before + s.passed_fields;
+  s.passed_fields = 0;
+  return true;
+}
+
 // A new layout ends the old sequence, whose last anchor display order still
 // holds back: that becomes the picture shown now, and the parsed picture
 // waits for the next call. True when it does.
 bool hold_for_last_anchor(DecoderState &s) {
-  if (s.picture_pending || !layout_changes(s) || !s.frames.show_newest_anchor()) return false;
+  if (s.picture_pending || !layout_changes(s) || !show_held_anchor(s)) return false;
   s.picture_pending = true;
   return true;
 }
@@ -88,12 +100,26 @@ void decode_current(DecoderState &s) {
   if (!fit_frame_store(s)) return;
   const bool field = p.picture_structure != 3;
   const bool second = field && s.expect_second_field && p.picture_structure != s.last_field_structure;
+  s.parsed_unused = false;
   p.second_field = second;
   if (!second) {
+    const int32_t fields = display_fields(s.seq.is_mpeg2, s.seq.progressive_sequence, p.picture_structure,
+                                          p.repeat_first_field, p.top_field_first);
+    const int32_t before = s.shown_fields;
+    const bool had_shown = s.frames.has_shown();
     if (type == 3) {
       s.frames.rotate_b();
+      s.shown_fields = fields;
     } else {
       s.frames.rotate_anchor();
+      s.shown_fields = s.anchor_fields;
+      s.anchor_fields = fields;
+    }
+    // The next picture on screen starts where the one before it ended (and
+    // the pictures passed over since).
+    if (s.frames.has_shown() && !s.frames.showing_repeat()) {
+      if (had_shown && s.shown_time >= 0) s.shown_time += before + s.passed_fields;
+      s.passed_fields = 0;
     }
   }
   s.expect_second_field = field && !second;
@@ -195,6 +221,7 @@ void Decoder::set_source(const VideoSource &source) {
   state_->source = source;
   state_->reader.set_source(source.read, source.ctx);
   state_->pictures_decoded = 0;
+  state_->shown_time = 0;
   forget_pending(*state_);
 }
 
@@ -248,6 +275,10 @@ int32_t Decoder::open_stream() {
   }
   if (!found) return 0;
   if (!allocate_frame_store()) return 1;
+  // Display time counts from the first picture shown.
+  s.shown_time = 0;
+  s.passed_fields = 0;
+  s.parsed_unused = false;
   decode_from_intra(s);
   return 1;
 }
@@ -275,7 +306,10 @@ int32_t Decoder::step_picture() {
       kestrum::parse_picture_header(s);
       // B pictures between an intra picture shown early and the next anchor
       // come before it in display order: they are already in the past.
-      if (s.frames.shown_early() && s.pic.picture_coding_type == 3) continue;
+      if (s.frames.shown_early() && s.pic.picture_coding_type == 3) {
+        s.parsed_unused = false;  // shows before the intra picture: not time to come
+        continue;
+      }
       if (hold_for_last_anchor(s)) return 1;
     }
     forget_pending(s);
@@ -290,21 +324,25 @@ int32_t Decoder::restart_at_intra() {
   DecoderState &s = *state_;
   reset_frame_roles();
   s.pic.closed_gop = false;
+  s.shown_time = -1;
   s.reader.ensure_loaded();
   if (!decode_from_intra(s)) return 0;
   // In a closed GOP display order would hold the intra picture back until
   // the next anchor; the picture the seek lands on is wanted now.
-  if (s.pic.closed_gop) s.frames.show_newest_anchor_early();
+  if (s.pic.closed_gop && s.frames.show_newest_anchor_early()) s.shown_fields = s.anchor_fields;
   return 1;
 }
 
 void Decoder::reset_frame_roles() {
   state_->frames.reset_roles();
   state_->expect_second_field = false;
+  state_->anchor_fields = state_->shown_fields = 2;
+  state_->passed_fields = 0;
+  state_->parsed_unused = false;
   forget_pending(*state_);
 }
 
-int32_t Decoder::show_last_anchor() { return state_->frames.show_newest_anchor() ? 1 : 0; }
+int32_t Decoder::show_last_anchor() { return show_held_anchor(*state_) ? 1 : 0; }
 
 const SequenceHeader &Decoder::sequence() const { return state_->seq; }
 const PictureHeader &Decoder::picture() const { return state_->pic; }
@@ -315,6 +353,8 @@ bool Decoder::has_shown_picture() const { return state_->frames.has_shown(); }
 bool Decoder::expecting_second_field() const { return state_->expect_second_field; }
 bool Decoder::picture_pending() const { return state_->picture_pending; }
 bool Decoder::showing_repeat() const { return state_->frames.showing_repeat(); }
+int32_t Decoder::shown_fields() const { return state_->shown_fields; }
+int64_t Decoder::shown_time_fields() const { return state_->shown_time; }
 Planes Decoder::shown_planes() const { return state_->frames.shown_planes(); }
 Planes Decoder::target_planes() const { return state_->frames.target_planes(); }
 uint8_t *Decoder::rgb_buffer() const { return state_->frames.rgb(); }

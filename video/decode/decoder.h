@@ -226,6 +226,18 @@ constexpr int32_t frame_period_ms(int32_t frame_rate_code) {
   return (frame_period_us(frame_rate_code) + 500) / 1000;
 }
 
+/// How long a coded picture stays on screen, in field periods (half frame
+/// periods of frame_rate_code). A frame shows its two fields, three when it
+/// repeats the first (3:2 pull-down in an interlaced sequence); a progressive
+/// sequence repeats whole frames instead: two or three frame periods. Field
+/// pictures come in pairs that make one frame. MPEG-1 always shows 2.
+constexpr int32_t display_fields(bool is_mpeg2, int32_t progressive_sequence, int32_t picture_structure,
+                                 bool repeat_first_field, bool top_field_first) {
+  if (!is_mpeg2 || picture_structure != 3 || !repeat_first_field) return 2;
+  if (!progressive_sequence) return 3;
+  return top_field_first ? 6 : 4;
+}
+
 /// 1 for the 24/25/50 Hz family of frame_rate_code (codes 1, 2, 3 and 6),
 /// 0 for the others.
 constexpr int32_t frame_rate_family(int32_t frame_rate_code) {
@@ -331,6 +343,35 @@ class Decoder {
   /// brought round the intra picture a seek showed early. The next picture
   /// decoded is the one to show.
   bool showing_repeat() const;
+  /// Field periods the picture to show stays on screen (display_fields of
+  /// that picture, which display order may have held back); 2 until one
+  /// was decoded.
+  int32_t shown_fields() const;
+  /// When the picture to show starts on screen, in field periods from the
+  /// first picture the stream shows: the lengths of the pictures shown
+  /// before it, counted on from the open or a seek in time. -1 after a seek
+  /// by position (where in time that lands is not known).
+  int64_t shown_time_fields() const;
+
+  // --- Seeking in display time ------------------------------------------------
+  /// Where an intra picture lies in display time.
+  struct IntraPlace {
+    int64_t ordinal = 0;      // intra pictures before it in the stream
+    int64_t time_fields = 0;  // when it starts on screen
+  };
+  /// From the stream's start (the caller has moved the source there and
+  /// emptied the reader), reads picture headers only and finds the last
+  /// intra picture that starts on screen no later than `fields` (the first
+  /// one when none does). Display order is followed through the temporal
+  /// references: the B pictures coded right after an intra picture of an
+  /// open GOP show before it. Reads one GOP past it. 1, or 0 when the
+  /// stream has no intra picture.
+  int32_t locate_intra(int64_t fields, IntraPlace *place);
+  /// From the stream's start again: passes over intra pictures up to the
+  /// one `place` names and decodes from it as a seek does (its GOP's next
+  /// anchor too when the GOP is open); the picture to show is that intra
+  /// picture, starting at place.time_fields. 1, or 0 at the end.
+  int32_t enter_at_intra(const IntraPlace &place);
   /// The picture to show, in display order; valid until the next decode.
   /// The margin beyond the sequence header's size reads black.
   Planes shown_planes() const;

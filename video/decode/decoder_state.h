@@ -55,6 +55,18 @@ struct DecoderState {
   /// parsed, so parse_picture_header has nothing to do.
   bool header_waiting = false;
   int32_t last_field_structure = 0;
+  /// Display durations (field periods) of the newest anchor, which display
+  /// order holds back, and of the picture to show.
+  int32_t anchor_fields = 2;
+  int32_t shown_fields = 2;
+  /// Display time (field periods) of the picture to show; -1 unknown.
+  int64_t shown_time = 0;
+  /// Field periods of the picture whose header was parsed last, while it
+  /// is not decoded; and of the pictures passed over undecoded since the
+  /// shown picture last changed (their time passes all the same).
+  int32_t parsed_fields = 0;
+  bool parsed_unused = false;
+  int64_t passed_fields = 0;
 
   void apply_settings();
 };

@@ -125,6 +125,12 @@ void parse_picture_header(DecoderState &s) {
     if (r.end_of_data()) break;
   }
   parse_extensions_and_user_data(s);
+  // A picture parsed before it was decoded was passed over.
+  if (s.parsed_unused) s.passed_fields += s.parsed_fields;
+  s.parsed_fields = p.picture_structure != 3 ? 1
+                                             : display_fields(s.seq.is_mpeg2, s.seq.progressive_sequence, 3,
+                                                              p.repeat_first_field, p.top_field_first);
+  s.parsed_unused = true;
 }
 
 }  // namespace kestrum

@@ -57,7 +57,8 @@ void fill_params(StreamParams *out) {
 int32_t current(KestrumPicture *out) {
   if (!g_decoder || !g_decoder->frame_store_ready() || !g_decoder->has_shown_picture()) return 0;
   const Planes p = g_decoder->shown_planes();
-  const SequenceHeader &sh = g_decoder->sequence();
+  // The planes' own layout: right after a change of size the shown picture
+  // is still the old sequence's held-back anchor.
   const FrameGeometry &g = g_decoder->geometry();
   *out = KestrumPicture{};
   out->y = p.y;
@@ -65,12 +66,13 @@ int32_t current(KestrumPicture *out) {
   out->cr = p.cr;
   out->y_pitch = p.y_stride;
   out->c_pitch = p.cb_stride;
-  out->width = sh.horizontal_size;
-  out->height = sh.vertical_size;
+  out->width = g.horizontal_size;
+  out->height = g.vertical_size;
   out->coded_width = g.coded_width;
   out->coded_height = g.coded_height;
-  out->chroma_format = sh.chroma_format;
+  out->chroma_format = g.chroma_format;
   out->picture_type = g_decoder->picture().picture_coding_type;
+  out->fields = g_decoder->shown_fields();
   return p.y ? 1 : 0;
 }
 

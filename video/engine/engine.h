@@ -30,7 +30,7 @@ inline constexpr int32_t kDefaultAspectFactor = 312;
 /// Budget handed to SysRunCallbacks to drain every queued audio refill.
 inline constexpr int32_t kRunAllCallbacks = 0x7FFFFFF;
 /// Highest code VideoCommand knows.
-inline constexpr int32_t kLastCommand = 186;
+inline constexpr int32_t kLastCommand = VCMD_PICTURE_FIELDS;
 
 enum class OpenMode : int32_t { video = 0, audio_only = 2 };
 enum class PlayMode : int32_t { normal = 0, fast = 1, slow = 2 };
@@ -166,6 +166,11 @@ int32_t engine_run();
 int32_t engine_halt();
 int32_t engine_step();
 int32_t engine_seek(int32_t pos, int32_t origin);
+/// VCMD_SEEK_TIME: to the first picture that starts at or after `ms` of
+/// display time. The new byte position, or 0 when refused.
+int32_t engine_seek_time(int32_t ms);
+/// VCMD_PICTURE_TIME: display time (ms) of the picture on screen, or -1.
+int32_t engine_picture_time();
 /// VCMD_NEXT_INTRA: on to the next I picture and show it. 1/0.
 int32_t engine_next_intra();
 void engine_reset_state();

@@ -5,8 +5,11 @@
 // With the media layer built the files go through it; otherwise the
 // stand-in media layer serves them as bare audio files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -61,8 +64,9 @@ class EngineOracle : public ::testing::Test {
   }
 
   // Opens path as the converters do and pulls every block.
+  // A capture_fd >= 0 also writes a WAV capture there.
   static bool decode_file(const std::string &path, int32_t rate_mode, int32_t channel_mode,
-                          std::vector<int16_t> *out) {
+                          std::vector<int16_t> *out, int capture_fd = -1) {
 #if !LUNARET_TEST_REAL_MEDIA
     lunaret_test::fake_media().bytes = read_bytes(path);
     lunaret_test::fake_media().pos = 0;
@@ -73,16 +77,42 @@ class EngineOracle : public ::testing::Test {
     int32_t h = AudioOpenFile(path.c_str());
     if (h == 0 || h == -1) return false;
     if (!AudioOpenOutput(nullptr)) return false;
+    if (capture_fd >= 0) AudioCommand(AUDIO_CMD_CAPTURE_START, capture_fd);
     for (int i = 0; i < 100000; ++i) {
       int32_t bytes = 0;
       auto *pcm = reinterpret_cast<const int16_t *>(
           AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&bytes)));
       if (pcm && bytes > 0) out->insert(out->end(), pcm, pcm + bytes / 2);
-      if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0)) return true;
+      if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0)) {
+        if (capture_fd >= 0) AudioCommand(AUDIO_CMD_CAPTURE_FINISH, 0);
+        return true;
+      }
     }
     return false;
   }
 };
+
+// A device stand-in that counts the engine's questions and opens, and
+// otherwise behaves as the untimed null device.
+std::atomic<int> g_device_opens{0};
+std::atomic<int> g_device_queries{0};
+
+bool counting_query(const lunaret::PcmFormat &f) {
+  ++g_device_queries;
+  return lunaret::kNullUntimedOutputDriver.query(f);
+}
+int counting_open(void *state, const lunaret::PcmFormat &f, lunaret::DeviceDoneFn done, void *context) {
+  ++g_device_opens;
+  return lunaret::kNullUntimedOutputDriver.open(state, f, done, context);
+}
+
+lunaret::AudioOutputDriver counting_driver() {
+  lunaret::AudioOutputDriver d = lunaret::kNullUntimedOutputDriver;
+  d.name = "counting";
+  d.query = counting_query;
+  d.open = counting_open;
+  return d;
+}
 
 // SNR of ours against ffmpeg's output after aligning the start.
 double aligned_snr(const std::vector<int16_t> &ref, const std::vector<int16_t> &ours, int channels,
@@ -126,6 +156,38 @@ TEST_F(EngineOracle, FullPathMatchesFfmpegFloatDecoders) {
     EXPECT_GE(snr, 80.0);
     // Nothing lost or added beyond the start alignment and the last frame.
     EXPECT_NEAR(double(ours.size()) / s.channels, double(ref.size()) / s.channels, 2 * 1152 + 3000);
+  }
+}
+
+// Decoding to a file or to a capture needs no sound device: the engine
+// neither opens one nor asks what it takes, whatever the stream.
+TEST_F(EngineOracle, DecodingToFileOrCaptureOpensNoDevice) {
+  static const lunaret::AudioOutputDriver counting = counting_driver();
+  lunaret::set_output_driver(&counting);
+  for (const char *name : {"audio_l2_48k_mono.mp2", "audio_l3_44k.mp3"}) {
+    SCOPED_TRACE(name);
+    g_device_opens = 0;
+    g_device_queries = 0;
+    std::vector<int16_t> ours;
+    ASSERT_TRUE(decode_file(testing_support::media_path(name), AUDIO_RATE_FULL, AUDIO_CHANNEL_STEREO, &ours));
+    EXPECT_FALSE(ours.empty());
+    AudioClose();
+
+    char capture[] = "/tmp/no_device_captureXXXXXX";
+    const int fd = mkstemp(capture);
+    ASSERT_GE(fd, 0);
+    std::vector<int16_t> again;
+    ASSERT_TRUE(
+        decode_file(testing_support::media_path(name), AUDIO_RATE_FULL, AUDIO_CHANNEL_STEREO, &again, fd));
+    AudioClose();
+    ::close(fd);
+    struct stat st {};
+    EXPECT_EQ(::stat(capture, &st), 0);
+    EXPECT_GT(st.st_size, 44);  // a WAV header and the sound behind it
+    ::unlink(capture);
+    EXPECT_EQ(again, ours);
+    EXPECT_EQ(g_device_opens.load(), 0);
+    EXPECT_EQ(g_device_queries.load(), 0);
   }
 }
 

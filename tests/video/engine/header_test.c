@@ -10,5 +10,5 @@ _Static_assert(VCMD_PLANE_RECORD == 184, "command codes");
 int main(void) {
   KestrumHostDisplay display = {0};
   (void)display;
-  return KESTRUM_COMMAND_COUNT == 183 ? 0 : 1;
+  return KESTRUM_COMMAND_COUNT == 186 ? 0 : 1;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/test_media.h"
+#include "video/video_api.h"
 
 namespace {
 
@@ -98,6 +99,52 @@ INSTANTIATE_TEST_SUITE_P(Generated, RazavoriVideo,
                              if (!isalnum(static_cast<unsigned char>(c))) c = '_';
                            return n;
                          });
+
+// The pictures in display order, cropped as --yuv writes them, decoded in
+// this process with the engine's own window as the display (SDL's dummy
+// driver): what razavori video wrote before it opened the engine with a
+// display that takes nothing.
+std::vector<uint8_t> decode_through_window(const std::string &path) {
+  std::vector<uint8_t> out;
+  VideoStartup();
+  if (!VideoOpen(nullptr, path.c_str(), nullptr, 0)) return out;
+  int32_t height = 0;
+  const auto width =
+      static_cast<int32_t>(VideoCommand(VCMD_SEQUENCE_SIZE, reinterpret_cast<intptr_t>(&height)));
+  // The open may or may not show the first picture; each step shows one.
+  bool have = VideoCommand(VCMD_PLANE_RECORD, 0) != 0 || VideoStep() != 0;
+  while (have) {
+    VideoCommand(VCMD_HOLD_PICTURE, 0);
+    const auto *p = reinterpret_cast<const KestrumPlaneRecord *>(VideoCommand(VCMD_PLANE_RECORD, 0));
+    if (p) {
+      for (int32_t y = 0; y < height; ++y)
+        out.insert(out.end(), p->y + y * p->y_pitch, p->y + y * p->y_pitch + width);
+      for (const auto &[plane, pitch] : {std::pair{p->cb, p->cb_pitch}, std::pair{p->cr, p->cr_pitch}}) {
+        for (int32_t y = 0; y < (height + 1) / 2; ++y)
+          out.insert(out.end(), plane + y * pitch, plane + y * pitch + (width + 1) / 2);
+      }
+    }
+    VideoCommand(VCMD_RELEASE_PICTURE, 0);
+    have = VideoStep() != 0;
+  }
+  VideoClose(1);
+  VideoShutdown();
+  return out;
+}
+
+TEST(RazavoriVideoDisplay, NoDisplayGivesTheBytesOfTheWindowPath) {
+  for (const char *name : {"video_mpeg1.m1v", "video_mpeg2_interlaced.m2v", "mpeg2_ps.mpg"}) {
+    SCOPED_TRACE(name);
+    const std::string stream = testing_support::media_path(name);
+    const std::string out = testing_support::scratch_dir() + "/no_display_" + name + ".yuv";
+    ASSERT_EQ(run("'" + tool() + "' video '" + stream + "' --yuv '" + out + "'"), 0);
+    const std::vector<uint8_t> ours = read_all(out);
+    const std::vector<uint8_t> window = decode_through_window(stream);
+    ASSERT_FALSE(window.empty());
+    EXPECT_EQ(ours.size(), window.size());
+    EXPECT_TRUE(ours == window);
+  }
+}
 
 TEST(RazavoriVideoOptions, FramesLimitAndPictureFile) {
   const std::string stream = testing_support::media_path("video_mpeg2_progressive.m2v");

@@ -6,6 +6,7 @@
 
 #include "video/decode/decoder.h"
 #include "video/engine/play/audio_sync.h"
+#include "video/engine/play/loop_context.h"
 
 namespace kp = kestrum::play;
 
@@ -85,12 +86,42 @@ TEST(PlaybackAudioSync, DueTimesUseTheExactFramePeriod) {
   EXPECT_EQ(kestrum::frame_period_us(3), 40000);
   EXPECT_EQ(kestrum::frame_period_us(1), 41708);
   EXPECT_EQ(kestrum::frame_period_us(0), 33333);  // undefined codes pace like 30 Hz
-  // 900 pictures in (30 s of sound), due exactly when heard.
-  EXPECT_EQ(kp::picture_lead_ms(30030, 0, 899, ntsc, 0), 0);
+  // 900 pictures in (30 s of sound), due exactly when heard: 899 shown, two
+  // fields each.
+  EXPECT_EQ(kp::picture_lead_ms(30030, 0, 2 * 899, ntsc, 0), 0);
   // Heard 30 s and the picture due in 20 ms: it comes 20 ms after its sound.
-  EXPECT_EQ(kp::picture_lead_ms(30000, 20, 899, ntsc, 0), 10);
+  EXPECT_EQ(kp::picture_lead_ms(30000, 20, 2 * 899, ntsc, 0), 10);
   // The start's offset moves every due time.
-  EXPECT_EQ(kp::picture_lead_ms(1000, 0, 24, 40000, 100), 100);
+  EXPECT_EQ(kp::picture_lead_ms(1000, 0, 2 * 24, 40000, 100), 100);
+}
+
+TEST(PlaybackAudioSync, DueTimesCountDisplayTimeNotPictures) {
+  // 3:2 pull-down: 720 film pictures of 2 and 3 fields alternately make
+  // 1800 fields, 30 s at 29.97 Hz; counted as pictures they would be 24 s.
+  const int32_t ntsc = kestrum::frame_period_us(4);
+  EXPECT_EQ(kp::picture_lead_ms(30030, 0, 1800 - 2, ntsc, 0), 0);
+  // A picture repeating a field keeps the next one back by half a period.
+  EXPECT_EQ(kp::picture_lead_ms(0, 0, 3, ntsc, 0) - kp::picture_lead_ms(0, 0, 2, ntsc, 0), 17);
+}
+
+TEST(PlaybackPacing, PlainFramesKeepTheWholeMillisecondPeriodPullDownRunsExact) {
+  kp::LoopContext c;
+  c.period = kestrum::frame_period_ms(4);
+  c.period_us = kestrum::frame_period_us(4);
+  // Ordinary pictures: the period as it always was.
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(kp::display_ms(c, 2), 33);
+  EXPECT_EQ(kp::display_ms(c, 0), 33);  // unknown length: a plain frame
+  // The first picture repeating a field: exact times from then on, the rest
+  // carried, so that 4 film pictures take 5 frame periods.
+  int64_t sum = 0;
+  for (int i = 0; i < 240; ++i) sum += kp::display_ms(c, i % 2 ? 2 : 3);
+  EXPECT_EQ(sum, 240 * 5 * 33367 / 4 / 1000);
+  // Progressive sequences repeat whole frames.
+  kp::LoopContext p;
+  p.period = kestrum::frame_period_ms(4);
+  p.period_us = kestrum::frame_period_us(4);
+  EXPECT_EQ(kp::display_ms(p, 6), 100);
+  EXPECT_EQ(kp::display_ms(p, 4), 66);
 }
 
 TEST(PlaybackAudioSync, CorrectionsAreHalfTheLeadWithinAHalfPeriod) {

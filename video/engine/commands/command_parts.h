@@ -32,6 +32,8 @@ bool settings_stream(int32_t cmd, intptr_t arg, intptr_t &result);
 bool transport_stream(int32_t cmd, intptr_t arg, intptr_t &result);
 bool display_stream(int32_t cmd, intptr_t arg, intptr_t &result);
 bool picture_stream(int32_t cmd, intptr_t arg, intptr_t &result);
+/// Display time: where the picture on screen lies, and seeking to a time.
+bool time_stream(int32_t cmd, intptr_t arg, intptr_t &result);
 
 /// VCMD_BENCHMARK: decodes and presents pictures as fast as it can. 1/0.
 int32_t run_benchmark(KestrumBenchmarkRecord *out);

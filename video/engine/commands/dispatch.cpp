@@ -20,10 +20,8 @@ constexpr Outcome (*kSettingParts[])(int32_t, intptr_t, intptr_t &) = {
 };
 
 constexpr bool (*kStreamParts[])(int32_t, intptr_t, intptr_t &) = {
-    commands::settings_stream,
-    commands::transport_stream,
-    commands::display_stream,
-    commands::picture_stream,
+    commands::settings_stream, commands::transport_stream, commands::display_stream,
+    commands::picture_stream,  commands::time_stream,
 };
 
 }  // namespace
@@ -45,7 +43,7 @@ intptr_t engine_command(int32_t cmd, intptr_t arg) {
       if (outcome == Outcome::go_on) break;
     }
   }
-  if (!s.source.open || cmd > VCMD_PLANE_RECORD) return result;
+  if (!s.source.open || (cmd > VCMD_PLANE_RECORD && cmd < VCMD_PICTURE_TIME)) return result;
   for (auto part : kStreamParts) {
     if (part(cmd, arg, result)) return result;
   }

@@ -14,15 +14,25 @@ namespace {
 // Set by whoever restarts the sound; taken by the playback thread, which
 // alone owns the count and the offset.
 std::atomic<bool> g_restart{true};
-int32_t g_shown = 0;        // pictures shown since the sound started
+int64_t g_shown = 0;        // field periods shown since the sound started
 int32_t g_offset = 0;       // ms the count's start lies behind the sound's
 int32_t g_last_heard = -1;  // the audio clock at the previous picture
+std::atomic<int32_t> g_pictures{0};
+std::atomic<int32_t> g_corrected{0};
+std::atomic<int32_t> g_worst{0};
+std::atomic<int64_t> g_moved{0};
+std::atomic<int64_t> g_net{0};
 
 void take_restart() {
   if (g_restart.exchange(false)) {
     g_shown = 0;
     g_offset = 0;
     g_last_heard = -1;
+    g_pictures = 0;
+    g_corrected = 0;
+    g_worst = 0;
+    g_moved = 0;
+    g_net = 0;
   }
 }
 
@@ -30,15 +40,26 @@ void take_restart() {
 
 void restart_audio_sync() { g_restart = true; }
 
-void count_shown_picture() {
+void count_shown_picture(int32_t fields) {
   take_restart();
-  ++g_shown;
+  g_shown += fields > 0 ? fields : 2;
 }
 
-int32_t picture_lead_ms(int32_t heard_ms, int32_t target_in_ms, int32_t shown, int32_t period_us,
+SyncRecord sync_record() {
+  SyncRecord r;
+  r.pictures = g_pictures;
+  r.corrected = g_corrected;
+  r.worst_lead_ms = g_worst;
+  r.total_moved_ms = g_moved;
+  r.net_moved_ms = g_net;
+  return r;
+}
+
+int32_t picture_lead_ms(int32_t heard_ms, int32_t target_in_ms, int64_t shown_fields, int32_t period_us,
                         int32_t offset_ms) {
-  // The picture after the `shown`-th is due when the sound reaches it.
-  const int64_t due = (int64_t{shown} + 1) * period_us / 1000 + offset_ms;
+  // The next picture is due when the sound reaches the end of those shown
+  // (plus one frame period: the first picture is due one period in).
+  const int64_t due = (shown_fields + 2) * period_us / 2000 + offset_ms;
   const int64_t heard_then = int64_t{heard_ms} + target_in_ms;
   return static_cast<int32_t>(std::clamp<int64_t>(due - heard_then, INT32_MIN, INT32_MAX));
 }
@@ -66,7 +87,13 @@ void follow_audio_clock(const EngineState &s, LoopContext &c) {
     g_offset -= lead;
     return;
   }
-  c.target += static_cast<uint32_t>(sync_correction_ms(lead, c.period_us));
+  const int32_t moved = sync_correction_ms(lead, c.period_us);
+  c.target += static_cast<uint32_t>(moved);
+  g_pictures = g_pictures + 1;
+  if (moved != 0) g_corrected = g_corrected + 1;
+  g_worst = std::max<int32_t>(g_worst, std::abs(lead));
+  g_moved = g_moved + std::abs(moved);
+  g_net = g_net + moved;
 }
 
 }  // namespace kestrum::play

@@ -35,15 +35,29 @@ void restart_audio_sync();
 /// the audio clock reaches that picture. Playback thread, while pacing.
 void follow_audio_clock(const EngineState &s, LoopContext &c);
 
-/// One more picture shown. Playback thread.
-void count_shown_picture();
+/// One more picture shown, on screen for `fields` field periods (2 for a
+/// plain frame). Playback thread.
+void count_shown_picture(int32_t fields);
 
 /// Where the next picture lies against the sound: positive when it would be
 /// shown before its sound plays (ms). `heard_ms` is the audio clock now,
-/// `target_in_ms` how far away the picture's due time is, `shown` the
-/// pictures shown since the start and `offset_ms` the start's offset.
-int32_t picture_lead_ms(int32_t heard_ms, int32_t target_in_ms, int32_t shown, int32_t period_us,
+/// `target_in_ms` how far away the picture's due time is, `shown_fields`
+/// the display time of the pictures shown since the start in field periods
+/// (half frame periods) and `offset_ms` the start's offset.
+int32_t picture_lead_ms(int32_t heard_ms, int32_t target_in_ms, int64_t shown_fields, int32_t period_us,
                         int32_t offset_ms);
+
+/// What the sound's clock did to the pictures since the sound last
+/// started: for tests and diagnostics.
+struct SyncRecord {
+  int32_t pictures = 0;        // pictures whose lead was measured
+  int32_t corrected = 0;       // of them, the ones whose due time moved
+  int32_t worst_lead_ms = 0;   // largest lead or lag seen (absolute)
+  int64_t total_moved_ms = 0;  // sum of the corrections' sizes
+  int64_t net_moved_ms = 0;    // their sum with signs (later is positive)
+};
+/// A copy of the record (any thread; exact once the playback has stopped).
+SyncRecord sync_record();
 
 /// The correction applied to the due time for a lead: nothing within the
 /// tolerance, else half the lead, at most half a frame period either way.

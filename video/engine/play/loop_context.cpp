@@ -25,19 +25,34 @@ LoopContext &loop_context(Engine &e) {
     c.period = frame_period_ms(p.frame_rate_code);
     c.period_us = frame_period_us(p.frame_rate_code);
     c.ring_fed = s.source.is_elementary == 0;
+    c.exact_durations = false;
+    c.carry_us = 0;
+    c.last_gap_ms = c.period;
     c.target = clock_ms() + static_cast<uint32_t>(c.period);
     c.open_count = s.source.open_count;
   }
   return c;
 }
 
-uint32_t clock_ms() {
-  static const int64_t per_ms = [] {
-    const int64_t f = platform::perf_frequency() / 1000;
-    return f > 0 ? f : 0;
-  }();
-  if (per_ms == 0) return platform::tick_ms();
-  return static_cast<uint32_t>(platform::perf_counter() / per_ms);
+int32_t display_ms(LoopContext &c, int32_t fields) {
+  if (fields <= 0) fields = 2;
+  if (fields != 2) c.exact_durations = true;
+  if (!c.exact_durations) {
+    c.last_gap_ms = c.period;
+  } else {
+    const int64_t us = int64_t{c.period_us} * fields / 2 + c.carry_us;
+    c.carry_us = static_cast<int32_t>(us % 1000);
+    c.last_gap_ms = static_cast<int32_t>(us / 1000);
+  }
+  return c.last_gap_ms;
+}
+
+uint32_t first_due(const LoopContext &c) {
+  const uint32_t now = clock_ms();
+  if (!c.exact_durations) return now + static_cast<uint32_t>(c.period);
+  const int32_t ahead = until(c.target, now);
+  if (ahead > -c.last_gap_ms && ahead <= c.last_gap_ms) return c.target;
+  return now + static_cast<uint32_t>(c.last_gap_ms);
 }
 
 int32_t video_fill() { return loop_port().video_fill(); }
@@ -63,7 +78,7 @@ void spend(const EngineState &s, int32_t ms) {
   const uint32_t start = clock_ms();
   refill(s, ms);
   const int32_t left = ms - static_cast<int32_t>(clock_ms() - start);
-  if (left > 0) platform::sleep_ms(static_cast<uint32_t>(left));
+  if (left > 0) pace_sleep(static_cast<uint32_t>(left));
 }
 
 }  // namespace kestrum::play

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "video/engine/play/levels.h"
+#include "video/engine/play/pace_clock.h"
 
 namespace kestrum {
 struct Engine;
@@ -21,6 +22,13 @@ struct LoopContext {
   uint32_t target = 0;        // clock time the next picture is due
   int32_t period = 40;        // frame period in ms
   int32_t period_us = 40000;  // the same, exact (the sound is followed by it)
+  /// The stream has shown a picture that is not two fields long (3:2
+  /// pull-down): due times advance by exact display times from then on.
+  bool exact_durations = false;
+  int32_t carry_us = 0;  // what whole milliseconds left of the exact times
+  /// How long the picture presented last stays on screen (ms): a loop
+  /// that starts again makes the next picture due that long from now.
+  int32_t last_gap_ms = 40;
   bool mpeg2 = false;
   /// The video comes through the media layer's ring (system streams). An
   /// elementary stream is read straight from the file and its ring counter
@@ -32,8 +40,20 @@ struct LoopContext {
 /// The loop state, refreshed for the stream open now.
 LoopContext &loop_context(Engine &e);
 
-/// The millisecond clock the pacing runs on (high-resolution counter).
-uint32_t clock_ms();
+/// How far a picture on screen for `fields` field periods moves the next
+/// picture's due time (ms). Plain two-field frames move it by the whole
+/// millisecond frame period. Once a stream shows a picture of another
+/// length, every picture moves it by its exact display time with the rest
+/// carried, since the roundings of two- and three-field pictures would not
+/// cancel out.
+int32_t display_ms(LoopContext &c, int32_t fields);
+
+/// When the first picture of a loop's call is due: a frame period from now.
+/// A stream whose pictures keep their own lengths keeps the due time the
+/// previous call left, unless a pause or stall put it more than a picture
+/// away, so that the picture on screen keeps its time across calls.
+uint32_t first_due(const LoopContext &c);
+
 /// Signed distance from now to `t` (ms; negative when `t` has passed).
 inline int32_t until(uint32_t t, uint32_t now) { return static_cast<int32_t>(t - now); }
 

@@ -67,6 +67,15 @@ int32_t stream_vbv_bytes() {
   return play::vbv_bytes(d->sequence().vbv_buffer_size_value, d->sequence().vbv_buffer_size_extension);
 }
 
+}  // namespace
+
+int32_t shown_fields() {
+  Decoder *d = engine_decoder();
+  return d ? d->shown_fields() : 2;
+}
+
+namespace {
+
 const LoopPort kProduction = {video_fill,           audio_fill,       parse_next,    decode_parsed,
                               second_field_pending, stream_vbv_bytes, showing_repeat};
 const LoopPort *g_port = &kProduction;

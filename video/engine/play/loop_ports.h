@@ -26,6 +26,10 @@ struct LoopPort {
   int32_t (*showing_repeat)();
 };
 
+/// Field periods the decoder's picture to show stays on screen (2 when no
+/// stream is open). The caller holds engine_lock.
+int32_t shown_fields();
+
 /// The table in use (never null).
 const LoopPort &loop_port();
 /// Installs a replacement (null restores the production table). Tests only.

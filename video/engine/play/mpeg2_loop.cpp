@@ -111,19 +111,20 @@ void pace_step(Engine &e, LoopContext &c) {
       if (video_fill() > l[2] && audio_fill() < a.level[3]) break;
       const int32_t d = video_fill() > l[1] ? 0 : until(c.target, clock_ms());
       if (d < kMpeg2MinSleepableMs || d >= kMaxSleepableMs) {
-        platform::sleep_ms(0);
+        pace_sleep(0);
         if (d >= kMaxSleepableMs && !audio_runs(s)) break;
       } else {
         const uint32_t start = clock_ms();
         refill(s, std::max(d * 5 / 8, kRefillSliceMs));
         const int32_t left = until(c.target, clock_ms());
         const int32_t used = static_cast<int32_t>(clock_ms() - start);
-        if (left > 0 && used < d) platform::sleep_ms(static_cast<uint32_t>(left));
+        if (left > 0 && used < d) pace_sleep(static_cast<uint32_t>(left));
       }
       if (until(c.target, clock_ms()) <= 0) break;
     }
   }
-  c.target += static_cast<uint32_t>(c.period);
+  // The next picture is due when this one has been on screen its time.
+  c.target += static_cast<uint32_t>(display_ms(c, picture_fields()));
 }
 
 }  // namespace
@@ -132,7 +133,7 @@ void mpeg2_loop(Engine &e, LoopContext &c) {
   EngineState &s = e.state;
   if (finish_at_end(e, c)) return;
   open_late_audio(e);
-  c.target = clock_ms() + static_cast<uint32_t>(c.period);
+  c.target = first_due(c);
   const int32_t *l = c.video.level;
   for (int i = 0; i < kPicturesPerCall; ++i) {
     if (c.ring_fed && video_fill() < mid(l[1], l[2]) && video_fill() < c.video.low) {

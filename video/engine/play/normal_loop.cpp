@@ -25,7 +25,7 @@ Got skip_step(Engine &e, LoopContext &c) {
     skipped = true;
   }
   refill(e.state, kRefillSliceMs);
-  platform::sleep_ms(0);
+  pace_sleep(0);
   if (!skipped && video_fill() > v.level[3]) {
     got = decode_unless_b(e);
     c.target = clock_ms();
@@ -76,7 +76,8 @@ void pace_step(Engine &e, LoopContext &c) {
       }
     }
   }
-  c.target += static_cast<uint32_t>(c.period);
+  // The next picture is due when this one has been on screen its time.
+  c.target += static_cast<uint32_t>(display_ms(c, picture_fields()));
 }
 
 }  // namespace
@@ -85,7 +86,7 @@ void normal_loop(Engine &e, LoopContext &c) {
   EngineState &s = e.state;
   if (finish_at_end(e, c)) return;
   open_late_audio(e);
-  c.target = clock_ms() + static_cast<uint32_t>(c.period);
+  c.target = first_due(c);
   for (int i = 0; i < kPicturesPerCall; ++i) {
     if (c.ring_fed && video_fill() < c.video.low) c.target += kLowVideoSlackMs;
     Got got = s.audio_link.audio_open ? skip_step(e, c) : Got::nothing;

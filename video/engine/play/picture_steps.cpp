@@ -12,6 +12,10 @@ namespace {
 
 constexpr int32_t kPictureB = 3;
 
+// Display length of the picture the last step made current. Playback
+// thread only.
+int32_t g_fields = 2;
+
 bool playable(const EngineState &s) {
   return s.source.open && !s.source.closing && s.source.open_mode == static_cast<int32_t>(OpenMode::video);
 }
@@ -29,6 +33,7 @@ void decode_parsed_frame() {
   decode_parsed_pair(p);
   if (p.showing_repeat && p.showing_repeat() && p.parse_next()) decode_parsed_pair(p);
   publish_current();
+  g_fields = shown_fields();
 }
 
 }  // namespace
@@ -38,6 +43,7 @@ Got decode_next(Engine &e) {
   if (!playable(e.state)) return Got::end;
   if (!decode_next_picture()) return Got::end;
   if (loop_port().second_field_pending()) decode_next_picture();
+  g_fields = shown_fields();
   return Got::picture;
 }
 
@@ -57,7 +63,7 @@ Got pass_to(Engine &e, uint32_t types, int32_t bound) {
     }
     // Between passes the audio refills run and the interface may seek.
     refill(e.state, kRefillSliceMs);
-    platform::sleep_ms(0);
+    pace_sleep(0);
   }
 }
 
@@ -78,9 +84,11 @@ void present(Engine &e) {
     platform::Lock lock(e.engine_lock);
     if (!s.picture.picture_held) present_current();
   }
-  count_shown_picture();
-  platform::sleep_ms(0);
+  count_shown_picture(g_fields);
+  pace_sleep(0);
 }
+
+int32_t picture_fields() { return g_fields; }
 
 }  // namespace kestrum::play
 

@@ -29,6 +29,9 @@ Got pass_to(Engine &e, uint32_t types, int32_t bound);
 Got decode_unless_b(Engine &e);
 /// Calls the end callback and presents the current picture.
 void present(Engine &e);
+/// Field periods the picture the last step decoded stays on screen (2 for
+/// a plain frame).
+int32_t picture_fields();
 
 }  // namespace kestrum::play
 

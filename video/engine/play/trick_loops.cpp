@@ -16,7 +16,7 @@ namespace {
 bool decode_anchors(Engine &e, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
     if (pass_to(e, kAnchors, INT32_MIN) != Got::picture) return false;
-    platform::sleep_ms(0);
+    pace_sleep(0);
   }
   return true;
 }
@@ -38,7 +38,7 @@ void fast_loop(Engine &e, LoopContext &c) {
       break;
     }
     present(e);
-    platform::sleep_ms(kTrickPauseMs);
+    pace_sleep(kTrickPauseMs);
   }
   media().flush(DRAVIK_FLUSH_QUEUE);
   c.target = clock_ms() + static_cast<uint32_t>(c.period);
@@ -52,7 +52,10 @@ void slow_loop(Engine &e, LoopContext &c) {
   }
   present(e);
   const int32_t factor = s.playback.slow_factor < 1 ? 1 : s.playback.slow_factor;
-  platform::sleep_ms(static_cast<uint32_t>(factor) * kSlowUnitMs);
+  // Each picture keeps its share of the time: one repeating a field stays
+  // half as long again.
+  const int32_t fields = picture_fields();
+  pace_sleep(static_cast<uint32_t>(factor * kSlowUnitMs * (fields < 1 ? 2 : fields) / 2));
   media().flush(DRAVIK_FLUSH_QUEUE);
   c.target = clock_ms() + static_cast<uint32_t>(c.period);
 }
@@ -67,7 +70,7 @@ void scan_loop(Engine &e, LoopContext &c) {
       break;
     }
     present(e);
-    platform::sleep_ms(kTrickPauseMs);
+    pace_sleep(kTrickPauseMs);
   }
   // Leaving scan mode: the sound restarts at the new place.
   s.playback.scan = 0;
@@ -95,7 +98,7 @@ void audio_only_loop(Engine &e) {
       s.playback.stopped = 1;
       return;
     }
-    platform::sleep_ms(kAudioOnlyPassMs);
+    pace_sleep(kAudioOnlyPassMs);
   }
 }
 

@@ -14,8 +14,12 @@
 #include "video/engine/engine.h"
 #include "video/engine/output_link.h"
 #include "video/engine/window/caption_font.h"
+#include "video/engine/window/screen_fit.h"
 #include "video/engine/window/window_layout.h"
 #include "video/video_api.h"
+
+// After every header that declares SDL functions.
+#include "platform/sdl_dynamic.h"
 
 namespace kestrum {
 
@@ -61,7 +65,7 @@ bool g_video_up = false;
 
 bool bring_up_video() {
   if (g_video_up) return true;
-  g_video_up = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  g_video_up = platform::sdl_loaded() && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
   return g_video_up;
 }
 
@@ -426,7 +430,10 @@ int32_t set_full_screen(bool on) {
   const EngineState &s = engine().state;
   if (on) {
     SDL_GetWindowSize(g_win.window, &g_win.saved_w, &g_win.saved_h);
-    return SDL_SetWindowFullscreen(g_win.window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0 ? 1 : 0;
+    if (SDL_SetWindowFullscreen(g_win.window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return 0;
+    // SDL now lays out for the screen; the window must really have it.
+    fill_screen_without_manager(g_win.window);
+    return 1;
   }
   if (SDL_SetWindowFullscreen(g_win.window, 0) != 0) return 0;
   if (g_win.saved_w > 0 && g_win.saved_h > 0) {

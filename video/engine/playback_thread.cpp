@@ -7,7 +7,6 @@
 
 #include "platform/clock.h"
 #include "platform/thread.h"
-#include "platform/wait_flag.h"
 #include "video/engine/engine.h"
 #include "video/engine/play_loop.h"
 
@@ -15,66 +14,45 @@ namespace kestrum {
 
 namespace {
 
-// An interface call holds the stream (`busy`): the thread looks again in
-// steps this long, for at most the back-off, and goes on as soon as the call
-// lets go.
+// While stopped (and not scanning) the thread re-checks its flags this often.
+constexpr uint32_t kStoppedPollMs = 1000;
+// An interface call holds the stream (`busy`): try again after this long.
 constexpr uint32_t kBusyBackoffMs = 300;
-constexpr uint32_t kBusyStepMs = 2;
 // How long unloading waits for the thread to finish before leaving it.
 constexpr uint32_t kUnloadWaitMs = 2000;
-// The idle wait of VideoHalt.
-constexpr uint32_t kIdleWaitMs = 300;
+// The idle wait of VideoHalt: this many checks, this far apart (300 ms).
+constexpr int kIdleChecks = 10;
+constexpr uint32_t kIdleCheckMs = 30;
 
 std::atomic<int32_t> g_threads_started{0};
-
-// Raised while the thread works on the stream, lowered whenever it waits:
-// what VideoHalt and VideoClose sleep on. Never freed (the thread may
-// outlive the unload).
-platform::WaitFlag &stepping() {
-  static auto *const flag = new platform::WaitFlag;
-  return *flag;
-}
-
-void set_idle(EngineState &s, bool idle) {
-  s.playback.idle = idle ? 1 : 0;
-  if (idle) {
-    stepping().clear();
-  } else {
-    stepping().set();
-  }
-}
 
 void playback_thread_body(Engine &e, const std::atomic<bool> &quit) {
   EngineState &s = e.state;
   while (!quit) {
     // 1. Wait for a play to begin.
-    set_idle(s, true);
+    s.playback.idle = 1;
     s.playback.abort = 0;
     s.playback.busy = 0;
     e.wake.wait();
     if (quit) break;
     for (;;) {
-      // 2. Stopped and not scanning: stay idle until a run, a scan or the
-      // unload sets the wake-up event (a halt or close sends the thread to
-      // step 1 by `abort`, and needs no wake-up: it waits for `idle`).
+      // 2. Stopped and not scanning: stay idle until asked to leave.
       while (s.playback.stopped && !s.playback.scan && !s.playback.abort && !quit) {
-        set_idle(s, true);
-        e.wake.wait();
+        s.playback.idle = 1;
+        e.wake.wait(kStoppedPollMs);
       }
       if (quit) return;
       // 3. Nothing open: back to waiting.
       if (!s.source.open || (s.playback.stopped && !s.playback.scan)) break;
       // 4. One play step, unless an interface call holds the stream.
-      set_idle(s, false);
+      s.playback.idle = 0;
       if (s.playback.busy.fetch_add(1) == 0) {
         play_step(e);
         s.playback.busy.fetch_sub(1);
         platform::sleep_ms(0);
       } else {
         s.playback.busy.fetch_sub(1);
-        for (uint32_t waited = 0; s.playback.busy.load() != 0 && waited < kBusyBackoffMs;
-             waited += kBusyStepMs)
-          platform::sleep_ms(kBusyStepMs);
+        platform::sleep_ms(kBusyBackoffMs);
       }
       // 5. A halt sends the thread back to its first wait.
       if (s.playback.abort) break;
@@ -129,7 +107,11 @@ int32_t playback_threads_started() { return g_threads_started.load(); }
 
 bool wait_for_idle() {
   EngineState &s = engine().state;
-  if (stepping().wait_clear(kIdleWaitMs)) return true;
+  for (int i = 0; i < kIdleChecks; ++i) {
+    if (s.playback.idle) return true;
+    platform::sleep_ms(kIdleCheckMs);
+  }
+  if (s.playback.idle) return true;
   // No forced termination: the thread is told to stop and finishes its step
   // by itself; every loop checks `abort` and `stopped` between pictures.
   s.playback.abort = 1;

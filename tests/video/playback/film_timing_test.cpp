@@ -27,12 +27,15 @@
 #include "tests/support/test_media.h"
 #include "tests/video/decode/decode_support.h"
 #include "tests/video/playback/virtual_clock.h"
+#include "tests/video/playback/wait_for_end.h"
 #include "video/decode/decoder.h"
 #include "video/engine/play/audio_sync.h"
 #include "video/engine/play/pace_clock.h"
 #include "video/video_api.h"
 
 namespace {
+
+using playback_test::wait_for_end;
 
 namespace kp = kestrum::play;
 
@@ -83,17 +86,6 @@ std::vector<video_test::Picture> reference(const std::string &file) {
 constexpr double kMatchDb = 35;
 constexpr double kNtscPeriodMs = 1001.0 / 30.0;
 constexpr double kFieldMs = kNtscPeriodMs / 2;
-
-// The playback thread reports the end through the engine; virtual time
-// makes these plays take about as long as decoding does.
-bool wait_for_end(int seconds) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < until) {
-    if (VideoCommand(VCMD_PLAYBACK_ENDED, 0)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
-}
 
 class FilmTiming : public ::testing::Test {
  protected:

@@ -11,10 +11,13 @@
 
 #include "tests/support/test_media.h"
 #include "tests/video/playback/virtual_clock.h"
+#include "tests/video/playback/wait_for_end.h"
 #include "video/engine/play/pace_clock.h"
 #include "video/video_api.h"
 
 namespace {
+
+using playback_test::wait_for_end;
 
 namespace kp = kestrum::play;
 
@@ -29,15 +32,6 @@ struct Recorder {
     return 1;
   }
 };
-
-bool wait_for_end(int seconds) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < until) {
-    if (VideoCommand(VCMD_PLAYBACK_ENDED, 0)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
-}
 
 struct Stream {
   const char *name;

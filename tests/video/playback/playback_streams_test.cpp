@@ -19,9 +19,12 @@
 
 #include "audio/audio_api.h"
 #include "tests/support/test_media.h"
+#include "tests/video/playback/wait_for_end.h"
 #include "video/video_api.h"
 
 namespace {
+
+using playback_test::wait_for_end;
 
 using Clock = std::chrono::steady_clock;
 
@@ -117,15 +120,6 @@ std::string display_types(const std::string &path) {
   }
   pclose(p);
   return out;
-}
-
-bool wait_for_end(int seconds) {
-  const auto until = Clock::now() + std::chrono::seconds(seconds);
-  while (Clock::now() < until) {
-    if (VideoCommand(VCMD_PLAYBACK_ENDED, 0)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
 }
 
 constexpr int kWidth = 352, kHeight = 288;

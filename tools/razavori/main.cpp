@@ -19,6 +19,7 @@ int run_cut(int argc, char **argv);
 int run_mux(int argc, char **argv);
 int run_encode_audio(int argc, char **argv);
 int run_discs(int argc, char **argv);
+int run_dvd(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
@@ -43,6 +44,7 @@ static const Command kCommands[] = {
      run_encode_audio},
     {"discs", "[--map X=PATH] [--unmap X] [--eject X] [--close X]", "mapped drives and what their discs hold",
      run_discs},
+    {"dvd", "PATH|DRIVE [--title N]", "a DVD's titles, chapters and streams", run_dvd},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -1,10 +1,12 @@
 // razavori video FILE [--yuv OUT] [--frames N] [--variant default|83|85]
-//                     [--rgb OUT.ppm]
+//                     [--rgb OUT.ppm] [--subpicture N]
 // Decodes a file through the video engine's exports the way the converters
 // do: open, then VideoStep until the end, copying each picture between the
 // hold and release commands. --yuv writes planar 4:2:0 pictures in display
 // order cropped to the display size; --rgb writes each picture as a binary
 // PPM image (one after another in the file) through the frame-copy routine.
+// --subpicture N (0-31, or the stream id 0x20-0x3F) writes the pictures as
+// presented, with that subpicture stream mixed in.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -66,6 +68,7 @@ int run_video(int argc, char **argv) {
   const char *rgb_path = nullptr;
   long frames = -1;
   int variant = 0;
+  long subpicture = -1;
   for (int i = 1; i < argc; ++i) {
     const bool has_value = i + 1 < argc;
     if (!std::strcmp(argv[i], "--yuv") && has_value) {
@@ -79,6 +82,14 @@ int run_video(int argc, char **argv) {
         std::fprintf(stderr, "razavori video: --frames wants a count\n");
         return 2;
       }
+    } else if (!std::strcmp(argv[i], "--subpicture") && has_value) {
+      char *end = nullptr;
+      subpicture = std::strtol(argv[++i], &end, 0);
+      if (!end || *end || subpicture < 0 || subpicture > 0x3F || (subpicture > 31 && subpicture < 0x20)) {
+        std::fprintf(stderr, "razavori video: --subpicture wants a stream number 0-31 or id 0x20-0x3F\n");
+        return 2;
+      }
+      subpicture &= 31;
     } else if (!std::strcmp(argv[i], "--variant") && has_value) {
       const char *v = argv[++i];
       if (!std::strcmp(v, "default")) {
@@ -104,7 +115,8 @@ int run_video(int argc, char **argv) {
   if (!path) {
     std::fprintf(
         stderr,
-        "usage: razavori video FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm]\n");
+        "usage: razavori video FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm] "
+        "[--subpicture N]\n");
     return 2;
   }
   arg.file = path;
@@ -118,6 +130,12 @@ int run_video(int argc, char **argv) {
 
   VideoStartup();
   if (variant) VideoCommand(variant, 1);
+  if (subpicture >= 0) {
+    // Delivered from the first pack on; the held pictures carry it.
+    SysControl(CTL_SPU_SELECT, subpicture);
+    SysControl(CTL_SPU_ENABLE, 1);
+    VideoCommand(VCMD_MIX_SUBPICTURE, 1);
+  }
   // Nothing is shown: a host display that takes nothing keeps the engine
   // from making a window and converting every picture for it. The frame
   // copy still works from the decoded planes.

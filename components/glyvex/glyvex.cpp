@@ -53,6 +53,7 @@ struct State {
   uint32_t palette[16] = {};
   GlyvexVideoCount taken = nullptr;
   GlyvexVideoCount ahead = nullptr;
+  int32_t last_fields = 2;  // length of the picture on screen
 };
 
 State::State() { default_palette(palette); }
@@ -195,15 +196,15 @@ void GlyvexBindVideo(GlyvexVideoCount taken, GlyvexVideoCount ahead) {
 void GlyvexPictureShown(int32_t fields, int32_t rate_family) {
   State &s = st();
   std::lock_guard<std::mutex> lock(s.lock);
+  // The picture before this one has now been shown for its whole length.
+  if (s.shown.active) s.shown.fields += s.last_fields;
+  s.last_fields = fields > 0 ? fields : 2;
   const int64_t taken = s.taken ? s.taken() : INT64_MAX;
   while (!s.queued.empty() && s.queued.front().mark <= taken) {
     start_unit(s.shown, std::move(s.queued.front().bytes));
     s.queued.pop_front();
   }
-  Shown &u = s.shown;
-  if (!u.active) return;
-  run_due(u, rate_family);
-  u.fields += fields > 0 ? fields : 2;
+  run_due(s.shown, rate_family);
 }
 
 void GlyvexClear(void) {

@@ -30,7 +30,7 @@ static const Command kCommands[] = {
     {"audio", "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M]",
      "decode an audio file through the audio engine", run_audio},
     {"info", "FILE [--pictures]", "video stream headers, and with --pictures every picture's type", run_info},
-    {"video", "FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm] [--subpicture N]",
+    {"video", "FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm] [--subpicture N] [--overlay PIC.bmp[@X,Y[,O]]]",
      "decode a file's pictures through the video engine", run_video},
     {"play", "FILE [--track N] [--entry N|MM:SS:FF] [--angle N]",
      "play a file: space pause, arrows seek, f full screen, +/- volume, s step, b benchmark, q quit",

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "components/glyvex/glyvex.h"
+#include "components/lumpane/lumpane.h"
 #include "media/media_api.h"
 #include "video/decode/decoder.h"
 #include "video/engine/dvd_title.h"
@@ -15,9 +16,10 @@ namespace {
 
 std::atomic<int64_t> g_taken{0};
 int32_t g_burn_in = 0;
-// Set while the held picture carries the subpicture: restored before the
-// decoder may use it again as a reference.
+// Set while the held picture carries the subpicture or the overlay
+// picture: restored before the decoder may use it again as a reference.
 bool g_held_mixed = false;
+bool g_held_overlay = false;
 int32_t g_rate_family = 1;
 
 int64_t taken() { return g_taken.load(std::memory_order_relaxed); }
@@ -39,6 +41,11 @@ int32_t family(const KestrumPicture &) {
 bool mix_into(const KestrumPicture &p) {
   return GlyvexMix(const_cast<uint8_t *>(p.y), const_cast<uint8_t *>(p.cb), const_cast<uint8_t *>(p.cr),
                    p.y_pitch, p.c_pitch, p.width, p.height, g_rate_family, p.picture_type) != 0;
+}
+
+bool draw_overlay(const KestrumPicture &p) {
+  return LumpaneDraw(const_cast<uint8_t *>(p.y), const_cast<uint8_t *>(p.cb), const_cast<uint8_t *>(p.cr),
+                     p.y_pitch, p.c_pitch, p.width, p.height, p.picture_type) != 0;
 }
 
 // A unit from the host (command 145's routine): starts at the next picture;
@@ -67,24 +74,32 @@ void subpicture_picture_shown(const KestrumPicture &picture) {
 void subpicture_clear() { GlyvexClear(); }
 
 bool subpicture_before_present(const KestrumPicture &picture) {
-  if (!active() || g_held_mixed) return false;
-  return mix_into(picture);
+  if (g_held_mixed || g_held_overlay) return false;
+  const bool mixed = active() && mix_into(picture);
+  return draw_overlay(picture) || mixed;
 }
 
-void subpicture_after_present() { GlyvexRestore(); }
+void subpicture_after_present() {
+  // The overlay picture went in last, so it comes out first.
+  LumpaneRestore();
+  GlyvexRestore();
+}
 
 void subpicture_hold() {
-  if (g_held_mixed || !g_burn_in) return;
+  if (g_held_mixed || g_held_overlay) return;
   KestrumPicture p{};
   if (!decoder().current_picture(&p)) return;
-  g_held_mixed = mix_into(p);
+  g_held_mixed = g_burn_in && mix_into(p);
+  g_held_overlay = draw_overlay(p);
 }
 
 void subpicture_release() {
-  if (!g_held_mixed) return;
-  GlyvexRestore();
-  g_held_mixed = false;
+  if (g_held_overlay) LumpaneRestore();
+  if (g_held_mixed) GlyvexRestore();
+  g_held_mixed = g_held_overlay = false;
 }
+
+intptr_t overlay_picture_routine() { return reinterpret_cast<intptr_t>(&LumpaneSetPicture); }
 
 int32_t subpicture_set_burn_in(int32_t on) {
   const int32_t old = g_burn_in;

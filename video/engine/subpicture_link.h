@@ -26,6 +26,8 @@ void subpicture_hold();
 void subpicture_release();
 /// Command 190: -> old value.
 int32_t subpicture_set_burn_in(int32_t on);
+/// Command 134: the overlay picture's setting routine (LumpaneSetPicture).
+intptr_t overlay_picture_routine();
 /// Command 145: the routine that takes a subpicture unit from the host.
 intptr_t subpicture_update_routine();
 

@@ -321,4 +321,34 @@ TEST_F(DvdEngine, SubpicturesMatchFfmpegOverlay) {
   fs::remove_all(dir);
 }
 
+// The overlay picture at 16,16 with opacity 128 against ffmpeg's overlay of
+// the same bitmap at alpha 0.5.
+TEST_F(DvdEngine, OverlayPictureMatchesFfmpeg) {
+  ASSERT_TRUE(have("ffmpeg"));
+  const std::string dir = testing_support::scratch_dir() + "/logo";
+  fs::create_directories(dir);
+  const std::string logo = media_path("dvdt_logo.bmp");
+  run(razavori() + " video '" + vob1() + "' --frames 12 --overlay '" + logo + "@16,16,128' --yuv " + dir +
+      "/ours.yuv");
+  run("ffmpeg -hide_banner -loglevel error -y -threads 1 -i '" + vob1() + "' -i '" + logo +
+      "' -filter_complex '[1:v]format=rgba,colorchannelmixer=aa=0.5[l];[0:v][l]overlay=16:16' -frames:v 12 "
+      "-f rawvideo -pix_fmt yuv420p " +
+      dir + "/ff.yuv");
+  const std::vector<uint8_t> ours = bytes_of(dir + "/ours.yuv"), ff = bytes_of(dir + "/ff.yuv");
+  ASSERT_EQ(ours.size(), testing_support::yuv_picture_size(kWidth, kHeight) * 12);
+  ASSERT_EQ(ff.size(), ours.size());
+  for (int f = 0; f < 12; ++f) {
+    SCOPED_TRACE(f);
+    const auto o = view(ours, f), r = view(ff, f);
+    auto box = [](const testing_support::PlaneView &v, int shift) {
+      return testing_support::PlaneView{v.data + (16 >> shift) * v.stride + (16 >> shift), v.stride,
+                                        96 >> shift, 64 >> shift};
+    };
+    EXPECT_GE(testing_support::plane_psnr(box(o.y, 0), box(r.y, 0)), 45.0);
+    EXPECT_GE(testing_support::plane_psnr(box(o.cb, 1), box(r.cb, 1)), 38.0);
+    EXPECT_GE(testing_support::plane_psnr(box(o.cr, 1), box(r.cr, 1)), 38.0);
+  }
+  fs::remove_all(dir);
+}
+
 }  // namespace

@@ -37,7 +37,7 @@ Outcome dvd_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
       s.presentation.spu_draw_mode = arg ? 1 : 0;
       return Outcome::done;
     case VCMD_OVERLAY_ENTRY:
-      result = 0;  // no overlay picture library
+      result = overlay_picture_routine();
       return Outcome::done;
     case VCMD_GET_VALUE_145:
       result = subpicture_update_routine();

@@ -36,7 +36,9 @@ struct Shown {
   int32_t x = 0, y = 0, width = 0, height = 0;
   uint16_t offset[2] = {};
   bool area_dirty = false;
+  bool layer_dirty = false;
   std::vector<uint8_t> pixels;
+  Layer layer;
 };
 
 // Grey levels from black to white with neutral chroma.
@@ -86,6 +88,7 @@ void start_unit(Shown &u, std::vector<uint8_t> &&bytes) {
 void apply(Shown &u, const Sequence &q) {
   if (q.has_colour) std::memcpy(u.colour, q.colour, 4);
   if (q.has_contrast) std::memcpy(u.contrast, q.contrast, 4);
+  if (q.has_colour || q.has_contrast) u.layer_dirty = true;
   if (q.has_area) {
     // An inverted area draws nothing; a huge one is cut to the largest.
     u.x = q.x1, u.y = q.y1;
@@ -164,9 +167,14 @@ int32_t GlyvexMix(uint8_t *y, uint8_t *cb, uint8_t *cr, int32_t y_pitch, int32_t
     u.pixels.resize(static_cast<size_t>(u.width) * static_cast<size_t>(u.height));
     decode_area(u.bytes.data(), u.bytes.size(), u.offset, u.width, u.height, u.pixels.data());
     u.area_dirty = false;
+    u.layer_dirty = true;
+  }
+  if (u.layer_dirty) {
+    build_layer(u.pixels.data(), u.x, u.y, u.width, u.height, colours_of(s, u), u.layer);
+    u.layer_dirty = false;
   }
   const PlaneSet planes{y, cb, cr, y_pitch, c_pitch, width, height};
-  return s.mixer.mix(planes, u.pixels.data(), u.x, u.y, u.width, u.height, colours_of(s, u)) ? 1 : 0;
+  return s.mixer.mix(planes, u.layer) ? 1 : 0;
 }
 
 void GlyvexRestore(void) {

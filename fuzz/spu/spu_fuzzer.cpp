@@ -16,14 +16,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   constexpr int kW = 96, kH = 64;
   static std::vector<uint8_t> y(kW * kH, 16), cb(kW * kH / 4, 128), cr(kW * kH / 4, 128);
   static glyvex::Mixer mixer;
-  const glyvex::PixelColours colours{{16, 80, 160, 235}, {128, 90, 200, 128}, {128, 60, 30, 128}, {0, 85, 170, 255}};
+  const glyvex::PixelColours colours{
+      {16, 80, 160, 235}, {128, 90, 200, 128}, {128, 60, 30, 128}, {0, 85, 170, 255}};
   for (const glyvex::Sequence &s : seqs) {
     if (!s.has_area || s.x2 < s.x1 || s.y2 < s.y1) continue;
     const int w = std::min(s.x2 - s.x1 + 1, 256), h = std::min(s.y2 - s.y1 + 1, 256);
     std::vector<uint8_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
     glyvex::decode_area(unit.data(), unit.size(), s.offset, w, h, pixels.data());
     const glyvex::PlaneSet planes{y.data(), cb.data(), cr.data(), kW, kW / 2, kW, kH};
-    if (mixer.mix(planes, pixels.data(), s.x1 % 128 - 32, s.y1 % 96 - 32, w, h, colours)) mixer.restore();
+    glyvex::Layer layer;
+    glyvex::build_layer(pixels.data(), s.x1 % 128 - 32, s.y1 % 96 - 32, w, h, colours, layer);
+    if (mixer.mix(planes, layer)) mixer.restore();
   }
   return 0;
 }

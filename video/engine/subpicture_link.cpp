@@ -43,6 +43,14 @@ bool mix_into(const KestrumPicture &p) {
                    p.y_pitch, p.c_pitch, p.width, p.height, g_rate_family, p.picture_type) != 0;
 }
 
+// A host display without present routines shows nothing: no mixing for it.
+bool shows_pictures() {
+  const Display &d = engine().display;
+  if (d.driver() == &kNullDisplayDriver) return false;
+  if (d.driver() == &kHostDisplayDriver) return d.host().present_planes || d.host().present_rgb;
+  return true;
+}
+
 bool draw_overlay(const KestrumPicture &p) {
   return LumpaneDraw(const_cast<uint8_t *>(p.y), const_cast<uint8_t *>(p.cb), const_cast<uint8_t *>(p.cr),
                      p.y_pitch, p.c_pitch, p.width, p.height, p.picture_type) != 0;
@@ -74,7 +82,7 @@ void subpicture_picture_shown(const KestrumPicture &picture) {
 void subpicture_clear() { GlyvexClear(); }
 
 bool subpicture_before_present(const KestrumPicture &picture) {
-  if (g_held_mixed || g_held_overlay) return false;
+  if (g_held_mixed || g_held_overlay || !shows_pictures()) return false;
   const bool mixed = active() && mix_into(picture);
   return draw_overlay(picture) || mixed;
 }

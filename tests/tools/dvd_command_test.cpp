@@ -36,12 +36,12 @@ TEST(RazavoriDvd, ListsTitlesChaptersAndStreams) {
   ASSERT_EQ(folder.status, 0) << folder.out;
   EXPECT_EQ(razavori("dvd '" + media_path("dvdt_lower") + "'").out, folder.out);
   EXPECT_EQ(razavori("dvd '" + media_path("dvdt_disc.iso") + "'").out, folder.out);
-  for (const char *line : {"title 1: set 1 title 1, length 00:00:07.000, aspect 16:9, 720x576, 3 chapters",
-                           "  audio 1: id 0x80, ac3, 2 channels, language en",
-                           "  audio 2: id 0xC0, mpeg1, 2 channels, language fr",
-                           "  subpicture 3: id 0x22, language fr",
-                           "title 2: set 2 title 1, length 00:00:04.000, aspect 4:3, 720x576, 2 chapters",
-                           "title 3: set 2 title 2"})
+  for (const char *line :
+       {"title 1: set 1 title 1, length 00:00:07.000, aspect 16:9, 720x576, 3 chapters",
+        "  audio 1: id 0x80, ac3, 2 channels, language en",
+        "  audio 2: id 0xC0, mpeg1, 2 channels, language fr", "  subpicture 3: id 0x22, language fr",
+        "title 2: set 2 title 1, length 00:00:04.000, aspect 4:3, 720x576, 2 chapters",
+        "title 3: set 2 title 2"})
     EXPECT_NE(folder.out.find(line), std::string::npos) << line;
   const ToolRun one = razavori("dvd '" + media_path("dvdt_disc") + "' --title 2");
   EXPECT_EQ(one.status, 0);

@@ -7,12 +7,12 @@
 
 #include "audio/audio_api.h"
 #include "components/glyvex/glyvex.h"
-#include "video/engine/subpicture_link.h"
 #include "media/media_api.h"
 #include "video/engine/engine.h"
 #include "video/engine/output_link.h"
 #include "video/engine/play/audio_sync.h"
 #include "video/engine/play/picture_steps.h"
+#include "video/engine/subpicture_link.h"
 
 namespace kestrum {
 

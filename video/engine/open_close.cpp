@@ -6,8 +6,8 @@
 
 #include "audio/audio_api.h"
 #include "components/glyvex/glyvex.h"
-#include "video/engine/dvd_title.h"
 #include "media/media_api.h"
+#include "video/engine/dvd_title.h"
 #include "video/engine/engine.h"
 #include "video/engine/source_buffer.h"
 

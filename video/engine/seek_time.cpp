@@ -2,10 +2,10 @@
 // Time here is what the viewer sees: pictures that repeat a field count
 // their length, so a film stored with 3:2 pull-down flags keeps its time.
 #include "components/glyvex/glyvex.h"
-#include "video/engine/subpicture_link.h"
 #include "video/decode/decoder.h"
 #include "video/engine/engine.h"
 #include "video/engine/play/audio_sync.h"
+#include "video/engine/subpicture_link.h"
 
 namespace kestrum {
 

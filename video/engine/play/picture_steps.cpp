@@ -1,4 +1,3 @@
-#include "video/engine/subpicture_link.h"
 #include "video/engine/play/picture_steps.h"
 
 #include "platform/clock.h"
@@ -6,6 +5,7 @@
 #include "video/engine/play/audio_sync.h"
 #include "video/engine/play/loop_context.h"
 #include "video/engine/play/loop_ports.h"
+#include "video/engine/subpicture_link.h"
 
 namespace kestrum::play {
 

@@ -16,30 +16,16 @@
 #include <vector>
 
 #include "platform/ini.h"
+#include "tests/support/command_output.h"
+#include "tests/support/compare.h"
 #include "tests/support/test_media.h"
 
 namespace {
 
 using testing_support::media_path;
 
-std::string run(const std::string &command) {
-  std::string out;
-  FILE *p = popen(command.c_str(), "r");
-  if (!p) return out;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-  pclose(p);
-  return out;
-}
-
-bool have(const char *tool) {
-  return std::system((std::string("command -v ") + tool + " >/dev/null").c_str()) == 0;
-}
-
 std::vector<uint8_t> bytes_of(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+  return testing_support::read_file_bytes(path).value_or(std::vector<uint8_t>{});
 }
 
 // The blocks <tag>...</tag> of an XML text, in order (not nested in kind).
@@ -62,8 +48,8 @@ int ms_of(const std::string &seconds) { return static_cast<int>(std::stod(second
 class NavloreDiscTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(have("lsdvd")) << "lsdvd is needed (scripts/setup installs it)";
-    ASSERT_TRUE(have("ffprobe"));
+    ASSERT_TRUE(testing_support::tool_available("lsdvd")) << "lsdvd is needed (scripts/setup installs it)";
+    ASSERT_TRUE(testing_support::tool_available("ffprobe"));
     ASSERT_TRUE(std::filesystem::exists(media_path("dvdt_disc/VIDEO_TS/VTS_01_0.IFO")))
         << "test disc missing: scripts/media.d/dvd_titles";
   }
@@ -76,7 +62,7 @@ TEST_F(NavloreDiscTest, ListingAgreesWithLsdvd) {
   for (const char *where : {"dvdt_disc", "dvdt_lower", "dvdt_disc.iso"}) {
     SCOPED_TRACE(where);
     const std::string path = media_path(where);
-    const std::string out = run("lsdvd -x -Ox '" + path + "' 2>/dev/null");
+    const std::string out = testing_support::command_output("lsdvd -x -Ox '" + path + "' 2>/dev/null");
     const std::string xml = out.substr(std::min(out.find("<?xml"), out.size()));
     const auto tracks = blocks(xml, "track");
     ASSERT_EQ(tracks.size(), 3u);
@@ -115,8 +101,9 @@ TEST_F(NavloreDiscTest, ListingAgreesWithLsdvd) {
         EXPECT_EQ(n.spu[s].language, first(spu[static_cast<size_t>(s)], "langcode"));
     }
     // The ids of title 1 against the streams ffprobe finds in its VOB.
-    const std::string streams = run("ffprobe -v error -show_entries stream=id -of csv=p=0 '" +
-                                    media_path("dvdt_disc/VIDEO_TS/VTS_01_1.VOB") + "'");
+    const std::string streams =
+        testing_support::command_output("ffprobe -v error -show_entries stream=id -of csv=p=0 '" +
+                                        media_path("dvdt_disc/VIDEO_TS/VTS_01_1.VOB") + "'");
     const NavloreDiscTitle &t1 = disc->titles[0];
     EXPECT_NE(streams.find("0x80"), std::string::npos);
     EXPECT_EQ(t1.audio[0].id, 0x80);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "media/media_api.h"
+#include "tests/support/command_output.h"
 #include "tests/support/compare.h"
 #include "tests/support/test_media.h"
 #include "video/video_api.h"
@@ -31,28 +32,14 @@ namespace fs = std::filesystem;
 constexpr int kWidth = 720, kHeight = 576;
 const KestrumHostDisplay kTakesNothing{};
 
-std::string run(const std::string &command) {
-  std::string out;
-  FILE *p = popen(command.c_str(), "r");
-  if (!p) return out;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-  pclose(p);
-  return out;
-}
-bool have(const char *tool) {
-  return std::system((std::string("command -v ") + tool + " >/dev/null").c_str()) == 0;
-}
 std::vector<uint8_t> bytes_of(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+  return testing_support::read_file_bytes(path).value_or(std::vector<uint8_t>{});
 }
 std::string vob1() { return media_path("dvdt_disc/VIDEO_TS/VTS_01_1.VOB"); }
 // The whole pictures a command writes to its standard output (kept in
 // memory: the streams are large).
 std::vector<uint8_t> pictures_of(const std::string &command) {
-  const std::string out = run(command);
+  const std::string out = testing_support::command_output(command);
   const size_t picture = testing_support::yuv_picture_size(720, 576);
   return std::vector<uint8_t>(out.begin(),
                               out.begin() + static_cast<std::ptrdiff_t>(out.size() / picture * picture));
@@ -208,14 +195,14 @@ struct Shown {
 // Display spans of a subpicture stream by ffprobe: packet time and the
 // unit's end display time.
 std::vector<Shown> probe_spans(int id) {
-  const std::string v0 = run(
+  const std::string v0 = testing_support::command_output(
       "ffprobe -v error -select_streams v:0 -show_entries stream=start_time -of csv=p=0 '" + vob1() + "'");
   char sid[8];
   std::snprintf(sid, sizeof sid, "0x%x", id);
-  const std::string text =
-      run("ffprobe -v error -show_frames -ifo_palette '" + media_path("dvdt_disc/VIDEO_TS/VTS_01_0.IFO") +
-          "' -select_streams i:" + sid +
-          " -show_entries frame=pts_time,start_display_time,end_display_time -of csv=p=0 '" + vob1() + "'");
+  const std::string text = testing_support::command_output(
+      "ffprobe -v error -show_frames -ifo_palette '" + media_path("dvdt_disc/VIDEO_TS/VTS_01_0.IFO") +
+      "' -select_streams i:" + sid +
+      " -show_entries frame=pts_time,start_display_time,end_display_time -of csv=p=0 '" + vob1() + "'");
   std::vector<Shown> out;
   std::istringstream in(text);
   std::string line;
@@ -239,7 +226,7 @@ bool same_luma(const testing_support::PictureView &a, const testing_support::Pic
 }
 
 TEST_F(DvdEngine, SubpicturesMatchFfmpegOverlay) {
-  ASSERT_TRUE(have("ffmpeg") && have("ffprobe"));
+  ASSERT_TRUE(testing_support::tool_available("ffmpeg") && testing_support::tool_available("ffprobe"));
   const std::string ifo = media_path("dvdt_disc/VIDEO_TS/VTS_01_0.IFO");
   const std::vector<uint8_t> plain = pictures_of(razavori() + " video '" + vob1() + "' --yuv /dev/stdout");
   // ffmpeg's own decoding, to tell its decoder's few differing samples from
@@ -326,13 +313,14 @@ TEST_F(DvdEngine, SubpicturesMatchFfmpegOverlay) {
 // The overlay picture at 16,16 with opacity 128 against ffmpeg's overlay of
 // the same bitmap at alpha 0.5.
 TEST_F(DvdEngine, OverlayPictureMatchesFfmpeg) {
-  ASSERT_TRUE(have("ffmpeg"));
+  ASSERT_TRUE(testing_support::tool_available("ffmpeg"));
   const std::string dir = testing_support::scratch_dir() + "/logo";
   fs::create_directories(dir);
   const std::string logo = media_path("dvdt_logo.bmp");
-  run(razavori() + " video '" + vob1() + "' --frames 12 --overlay '" + logo + "@16,16,128' --yuv " + dir +
-      "/ours.yuv");
-  run("ffmpeg -hide_banner -loglevel error -y -threads 1 -i '" + vob1() + "' -i '" + logo +
+  testing_support::command_output(razavori() + " video '" + vob1() + "' --frames 12 --overlay '" + logo +
+                                  "@16,16,128' --yuv " + dir + "/ours.yuv");
+  testing_support::command_output(
+      "ffmpeg -hide_banner -loglevel error -y -threads 1 -i '" + vob1() + "' -i '" + logo +
       "' -filter_complex '[1:v]format=rgba,colorchannelmixer=aa=0.5[l];[0:v][l]overlay=16:16' -frames:v 12 "
       "-f rawvideo -pix_fmt yuv420p " +
       dir + "/ff.yuv");

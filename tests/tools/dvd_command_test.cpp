@@ -1,6 +1,6 @@
 // razavori dvd on the test disc: the same listing from the folder, its
-// lower-case copy and the ISO image, the ids the VOB carries, one title with
-// --title, and a clear failure for a path without a disc.
+// lower-case copy, the ISO image and a mapped drive, the ids the VOB carries,
+// one title with --title, and a clear failure for a path without a disc.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -43,6 +43,10 @@ TEST(RazavoriDvd, ListsTitlesChaptersAndStreams) {
         "title 2: set 2 title 1, length 00:00:04.000, aspect 4:3, 720x576, 2 chapters",
         "title 3: set 2 title 2"})
     EXPECT_NE(folder.out.find(line), std::string::npos) << line;
+  // A drive of the drive map holding the ISO image.
+  ASSERT_EQ(razavori("discs --map V='" + media_path("dvdt_disc.iso") + "'").status, 0);
+  EXPECT_EQ(razavori("dvd V:").out, folder.out);
+  razavori("discs --unmap V");
   const ToolRun one = razavori("dvd '" + media_path("dvdt_disc") + "' --title 2");
   EXPECT_EQ(one.status, 0);
   EXPECT_EQ(one.out.find("title 1:"), std::string::npos);

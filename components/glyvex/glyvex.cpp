@@ -4,6 +4,7 @@
 #include "components/glyvex/glyvex.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -53,8 +54,9 @@ struct State {
   Shown shown;
   Mixer mixer;
   uint32_t palette[16] = {};
-  GlyvexVideoCount taken = nullptr;
-  GlyvexVideoCount ahead = nullptr;
+  // Read in the unit routine without the lock.
+  std::atomic<GlyvexVideoCount> taken{nullptr};
+  std::atomic<GlyvexVideoCount> ahead{nullptr};
   int32_t last_fields = 2;  // length of the picture on screen
 };
 
@@ -73,7 +75,8 @@ void unit_ready(intptr_t) {
   if (size < 4) return;
   Queued q;
   q.bytes.assign(g_unit_buffer, g_unit_buffer + size);
-  q.mark = s.ahead ? s.ahead() : 0;
+  const GlyvexVideoCount ahead = s.ahead.load();
+  q.mark = ahead ? ahead() : 0;
   std::lock_guard<std::mutex> lock(s.lock);
   if (s.queued.size() >= kMaxQueued) s.queued.pop_front();
   s.queued.push_back(std::move(q));
@@ -207,7 +210,8 @@ void GlyvexPictureShown(int32_t fields, int32_t rate_family) {
   // The picture before this one has now been shown for its whole length.
   if (s.shown.active) s.shown.fields += s.last_fields;
   s.last_fields = fields > 0 ? fields : 2;
-  const int64_t taken = s.taken ? s.taken() : INT64_MAX;
+  const GlyvexVideoCount count = s.taken.load();
+  const int64_t taken = count ? count() : INT64_MAX;
   while (!s.queued.empty() && s.queued.front().mark <= taken) {
     start_unit(s.shown, std::move(s.queued.front().bytes));
     s.queued.pop_front();

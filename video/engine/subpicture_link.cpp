@@ -15,12 +15,12 @@ namespace kestrum {
 namespace {
 
 std::atomic<int64_t> g_taken{0};
-int32_t g_burn_in = 0;
+std::atomic<int32_t> g_burn_in{0};
 // Set while the held picture carries the subpicture or the overlay
 // picture: restored before the decoder may use it again as a reference.
 bool g_held_mixed = false;
 bool g_held_overlay = false;
-int32_t g_rate_family = 1;
+std::atomic<int32_t> g_rate_family{1};
 
 int64_t taken() { return g_taken.load(std::memory_order_relaxed); }
 // Runs in the unit routine, on a reader thread under the parse lock: the
@@ -109,11 +109,7 @@ void subpicture_release() {
 
 intptr_t overlay_picture_routine() { return reinterpret_cast<intptr_t>(&LumpaneSetPicture); }
 
-int32_t subpicture_set_burn_in(int32_t on) {
-  const int32_t old = g_burn_in;
-  g_burn_in = on ? 1 : 0;
-  return old;
-}
+int32_t subpicture_set_burn_in(int32_t on) { return g_burn_in.exchange(on ? 1 : 0); }
 
 intptr_t subpicture_update_routine() { return reinterpret_cast<intptr_t>(&take_unit); }
 

@@ -79,6 +79,13 @@ TEST_F(DvdEngine, TitleSetAttributesAtOpen) {
       std::memcmp(reinterpret_cast<const void *>(VideoCommand(VCMD_DVD_SPU_ATTRIBUTES, 0)), &ifo[0x256], 192),
       0);
   EXPECT_EQ(VideoCommand(VCMD_IS_WIDE, 0), 1);
+  // Command 145: the routine that takes a unit from the host.
+  using TakeUnit = int32_t (*)(const void *, int32_t);
+  const auto take = reinterpret_cast<TakeUnit>(VideoCommand(VCMD_GET_VALUE_145, 0));
+  ASSERT_NE(take, nullptr);
+  EXPECT_EQ(take(nullptr, 100), 0);
+  const uint8_t too_short[] = {0, 2, 0, 0};
+  EXPECT_EQ(take(too_short, 2), 0);
   // One part: the divisor is the title's seconds.
   EXPECT_EQ(SysControl(CTL_BYTE_RATE, 0), static_cast<intptr_t>(fs::file_size(vob1()) / 7));
   VideoClose(1);

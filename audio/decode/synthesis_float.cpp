@@ -43,7 +43,7 @@ inline void dct(const float *in, float *out) {
   if constexpr (N == 1) {
     out[0] = in[0];
   } else {
-    float a[N / 2], b[N / 2], ea[N / 2], ob[N / 2];
+    float a[N / 2], b[N / 2], ea[N / 2], ob[N / 2 + 1];
     if constexpr (N >= 8) {
       // Four lanes at a time, the mirrored inputs reversed in the register:
       // the same sums and products as the scalar form.
@@ -61,12 +61,24 @@ inline void dct(const float *in, float *out) {
     }
     dct<N / 2>(a, ea);
     dct<N / 2>(b, ob);
-    for (int k = 0; k < N / 2 - 1; ++k) {
-      out[2 * k] = ea[k];
-      out[2 * k + 1] = ob[k] + ob[k + 1];
+    if constexpr (N >= 8) {
+      // Adding -0 leaves every value as it is, so the last odd output can
+      // take the same sum as the others.
+      ob[N / 2] = -0.0f;
+      for (int k = 0; k < N / 2; k += 4) {
+        const V4 e = load4(ea + k);
+        const V4 o = load4(ob + k) + load4(ob + k + 1);
+        store4(out + 2 * k, __builtin_shufflevector(e, o, 0, 4, 1, 5));
+        store4(out + 2 * k + 4, __builtin_shufflevector(e, o, 2, 6, 3, 7));
+      }
+    } else {
+      for (int k = 0; k < N / 2 - 1; ++k) {
+        out[2 * k] = ea[k];
+        out[2 * k + 1] = ob[k] + ob[k + 1];
+      }
+      out[N - 2] = ea[N / 2 - 1];
+      out[N - 1] = ob[N / 2 - 1];
     }
-    out[N - 2] = ea[N / 2 - 1];
-    out[N - 1] = ob[N / 2 - 1];
   }
 }
 

@@ -12,7 +12,7 @@ namespace dravik {
 
 namespace {
 
-constexpr uint32_t kBlockedRecheckMs = 20;
+constexpr uint32_t kBlockedRecheckMs = 5;
 
 // A take made room in ring: wakes a reader blocked on it being full.
 void room_made(State &s) { s.rings.room_made.set(); }

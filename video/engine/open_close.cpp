@@ -7,6 +7,7 @@
 #include "audio/audio_api.h"
 #include "components/glyvex/glyvex.h"
 #include "media/media_api.h"
+#include "video/engine/dvd_title.h"
 #include "video/engine/engine.h"
 #include "video/engine/source_buffer.h"
 
@@ -84,7 +85,7 @@ void configure_audio(const KestrumHostDisplay *display) {
   a.set_hint(0);
 }
 
-void begin_open(uint32_t start) {
+void begin_open(uint32_t start, const char *path) {
   EngineState &s = engine().state;
   decoder().reset();
   s.source.closing = 0;
@@ -93,11 +94,10 @@ void begin_open(uint32_t start) {
   s.source.start = start;
   s.source.total_length = 0;
   s.source.source_tag = -1;
-  // Every open starts without DVD title data: the subpicture decoder gets
-  // none and the media layer's rate divisor is cleared.
+  // Every open reads the DVD title set the path names, if any, before the
+  // source is probed (the media layer's rate divisor comes from it).
   s.source.open_count += 1;
-  media().control(CTL_SET_TS_DIVISOR, 0);
-  GlyvexSetTitle(nullptr);
+  dvd_title_open(path);
 }
 
 }  // namespace
@@ -137,7 +137,7 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   // re-open does (keeping the display when re-opening).
   if (s.source.open) engine_close(0, reopen);
   platform::Lock lock(e.engine_lock);
-  begin_open(start);
+  begin_open(start, path);
 
   // Classify and open the source.
   int32_t length = 0;
@@ -200,6 +200,7 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   s.presentation.aspect_factor = (p.horizontal_size && p.vertical_size)
                                      ? p.horizontal_size * 256 / p.vertical_size
                                      : kDefaultAspectFactor;
+  dvd_title_apply_aspect();
   s.source.open_mode = static_cast<int32_t>(OpenMode::video);
   s.source.closing = 0;
   s.source.open = 1;
@@ -254,7 +255,7 @@ int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *pa
   EngineState &s = e.state;
   if (s.source.open) engine_close(0, false);
   platform::Lock lock(e.engine_lock);
-  begin_open(start);
+  begin_open(start, path);
   int32_t length = 0;
   const int32_t kind = media().probe(path, &length);
   s.source.total_length = length > 0 ? length : 0;

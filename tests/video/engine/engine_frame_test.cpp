@@ -128,7 +128,7 @@ TEST_F(EngineFrame, StoredValuesAreKeptApart) {
   const Pair pairs[] = {{VCMD_GET_VALUE_37, VCMD_SET_VALUE_38},
                         {VCMD_GET_VALUE_105, VCMD_SET_VALUE_106},
                         {VCMD_GET_VALUE_110, VCMD_SET_VALUE_111},
-                        {VCMD_GET_VALUE_145, VCMD_SET_VALUE_146},
+                        {VCMD_GET_VALUE_149, VCMD_SET_VALUE_150},
                         {VCMD_GET_VALUE_152, VCMD_SET_VALUE_153}};
   const int32_t lone[] = {VCMD_VALUE_17, VCMD_VALUE_20, VCMD_VALUE_101, VCMD_VALUE_132, VCMD_VALUE_151};
   // All set at once, each to its own value...

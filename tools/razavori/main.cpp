@@ -19,6 +19,7 @@ int run_cut(int argc, char **argv);
 int run_mux(int argc, char **argv);
 int run_encode_audio(int argc, char **argv);
 int run_discs(int argc, char **argv);
+int run_frame(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
@@ -28,7 +29,10 @@ static const Command kCommands[] = {
      "pull elementary streams to files", run_demux},
     {"audio", "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M]",
      "decode an audio file through the audio engine", run_audio},
-    {"info", "FILE [--pictures]", "video stream headers, and with --pictures every picture's type", run_info},
+    {"info", "FILE [--pictures] | FILE.avi [--index]",
+     "video stream headers, and with --pictures every picture's type; an AVI's headers, with --index its "
+     "index",
+     run_info},
     {"video", "FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm]",
      "decode a file's pictures through the video engine", run_video},
     {"play", "FILE [--track N] [--entry N|MM:SS:FF] [--angle N]",
@@ -43,6 +47,7 @@ static const Command kCommands[] = {
      run_encode_audio},
     {"discs", "[--map X=PATH] [--unmap X] [--eject X] [--close X]", "mapped drives and what their discs hold",
      run_discs},
+    {"frame", "FILE.avi MS OUT.bmp", "the AVI picture shown at MS milliseconds as a 24-bit BMP", run_frame},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

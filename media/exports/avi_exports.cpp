@@ -2,6 +2,7 @@
 // let no exception out.
 #include "media/avi/avi_family.h"
 #include "media/media_api.h"
+#include "media/state.h"
 
 namespace {
 
@@ -18,8 +19,14 @@ R shielded(R fallback, F &&body) {
 
 DRAVIK_API int32_t SysAviInit(void) { return shielded(0, dravik::avi_init); }
 DRAVIK_API int32_t SysAviExit(void) { return shielded(0, dravik::avi_exit); }
+// Like SysProbe, an AVI probe that finds streams makes the next SysOpen open
+// the file as AVI (the audio engine probes this way before its open).
 DRAVIK_API int32_t SysAviProbe(const char *path, int32_t *duration_ms) {
-  return shielded(int32_t{SOURCE_KIND_NOTHING}, [&] { return dravik::avi_probe_file(path, duration_ms); });
+  return shielded(int32_t{SOURCE_KIND_NOTHING}, [&] {
+    int32_t kind = dravik::avi_probe_file(path, duration_ms);
+    if (kind != SOURCE_KIND_NOTHING) dravik::global_state().next_opener = dravik::Opener::avi;
+    return kind;
+  });
 }
 DRAVIK_API int32_t SysAviVideoCount(void) { return dravik::avi_video_count(); }
 DRAVIK_API DravikAviStream *const *SysAviVideoStreams(void) { return dravik::avi_video_streams(); }

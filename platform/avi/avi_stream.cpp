@@ -90,6 +90,7 @@ int32_t read(const Stream *s, int64_t start, int32_t samples, void *dst, int32_t
   auto *out = static_cast<uint8_t *>(dst);
   if (ss == 0) {
     const IndexEntry &e = s->index[size_t(start - first)];
+    if (e.size > uint32_t(INT32_MAX)) return -1;
     if (bytes) *bytes = int32_t(e.size);
     if (samples_read) *samples_read = 1;
     if (!dst) return 0;

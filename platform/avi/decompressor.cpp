@@ -19,7 +19,9 @@ namespace platform::avi {
 
 namespace {
 
-constexpr int32_t kMaxDimension = 16384;
+// Pictures larger than 8K are refused: their buffers would be a hostile
+// file's way to exhaust memory.
+constexpr int32_t kMaxDimension = 8192;
 
 }  // namespace
 

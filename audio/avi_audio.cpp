@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "audio/avi_mpeg_driver.h"
 #include "media/media_api.h"
 #include "platform/avi/audio_codec.h"
 #include "platform/avi/avi_reader.h"
@@ -42,6 +43,7 @@ bool avi_open(Engine &) { return true; }
 bool avi_prepare(Engine &, SourceFormat &f) {
   AviAudioState &s = state();
   drop_converter();
+  install_avi_mpeg_driver();
   const auto *stream = reinterpret_cast<const avi::Stream *>(SysAviCurrentAudio());
   if (!stream) return false;
   std::vector<uint8_t> format(size_t(avi::read_format(stream, nullptr, 0)));
@@ -80,7 +82,11 @@ FillResult avi_fill(Engine &e, int16_t *dst, int32_t capacity, int32_t) {
     if (values >= want) break;
     int32_t n = SysAviReadAudio(s.source.data(), int32_t(s.source.size()));
     if (n <= 0) {
-      e.input_ended = true;
+      // The source is over: what the converter still holds comes out, then
+      // the stream ends.
+      int32_t rest = avi::audio_converter_finish(s.converter, dst + values, want - values);
+      values += rest;
+      if (rest == 0) e.input_ended = true;
       break;
     }
     if (!avi::audio_converter_convert(s.converter, s.source.data(), n, dst + values, want - values, &used,

@@ -260,6 +260,20 @@ bool audio_converter_convert(AudioConverter *c, const uint8_t *src, int32_t len,
   return true;
 }
 
+int32_t audio_converter_finish(AudioConverter *c, int16_t *dst, int32_t cap) {
+  int32_t used = 0, produced = 0;
+  if (c->driver) {
+    c->driver->convert(c->self, nullptr, -1, dst, cap, &used, &produced);
+    return produced;
+  }
+  if (c->ctx && c->out.empty()) {
+    decode_pending(c);
+    if (avcodec_send_packet(c->ctx, nullptr) >= 0) take_frames(c);
+  }
+  audio_converter_convert(c, nullptr, 0, dst, cap, &used, &produced);
+  return produced;
+}
+
 void audio_converter_reset(AudioConverter *c) {
   if (c->driver) {
     c->driver->reset(c->self);

@@ -24,7 +24,8 @@ constexpr uint16_t kTagExtensible = 0xFFFE;
 
 /// A driver for one format tag: its own converter object behind these
 /// calls. convert consumes bytes of src (-> *used) and writes interleaved
-/// 16-bit values to dst (-> *produced); -> false on a fatal error.
+/// 16-bit values to dst (-> *produced); -> false on a fatal error. A call
+/// with src null and len -1 says the source has ended.
 struct AudioDriver {
   void *(*open)(const uint8_t *format, int32_t size, int32_t *rate, int32_t *channels);
   bool (*convert)(void *self, const uint8_t *src, int32_t len, int16_t *dst, int32_t cap, int32_t *used,
@@ -50,6 +51,9 @@ int32_t audio_converter_block(const AudioConverter *c);
 /// -> false on a fatal error.
 bool audio_converter_convert(AudioConverter *c, const uint8_t *src, int32_t len, int16_t *dst, int32_t cap,
                              int32_t *used, int32_t *produced);
+/// At the end of the source: decodes what is still held (a codec's delay,
+/// bytes short of a frame). -> values written to dst (at most cap).
+int32_t audio_converter_finish(AudioConverter *c, int16_t *dst, int32_t cap);
 /// Forgets buffered input and output (after a seek).
 void audio_converter_reset(AudioConverter *c);
 

@@ -253,9 +253,14 @@ int32_t avi_read_audio(void *buf, int32_t len) {
   if (!as || !buf || len <= 0 || s.a.position >= s.a.end) return 0;
   int64_t t0 = avi::sample_to_time(as, s.a.position);
   int32_t bytes = 0, samples = 0;
-  if (avi::read(as, s.a.position, avi::kReadConvenient, buf, len, &bytes, &samples) != 0) return 0;
-  s.last_read_ms = avi::sample_to_time(as, s.a.position + samples) - t0;
-  if (!s.seeking.load()) s.a.position += samples;
+  // Empty chunks are stepped over: a read of 0 bytes means the end.
+  int64_t at = s.a.position;
+  do {
+    if (avi::read(as, at, avi::kReadConvenient, buf, len, &bytes, &samples) != 0) return 0;
+    at += samples;
+  } while (bytes == 0 && at < s.a.end);
+  s.last_read_ms = avi::sample_to_time(as, at) - t0;
+  if (!s.seeking.load()) s.a.position = at;
   s.last_read_tick = platform::tick_ms();
   return bytes;
 }

@@ -26,7 +26,8 @@ void exercise(const avi::Stream *s) {
   int64_t reads = 0;
   for (int64_t n = avi::stream_start(s); n < avi::stream_end(s) && reads < kMaxReads; ++reads) {
     int32_t bytes = 0, samples = 0;
-    if (avi::read(s, n, avi::kReadConvenient, buf.data(), int32_t(buf.size()), &bytes, &samples) != 0 || samples <= 0)
+    if (avi::read(s, n, avi::kReadConvenient, buf.data(), int32_t(buf.size()), &bytes, &samples) != 0 ||
+        samples <= 0)
       ++n;
     else
       n += samples;
@@ -37,7 +38,8 @@ void exercise(const avi::Stream *s) {
   if (avi::stream_header(s).type == avi::kTypeVideo) {
     if (avi::FrameReader *r = avi::frame_reader_open(s, nullptr)) {
       std::vector<uint8_t> dib;
-      for (int64_t n = avi::stream_start(s); n < avi::stream_end(s) && n < kMaxFrames; ++n) avi::frame_dib(r, n, dib);
+      for (int64_t n = avi::stream_start(s); n < avi::stream_end(s) && n < kMaxFrames; ++n)
+        avi::frame_dib(r, n, dib);
       avi::frame_reader_close(r);
     }
   } else if (avi::stream_header(s).type == avi::kTypeAudio) {
@@ -45,7 +47,8 @@ void exercise(const avi::Stream *s) {
       std::vector<int16_t> pcm(16384);
       for (int64_t n = avi::stream_start(s), i = 0; n < avi::stream_end(s) && i < kMaxFrames; ++i) {
         int32_t bytes = 0, samples = 0, used = 0, produced = 0;
-        if (avi::read(s, n, avi::kReadConvenient, buf.data(), int32_t(buf.size()), &bytes, &samples) != 0) break;
+        if (avi::read(s, n, avi::kReadConvenient, buf.data(), int32_t(buf.size()), &bytes, &samples) != 0)
+          break;
         avi::audio_converter_convert(c, buf.data(), bytes, pcm.data(), int32_t(pcm.size()), &used, &produced);
         n += std::max(samples, 1);
       }

@@ -3,6 +3,7 @@
 // are recognised now and whose fills report the end of the stream.
 #include <atomic>
 
+#include "audio/avi_audio.h"
 #include "audio/decode/mpeg_audio_decoder.h"
 #include "audio/engine.h"
 #include "audio/media_link.h"
@@ -123,6 +124,8 @@ const SourceOps &source_ops(SourceKind kind) {
       return kMpegOps;
     case SourceKind::no_audio:
       return kNoAudioOps;
+    case SourceKind::avi_audio:
+      return avi_audio_ops();
     default:
       return kLaterOps;
   }

@@ -20,12 +20,14 @@ State &global_state() {
 }
 
 int32_t store_video_avail(State &s) {
+  if (s.source.type == SourceType::avi) return s.rings.video_avail_stored;  // fixed while AVI is open
   auto v = static_cast<int32_t>(s.rings.video.available());
   std::atomic_ref<int32_t>(s.rings.video_avail_stored).store(v, std::memory_order_release);
   return v;
 }
 
 int32_t store_audio_avail(State &s) {
+  if (s.source.type == SourceType::avi) return s.rings.audio_avail_stored;
   auto v = static_cast<int32_t>(s.rings.audio.available());
   std::atomic_ref<int32_t>(s.rings.audio_avail_stored).store(v, std::memory_order_release);
   return v;

@@ -160,36 +160,6 @@ DRAVIK_API int32_t SysReadStream(int32_t id, void *buf, int32_t len) {
   return guard(0, [&] { return dravik::read_stream(st(), id, buf, len); });
 }
 
-// The AVI family answers "none" until AVI sources are read.
-DRAVIK_API int32_t SysAviInit(void) { return 0; }
-DRAVIK_API int32_t SysAviExit(void) { return 0; }
-DRAVIK_API int32_t SysAviProbe(const char *, int32_t *duration_ms) {
-  if (duration_ms) *duration_ms = 0;
-  return 3;
-}
-DRAVIK_API int32_t SysAviVideoCount(void) { return 0; }
-DRAVIK_API DravikAviStream *const *SysAviVideoStreams(void) {
-  static DravikAviStream *const kNone[64] = {};
-  return kNone;
-}
-DRAVIK_API DravikAviStream *SysAviSelectVideo(int32_t) { return nullptr; }
-DRAVIK_API DravikAviStream *SysAviCurrentVideo(void) { return nullptr; }
-DRAVIK_API int32_t SysAviAudioCount(void) { return 0; }
-DRAVIK_API DravikAviStream *const *SysAviAudioStreams(void) {
-  static DravikAviStream *const kNone[64] = {};
-  return kNone;
-}
-DRAVIK_API DravikAviStream *SysAviSelectAudio(int32_t) { return nullptr; }
-DRAVIK_API DravikAviStream *SysAviCurrentAudio(void) { return nullptr; }
-DRAVIK_API int32_t SysAviAudioClock(void) { return -1; }
-DRAVIK_API int32_t SysAviVideoTime(void) { return -1; }
-DRAVIK_API int32_t SysAviNextFrame(void) { return -1; }
-DRAVIK_API int32_t SysAviSkipToKey(void) { return -1; }
-DRAVIK_API int32_t SysAviReadAudio(void *, int32_t) { return 0; }
-DRAVIK_API int32_t SysAviSeek(int32_t, int32_t) { return 0; }
-DRAVIK_API int32_t SysAviSyncAudio(void) { return 0; }
-DRAVIK_API int32_t SysAviAtEnd(void) { return 1; }
-
 DRAVIK_API void *DravikProc(int ordinal) {
   static void *const kTable[] = {
       reinterpret_cast<void *>(SysClose),            // 31

@@ -10,6 +10,7 @@
 #include "media/blocks/angle_reader.h"
 #include "media/blocks/block_reader.h"
 #include "media/demux/demux.h"
+#include "media/source/avi_source.h"
 #include "media/source/disc_file.h"
 #include "media/source/disc_lookup.h"
 #include "media/source/sector_api.h"
@@ -313,7 +314,8 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse
   if (s.source.type != SourceType::none) close_source(s);
   const Opener opener = s.next_opener;
   s.next_opener = Opener::mpeg;
-  if (opener != Opener::mpeg) return -1;  // AVI and plug-in openers arrive with their sources
+  if (opener == Opener::avi) return open_avi_source(s, path.name.c_str());
+  if (opener != Opener::mpeg) return -1;  // plug-in openers arrive with their sources
 
   s.source = Source{};
   clear_streams(s);
@@ -364,6 +366,7 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse
 int64_t seek_source(State &s, int64_t pos, int32_t origin) {
   Source &src = s.source;
   if (src.type == SourceType::none) return -1;
+  if (src.type == SourceType::avi) return seek_avi_source(pos, origin);
   if (s.raw_mode != 0) {
     if (pos == 0 && origin == 1) return src.position;
     int64_t base = origin == 1 ? src.position : origin == 2 ? src.size : 0;
@@ -402,6 +405,7 @@ int64_t seek_source(State &s, int64_t pos, int32_t origin) {
 void close_source(State &s) {
   Source &src = s.source;
   if (src.type == SourceType::none) return;
+  if (src.type == SourceType::avi) close_avi_source(s);
   // The reader stops before the descriptor goes: a round in progress holds
   // the I/O lock, which the stop takes, and no round starts after it.
   stop_block_reader_for_close(s);

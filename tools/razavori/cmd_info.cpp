@@ -9,6 +9,7 @@
 #include <string>
 
 #include "media/media_api.h"
+#include "tools/razavori/avi_info.h"
 #include "tools/razavori/input_reason.h"
 #include "tools/razavori/source_arg.h"
 #include "video/decode/decoder.h"
@@ -103,10 +104,12 @@ int run_info(int argc, char **argv) {
   argc = strip_disc_options(argc, argv, &arg, "info");
   if (argc < 0) return 2;
   const char *path = nullptr;
-  bool pictures = false;
+  bool pictures = false, index = false;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--pictures")) {
       pictures = true;
+    } else if (!std::strcmp(argv[i], "--index")) {
+      index = true;
     } else if (argv[i][0] == '-' && argv[i][1]) {
       std::fprintf(stderr, "razavori info: unknown option \"%s\"\n", argv[i]);
       return 2;
@@ -121,6 +124,7 @@ int run_info(int argc, char **argv) {
     std::fprintf(stderr, "usage: razavori info FILE [--pictures]\n");
     return 2;
   }
+  if (is_avi_path(path)) return run_avi_info(path, index);
   arg.file = path;
   if (!resolve_or_say(&arg, "info")) return 1;
   int32_t length = 0;

@@ -20,6 +20,7 @@ int run_mux(int argc, char **argv);
 int run_encode_audio(int argc, char **argv);
 int run_discs(int argc, char **argv);
 int run_dvd(int argc, char **argv);
+int run_frame(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
@@ -29,7 +30,10 @@ static const Command kCommands[] = {
      "pull elementary streams to files", run_demux},
     {"audio", "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M]",
      "decode an audio file through the audio engine", run_audio},
-    {"info", "FILE [--pictures]", "video stream headers, and with --pictures every picture's type", run_info},
+    {"info", "FILE [--pictures] | FILE.avi [--index]",
+     "video stream headers, and with --pictures every picture's type; an AVI's headers, with --index its "
+     "index",
+     run_info},
     {"video",
      "FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm] [--subpicture N] [--overlay "
      "PIC.bmp[@X,Y[,O]]]",
@@ -48,6 +52,7 @@ static const Command kCommands[] = {
     {"discs", "[--map X=PATH] [--unmap X] [--eject X] [--close X]", "mapped drives and what their discs hold",
      run_discs},
     {"dvd", "PATH|DRIVE [--title N]", "a DVD's titles, chapters and streams", run_dvd},
+    {"frame", "FILE.avi MS OUT.bmp", "the AVI picture shown at MS milliseconds as a 24-bit BMP", run_frame},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

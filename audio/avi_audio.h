@@ -1,0 +1,10 @@
+// The operations of the AviAudio source kind.
+#pragma once
+
+#include "audio/engine.h"
+
+namespace lunaret {
+
+const SourceOps &avi_audio_ops();
+
+}  // namespace lunaret

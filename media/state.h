@@ -14,6 +14,7 @@
 #include "media/demux/demux_state.h"
 #include "media/demux/stream_sink.h"
 #include "media/extract/extract_state.h"
+#include "media/hooks/file_layer.h"
 #include "media/media_api.h"
 #include "media/rings/callback_queue.h"
 #include "media/rings/ring.h"
@@ -44,7 +45,8 @@ struct SectorAccess {
 
 struct Source {
   int32_t handle = -1;  // the value callers see (descriptor or reserved)
-  int fd = -1;          // the descriptor behind file-backed sources
+  int fd = -1;          // the OS descriptor behind file-backed sources
+  LayerFile file;       // the open file, with the layer that serves it
   SourceType type = SourceType::none;
   int64_t size = 0;          // bytes, or scaled units for big joined sets
   int32_t data_start = 0;    // 44 for raw-sector files
@@ -147,6 +149,15 @@ struct Settings {
   uint32_t b_hook_time = 0;
 };
 
+/// The answer of the last plug-in probe made with a length pointer, so
+/// that probing the same path again does not ask again.
+struct PluginMemory {
+  std::string path;
+  SourcePlugin *plugin = nullptr;
+  SourceKind kind = SOURCE_KIND_NOTHING;
+  int32_t length = 0;
+};
+
 /// What hosts install: file tables, the probe hook, plug-ins, the
 /// extraction writer and name hook, and the subpicture sinks.
 struct Hooks {
@@ -156,6 +167,7 @@ struct Hooks {
   DravikProbeHook probe_hook = nullptr;
   std::vector<SourcePlugin *> plugins;
   SourcePlugin *active_plugin = nullptr;
+  PluginMemory remembered;
   ExtractWriter writer = nullptr;
   DravikNameHook name_hook = nullptr;
   std::vector<std::unique_ptr<SinkObject>> sinks;

@@ -10,6 +10,8 @@
 #include "media/exports/frame.h"
 #include "media/extract/extract.h"
 #include "media/extract/segment.h"
+#include "media/hooks/hook_call.h"
+#include "media/hooks/plugins.h"
 #include "media/source/disc_structure.h"
 #include "media/source/export_size.h"
 #include "media/source/sector_api.h"
@@ -64,12 +66,41 @@ void remove_sink(State &s, int32_t number) {
                       s.hooks.sinks.end());
 }
 
-bool real_file_open(const State &s) { return s.source.type == SourceType::file && s.source.fd >= 0; }
+// Commands that only read a value: allowed from inside a hook.
+bool is_plain_query(int32_t cmd) {
+  switch (cmd) {
+    case CTL_AUDIO_HEADER:
+    case CTL_STREAM_MIX:
+    case CTL_AUDIO_COUNT:
+    case CTL_AUDIO_CURRENT:
+    case CTL_SPU_CURRENT:
+    case CTL_SPU_COUNT:
+    case CTL_BYTE_RATE:
+    case CTL_RATE_VALID:
+    case CTL_AT_END:
+    case CTL_ANGLE_COUNT:
+    case CTL_ANGLE_CURRENT:
+    case CTL_SOURCE_HANDLE:
+    case CTL_PLUGIN_ACTIVE:
+    case CTL_SOURCE_SIZE:
+    case CTL_IS_DVD:
+    case CTL_SECTOR_SCALE:
+    case CTL_SPU_TABLE:
+    case CTL_EXTRACT_FAILURES:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool real_file_open(const State &s) { return s.source.type == SourceType::file && s.source.file.is_open(); }
 
 }  // namespace
 
 intptr_t control(State &s, int32_t cmd, intptr_t param) {
   const auto p32 = static_cast<int32_t>(param);
+  // Host code calling back on its own thread may only ask.
+  if (inside_hook() && !is_plain_query(cmd)) return 0;
   switch (cmd) {
     case CTL_SET_SEGMENT_START:
       s.settings.segment_start = p32;
@@ -214,16 +245,22 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       return 0;
     case CTL_FILE_IO_B_HOOK1:
       s.settings.b_hook_time = platform::tick_ms();
-      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify11)
+      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify11) {
+        HookCall mark;
         s.hooks.io_b->notify11(s.source.handle);
+      }
       return 0;
     case CTL_FILE_IO_B_HOOK2:
-      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify12)
+      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify12) {
+        HookCall mark;
         s.hooks.io_b->notify12(s.source.handle);
+      }
       return 0;
     case CTL_FILE_IO_B_HOOK3:
-      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify13)
+      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify13) {
+        HookCall mark;
         s.hooks.io_b->notify13(s.source.handle, param);
+      }
       return 0;
     case CTL_SOURCE_HANDLE:
       return s.source.handle;
@@ -249,10 +286,7 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
         s.hooks.plugins.push_back(reinterpret_cast<SourcePlugin *>(param));
       return 0;
     case CTL_RELEASE_PLUGINS:
-      for (SourcePlugin *pl : s.hooks.plugins)
-        if (pl->table && pl->table->release) pl->table->release(pl);
-      s.hooks.plugins.clear();
-      s.hooks.active_plugin = nullptr;
+      release_plugins(s);
       return 0;
     case CTL_PLUGIN_ACTIVE:
       return reinterpret_cast<intptr_t>(s.hooks.active_plugin);

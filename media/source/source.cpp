@@ -10,6 +10,7 @@
 #include "media/blocks/angle_reader.h"
 #include "media/blocks/block_reader.h"
 #include "media/demux/demux.h"
+#include "media/hooks/plugins.h"
 #include "media/source/disc_file.h"
 #include "media/source/disc_lookup.h"
 #include "media/source/sector_api.h"
@@ -52,22 +53,11 @@ void blank_mode2_headers(uint8_t *sectors, int32_t count) {
   }
 }
 
-int32_t read_file_at(int fd, int64_t pos, uint8_t *dst, int32_t len) {
-  if (fd < 0 || pos < 0) return 0;
-  int32_t got = 0;
-  while (got < len) {
-    ssize_t r = ::pread(fd, dst + got, static_cast<size_t>(len - got), pos + got);
-    if (r <= 0) break;
-    got += static_cast<int32_t>(r);
-  }
-  return got;
-}
-
 // The file's bytes at pos: a file of a mapped drive from its sectors, any
 // other from its descriptor.
 int32_t read_source_at(const Source &src, int64_t pos, uint8_t *dst, int32_t len) {
   if (src.disc) return read_disc_file(*src.disc, pos, dst, len);
-  return read_file_at(src.fd, pos, dst, len);
+  return layer_read_at(src.file, pos, dst, len);
 }
 
 void clear_streams(State &s) {
@@ -228,14 +218,19 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
   // A file of a mapped drive is served by its sectors; the descriptor then
   // only stands for the open source.
   if (auto disc = find_disc_file(file_name)) src.disc = std::make_shared<const DiscFile>(*disc);
-  // (the file layer refuses character devices, so /dev/null is opened here).
-  int fd = src.disc ? ::open("/dev/null", O_RDONLY | O_CLOEXEC) : platform::file_open(file_name.c_str());
-  if (fd < 0) return false;
-  src.fd = fd;
-  src.handle = fd;
+  // (the platform's open refuses character devices, so /dev/null is
+  // opened here).
+  if (src.disc) {
+    src.file.handle = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  } else {
+    src.file = layer_open(s.hooks, file_name.c_str());
+  }
+  if (!src.file.is_open()) return false;
+  src.fd = src.file.os_fd();
+  src.handle = src.file.handle;
   src.type = SourceType::file;
   src.path = path.name;
-  const int64_t size = src.disc ? src.disc->size : platform::file_size(fd);
+  const int64_t size = src.disc ? src.disc->size : layer_size(src.file);
   src.size = size < 0 ? 0 : size;
 
   uint8_t head[kCdxaDataStart] = {};
@@ -313,7 +308,17 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse
   if (s.source.type != SourceType::none) close_source(s);
   const Opener opener = s.next_opener;
   s.next_opener = Opener::mpeg;
-  if (opener != Opener::mpeg) return -1;  // AVI and plug-in openers arrive with their sources
+  if (opener == Opener::avi) return -1;  // the AVI opener arrives with its source
+  if (opener == Opener::plugin) {
+    s.source = Source{};
+    clear_streams(s);
+    s.raw_mode = 0;
+    // The bare elementary starts mean nothing to a plug-in.
+    const bool raw = start == DRAVIK_START_RAW_VIDEO || start == DRAVIK_START_RAW_AUDIO;
+    if (path.kind == PathKind::file && open_plugin_source(s, path.name, raw ? 0 : start)) return s.source.handle;
+    s.source = Source{};
+    return -1;
+  }
 
   s.source = Source{};
   clear_streams(s);
@@ -346,7 +351,7 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse
       break;
   }
   if (!ok) {
-    if (s.source.fd >= 0) platform::file_close(s.source.fd);
+    layer_close(s.source.file);
     s.source = Source{};
     return -1;
   }
@@ -364,6 +369,9 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse
 int64_t seek_source(State &s, int64_t pos, int32_t origin) {
   Source &src = s.source;
   if (src.type == SourceType::none) return -1;
+  if (src.type == SourceType::plugin) {
+    return seek_plugin_source(s, static_cast<int32_t>(pos), origin);
+  }
   if (s.raw_mode != 0) {
     if (pos == 0 && origin == 1) return src.position;
     int64_t base = origin == 1 ? src.position : origin == 2 ? src.size : 0;
@@ -402,10 +410,15 @@ int64_t seek_source(State &s, int64_t pos, int32_t origin) {
 void close_source(State &s) {
   Source &src = s.source;
   if (src.type == SourceType::none) return;
+  if (src.type == SourceType::plugin) {
+    close_plugin_source(s);
+    src = Source{};
+    return;
+  }
   // The reader stops before the descriptor goes: a round in progress holds
   // the I/O lock, which the stop takes, and no round starts after it.
   stop_block_reader_for_close(s);
-  if (src.fd >= 0) platform::file_close(src.fd);
+  layer_close(src.file);
   if (src.type == SourceType::cd_track) sector_api().command(src.drive, SECTREL_CMD_RELEASE, 0);
   src = Source{};
   s.raw_mode = 0;

@@ -20,6 +20,7 @@
 #include "media/demux/clock_span.h"
 #include "media/media_api.h"
 #include "tools/razavori/input_reason.h"
+#include "tools/razavori/plugin_arg.h"
 #include "tools/razavori/source_arg.h"
 #include "video/video_api.h"
 
@@ -193,6 +194,9 @@ struct Player {
 }  // namespace
 
 int run_play(int argc, char **argv) {
+  PluginSet plugins;
+  argc = plugins.take(argc, argv, "play");
+  if (argc < 0) return 2;
   std::vector<std::string> args(argv + 1, argv + argc);
   SourceArg arg;
   std::string error;
@@ -201,7 +205,7 @@ int run_play(int argc, char **argv) {
     return 2;
   }
   if (args.size() != 1) {
-    std::fprintf(stderr, "usage: razavori play FILE [--track N] [--entry N|MM:SS:FF] [--angle N]\n");
+    std::fprintf(stderr, "usage: razavori play FILE [--track N] [--entry N|MM:SS:FF] [--angle N] [--plugin LIB]\n");
     return 2;
   }
   arg.file = args[0];

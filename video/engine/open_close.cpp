@@ -8,6 +8,7 @@
 #include "components/glyvex/glyvex.h"
 #include "media/media_api.h"
 #include "video/engine/engine.h"
+#include "video/engine/plugin_pictures.h"
 #include "video/engine/source_buffer.h"
 
 namespace kestrum {
@@ -107,6 +108,7 @@ int32_t engine_close_source() {
   EngineState &s = engine().state;
   if (s.source.source_tag == -1) return -1;
   s.source.closing = 1;
+  use_plugin_pictures(nullptr);
   media().close();
   s.source.source_tag = -1;
   return 1;
@@ -143,9 +145,12 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   s.source.title = title ? std::string(title).substr(0, kTitleSize) : file_title(path);
   s.source.path = path;
 
-  // Plug-in and AVI sources need their own presentation paths, which this
-  // engine does not have: refuse them cleanly.
-  if (media().control(CTL_PLUGIN_ACTIVE, 0) != 0 || handle == KESTRUM_AVI_SOURCE_TAG) {
+  // A plug-in hands out finished pictures; AVI sources need a presentation
+  // path this engine does not have: refuse them cleanly.
+  if (auto *plugin = reinterpret_cast<SourcePlugin *>(media().control(CTL_PLUGIN_ACTIVE, 0))) {
+    use_plugin_pictures(plugin);
+  }
+  if (handle == KESTRUM_AVI_SOURCE_TAG) {
     engine_close_source();
     s.source.closing = 0;
     s.source.path.clear();

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "media/hooks/dvb_link.h"
 #include "media/source/source.h"
 
 namespace dravik {

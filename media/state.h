@@ -61,7 +61,8 @@ struct Source {
   SectorAccess sectors;
   int32_t track_first = 0;  // CD track source: sector range
   int32_t track_end = 0;
-  int32_t drive = -1;  // CD-ROM drive of the source, -1 none
+  int32_t drive = -1;   // CD-ROM drive of the source, -1 none
+  int32_t dvb_mix = 0;  // stream mix the DVB library reported at open
   std::string path;
   std::shared_ptr<const DiscFile> disc;  // a file of a mapped drive, read by sectors
 };
@@ -149,6 +150,8 @@ struct Settings {
   uint32_t b_hook_time = 0;
 };
 
+struct DvbLink;
+
 /// The answer of the last plug-in probe made with a length pointer, so
 /// that probing the same path again does not ask again.
 struct PluginMemory {
@@ -168,6 +171,7 @@ struct Hooks {
   std::vector<SourcePlugin *> plugins;
   SourcePlugin *active_plugin = nullptr;
   PluginMemory remembered;
+  std::unique_ptr<DvbLink> dvb;  // the DVB library while loaded
   ExtractWriter writer = nullptr;
   DravikNameHook name_hook = nullptr;
   std::vector<std::unique_ptr<SinkObject>> sinks;

@@ -10,6 +10,7 @@
 #include "media/exports/frame.h"
 #include "media/extract/extract.h"
 #include "media/extract/segment.h"
+#include "media/hooks/dvb_link.h"
 #include "media/hooks/hook_call.h"
 #include "media/hooks/plugins.h"
 #include "media/source/disc_structure.h"
@@ -35,6 +36,7 @@ intptr_t door(int32_t drive, int32_t open) {
 
 // The stream mix of the open source, from the ids seen.
 intptr_t stream_mix(const State &s) {
+  if (s.source.type == SourceType::dvb) return s.source.dvb_mix;
   const bool video = s.select.video_seen.count > 0;
   const bool audio = s.select.audio_seen.count > 0;
   if (video && audio) return s.select.video_seen.ids[0] == 0xE0 ? 0 : 1;
@@ -152,7 +154,7 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       s.source.size = p32;
       return 0;
     case CTL_DVB_CALL:
-      return 0;  // no DVB library loaded
+      return dvb_call(s, RIVENNE_ORD_CALL, param);
     case CTL_AUDIO_COUNT:
       return s.select.audio_seen.count;
     case CTL_AUDIO_CURRENT:
@@ -237,8 +239,12 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       s.hooks.probe_hook = reinterpret_cast<DravikProbeHook>(param);
       return 0;
     case CTL_DVB_LOAD:
+      return dvb_load(s, reinterpret_cast<const char *>(param));
     case CTL_DVB_UNLOAD:
+      dvb_unload(s);
+      return 0;
     case CTL_DVB_CALL2:
+      dvb_call(s, RIVENNE_ORD_CALL2, param);
       return 0;
     case CTL_DRIVE_OP12:
       sector_command(0, SECTREL_CMD_OP12, p32);

@@ -1,6 +1,7 @@
 #include "media/source/probe.h"
 
 #include "components/sectrel/sectrel.h"
+#include "media/hooks/dvb_link.h"
 #include "media/hooks/file_layer.h"
 #include "media/hooks/hook_call.h"
 #include "media/hooks/plugins.h"
@@ -128,7 +129,11 @@ SourceKind probe_source(State &s, const PathForm &path, int32_t *length) {
     put(length, saturate_int32(static_cast<int64_t>(sectors) * kRawSectorBytes));
     return SOURCE_KIND_SYSTEM;
   }
-  if (path.kind == PathKind::dvb) return SOURCE_KIND_NOTHING;  // no DVB library loaded
+  if (path.kind == PathKind::dvb) {
+    if (!dvb_loaded(s)) return SOURCE_KIND_NOTHING;
+    put(length, dvb_info(s, RIVENNE_INFO_SIZE));
+    return dvb_info(s, RIVENNE_INFO_KIND);
+  }
   if (has_extension(path.name, "VOB")) {
     int64_t size = -1;
     if (auto disc = find_disc_file(path.name)) {

@@ -10,6 +10,7 @@
 #include "media/blocks/angle_reader.h"
 #include "media/blocks/block_reader.h"
 #include "media/demux/demux.h"
+#include "media/hooks/dvb_link.h"
 #include "media/hooks/plugins.h"
 #include "media/source/disc_file.h"
 #include "media/source/disc_lookup.h"
@@ -288,6 +289,18 @@ void apply_entry_point(State &s, uint32_t start) {
   load_parse_block(s);
 }
 
+// "DVBStream.DVB": the stream the DVB library serves, when it is loaded.
+bool open_dvb_source(State &s) {
+  if (!dvb_loaded(s) || !dvb_open(s)) return false;
+  Source &src = s.source;
+  src.type = SourceType::dvb;
+  src.handle = DRAVIK_HANDLE_DVB;
+  src.path = DRAVIK_DVB_NAME;
+  src.size = dvb_info(s, RIVENNE_INFO_SIZE);
+  src.dvb_mix = dvb_info(s, RIVENNE_INFO_MIX);
+  return true;
+}
+
 }  // namespace
 
 int32_t read_dvd_source_sectors(State &s, int64_t first, int32_t count, uint8_t *dst) {
@@ -315,7 +328,8 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse
     s.raw_mode = 0;
     // The bare elementary starts mean nothing to a plug-in.
     const bool raw = start == DRAVIK_START_RAW_VIDEO || start == DRAVIK_START_RAW_AUDIO;
-    if (path.kind == PathKind::file && open_plugin_source(s, path.name, raw ? 0 : start)) return s.source.handle;
+    if (path.kind == PathKind::file && open_plugin_source(s, path.name, raw ? 0 : start))
+      return s.source.handle;
     s.source = Source{};
     return -1;
   }
@@ -336,7 +350,7 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse
       ok = open_cd_track(s, path);
       break;
     case PathKind::dvb:
-      ok = false;  // no DVB library is loaded
+      ok = open_dvb_source(s);
       break;
     case PathKind::joined_set: {
       std::string first = path.name;
@@ -356,6 +370,7 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse
     return -1;
   }
 
+  if (s.source.type != SourceType::dvb) dvb_note_open(s, path.name.c_str());
   s.raw_mode = start == DRAVIK_START_RAW_VIDEO ? 1 : start == DRAVIK_START_RAW_AUDIO ? 2 : 0;
   set_block_count(s, s.source.dvd ? kDvdReadAhead : 1);
   if (s.raw_mode == 0) {
@@ -389,6 +404,7 @@ int64_t seek_source(State &s, int64_t pos, int32_t origin) {
   stop_block_reader_for_seek(s);
   clear_streams(s);
   reset_parser(s);
+  if (src.type != SourceType::dvb) dvb_note_seek(s, pos, origin);
 
   int64_t target = pos;
   if (src.raw_sector && origin == 0) target = snap_raw_sector(target);
@@ -398,6 +414,10 @@ int64_t seek_source(State &s, int64_t pos, int32_t origin) {
   if (target < src.lowest_start) target = src.lowest_start;
   if (target < 0) target = 0;
   if (src.dvd && !src.sector_scale) target &= ~static_cast<int64_t>(kDvdSectorBytes - 1);
+  if (src.type == SourceType::dvb) {
+    const int64_t at = dvb_seek(s, target, 0);
+    if (at >= 0) target = at;
+  }
   src.position = target;
   if (src.nav_pack) rearm_angle_reading(s);
 
@@ -419,16 +439,28 @@ void close_source(State &s) {
   // the I/O lock, which the stop takes, and no round starts after it.
   stop_block_reader_for_close(s);
   layer_close(src.file);
+  if (src.type == SourceType::dvb) {
+    dvb_close(s);
+  } else {
+    dvb_note_close(s);
+  }
   if (src.type == SourceType::cd_track) sector_api().command(src.drive, SECTREL_CMD_RELEASE, 0);
   src = Source{};
   s.raw_mode = 0;
 }
 
-int32_t read_source_block(State &s, uint8_t *dst) {
+namespace {
+
+int32_t read_block_of(State &s, uint8_t *dst) {
   Source &src = s.source;
   switch (src.type) {
     case SourceType::cd_track:
       return read_cd_track_block(s, dst);
+    case SourceType::dvb: {
+      const int32_t n = dvb_read(s, dst, kBlockBytes);
+      src.position += n;
+      return n;
+    }
     case SourceType::file:
       if (src.raw_sector) return read_raw_sector_block(s, dst);
       if (src.dvd && src.nav_pack) return read_angle_aware_block(s, dst);
@@ -441,6 +473,14 @@ int32_t read_source_block(State &s, uint8_t *dst) {
     default:
       return 0;
   }
+}
+
+}  // namespace
+
+int32_t read_source_block(State &s, uint8_t *dst) {
+  const int32_t n = read_block_of(s, dst);
+  if (n > 0 && s.source.type != SourceType::dvb) dvb_note_block(s, dst, n);
+  return n;
 }
 
 int32_t read_raw_elementary(State &s, void *buf, int32_t len) {

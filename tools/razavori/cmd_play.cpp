@@ -195,7 +195,7 @@ struct Player {
 
 int run_play(int argc, char **argv) {
   PluginSet plugins;
-  argc = plugins.take(argc, argv, "play");
+  argc = plugins.take(argc, argv, "play", true);
   if (argc < 0) return 2;
   std::vector<std::string> args(argv + 1, argv + argc);
   SourceArg arg;
@@ -205,7 +205,9 @@ int run_play(int argc, char **argv) {
     return 2;
   }
   if (args.size() != 1) {
-    std::fprintf(stderr, "usage: razavori play FILE [--track N] [--entry N|MM:SS:FF] [--angle N] [--plugin LIB]\n");
+    std::fprintf(stderr,
+                 "usage: razavori play FILE [--track N] [--entry N|MM:SS:FF] [--angle N] [--plugin LIB] "
+                 "[--dvb CAPTURE]\n");
     return 2;
   }
   arg.file = args[0];

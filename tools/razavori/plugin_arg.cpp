@@ -12,11 +12,27 @@ PluginSet::~PluginSet() {
   // a source one of them serves) before unloading.
   if (!libraries_.empty()) SysControl(CTL_RELEASE_PLUGINS, 0);
   libraries_.clear();
+  if (dvb_loaded_) SysControl(CTL_DVB_UNLOAD, 0);
 }
 
-int PluginSet::take(int argc, char **argv, const char *command) {
+int PluginSet::take(int argc, char **argv, const char *command, bool dvb) {
+  static char dvb_name[] = DRAVIK_DVB_NAME;
   int out = 1;
   for (int i = 1; i < argc; ++i) {
+    if (dvb && std::strcmp(argv[i], "--dvb") == 0) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "razavori %s: --dvb needs a capture file or DVR device\n", command);
+        return -1;
+      }
+      if (!dvb_loaded_ && SysControl(CTL_DVB_LOAD, 0) == 0) {
+        std::fprintf(stderr, "razavori %s: cannot load the DVB library\n", command);
+        return -1;
+      }
+      dvb_loaded_ = true;
+      SysControl(CTL_DVB_CALL, reinterpret_cast<intptr_t>(argv[++i]));
+      argv[out++] = dvb_name;
+      continue;
+    }
     if (std::strcmp(argv[i], "--plugin") != 0) {
       argv[out++] = argv[i];
       continue;

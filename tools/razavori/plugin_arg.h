@@ -1,6 +1,10 @@
 // --plugin LIB (repeatable) of probe, video and play: each library is
 // loaded, its factory's SourcePlugin added to the media library, and every
 // plug-in released (command 67) before the libraries are unloaded.
+// --dvb CAPTURE of probe, demux and play: the DVB library is loaded
+// (command 53), told the capture file or DVR device (command 19), and the
+// argument becomes the stream it serves, "DVBStream.DVB"; it is freed
+// (command 54) at the end.
 #pragma once
 
 #include <memory>
@@ -18,11 +22,13 @@ class PluginSet {
   PluginSet &operator=(const PluginSet &) = delete;
 
   /// Takes every "--plugin LIB" out of argv[1..argc), loading and adding
-  /// each. -> the new argc, or -1 after printing "razavori COMMAND: cause".
-  int take(int argc, char **argv, const char *command);
+  /// each, and turns "--dvb CAPTURE" into the DVB stream's name when dvb.
+  /// -> the new argc, or -1 after printing "razavori COMMAND: cause".
+  int take(int argc, char **argv, const char *command, bool dvb = false);
 
  private:
   std::vector<std::unique_ptr<platform::DynamicLibrary>> libraries_;
+  bool dvb_loaded_ = false;
 };
 
 }  // namespace razavori_cli

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -42,11 +43,17 @@ class Plugins : public ::testing::Test {
     SysClose();
   }
   void add(RecordingPlugin &p) { SysControl(CTL_ADD_PLUGIN, reinterpret_cast<intptr_t>(&p)); }
+  // Plug-ins outlive the release in TearDown.
+  RecordingPlugin &make(const char *name) {
+    made_.emplace_back(name, &log);
+    return made_.back();
+  }
   std::vector<std::string> log;
+  std::deque<RecordingPlugin> made_;
 };
 
 TEST_F(Plugins, ProbeOffersListedExtensionsAndTheRmfMagicAndRemembers) {
-  RecordingPlugin a("a", &log), b("b", &log);
+  RecordingPlugin &a = make("a"), &b = make("b");
   a.extensions = "xyz;.abc";
   a.probe_answer = SOURCE_KIND_NOTHING;  // lists it but does not take it
   b.extensions = "ABC";
@@ -74,14 +81,14 @@ TEST_F(Plugins, ProbeOffersListedExtensionsAndTheRmfMagicAndRemembers) {
 
   // ".RMF" at the start is offered whatever the extension.
   const std::string rmf = write("movie.bin", ".RMF and then some bytes");
-  RecordingPlugin c("c", &log);
+  RecordingPlugin &c = make("c");
   add(c);
   EXPECT_EQ(SysProbe(rmf.c_str(), nullptr), SOURCE_KIND_VIDEO);
   EXPECT_EQ(b.count("probe"), 2);
 }
 
 TEST_F(Plugins, LastResortAnswerAndOpenFallback) {
-  RecordingPlugin a("a", &log), b("b", &log);
+  RecordingPlugin &a = make("a"), &b = make("b");
   a.open_answer = 0;  // takes the probe but fails to open
   add(a);
   add(b);
@@ -118,7 +125,7 @@ TEST_F(Plugins, LastResortAnswerAndOpenFallback) {
 }
 
 TEST_F(Plugins, NoTakerKeepsTheContentAnswerAndAllFailingOpensLeaveItClosed) {
-  RecordingPlugin a("a", &log);
+  RecordingPlugin &a = make("a");
   a.probe_answer = 7;  // no SourceKind
   add(a);
   const std::string path = write("notes.txt", std::string(4096, 'x'));
@@ -135,7 +142,7 @@ TEST_F(Plugins, NoTakerKeepsTheContentAnswerAndAllFailingOpensLeaveItClosed) {
   int32_t length = 0;
   EXPECT_EQ(SysProbe(path.c_str(), &length), SOURCE_KIND_VIDEO);
   SysControl(CTL_RELEASE_PLUGINS, 0);
-  RecordingPlugin b("b", &log);
+  RecordingPlugin &b = make("b");
   b.probe_answer = SOURCE_KIND_SYSTEM;
   add(b);
   EXPECT_EQ(SysProbe(path.c_str(), &length), SOURCE_KIND_SYSTEM);

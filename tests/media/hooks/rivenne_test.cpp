@@ -83,7 +83,7 @@ TEST_F(Dvb, NotificationsReachTheLibraryWithTheirArguments) {
       at += static_cast<int64_t>(e.bytes.size());
     }
   }
-  EXPECT_EQ(seeks, 1);
+  EXPECT_GE(seeks, 1);  // the opening analysis may rewind too
   EXPECT_GT(blocks, 1);
 
   // The double reports its own stream mix; unloading while its stream is

@@ -55,8 +55,8 @@ bool parse_header(const std::string &line, Header *out) {
         break;
       }
       case 'C':
-        chroma_ok = std::strncmp(v, "420", 3) == 0 && std::strcmp(v, "420p10") != 0 &&
-                    std::strncmp(v, "420p1", 5) != 0;
+        // 420, 420jpeg, 420mpeg2, 420paldv: 8-bit 4:2:0 (not 420p10, 420p12).
+        chroma_ok = std::strncmp(v, "420", 3) == 0 && std::strncmp(v, "420p1", 5) != 0;
         break;
       default:
         break;  // interlacing, aspect, comments: not needed here

@@ -358,8 +358,8 @@ typedef struct SourcePluginTable {
   int32_t (*has_audio)(SourcePlugin *self); /* 8 */
   /** 9: the next picture -> 1, 0 at the end (read by the video engine). */
   int32_t (*next_picture)(SourcePlugin *self, DravikPluginPicture *picture);
-  void *engine10; /**< 10: pushed audio (read by the audio engine) */
-  int32_t (*size)(SourcePlugin *self);                              /* 11 */
+  void *engine10;                      /**< 10: pushed audio (read by the audio engine) */
+  int32_t (*size)(SourcePlugin *self); /* 11 */
   int32_t (*seek)(SourcePlugin *self, int32_t pos, int32_t origin); /* 12 */
   int32_t (*position)(SourcePlugin *self);                          /* 13 */
 } SourcePluginTable;

@@ -56,7 +56,8 @@ bool path_taken(const State &s, const std::string &path) {
   for (const auto &kind : s.extract.outputs) {
     for (const ExtractOutput &o : kind) {
       if (o.path.empty()) continue;
-      if (o.path == path || (o.file.os_fd() >= 0 && platform::file_is_same(path.c_str(), o.file.os_fd()))) return true;
+      if (o.path == path || (o.file.os_fd() >= 0 && platform::file_is_same(path.c_str(), o.file.os_fd())))
+        return true;
     }
   }
   return false;

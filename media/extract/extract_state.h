@@ -24,7 +24,7 @@ constexpr int32_t kExtractHeaderRoom = 16;
 constexpr int32_t kExtractScratchBytes = kExtractHeaderRoom + 0x10000;
 
 struct ExtractOutput {
-  LayerFile file;  // through table C or the OS
+  LayerFile file;     // through table C or the OS
   bool lost = false;  // failed to be created or written: closed for good
   std::string path;   // the path created (after the name hook)
 };

@@ -106,9 +106,9 @@ int run_video(int argc, char **argv) {
     }
   }
   if (!path) {
-    std::fprintf(
-        stderr,
-        "usage: razavori video FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm] [--plugin LIB]\n");
+    std::fprintf(stderr,
+                 "usage: razavori video FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb "
+                 "OUT.ppm] [--plugin LIB]\n");
     return 2;
   }
   arg.file = path;

@@ -84,6 +84,8 @@ const DecoderPort &decoder() {
 void set_media_port(const MediaPort *port) { g_media.store(port, std::memory_order_release); }
 void set_audio_port(const AudioPort *port) { g_audio.store(port, std::memory_order_release); }
 void set_decoder_port(const DecoderPort *port) { g_decoder.store(port, std::memory_order_release); }
-void set_plugin_decoder_port(const DecoderPort *port) { g_plugin_decoder.store(port, std::memory_order_release); }
+void set_plugin_decoder_port(const DecoderPort *port) {
+  g_plugin_decoder.store(port, std::memory_order_release);
+}
 
 }  // namespace kestrum

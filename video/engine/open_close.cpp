@@ -147,9 +147,8 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
 
   // A plug-in hands out finished pictures; AVI sources need a presentation
   // path this engine does not have: refuse them cleanly.
-  if (auto *plugin = reinterpret_cast<SourcePlugin *>(media().control(CTL_PLUGIN_ACTIVE, 0))) {
-    use_plugin_pictures(plugin);
-  }
+  auto *plugin = reinterpret_cast<SourcePlugin *>(media().control(CTL_PLUGIN_ACTIVE, 0));
+  if (plugin) use_plugin_pictures(plugin);
   if (handle == KESTRUM_AVI_SOURCE_TAG) {
     engine_close_source();
     s.source.closing = 0;
@@ -159,7 +158,15 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   }
   decoder().set_coefficient_limit(s.picture.coefficient_limit);
   decoder().set_variant(s.picture.variant);
-  decoder().start_stream(s.source.total_length);
+  const int32_t started = decoder().start_stream(s.source.total_length);
+  // A plug-in source that hands out no picture has nothing to show.
+  if (plugin && !started) {
+    engine_close_source();
+    s.source.closing = 0;
+    s.source.path.clear();
+    s.source.title.clear();
+    return 0;
+  }
   publish_current();
   StreamParams p;
   decoder().params(&p);

@@ -65,6 +65,7 @@ enum {
 #define DRAVIK_HANDLE_AVI 0x46495641    /**< "AVIF" as a little-endian word */
 #define DRAVIK_HANDLE_DVB 0x7FFFF       /**< stream served by the DVB library */
 #define DRAVIK_HANDLE_CD_TRACK 0x7FFFFF /**< CD track read by raw sectors */
+#define DRAVIK_HANDLE_PLUGIN 0x4E47554C /**< "LUGN": a plug-in serves it */
 
 /** SysOpen start arguments. 1..0xFFFFFF is a Video CD entry point written as
  *  BCD 0x00MMSSFF; 0x1000000 and above (other than these two) start at the
@@ -248,14 +249,24 @@ typedef void (*ExtractWriter)(int32_t kind, int32_t index, const void *data, int
 typedef const char *(*DravikNameHook)(const char *path);
 
 /** Probe hook (command 52): asked first by the MPEG content probe with the
- *  path, the size out and the audio header word out. Any result other than
- *  -1 is taken as the SourceKind (and *size as the length). */
+ *  path, the size out and the audio header word out. A result 0-3 is taken
+ *  as the SourceKind (and *size as the length); -1 or anything outside
+ *  -1..3 counts as no answer. */
 typedef int32_t (*DravikProbeHook)(const char *path, int32_t *size, int32_t *header_word);
 
 /** Host file table A or B (commands 51, 63): replaces the file calls for the
  *  source and the probe. Entry i sits at offset i * sizeof(void *). Handles
- *  are the table's own (int32, -1 = failure). Entries left NULL fall back to
- *  the next layer (B, then C, then the operating system). */
+ *  are the table's own (int32, -1 = failure). Every file the library opens
+ *  goes to the first layer of A, B, then C or the operating system whose
+ *  family is whole: open, size, read, set position and close (1-5) for
+ *  sources, 6-9 for probes; a table missing one of its family's entries is
+ *  skipped for that family (a table holding only 11-13 is a legitimate
+ *  notification table B). A file stays with the layer that opened it until
+ *  it is closed: a table installed or removed while a source is open takes
+ *  effect at the next open. Entries are called on the library's threads
+ *  (the read-ahead thread too), one at a time; an entry that calls back
+ *  into the library gets the failure value of anything but a plain
+ *  query. */
 typedef struct FileIoTable {
   void *unused0;
   /** 1: open by name with create-file arguments (access, share, security,
@@ -291,7 +302,9 @@ typedef struct DravikFindData {
 } DravikFindData;
 
 /** Host file table C (command 81): replaces the operating system below
- *  tables A and B, for the probe, SysFileSize and extraction outputs. */
+ *  tables A and B, for sources and probes (families 3-5, 7, 10 and 11, 13,
+ *  15, 16, by the same whole-family rule), SysFileSize (0, 2) and the
+ *  extraction outputs (12, 14, 16). */
 typedef struct FileIoTableC {
   /** 0: find first file -> search handle or -1; fills *data. */
   intptr_t (*find_first)(const char *name, DravikFindData *data);
@@ -316,8 +329,20 @@ typedef struct FileIoTableC {
 } FileIoTableC;
 
 /** A host-supplied source (command 66). The first word points to its entry
- *  table; every entry receives the object itself first. */
+ *  table; every entry receives the object itself first. Entries are called
+ *  on the caller's thread; one that calls back into the library gets the
+ *  failure value of anything but a plain query. */
 typedef struct SourcePlugin SourcePlugin;
+/** A picture handed out by a plug-in's slot 9: 8-bit 4:2:0 planes (Y, Cb,
+ *  Cr) with their line lengths, the picture's size and its time in ms. The
+ *  planes stay valid until the next call, seek or close. */
+typedef struct DravikPluginPicture {
+  const uint8_t *planes[3];
+  int32_t pitches[3];
+  int32_t width;
+  int32_t height;
+  int32_t time_ms;
+} DravikPluginPicture;
 typedef struct SourcePluginTable {
   void *unused0;
   void *unused1;
@@ -331,15 +356,20 @@ typedef struct SourcePluginTable {
   void (*close)(SourcePlugin *self);        /* 6 */
   int32_t (*has_video)(SourcePlugin *self); /* 7 */
   int32_t (*has_audio)(SourcePlugin *self); /* 8 */
-  void *engine9;                            /**< 9, 10: used by the engines that read the source */
-  void *engine10;
-  int32_t (*size)(SourcePlugin *self);                              /* 11 */
+  /** 9: the next picture -> 1, 0 at the end (read by the video engine). */
+  int32_t (*next_picture)(SourcePlugin *self, DravikPluginPicture *picture);
+  void *engine10;                      /**< 10: pushed audio (read by the audio engine) */
+  int32_t (*size)(SourcePlugin *self); /* 11 */
   int32_t (*seek)(SourcePlugin *self, int32_t pos, int32_t origin); /* 12 */
   int32_t (*position)(SourcePlugin *self);                          /* 13 */
 } SourcePluginTable;
 struct SourcePlugin {
   const SourcePluginTable *table;
 };
+/** The one function a plug-in library exports, by this name: a new
+ *  SourcePlugin, which its release entry frees. */
+#define DRAVIK_PLUGIN_FACTORY "CreateSourcePlugin"
+typedef SourcePlugin *(*DravikPluginFactory)(void);
 
 /** A subpicture collector made by command 82; owned by the library and
  *  freed by command 83. */

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "media/hooks/dvb_link.h"
 #include "media/source/source.h"
 
 namespace dravik {
@@ -9,7 +10,7 @@ namespace dravik {
 State::State() = default;
 
 State::~State() {
-  if (source.fd >= 0) close_source(*this);
+  if (source.type != SourceType::none) close_source(*this);
 }
 
 State &global_state() {
@@ -20,14 +21,17 @@ State &global_state() {
 }
 
 int32_t store_video_avail(State &s) {
-  if (s.source.type == SourceType::avi) return s.rings.video_avail_stored;  // fixed while AVI is open
+  // AVI and plug-in sources keep the fixed levels set at their open.
+  if (s.source.type == SourceType::avi || s.source.type == SourceType::plugin)
+    return s.rings.video_avail_stored;
   auto v = static_cast<int32_t>(s.rings.video.available());
   std::atomic_ref<int32_t>(s.rings.video_avail_stored).store(v, std::memory_order_release);
   return v;
 }
 
 int32_t store_audio_avail(State &s) {
-  if (s.source.type == SourceType::avi) return s.rings.audio_avail_stored;
+  if (s.source.type == SourceType::avi || s.source.type == SourceType::plugin)
+    return s.rings.audio_avail_stored;
   auto v = static_cast<int32_t>(s.rings.audio.available());
   std::atomic_ref<int32_t>(s.rings.audio_avail_stored).store(v, std::memory_order_release);
   return v;

@@ -14,6 +14,7 @@
 #include "media/demux/demux_state.h"
 #include "media/demux/stream_sink.h"
 #include "media/extract/extract_state.h"
+#include "media/hooks/file_layer.h"
 #include "media/media_api.h"
 #include "media/rings/callback_queue.h"
 #include "media/rings/ring.h"
@@ -45,7 +46,8 @@ struct SectorAccess {
 
 struct Source {
   int32_t handle = -1;  // the value callers see (descriptor or reserved)
-  int fd = -1;          // the descriptor behind file-backed sources
+  int fd = -1;          // the OS descriptor behind file-backed sources
+  LayerFile file;       // the open file, with the layer that serves it
   SourceType type = SourceType::none;
   int64_t size = 0;          // bytes, or scaled units for big joined sets
   int32_t data_start = 0;    // 44 for raw-sector files
@@ -60,7 +62,8 @@ struct Source {
   SectorAccess sectors;
   int32_t track_first = 0;  // CD track source: sector range
   int32_t track_end = 0;
-  int32_t drive = -1;  // CD-ROM drive of the source, -1 none
+  int32_t drive = -1;   // CD-ROM drive of the source, -1 none
+  int32_t dvb_mix = 0;  // stream mix the DVB library reported at open
   std::string path;
   std::shared_ptr<const DiscFile> disc;  // a file of a mapped drive, read by sectors
 };
@@ -151,6 +154,17 @@ struct Settings {
   uint32_t b_hook_time = 0;
 };
 
+struct DvbLink;
+
+/// The answer of the last plug-in probe made with a length pointer, so
+/// that probing the same path again does not ask again.
+struct PluginMemory {
+  std::string path;
+  SourcePlugin *plugin = nullptr;
+  SourceKind kind = SOURCE_KIND_NOTHING;
+  int32_t length = 0;
+};
+
 /// What hosts install: file tables, the probe hook, plug-ins, the
 /// extraction writer and name hook, and the subpicture sinks.
 struct Hooks {
@@ -160,6 +174,8 @@ struct Hooks {
   DravikProbeHook probe_hook = nullptr;
   std::vector<SourcePlugin *> plugins;
   SourcePlugin *active_plugin = nullptr;
+  PluginMemory remembered;
+  std::unique_ptr<DvbLink> dvb;  // the DVB library while loaded
   ExtractWriter writer = nullptr;
   DravikNameHook name_hook = nullptr;
   std::vector<std::unique_ptr<SinkObject>> sinks;

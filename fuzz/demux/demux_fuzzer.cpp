@@ -1,6 +1,7 @@
-// Fuzz harness: the input becomes a source file (a program stream, a
-// transport stream or a DVD file, as the first byte chooses the name), which
-// is opened and read the way the engines read: video and audio pulled to
+// Fuzz harness: the input becomes an in-memory file served through host
+// file table A (a program stream, a transport stream or a DVD file, as the
+// first byte chooses the name), which is opened and read the way the
+// engines read: video and audio pulled to
 // the end, a stream switch, a seek back and a second pull. The same file is
 // then extracted (every record to a writer that reads it) and a segment of
 // it saved to /dev/null.
@@ -13,12 +14,13 @@
 #include <vector>
 
 #include "media/media_api.h"
+#include "tests/support/memory_files.h"
 
 namespace {
 
 std::string input_path(uint8_t selector) {
   static const char *kExt[] = {"mpg", "vob", "ts", "dat"};
-  return "/tmp/razavori-demux-fuzz-" + std::to_string(getpid()) + "." + kExt[selector & 3];
+  return std::string("memory:fuzz.") + kExt[selector & 3];
 }
 
 // Alternates video and audio reads until both have run dry; bounded so a
@@ -83,10 +85,10 @@ void save_segment(const std::string &path, uint8_t a, uint8_t b, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 1 || size > (4u << 20)) return 0;
   const std::string path = input_path(data[0]);
-  FILE *f = std::fopen(path.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data + 1, 1, size - 1, f);
-  std::fclose(f);
+  testing_support::MemoryFiles files;
+  files.add(path, std::vector<uint8_t>(data + 1, data + size));
+  static const FileIoTable table = testing_support::MemoryFiles::table();
+  SysControl(CTL_SET_FILE_IO_A, reinterpret_cast<intptr_t>(&table));
 
   std::vector<uint8_t> spu(53220);
   if (SysOpen(path.c_str(), 0) != -1) {
@@ -108,6 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   extract_all(path);
   if (size > 3) save_segment(path, data[1], data[2], size - 1);
-  std::remove(path.c_str());
+  SysClose();
+  SysControl(CTL_SET_FILE_IO_A, 0);
+  // Every handle the library opened was closed, once.
+  if (files.open_now() != 0 || files.counts.bad_handle.load() != 0) __builtin_trap();
   return 0;
 }

@@ -1,42 +1,29 @@
-// The content probe over arbitrary bytes: it must classify, never crash,
-// read out of bounds or hang.
+// The probe over arbitrary bytes, served from memory through host file
+// table A under a name whose extension the first byte chooses: it must
+// classify, never crash, read out of bounds, hang or leave a handle open.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <string>
+#include <vector>
 
-#include "media/source/content_probe.h"
-#include "media/source/path_forms.h"
-
-namespace {
-
-class MemoryInput : public dravik::ProbeInput {
- public:
-  MemoryInput(const uint8_t *data, size_t size) : data_(data), size_(size) {}
-  int32_t read(void *buf, int32_t len) override {
-    size_t n = size_ - pos_ < static_cast<size_t>(len) ? size_ - pos_ : static_cast<size_t>(len);
-    if (n) std::memcpy(buf, data_ + pos_, n);
-    pos_ += n;
-    return static_cast<int32_t>(n);
-  }
-  bool seek(int64_t pos) override {
-    if (pos < 0 || static_cast<size_t>(pos) > size_) return false;
-    pos_ = static_cast<size_t>(pos);
-    return true;
-  }
-
- private:
-  const uint8_t *data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
-
-}  // namespace
+#include "media/media_api.h"
+#include "tests/support/memory_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  MemoryInput in(data, size);
-  dravik::ContentVerdict v = dravik::classify_content(in);
-  if (v.kind < -1 || v.kind > 3) __builtin_trap();
-  // The same bytes as a path buffer with binary fields.
-  dravik::parse_path_buffer(data, static_cast<int64_t>(size));
+  if (size < 1 || size > (4u << 20)) return 0;
+  static const char *kExt[] = {"mpg", "vob", "dat", "mp2", "wav", "ac3", "m2v", "ts"};
+  const std::string name = std::string("memory:probe.") + kExt[data[0] & 7];
+  testing_support::MemoryFiles files;
+  files.add(name, std::vector<uint8_t>(data + 1, data + size));
+  static const FileIoTable table = testing_support::MemoryFiles::table();
+  SysControl(CTL_SET_FILE_IO_A, reinterpret_cast<intptr_t>(&table));
+  int32_t length = 0;
+  const SourceKind kind = SysProbe(name.c_str(), &length);
+  if (kind < -1 || kind > 3) __builtin_trap();
+  // The same bytes as a path buffer with binary fields (a name the table
+  // does not hold goes no further than the table).
+  SysProbeBuffer(data, static_cast<int32_t>(size), nullptr);
+  SysControl(CTL_SET_FILE_IO_A, 0);
+  if (files.open_now() != 0 || files.counts.bad_handle.load() != 0) __builtin_trap();
   return 0;
 }

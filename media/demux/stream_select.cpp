@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "media/demux/byte_cursor.h"
+#include "media/hooks/hook_call.h"
 #include "media/state.h"
 
 namespace dravik {
@@ -221,7 +222,10 @@ void take_subpicture(State &s, int32_t number, int32_t n) {
       cursor_skip(s, n);
       return;
     }
-    if (assemble(s, sink->assembly.get(), sink->fill, n, sink->target)) sink->callback(sink->user);
+    if (assemble(s, sink->assembly.get(), sink->fill, n, sink->target)) {
+      HookCall mark;  // the sink's callback may not free the sink it runs in
+      sink->callback(sink->user);
+    }
     return;
   }
   if (s.select.spu_id == -1 && s.select.spu_prefer.count > 0) {
@@ -240,7 +244,10 @@ void take_subpicture(State &s, int32_t number, int32_t n) {
     return;
   }
   if (assemble(s, d.spu_assembly.get(), d.spu_fill, n, s.settings.spu_buffer)) {
-    s.settings.spu_callback(0);
+    {
+      HookCall mark;  // a read from here would re-enter the parse step
+      s.settings.spu_callback(0);
+    }
     if (s.select.spu_prefer.count > 0) reselect_subpicture(s);
   }
 }

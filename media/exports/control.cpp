@@ -10,6 +10,9 @@
 #include "media/exports/frame.h"
 #include "media/extract/extract.h"
 #include "media/extract/segment.h"
+#include "media/hooks/dvb_link.h"
+#include "media/hooks/hook_call.h"
+#include "media/hooks/plugins.h"
 #include "media/source/disc_structure.h"
 #include "media/source/export_size.h"
 #include "media/source/sector_api.h"
@@ -33,6 +36,7 @@ intptr_t door(int32_t drive, int32_t open) {
 
 // The stream mix of the open source, from the ids seen.
 intptr_t stream_mix(const State &s) {
+  if (s.source.type == SourceType::dvb) return s.source.dvb_mix;
   const bool video = s.select.video_seen.count > 0;
   const bool audio = s.select.audio_seen.count > 0;
   if (video && audio) return s.select.video_seen.ids[0] == 0xE0 ? 0 : 1;
@@ -64,12 +68,41 @@ void remove_sink(State &s, int32_t number) {
                       s.hooks.sinks.end());
 }
 
-bool real_file_open(const State &s) { return s.source.type == SourceType::file && s.source.fd >= 0; }
+// Commands that only read a value: allowed from inside a hook.
+bool is_plain_query(int32_t cmd) {
+  switch (cmd) {
+    case CTL_AUDIO_HEADER:
+    case CTL_STREAM_MIX:
+    case CTL_AUDIO_COUNT:
+    case CTL_AUDIO_CURRENT:
+    case CTL_SPU_CURRENT:
+    case CTL_SPU_COUNT:
+    case CTL_BYTE_RATE:
+    case CTL_RATE_VALID:
+    case CTL_AT_END:
+    case CTL_ANGLE_COUNT:
+    case CTL_ANGLE_CURRENT:
+    case CTL_SOURCE_HANDLE:
+    case CTL_PLUGIN_ACTIVE:
+    case CTL_SOURCE_SIZE:
+    case CTL_IS_DVD:
+    case CTL_SECTOR_SCALE:
+    case CTL_SPU_TABLE:
+    case CTL_EXTRACT_FAILURES:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool real_file_open(const State &s) { return s.source.type == SourceType::file && s.source.file.is_open(); }
 
 }  // namespace
 
 intptr_t control(State &s, int32_t cmd, intptr_t param) {
   const auto p32 = static_cast<int32_t>(param);
+  // Host code calling back on its own thread may only ask.
+  if (inside_hook() && !is_plain_query(cmd)) return 0;
   switch (cmd) {
     case CTL_SET_SEGMENT_START:
       s.settings.segment_start = p32;
@@ -121,7 +154,7 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       s.source.size = p32;
       return 0;
     case CTL_DVB_CALL:
-      return 0;  // no DVB library loaded
+      return dvb_call(s, RIVENNE_ORD_CALL, param);
     case CTL_AUDIO_COUNT:
       return s.select.audio_seen.count;
     case CTL_AUDIO_CURRENT:
@@ -206,24 +239,34 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
       s.hooks.probe_hook = reinterpret_cast<DravikProbeHook>(param);
       return 0;
     case CTL_DVB_LOAD:
+      return dvb_load(s, reinterpret_cast<const char *>(param));
     case CTL_DVB_UNLOAD:
+      dvb_unload(s);
+      return 0;
     case CTL_DVB_CALL2:
+      dvb_call(s, RIVENNE_ORD_CALL2, param);
       return 0;
     case CTL_DRIVE_OP12:
       sector_command(0, SECTREL_CMD_OP12, p32);
       return 0;
     case CTL_FILE_IO_B_HOOK1:
       s.settings.b_hook_time = platform::tick_ms();
-      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify11)
+      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify11) {
+        HookCall mark;
         s.hooks.io_b->notify11(s.source.handle);
+      }
       return 0;
     case CTL_FILE_IO_B_HOOK2:
-      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify12)
+      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify12) {
+        HookCall mark;
         s.hooks.io_b->notify12(s.source.handle);
+      }
       return 0;
     case CTL_FILE_IO_B_HOOK3:
-      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify13)
+      if (real_file_open(s) && s.hooks.io_b && s.hooks.io_b->notify13) {
+        HookCall mark;
         s.hooks.io_b->notify13(s.source.handle, param);
+      }
       return 0;
     case CTL_SOURCE_HANDLE:
       return s.source.handle;
@@ -249,10 +292,7 @@ intptr_t control(State &s, int32_t cmd, intptr_t param) {
         s.hooks.plugins.push_back(reinterpret_cast<SourcePlugin *>(param));
       return 0;
     case CTL_RELEASE_PLUGINS:
-      for (SourcePlugin *pl : s.hooks.plugins)
-        if (pl->table && pl->table->release) pl->table->release(pl);
-      s.hooks.plugins.clear();
-      s.hooks.active_plugin = nullptr;
+      release_plugins(s);
       return 0;
     case CTL_PLUGIN_ACTIVE:
       return reinterpret_cast<intptr_t>(s.hooks.active_plugin);

@@ -6,6 +6,8 @@
 
 #include "media/exports/control.h"
 #include "media/exports/frame.h"
+#include "media/hooks/file_layer.h"
+#include "media/hooks/hook_call.h"
 #include "media/media_api.h"
 #include "media/rings/reader.h"
 #include "media/source/disc_file.h"
@@ -27,6 +29,20 @@ R guard(R fallback, F &&body) {
   }
 }
 
+// An export that changes state: host code calling back on its own thread
+// (a table read, a plug-in probe, a sink callback) gets the failure value
+// and changes nothing, since it would re-enter a parse step under the
+// recursive locks or free what the library is walking.
+template <class R, class F>
+R changing(R fallback, F &&body) {
+  if (dravik::inside_hook()) return fallback;
+  try {
+    return std::forward<F>(body)();
+  } catch (...) {
+    return fallback;
+  }
+}
+
 // A plain string argument: its size is up to and including its NUL.
 int64_t plain_size(const char *path) { return path ? static_cast<int64_t>(std::strlen(path)) + 1 : 0; }
 
@@ -37,14 +53,14 @@ dravik::State &st() { return dravik::global_state(); }
 extern "C" {
 
 DRAVIK_API int32_t SysClose(void) {
-  return guard(0, [] {
+  return changing(0, [] {
     dravik::close_source(st());
     return 0;
   });
 }
 
 DRAVIK_API int32_t SysFlush(int32_t which) {
-  return guard(0, [&] { return dravik::flush(st(), which); });
+  return changing(0, [&] { return dravik::flush(st(), which); });
 }
 
 DRAVIK_API int32_t SysStubA(int32_t, int32_t b) { return b; }
@@ -73,40 +89,36 @@ DRAVIK_API int32_t SysFileSize(const char *path) {
   return guard(-1, [&]() -> int32_t {
     if (!path) return -1;
     const FileIoTableC *c = st().hooks.io_c;
-    if (c && c->find_first) {
-      DravikFindData data = {};
-      intptr_t search = c->find_first(path, &data);
-      if (search == -1) return -1;
-      if (c->find_close) c->find_close(search);
-      return static_cast<int32_t>(data.size_low);
+    const bool table_c = c && c->find_first && c->find_close;
+    if (!table_c) {
+      if (auto disc = dravik::find_disc_file(path)) return static_cast<int32_t>(disc->size);
     }
-    if (auto disc = dravik::find_disc_file(path)) return static_cast<int32_t>(disc->size);
-    int64_t size = platform::file_size(path);
+    const int64_t size = dravik::layer_file_size(st().hooks, path);
     return size < 0 ? -1 : static_cast<int32_t>(size);
   });
 }
 
 DRAVIK_API int32_t SysOpenBuffer(const void *buffer, int32_t buffer_size, uint32_t start) {
-  return guard(
+  return changing(
       -1, [&] { return dravik::open_source(st(), dravik::parse_path_buffer(buffer, buffer_size), start); });
 }
 
 DRAVIK_API int32_t SysOpen(const char *path, uint32_t start) {
-  return guard(-1, [&] {
+  return changing(-1, [&] {
     return dravik::open_source(st(), dravik::parse_path_buffer(path, plain_size(path)), start);
   });
 }
 
 DRAVIK_API int32_t SysReadAudio(void *buf, int32_t len) {
-  return guard(0, [&] { return dravik::read_audio(st(), buf, len); });
+  return changing(0, [&] { return dravik::read_audio(st(), buf, len); });
 }
 
 DRAVIK_API int32_t SysReadVideo(void *buf, int32_t len) {
-  return guard(0, [&] { return dravik::read_video(st(), buf, len); });
+  return changing(0, [&] { return dravik::read_video(st(), buf, len); });
 }
 
 DRAVIK_API int32_t SysSeek(int32_t pos, int32_t origin) {
-  return guard(-1, [&] {
+  return changing(-1, [&] {
     const int64_t at = dravik::seek_source(st(), pos, origin);
     return at < 0 ? -1 : dravik::saturate_int32(at);
   });
@@ -117,24 +129,24 @@ DRAVIK_API int32_t SysReserved42(void) { return st().settings.reserved42; }
 DRAVIK_API void SysQueueCallback(DravikCallback fn, void *item) { dravik::queue_callback(st(), fn, item); }
 
 DRAVIK_API int32_t SysRunCallbacks(int32_t budget_ms) {
-  return guard(0, [&] { return dravik::run_callbacks(st(), budget_ms); });
+  return changing(0, [&] { return dravik::run_callbacks(st(), budget_ms); });
 }
 
 DRAVIK_API int32_t SysReset(void) {
-  return guard(0, [] {
+  return changing(0, [] {
     dravik::reset_state(st());
     return 0;
   });
 }
 
 DRAVIK_API SourceKind SysProbeBuffer(const void *buffer, int32_t buffer_size, int32_t *length) {
-  return guard(SourceKind{SOURCE_KIND_CANNOT_OPEN}, [&] {
+  return changing(SourceKind{SOURCE_KIND_CANNOT_OPEN}, [&] {
     return dravik::probe_source(st(), dravik::parse_path_buffer(buffer, buffer_size), length);
   });
 }
 
 DRAVIK_API SourceKind SysProbe(const char *path, int32_t *length) {
-  return guard(SourceKind{SOURCE_KIND_CANNOT_OPEN}, [&] {
+  return changing(SourceKind{SOURCE_KIND_CANNOT_OPEN}, [&] {
     return dravik::probe_source(st(), dravik::parse_path_buffer(path, plain_size(path)), length);
   });
 }
@@ -149,7 +161,7 @@ DRAVIK_API int32_t SysStubC(int32_t, int32_t) { return 0; }
 DRAVIK_API int32_t SysStubD(int32_t, int32_t) { return 0; }
 
 DRAVIK_API int32_t SysFindPicture(void) {
-  return guard(0, [] { return dravik::find_picture(st()); });
+  return changing(0, [] { return dravik::find_picture(st()); });
 }
 
 DRAVIK_API intptr_t SysControl(int32_t cmd, intptr_t param) {
@@ -157,7 +169,7 @@ DRAVIK_API intptr_t SysControl(int32_t cmd, intptr_t param) {
 }
 
 DRAVIK_API int32_t SysReadStream(int32_t id, void *buf, int32_t len) {
-  return guard(0, [&] { return dravik::read_stream(st(), id, buf, len); });
+  return changing(0, [&] { return dravik::read_stream(st(), id, buf, len); });
 }
 
 DRAVIK_API void *DravikProc(int ordinal) {

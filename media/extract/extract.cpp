@@ -35,7 +35,7 @@ void put_le32(uint8_t *p, uint32_t v) {
 void close_outputs(ExtractState &x) {
   for (auto &kind : x.outputs) {
     for (ExtractOutput &o : kind) {
-      output_close(o.fd);
+      output_close(o.file);
       o = ExtractOutput{};
     }
   }
@@ -44,8 +44,7 @@ void close_outputs(ExtractState &x) {
 // An output that failed is closed for the rest of the extraction: creating
 // it again later would start a file in the middle of its stream.
 void lose(ExtractState &x, ExtractOutput &o) {
-  output_close(o.fd);
-  o.fd = -1;
+  output_close(o.file);
   o.lost = true;
   ++x.failures;
 }
@@ -57,7 +56,8 @@ bool path_taken(const State &s, const std::string &path) {
   for (const auto &kind : s.extract.outputs) {
     for (const ExtractOutput &o : kind) {
       if (o.path.empty()) continue;
-      if (o.path == path || (o.fd >= 0 && platform::file_is_same(path.c_str(), o.fd))) return true;
+      if (o.path == path || (o.file.os_fd() >= 0 && platform::file_is_same(path.c_str(), o.file.os_fd())))
+        return true;
     }
   }
   return false;
@@ -65,7 +65,7 @@ bool path_taken(const State &s, const std::string &path) {
 
 // The output of a stream, created on first use. -> false when it is lost.
 bool ensure_output(State &s, ExtractKind kind, int32_t index, ExtractOutput &o) {
-  if (o.fd >= 0) return true;
+  if (o.file.is_open()) return true;
   if (o.lost) return false;
   char name[32];
   std::snprintf(name, sizeof name, kNames[static_cast<int32_t>(kind)], static_cast<int>(index));
@@ -78,8 +78,8 @@ bool ensure_output(State &s, ExtractKind kind, int32_t index, ExtractOutput &o) 
     return false;
   }
   o.path = path;
-  o.fd = output_create(path.c_str());
-  if (o.fd < 0) {
+  o.file = output_create(s.hooks, path.c_str());
+  if (!o.file.is_open()) {
     lose(s.extract, o);
     return false;
   }
@@ -170,7 +170,7 @@ void extract_payload(State &s, ExtractKind kind, int32_t index, int32_t n) {
   if (s.settings.extract_mode != 1) return;
   ExtractOutput &o = x.outputs[k][index & (kExtractSlots - 1)];
   if (!ensure_output(s, kind, index, o)) return;
-  if (!output_write(o.fd, record, header + got)) lose(x, o);
+  if (!output_write(o.file, record, header + got)) lose(x, o);
 }
 
 }  // namespace dravik

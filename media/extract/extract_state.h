@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "media/hooks/file_layer.h"
+
 namespace dravik {
 
 /// The kinds of the writer callback, in its numbering.
@@ -22,7 +24,7 @@ constexpr int32_t kExtractHeaderRoom = 16;
 constexpr int32_t kExtractScratchBytes = kExtractHeaderRoom + 0x10000;
 
 struct ExtractOutput {
-  int fd = -1;
+  LayerFile file;     // through table C or the OS
   bool lost = false;  // failed to be created or written: closed for good
   std::string path;   // the path created (after the name hook)
 };

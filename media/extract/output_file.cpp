@@ -21,9 +21,14 @@ bool injected_failure() {
 
 }  // namespace
 
-int output_create(const char *path) {
-  if (injected_failure()) return -1;
-  return platform::file_create(path);
+LayerFile output_create(const Hooks &h, const char *path) {
+  if (injected_failure()) return LayerFile{};
+  return layer_create(h, path);
+}
+
+bool output_write(const LayerFile &f, const void *data, int32_t len) {
+  if (injected_failure()) return false;
+  return layer_write(f, data, len);
 }
 
 bool output_write(int fd, const void *data, int32_t len) {
@@ -31,9 +36,7 @@ bool output_write(int fd, const void *data, int32_t len) {
   return platform::file_write(fd, data, len) == len;
 }
 
-void output_close(int fd) {
-  if (fd >= 0) platform::file_close(fd);
-}
+void output_close(LayerFile &f) { layer_close_output(f); }
 
 void fail_output_call(int32_t nth) { g_calls_to_failure.store(nth < 0 ? 0 : nth); }
 

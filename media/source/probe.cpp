@@ -1,6 +1,10 @@
 #include "media/source/probe.h"
 
 #include "components/sectrel/sectrel.h"
+#include "media/hooks/dvb_link.h"
+#include "media/hooks/file_layer.h"
+#include "media/hooks/hook_call.h"
+#include "media/hooks/plugins.h"
 #include "media/source/avi_source.h"
 #include "media/source/content_probe.h"
 #include "media/source/disc_file.h"
@@ -13,15 +17,23 @@ namespace dravik {
 
 namespace {
 
+// A file opened through the file layer's 16-bit family.
 class FileProbeInput : public ProbeInput {
  public:
-  explicit FileProbeInput(int fd) : fd_(fd) {}
-  int32_t read(void *buf, int32_t len) override { return platform::file_read(fd_, buf, len); }
-  bool seek(int64_t pos) override { return platform::file_seek(fd_, pos, 0) == pos; }
+  explicit FileProbeInput(const LayerFile &f) : f_(f) {}
+  int32_t read(void *buf, int32_t len) override { return layer_read16(f_, buf, len); }
+  bool seek(int64_t pos) override { return layer_seek16(f_, pos, 0) == pos; }
 
  private:
-  int fd_;
+  const LayerFile &f_;
 };
+
+// Size of a file opened for probing: the end's position, back at the start.
+int64_t probe_file_size(const LayerFile &f) {
+  const int64_t size = layer_seek16(f, 0, 2);
+  if (layer_seek16(f, 0, 0) != 0) return -1;
+  return size;
+}
 
 // A file of a mapped drive, read by sectors.
 class DiscProbeInput : public ProbeInput {
@@ -53,8 +65,13 @@ SourceKind probe_content(State &s, const std::string &name, int32_t *length) {
   if (s.hooks.probe_hook) {
     int32_t size = 0;
     int32_t word = 0;
-    int32_t kind = s.hooks.probe_hook(name.c_str(), &size, &word);
-    if (kind != -1) {
+    int32_t kind;
+    {
+      HookCall mark;
+      kind = s.hooks.probe_hook(name.c_str(), &size, &word);
+    }
+    // An answer outside the kinds counts as none.
+    if (kind >= SOURCE_KIND_SYSTEM && kind <= SOURCE_KIND_NOTHING) {
       put(length, size);
       if (kind == SOURCE_KIND_AUDIO && word) s.settings.audio_header_word = word;
       return kind;
@@ -67,12 +84,17 @@ SourceKind probe_content(State &s, const std::string &name, int32_t *length) {
     if (v.kind == SOURCE_KIND_AUDIO) s.settings.audio_header_word = v.header_word;
     return v.kind;
   }
-  int fd = platform::file_open(name.c_str());
-  if (fd < 0) return SOURCE_KIND_CANNOT_OPEN;
-  put(length, saturate_int32(platform::file_size(fd)));
-  FileProbeInput in(fd);
+  LayerFile f = layer_open16(s.hooks, name.c_str());
+  if (!f.is_open()) return SOURCE_KIND_CANNOT_OPEN;
+  const int64_t size = probe_file_size(f);
+  if (size < 0) {
+    layer_close16(f);
+    return SOURCE_KIND_CANNOT_OPEN;
+  }
+  put(length, saturate_int32(size));
+  FileProbeInput in(f);
   ContentVerdict v = classify_content(in);
-  platform::file_close(fd);
+  layer_close16(f);
   if (v.kind == SOURCE_KIND_AUDIO) s.settings.audio_header_word = v.header_word;
   return v.kind;
 }
@@ -99,20 +121,42 @@ SourceKind probe_source(State &s, const PathForm &path, int32_t *length) {
       return kind;
     }
   }
+  if (path.kind == PathKind::file) {
+    if (auto kind = offer_to_plugins(s, path.name, length)) return *kind;
+  }
   if (path.kind == PathKind::track_player) {
     int32_t sectors = sector_api().command(path.drive, SECTREL_CMD_TRACK_LENGTH, path.track);
     put(length, saturate_int32(static_cast<int64_t>(sectors) * kRawSectorBytes));
     return SOURCE_KIND_SYSTEM;
   }
-  if (path.kind == PathKind::dvb) return SOURCE_KIND_NOTHING;  // no DVB library loaded
+  if (path.kind == PathKind::dvb) {
+    if (!dvb_loaded(s)) return SOURCE_KIND_NOTHING;
+    put(length, dvb_info(s, RIVENNE_INFO_SIZE));
+    return dvb_info(s, RIVENNE_INFO_KIND);
+  }
   if (has_extension(path.name, "VOB")) {
-    auto disc = find_disc_file(path.name);
-    int64_t size = disc ? disc->size : platform::file_size(path.name.c_str());
+    int64_t size = -1;
+    if (auto disc = find_disc_file(path.name)) {
+      size = disc->size;
+    } else {
+      LayerFile f = layer_open16(s.hooks, path.name.c_str());
+      size = probe_file_size(f);
+      layer_close16(f);
+    }
     if (size < 0) return SOURCE_KIND_CANNOT_OPEN;
     put(length, saturate_int32(size));
     return SOURCE_KIND_SYSTEM;
   }
-  return probe_content(s, path.name, length);
+  const SourceKind kind = probe_content(s, path.name, length);
+  if (kind != SOURCE_KIND_NOTHING && kind != SOURCE_KIND_CANNOT_OPEN) return kind;
+  // Nothing the MPEG path can play: a plug-in may still take it; when none
+  // does, the content probe's answer and the MPEG opener stay.
+  int32_t len = 0;
+  if (auto taken = ask_all_plugins(s, path.name, length ? &len : nullptr)) {
+    put(length, len);
+    return *taken;
+  }
+  return kind;
 }
 
 }  // namespace dravik

@@ -10,6 +10,8 @@
 #include "media/blocks/angle_reader.h"
 #include "media/blocks/block_reader.h"
 #include "media/demux/demux.h"
+#include "media/hooks/dvb_link.h"
+#include "media/hooks/plugins.h"
 #include "media/source/avi_source.h"
 #include "media/source/disc_file.h"
 #include "media/source/disc_lookup.h"
@@ -53,22 +55,11 @@ void blank_mode2_headers(uint8_t *sectors, int32_t count) {
   }
 }
 
-int32_t read_file_at(int fd, int64_t pos, uint8_t *dst, int32_t len) {
-  if (fd < 0 || pos < 0) return 0;
-  int32_t got = 0;
-  while (got < len) {
-    ssize_t r = ::pread(fd, dst + got, static_cast<size_t>(len - got), pos + got);
-    if (r <= 0) break;
-    got += static_cast<int32_t>(r);
-  }
-  return got;
-}
-
 // The file's bytes at pos: a file of a mapped drive from its sectors, any
 // other from its descriptor.
 int32_t read_source_at(const Source &src, int64_t pos, uint8_t *dst, int32_t len) {
   if (src.disc) return read_disc_file(*src.disc, pos, dst, len);
-  return read_file_at(src.fd, pos, dst, len);
+  return layer_read_at(src.file, pos, dst, len);
 }
 
 void clear_streams(State &s) {
@@ -229,14 +220,19 @@ bool open_file_source(State &s, const PathForm &path, std::string file_name) {
   // A file of a mapped drive is served by its sectors; the descriptor then
   // only stands for the open source.
   if (auto disc = find_disc_file(file_name)) src.disc = std::make_shared<const DiscFile>(*disc);
-  // (the file layer refuses character devices, so /dev/null is opened here).
-  int fd = src.disc ? ::open("/dev/null", O_RDONLY | O_CLOEXEC) : platform::file_open(file_name.c_str());
-  if (fd < 0) return false;
-  src.fd = fd;
-  src.handle = fd;
+  // (the platform's open refuses character devices, so /dev/null is
+  // opened here).
+  if (src.disc) {
+    src.file.handle = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  } else {
+    src.file = layer_open(s.hooks, file_name.c_str());
+  }
+  if (!src.file.is_open()) return false;
+  src.fd = src.file.os_fd();
+  src.handle = src.file.handle;
   src.type = SourceType::file;
   src.path = path.name;
-  const int64_t size = src.disc ? src.disc->size : platform::file_size(fd);
+  const int64_t size = src.disc ? src.disc->size : layer_size(src.file);
   src.size = size < 0 ? 0 : size;
 
   uint8_t head[kCdxaDataStart] = {};
@@ -294,6 +290,18 @@ void apply_entry_point(State &s, uint32_t start) {
   load_parse_block(s);
 }
 
+// "DVBStream.DVB": the stream the DVB library serves, when it is loaded.
+bool open_dvb_source(State &s) {
+  if (!dvb_loaded(s) || !dvb_open(s)) return false;
+  Source &src = s.source;
+  src.type = SourceType::dvb;
+  src.handle = DRAVIK_HANDLE_DVB;
+  src.path = DRAVIK_DVB_NAME;
+  src.size = dvb_info(s, RIVENNE_INFO_SIZE);
+  src.dvb_mix = dvb_info(s, RIVENNE_INFO_MIX);
+  return true;
+}
+
 }  // namespace
 
 int32_t read_dvd_source_sectors(State &s, int64_t first, int32_t count, uint8_t *dst) {
@@ -315,7 +323,18 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse
   const Opener opener = s.next_opener;
   s.next_opener = Opener::mpeg;
   if (opener == Opener::avi) return open_avi_source(s, path.name.c_str());
-  if (opener != Opener::mpeg) return -1;  // plug-in openers arrive with their sources
+  if (opener == Opener::plugin) {
+    s.source = Source{};
+    clear_streams(s);
+    s.raw_mode = 0;
+    // The bare elementary starts mean nothing to a plug-in.
+    const bool raw = start == DRAVIK_START_RAW_VIDEO || start == DRAVIK_START_RAW_AUDIO;
+    if (path.kind == PathKind::file && open_plugin_source(s, path.name, raw ? 0 : start))
+      return s.source.handle;
+    s.source = Source{};
+    return -1;
+  }
+  if (opener != Opener::mpeg) return -1;
 
   s.source = Source{};
   clear_streams(s);
@@ -333,7 +352,7 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse
       ok = open_cd_track(s, path);
       break;
     case PathKind::dvb:
-      ok = false;  // no DVB library is loaded
+      ok = open_dvb_source(s);
       break;
     case PathKind::joined_set: {
       std::string first = path.name;
@@ -348,11 +367,12 @@ int32_t open_source(State &s, const PathForm &path, uint32_t start, bool analyse
       break;
   }
   if (!ok) {
-    if (s.source.fd >= 0) platform::file_close(s.source.fd);
+    layer_close(s.source.file);
     s.source = Source{};
     return -1;
   }
 
+  if (s.source.type != SourceType::dvb) dvb_note_open(s, path.name.c_str());
   s.raw_mode = start == DRAVIK_START_RAW_VIDEO ? 1 : start == DRAVIK_START_RAW_AUDIO ? 2 : 0;
   set_block_count(s, s.source.dvd ? kDvdReadAhead : 1);
   if (s.raw_mode == 0) {
@@ -367,6 +387,9 @@ int64_t seek_source(State &s, int64_t pos, int32_t origin) {
   Source &src = s.source;
   if (src.type == SourceType::none) return -1;
   if (src.type == SourceType::avi) return seek_avi_source(pos, origin);
+  if (src.type == SourceType::plugin) {
+    return seek_plugin_source(s, static_cast<int32_t>(pos), origin);
+  }
   if (s.raw_mode != 0) {
     if (pos == 0 && origin == 1) return src.position;
     int64_t base = origin == 1 ? src.position : origin == 2 ? src.size : 0;
@@ -384,6 +407,7 @@ int64_t seek_source(State &s, int64_t pos, int32_t origin) {
   stop_block_reader_for_seek(s);
   clear_streams(s);
   reset_parser(s);
+  if (src.type != SourceType::dvb) dvb_note_seek(s, pos, origin);
 
   int64_t target = pos;
   if (src.raw_sector && origin == 0) target = snap_raw_sector(target);
@@ -393,6 +417,10 @@ int64_t seek_source(State &s, int64_t pos, int32_t origin) {
   if (target < src.lowest_start) target = src.lowest_start;
   if (target < 0) target = 0;
   if (src.dvd && !src.sector_scale) target &= ~static_cast<int64_t>(kDvdSectorBytes - 1);
+  if (src.type == SourceType::dvb) {
+    const int64_t at = dvb_seek(s, target, 0);
+    if (at >= 0) target = at;
+  }
   src.position = target;
   if (src.nav_pack) rearm_angle_reading(s);
 
@@ -406,20 +434,37 @@ void close_source(State &s) {
   Source &src = s.source;
   if (src.type == SourceType::none) return;
   if (src.type == SourceType::avi) close_avi_source(s);
+  if (src.type == SourceType::plugin) {
+    close_plugin_source(s);
+    src = Source{};
+    return;
+  }
   // The reader stops before the descriptor goes: a round in progress holds
   // the I/O lock, which the stop takes, and no round starts after it.
   stop_block_reader_for_close(s);
-  if (src.fd >= 0) platform::file_close(src.fd);
+  layer_close(src.file);
+  if (src.type == SourceType::dvb) {
+    dvb_close(s);
+  } else {
+    dvb_note_close(s);
+  }
   if (src.type == SourceType::cd_track) sector_api().command(src.drive, SECTREL_CMD_RELEASE, 0);
   src = Source{};
   s.raw_mode = 0;
 }
 
-int32_t read_source_block(State &s, uint8_t *dst) {
+namespace {
+
+int32_t read_block_of(State &s, uint8_t *dst) {
   Source &src = s.source;
   switch (src.type) {
     case SourceType::cd_track:
       return read_cd_track_block(s, dst);
+    case SourceType::dvb: {
+      const int32_t n = dvb_read(s, dst, kBlockBytes);
+      src.position += n;
+      return n;
+    }
     case SourceType::file:
       if (src.raw_sector) return read_raw_sector_block(s, dst);
       if (src.dvd && src.nav_pack) return read_angle_aware_block(s, dst);
@@ -432,6 +477,14 @@ int32_t read_source_block(State &s, uint8_t *dst) {
     default:
       return 0;
   }
+}
+
+}  // namespace
+
+int32_t read_source_block(State &s, uint8_t *dst) {
+  const int32_t n = read_block_of(s, dst);
+  if (n > 0 && s.source.type != SourceType::dvb) dvb_note_block(s, dst, n);
+  return n;
 }
 
 int32_t read_raw_elementary(State &s, void *buf, int32_t len) {

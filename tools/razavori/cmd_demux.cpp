@@ -12,6 +12,7 @@
 #include "media/media_api.h"
 #include "tools/razavori/command.h"
 #include "tools/razavori/input_reason.h"
+#include "tools/razavori/plugin_arg.h"
 #include "tools/razavori/source_arg.h"
 
 namespace razavori_cli {
@@ -97,9 +98,10 @@ bool select_stream(int32_t id) {
 }
 
 int usage() {
-  std::fprintf(stderr,
-               "usage: razavori demux FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list]\n"
-               "                          [--track N] [--entry N|MM:SS:FF] [--angle N]\n");
+  std::fprintf(
+      stderr,
+      "usage: razavori demux FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list] [--dvb CAPTURE]\n"
+      "                          [--track N] [--entry N|MM:SS:FF] [--angle N]\n");
   return 2;
 }
 
@@ -112,6 +114,9 @@ bool open_output(Output &o) {
 }  // namespace
 
 int run_demux(int argc, char **argv) {
+  PluginSet dvb;
+  argc = dvb.take(argc, argv, "demux", true);
+  if (argc < 0) return 2;
   if (argc < 2) return usage();
   std::vector<std::string> args(argv + 1, argv + argc);
   SourceArg arg;

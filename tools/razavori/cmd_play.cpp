@@ -21,6 +21,7 @@
 #include "media/media_api.h"
 #include "tools/razavori/input_reason.h"
 #include "tools/razavori/overlay_arg.h"
+#include "tools/razavori/plugin_arg.h"
 #include "tools/razavori/source_arg.h"
 #include "video/video_api.h"
 
@@ -194,6 +195,9 @@ struct Player {
 }  // namespace
 
 int run_play(int argc, char **argv) {
+  PluginSet plugins;
+  argc = plugins.take(argc, argv, "play", true);
+  if (argc < 0) return 2;
   std::vector<std::string> args(argv + 1, argv + argc);
   SourceArg arg;
   std::string error;
@@ -226,7 +230,7 @@ int run_play(int argc, char **argv) {
   if (args.size() != 1) {
     std::fprintf(stderr,
                  "usage: razavori play FILE [--track N] [--entry N|MM:SS:FF] [--angle N] [--subpicture N] "
-                 "[--overlay PIC.bmp[@X,Y[,OPACITY]]]\n");
+                 "[--overlay PIC.bmp[@X,Y[,OPACITY]]] [--plugin LIB] [--dvb CAPTURE]\n");
     return 2;
   }
   if (with_overlay && !load_overlay("play", &overlay)) return 1;

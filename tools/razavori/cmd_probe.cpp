@@ -4,6 +4,7 @@
 #include "media/media_api.h"
 #include "tools/razavori/command.h"
 #include "tools/razavori/input_reason.h"
+#include "tools/razavori/plugin_arg.h"
 #include "tools/razavori/source_arg.h"
 
 namespace razavori_cli {
@@ -29,10 +30,13 @@ const char *kind_name(SourceKind kind) {
 
 int run_probe(int argc, char **argv) {
   SourceArg options;
+  PluginSet plugins;
+  argc = plugins.take(argc, argv, "probe", true);
+  if (argc < 0) return 2;
   argc = strip_disc_options(argc, argv, &options, "probe");
   if (argc < 0) return 2;
   if (argc < 2) {
-    std::fprintf(stderr, "usage: razavori probe FILE... [--track N]\n");
+    std::fprintf(stderr, "usage: razavori probe FILE... [--track N] [--plugin LIB] [--dvb CAPTURE]\n");
     return 2;
   }
   int status = 0;

@@ -17,6 +17,7 @@
 #include "media/media_api.h"
 #include "tools/razavori/input_reason.h"
 #include "tools/razavori/overlay_arg.h"
+#include "tools/razavori/plugin_arg.h"
 #include "tools/razavori/source_arg.h"
 #include "video/video_api.h"
 
@@ -63,6 +64,9 @@ bool write_ppm(FILE *out, KestrumFrameCopy copy, std::vector<uint8_t> &bgr, int3
 
 int run_video(int argc, char **argv) {
   SourceArg arg;
+  PluginSet plugins;
+  argc = plugins.take(argc, argv, "video");
+  if (argc < 0) return 2;
   argc = strip_disc_options(argc, argv, &arg, "video");
   if (argc < 0) return 2;
   const char *path = nullptr;
@@ -121,7 +125,7 @@ int run_video(int argc, char **argv) {
     std::fprintf(
         stderr,
         "usage: razavori video FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm] "
-        "[--subpicture N] [--overlay PIC.bmp[@X,Y[,OPACITY]]]\n");
+        "[--subpicture N] [--overlay PIC.bmp[@X,Y[,OPACITY]]] [--plugin LIB]\n");
     return 2;
   }
   arg.file = path;

@@ -24,9 +24,11 @@ int run_frame(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
-    {"probe", "FILE...", "classify each file as the media library sees it", run_probe},
+    {"probe", "FILE... [--plugin LIB] [--dvb CAPTURE]", "classify each file as the media library sees it",
+     run_probe},
     {"demux",
-     "FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list] [--track N] [--entry E] [--angle N]",
+     "FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list] [--track N] [--entry E] [--angle N] [--dvb "
+     "CAPTURE]",
      "pull elementary streams to files", run_demux},
     {"audio", "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M]",
      "decode an audio file through the audio engine", run_audio},
@@ -36,10 +38,11 @@ static const Command kCommands[] = {
      run_info},
     {"video",
      "FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm] [--subpicture N] [--overlay "
-     "PIC.bmp[@X,Y[,O]]]",
+     "PIC.bmp[@X,Y[,O]]] [--plugin LIB]",
      "decode a file's pictures through the video engine", run_video},
     {"play",
-     "FILE [--track N] [--entry N|MM:SS:FF] [--angle N] [--subpicture N] [--overlay PIC.bmp[@X,Y[,O]]]",
+     "FILE [--track N] [--entry N|MM:SS:FF] [--angle N] [--subpicture N] [--overlay PIC.bmp[@X,Y[,O]]] "
+     "[--plugin LIB] [--dvb CAPTURE]",
      "play a file: space pause, arrows seek, f full screen, +/- volume, s step, b benchmark, q quit",
      run_play},
     {"extract", "FILE [--out DIR] [--force]", "every elementary stream of a system stream into its own file",

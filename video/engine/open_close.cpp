@@ -9,6 +9,7 @@
 #include "media/media_api.h"
 #include "video/engine/dvd_title.h"
 #include "video/engine/engine.h"
+#include "video/engine/plugin_pictures.h"
 #include "video/engine/source_buffer.h"
 
 namespace kestrum {
@@ -123,6 +124,7 @@ int32_t engine_close_source() {
   EngineState &s = engine().state;
   if (s.source.source_tag == -1) return -1;
   s.source.closing = 1;
+  use_plugin_pictures(nullptr);
   media().close();
   s.source.source_tag = -1;
   return 1;
@@ -159,9 +161,11 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   s.source.title = title ? std::string(title).substr(0, kTitleSize) : file_title(path);
   s.source.path = path;
 
-  // Plug-in and AVI sources need their own presentation paths, which this
-  // engine does not have: refuse them cleanly.
-  if (media().control(CTL_PLUGIN_ACTIVE, 0) != 0 || handle == KESTRUM_AVI_SOURCE_TAG) {
+  // A plug-in hands out finished pictures; AVI sources need a presentation
+  // path this engine does not have: refuse them cleanly.
+  auto *plugin = reinterpret_cast<SourcePlugin *>(media().control(CTL_PLUGIN_ACTIVE, 0));
+  if (plugin) use_plugin_pictures(plugin);
+  if (handle == KESTRUM_AVI_SOURCE_TAG) {
     engine_close_source();
     s.source.closing = 0;
     s.source.path.clear();
@@ -170,7 +174,15 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   }
   decoder().set_coefficient_limit(s.picture.coefficient_limit);
   decoder().set_variant(s.picture.variant);
-  decoder().start_stream(s.source.total_length);
+  const int32_t started = decoder().start_stream(s.source.total_length);
+  // A plug-in source that hands out no picture has nothing to show.
+  if (plugin && !started) {
+    engine_close_source();
+    s.source.closing = 0;
+    s.source.path.clear();
+    s.source.title.clear();
+    return 0;
+  }
   publish_current();
   StreamParams p;
   decoder().params(&p);

@@ -63,6 +63,8 @@ const DecoderPort kNoDecoder = {
 std::atomic<const MediaPort *> g_media{nullptr};
 std::atomic<const AudioPort *> g_audio{nullptr};
 std::atomic<const DecoderPort *> g_decoder{nullptr};
+// Pictures of a plug-in source, ahead of any other decoder while set.
+std::atomic<const DecoderPort *> g_plugin_decoder{nullptr};
 
 template <class T>
 const T &pick(std::atomic<const T *> &slot, const T *production, const T &fallback) {
@@ -74,10 +76,16 @@ const T &pick(std::atomic<const T *> &slot, const T *production, const T &fallba
 
 const MediaPort &media() { return pick(g_media, production_media_port(), kNoMedia); }
 const AudioPort &audio() { return pick(g_audio, production_audio_port(), kNoAudio); }
-const DecoderPort &decoder() { return pick(g_decoder, production_decoder_port(), kNoDecoder); }
+const DecoderPort &decoder() {
+  if (const DecoderPort *p = g_plugin_decoder.load(std::memory_order_acquire)) return *p;
+  return pick(g_decoder, production_decoder_port(), kNoDecoder);
+}
 
 void set_media_port(const MediaPort *port) { g_media.store(port, std::memory_order_release); }
 void set_audio_port(const AudioPort *port) { g_audio.store(port, std::memory_order_release); }
 void set_decoder_port(const DecoderPort *port) { g_decoder.store(port, std::memory_order_release); }
+void set_plugin_decoder_port(const DecoderPort *port) {
+  g_plugin_decoder.store(port, std::memory_order_release);
+}
 
 }  // namespace kestrum

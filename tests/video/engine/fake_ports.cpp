@@ -54,8 +54,12 @@ const kestrum::MediaPort kMedia = {
       switch (cmd) {
         case CTL_STREAM_MIX:
           return media.stream_mix;
-        case CTL_PLUGIN_ACTIVE:
-          return media.plugin;
+        case CTL_PLUGIN_ACTIVE: {
+          // A plug-in without entries: it hands out no picture.
+          static const SourcePluginTable kEmpty = {};
+          static SourcePlugin no_pictures = {&kEmpty};
+          return media.plugin ? reinterpret_cast<intptr_t>(&no_pictures) : 0;
+        }
         case CTL_SOURCE_SIZE:
           return media.total_length;
         case CTL_SPU_TABLE:

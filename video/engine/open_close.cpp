@@ -47,11 +47,27 @@ std::string file_title(const char *path) {
   return t;
 }
 
+// A host display without present callbacks belongs to a converter: it
+// shows nothing and plays nothing.
+bool shows_nothing(const KestrumHostDisplay *display) {
+  return display && !display->present_planes && !display->present_rgb;
+}
+
 // Chooses the audio rate and channel modes that the device can play, then
-// hands the engine's choices to the audio engine.
-void configure_audio() {
+// hands the engine's choices to the audio engine. An open that shows
+// nothing does not ask the device (asking loads the sound system, a few
+// megabytes): a choice left for the open is taken as the normal rate and
+// left open for the next open that plays.
+void configure_audio(const KestrumHostDisplay *display) {
   EngineState &s = engine().state;
   const AudioPort &a = audio();
+  if (shows_nothing(display)) {
+    const int32_t mode = s.audio_link.audio_rate_mode;
+    a.set_rate_mode(mode == kRateModeChooseAtOpen ? -1 : mode);
+    a.set_channel_mode(s.audio_link.channel_mode);
+    a.set_hint(0);
+    return;
+  }
   if (s.audio_link.audio_rate_mode == kRateModeChooseAtOpen) {
     if (a.command(AUDIO_CMD_RATE_SUPPORTED, 44100)) {
       s.audio_link.audio_rate_mode = -1;
@@ -170,7 +186,7 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   s.presentation.relayout = 0;
 
   // Audio.
-  configure_audio();
+  configure_audio(display);
   if (!s.source.is_elementary) {
     s.source.audio_present = media().control(CTL_STREAM_MIX, 0) != kMixVideoOnly;
     if (s.source.audio_present) {
@@ -258,7 +274,7 @@ int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *pa
   s.source.path = path;
   s.source.title = file_title(path);
   e.display.attach(display);
-  configure_audio();
+  configure_audio(display);
   if (kind == SOURCE_KIND_SYSTEM) audio().open_stream(s.source.source_tag);
   s.source.audio_present = 1;
   s.audio_link.audio_open = audio().open_output(e.display.window()) ? 1 : 0;

@@ -3,6 +3,7 @@
 // and close, and the records.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -525,6 +526,31 @@ bool called_in_order(const std::vector<std::string> &calls, const std::vector<st
 
 std::string audio_call(int32_t cmd) { return "audio " + std::to_string(cmd); }
 std::string control_call(int32_t cmd) { return "ctl " + std::to_string(cmd); }
+
+// A converter's open (a host display that takes nothing) leaves the sound
+// device alone: asking its rates loads the sound system. An open that
+// shows pictures asks, and settles the rate left for the open.
+TEST_F(EngineFrame, OnlyAnOpenThatShowsAsksTheDeviceItsRates) {
+  const auto asked = [] {
+    const auto calls = fake::trail.calls();
+    return std::count(calls.begin(), calls.end(), audio_call(AUDIO_CMD_RATE_SUPPORTED)) +
+           std::count(calls.begin(), calls.end(), audio_call(AUDIO_CMD_RATE_CHANNELS));
+  };
+  static const KestrumHostDisplay takes_nothing{};
+  engine().state.audio_link.audio_rate_mode = kestrum::kRateModeChooseAtOpen;  // as after start-up
+  fake::trail.clear();
+  ASSERT_EQ(VideoOpen(&takes_nothing, "/films/a.m1v", nullptr, 0), 1);
+  EXPECT_EQ(asked(), 0);
+  EXPECT_EQ(fake::audio.rate_mode, -1) << "the normal rate stands in for the device's answer";
+  EXPECT_EQ(fake::audio.channel_mode, 2);
+  EXPECT_EQ(engine().state.audio_link.audio_rate_mode, kestrum::kRateModeChooseAtOpen);
+  VideoClose(1);
+
+  fake::trail.clear();
+  ASSERT_TRUE(open_file());
+  EXPECT_GT(asked(), 0);
+  EXPECT_EQ(engine().state.audio_link.audio_rate_mode, -1);
+}
 
 TEST_F(EngineFrame, AudioOnlyPlayAndSeekStartTheDeviceWithFullBuffers) {
   fake::media.probe_kind = SOURCE_KIND_AUDIO;

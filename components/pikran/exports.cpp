@@ -15,19 +15,9 @@ struct Job {
   int last_skipped = 0;
 };
 
-Job &job() {
-  static Job j;
-  return j;
-}
-
-/// Runs body on the job under its lock, inside the export shell.
 template <typename R, typename F>
 R with_job(R fail, F &&body) {
-  return component_io::guard_export(fail, [&] {
-    Job &j = job();
-    std::lock_guard<std::mutex> hold(j.lock);
-    return R(body(j));
-  });
+  return component_io::with_job<Job>(fail, body);
 }
 
 }  // namespace
@@ -73,18 +63,13 @@ PIKRAN_API int32_t PikranSkippedFrames(void) {
 }
 
 PIKRAN_API void *PikranProc(int32_t ordinal) {
-  switch (ordinal) {
-    case 1:
-      return reinterpret_cast<void *>(&PikranOpen);
-    case 2:
-      return reinterpret_cast<void *>(&PikranEncodeFrame);
-    case 3:
-      return reinterpret_cast<void *>(&PikranClose);
-    case 4:
-      return reinterpret_cast<void *>(&PikranSkippedFrames);
-    default:
-      return nullptr;
-  }
+  static void *const kExports[] = {
+      reinterpret_cast<void *>(&PikranOpen),
+      reinterpret_cast<void *>(&PikranEncodeFrame),
+      reinterpret_cast<void *>(&PikranClose),
+      reinterpret_cast<void *>(&PikranSkippedFrames),
+  };
+  return component_io::export_at(ordinal, kExports);
 }
 
 }  // extern "C"

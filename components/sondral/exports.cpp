@@ -16,19 +16,9 @@ struct Job {
   std::unique_ptr<AudioEncoder> encoder;
 };
 
-Job &job() {
-  static Job j;
-  return j;
-}
-
-/// Runs body on the job under its lock, inside the export shell.
 template <typename R, typename F>
 R with_job(R fail, F &&body) {
-  return component_io::guard_export(fail, [&] {
-    Job &j = job();
-    std::lock_guard<std::mutex> hold(j.lock);
-    return R(body(j));
-  });
+  return component_io::with_job<Job>(fail, body);
 }
 
 }  // namespace
@@ -84,28 +74,14 @@ SONDRAL_API int32_t SondralClose(void) {
 }
 
 SONDRAL_API void *SondralProc(int32_t ordinal) {
-  switch (ordinal) {
-    case 1:
-      return reinterpret_cast<void *>(&SondralSetInputRate);
-    case 2:
-      return reinterpret_cast<void *>(&SondralSetInputBits);
-    case 3:
-      return reinterpret_cast<void *>(&SondralSetChannels);
-    case 4:
-      return reinterpret_cast<void *>(&SondralSetOutputRate);
-    case 5:
-      return reinterpret_cast<void *>(&SondralSetBitRate);
-    case 6:
-      return reinterpret_cast<void *>(&SondralSetLayer);
-    case 7:
-      return reinterpret_cast<void *>(&SondralOpen);
-    case 8:
-      return reinterpret_cast<void *>(&SondralWrite);
-    case 9:
-      return reinterpret_cast<void *>(&SondralClose);
-    default:
-      return nullptr;
-  }
+  static void *const kExports[] = {
+      reinterpret_cast<void *>(&SondralSetInputRate), reinterpret_cast<void *>(&SondralSetInputBits),
+      reinterpret_cast<void *>(&SondralSetChannels),  reinterpret_cast<void *>(&SondralSetOutputRate),
+      reinterpret_cast<void *>(&SondralSetBitRate),   reinterpret_cast<void *>(&SondralSetLayer),
+      reinterpret_cast<void *>(&SondralOpen),         reinterpret_cast<void *>(&SondralWrite),
+      reinterpret_cast<void *>(&SondralClose),
+  };
+  return component_io::export_at(ordinal, kExports);
 }
 
 }  // extern "C"

@@ -46,20 +46,12 @@ WEAVIX_API void WeavixCancel(void) {
 WEAVIX_API int32_t WeavixSkipped(void) { return weavix::control().skipped.load(); }
 
 WEAVIX_API void *WeavixProc(int32_t ordinal) {
-  switch (ordinal) {
-    case 1:
-      return reinterpret_cast<void *>(&WeavixMultiplex);
-    case 2:
-      return reinterpret_cast<void *>(&WeavixProgress);
-    case 3:
-      return reinterpret_cast<void *>(&WeavixSetFlag);
-    case 4:
-      return reinterpret_cast<void *>(&WeavixCancel);
-    case 5:
-      return reinterpret_cast<void *>(&WeavixSkipped);
-    default:
-      return nullptr;
-  }
+  static void *const kExports[] = {
+      reinterpret_cast<void *>(&WeavixMultiplex), reinterpret_cast<void *>(&WeavixProgress),
+      reinterpret_cast<void *>(&WeavixSetFlag),   reinterpret_cast<void *>(&WeavixCancel),
+      reinterpret_cast<void *>(&WeavixSkipped),
+  };
+  return component_io::export_at(ordinal, kExports);
 }
 
 }  // extern "C"

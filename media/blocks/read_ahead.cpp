@@ -1,5 +1,6 @@
 #include "media/blocks/read_ahead.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "media/source/source.h"
@@ -11,6 +12,10 @@ namespace dravik {
 
 namespace {
 constexpr uint32_t kStopBoundMs = 2000;
+// The start-up fill asks for a smaller part of the ring each round, and
+// waits at most this long for each.
+constexpr int kStartupRounds = 4;
+constexpr uint32_t kStartupRoundMs = 300;
 }  // namespace
 
 ReadAhead::ReadAhead() : block0_(new uint8_t[kBlockBytes]) {}
@@ -91,6 +96,12 @@ void ReadAhead::fill_round(State &s) {
     if (n <= 0) break;
     fill_[p].store(n, std::memory_order_release);
     producer_.store(next);
+    {
+      // Taken once between the store and the notice: a waiter either saw
+      // the new level or is already asleep when told.
+      std::lock_guard<std::mutex> g(progress_lock_);
+    }
+    progress_.notify_all();
     platform::sleep_ms(0);
   }
 }
@@ -196,16 +207,16 @@ void ReadAhead::stop_for_close(State &s) {
 void ReadAhead::startup_fill(State &) {
   if (count_ <= 1) return;
   int32_t threshold = count_;
-  for (int round = 0; round < 4; ++round) {
+  for (int round = 0; round < kStartupRounds; ++round) {
     threshold = threshold * 3 / 4;
     if (threshold < 1) threshold = 1;
     event_.set();
-    // Checked every few milliseconds rather than once per 300 ms: the
-    // bound stays, the wait ends as soon as the blocks are in.
-    for (int t = 0; t < 60; ++t) {
-      if (producer_.load() >= threshold || filled_blocks() >= threshold) return;
-      platform::sleep_ms(5);
-    }
+    // Sleeps on the thread's notices: the bound stays, the wait ends as
+    // soon as the blocks are in.
+    std::unique_lock<std::mutex> g(progress_lock_);
+    if (progress_.wait_for(g, std::chrono::milliseconds(kStartupRoundMs),
+                           [&] { return producer_.load() >= threshold || filled_blocks() >= threshold; }))
+      return;
   }
 }
 

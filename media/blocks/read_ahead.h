@@ -7,8 +7,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "platform/event.h"
 #include "platform/page_buffer.h"
@@ -75,6 +77,9 @@ class ReadAhead {
   std::atomic<int32_t> consumer_{0};
   std::atomic<int32_t> pending_single_{0};
   platform::WaitFlag busy_;  // a fill round runs
+  // Told after each block the thread stores (the start-up fill sleeps on it).
+  std::mutex progress_lock_;
+  std::condition_variable progress_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> paused_{false};
   std::atomic<bool> consumer_inside_{false};

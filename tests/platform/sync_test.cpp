@@ -13,6 +13,7 @@
 
 #include "platform/clock.h"
 #include "platform/event.h"
+#include "platform/hold_count.h"
 #include "platform/lock.h"
 #include "platform/thread.h"
 #include "platform/wait_flag.h"
@@ -207,6 +208,43 @@ TEST(WaitFlag, WaitersWakeWhenItIsLoweredAndGiveUpAtTheirBound) {
   std::thread lowerer([&] { flag.clear(); });
   EXPECT_TRUE(flag.wait_clear(platform::kInfinite));
   lowerer.join();
+}
+
+// A flag word reads and writes as the 0/1 integer it stands for, and its
+// waiters sleep until it is raised (or their bound passes).
+TEST(WaitFlag, FlagWordWakesWaitersWhenRaised) {
+  platform::FlagWord word;
+  EXPECT_EQ(word.load(), 0);
+  EXPECT_FALSE(word.wait_raised(20));
+  std::thread raiser([&] { word = 1; });
+  EXPECT_TRUE(word.wait_raised(platform::kInfinite));
+  raiser.join();
+  EXPECT_EQ(static_cast<int32_t>(word), 1);
+  EXPECT_TRUE(word.wait_raised(0));
+  word = 0;
+  EXPECT_EQ(word.load(), 0);
+}
+
+// Holders are counted; one side takes a hold only when nobody has one, and
+// a waiter sleeps until the last holder lets go, within its bound.
+TEST(HoldCount, WaitersWakeWhenTheLastHolderLetsGo) {
+  platform::HoldCount holds;
+  EXPECT_TRUE(holds.wait_free(0));
+  EXPECT_TRUE(holds.try_hold_alone());
+  EXPECT_FALSE(holds.try_hold_alone());
+  holds.hold();
+  EXPECT_EQ(holds.count(), 2);
+  EXPECT_FALSE(holds.wait_free(20));
+  holds.release();
+  EXPECT_FALSE(holds.wait_free(0));
+  std::thread releaser([&] { holds.release(); });
+  EXPECT_TRUE(holds.wait_free(platform::kInfinite));
+  releaser.join();
+  EXPECT_EQ(holds.count(), 0);
+  // A release without a hold leaves the count at none.
+  holds.release();
+  EXPECT_EQ(holds.count(), 0);
+  EXPECT_TRUE(holds.try_hold_alone());
 }
 
 }  // namespace

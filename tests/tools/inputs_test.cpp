@@ -13,26 +13,13 @@
 #include <string>
 
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out;  // stdout and stderr together
-};
+using testing_support::ToolRun;
 
-ToolRun razavori(const std::string &args) {
-  const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
-  const std::string cmd = std::string(bin ? bin : ".") + "/bin/razavori " + args + " 2>&1";
-  ToolRun r;
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[512];
-  while (std::fgets(buf, sizeof buf, p)) r.out += buf;
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+ToolRun razavori(const std::string &args) { return testing_support::run_razavori(args); }
 
 class ToolInputs : public ::testing::Test {
  protected:

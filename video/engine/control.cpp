@@ -119,7 +119,7 @@ int32_t engine_seek(int32_t pos, int32_t origin) {
   const bool audio_only = s.source.open_mode == static_cast<int32_t>(OpenMode::audio_only);
   if (audio_only && origin == 0 && pos < kAudioOnlySeekFloor) pos = 0;
   GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
-  s.playback.busy.fetch_add(1);
+  s.playback.busy.hold();
   int32_t result;
   {
     platform::Lock lock(e.engine_lock);
@@ -142,9 +142,8 @@ int32_t engine_seek(int32_t pos, int32_t origin) {
       publish_current();
       if (e.display.is_open() && !s.picture.picture_held) present_current();
     }
-    if (s.audio_link.audio_open) audio().flush();
-    play::restart_audio_sync();
   }
+  flush_audio_after_seek();
   if (audio_only && s.audio_link.audio_open) {
     // A playing output restarts with full buffers; an idle one decodes one
     // block at the new place.
@@ -154,8 +153,17 @@ int32_t engine_seek(int32_t pos, int32_t origin) {
       audio().command(AUDIO_CMD_DECODE_BLOCK, 0);
     }
   }
-  s.playback.busy.fetch_sub(1);
+  s.playback.busy.release();
   return current_position();
+}
+
+void flush_audio_after_seek() {
+  EngineState &s = engine().state;
+  // Outside engine_lock: the flush waits for the sound's fill thread to
+  // finish its block, and the fill reads through the media layer (and any
+  // file hook a plug-in set there), which must be free to call the engine.
+  if (s.audio_link.audio_open) audio().flush();
+  play::restart_audio_sync();
 }
 
 void start_audio_device_filled() {
@@ -169,7 +177,7 @@ int32_t engine_next_intra() {
   EngineState &s = e.state;
   if (!s.source.open || s.playback.scan || s.source.open_mode != static_cast<int32_t>(OpenMode::video))
     return 0;
-  s.playback.busy.fetch_add(1);
+  s.playback.busy.hold();
   int32_t found = 0;
   {
     platform::Lock lock(e.engine_lock);
@@ -178,7 +186,7 @@ int32_t engine_next_intra() {
       found = 1;
     }
   }
-  s.playback.busy.fetch_sub(1);
+  s.playback.busy.release();
   if (found) engine_refresh();
   return found;
 }
@@ -228,6 +236,9 @@ int32_t engine_scan_on() {
   EngineState &s = e.state;
   s.playback.scan = 1;
   if (s.playback.stopped) {
+    // As a run: a halt's `abort` left over would end the scan at its first
+    // step.
+    s.playback.abort = 0;
     e.wake.set();
     media().control(CTL_FILE_IO_B_HOOK3, 1);
   }

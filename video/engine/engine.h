@@ -10,7 +10,9 @@
 #include <string>
 
 #include "platform/event.h"
+#include "platform/hold_count.h"
 #include "platform/lock.h"
+#include "platform/wait_flag.h"
 #include "video/engine/display.h"
 #include "video/engine/ports.h"
 #include "video/video_api.h"
@@ -59,10 +61,11 @@ struct PlaybackRecord {
   std::atomic<int32_t> stopped{0};
   std::atomic<int32_t> scan{0};
   std::atomic<int32_t> idle{1};
+  platform::WaitFlag stepping;  // raised while the thread works, `idle` lowered
   std::atomic<int32_t> abort{0};
-  std::atomic<int32_t> busy{0};
-  std::atomic<int32_t> end_of_stream{0};  // the last play ended at the end
-  std::atomic<int32_t> real_time{1};      // pace pictures by the clock
+  platform::HoldCount busy;           // interface calls working on the stream
+  platform::FlagWord end_of_stream;   // the last play ended at the end
+  std::atomic<int32_t> real_time{1};  // pace pictures by the clock
   std::atomic<int32_t> play_mode{0};
   std::atomic<int32_t> mpeg2_play_loop{1};
   /// Called before each picture the thread presents: load it once into a
@@ -197,6 +200,9 @@ void present_current();
 /// Audio-only play (re)starts with full buffers: the device waits paused
 /// while every queued refill runs.
 void start_audio_device_filled();
+/// After a seek has moved the source (engine_lock released): the sound
+/// drops what belonged to the old place and counts its sync afresh.
+void flush_audio_after_seek();
 /// Current byte position of the source (SysSeek(0, 1)).
 int32_t current_position();
 /// Settings file access for the on-top state.

@@ -7,6 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/thread.h"
+#include "platform/wait_flag.h"
 #include "video/engine/engine.h"
 #include "video/engine/play_loop.h"
 
@@ -14,50 +15,66 @@ namespace kestrum {
 
 namespace {
 
-// While stopped (and not scanning) the thread re-checks its flags this often.
-constexpr uint32_t kStoppedPollMs = 1000;
-// An interface call holds the stream (`busy`): try again after this long.
+// An interface call holds the stream (`busy`): the thread sleeps until the
+// call lets go, for at most this long, then looks at its flags again.
 constexpr uint32_t kBusyBackoffMs = 300;
 // How long unloading waits for the thread to finish before leaving it.
 constexpr uint32_t kUnloadWaitMs = 2000;
-// The idle wait of VideoHalt: this many checks, this far apart (300 ms).
-constexpr int kIdleChecks = 10;
-constexpr uint32_t kIdleCheckMs = 30;
+// The idle wait of VideoHalt and VideoClose.
+constexpr uint32_t kIdleWaitMs = 300;
 
 std::atomic<int32_t> g_threads_started{0};
+
+// `stepping` is raised before the thread looks at any flag after a wait, and
+// lowered only once it is about to wait again: a halt that stores `stopped`
+// and then sees the thread idle knows the thread will see `stopped` too.
+void set_idle(EngineState &s, bool idle) {
+  if (idle) {
+    s.playback.idle = 1;
+    s.playback.stepping.clear();
+  } else {
+    s.playback.stepping.set();
+    s.playback.idle = 0;
+  }
+}
+
+// Sleeps on the wake-up event, idle meanwhile.
+void idle_wait(Engine &e) {
+  set_idle(e.state, true);
+  e.wake.wait();
+  set_idle(e.state, false);
+}
 
 void playback_thread_body(Engine &e, const std::atomic<bool> &quit) {
   EngineState &s = e.state;
   while (!quit) {
-    // 1. Wait for a play to begin.
-    s.playback.idle = 1;
+    // 1. Wait for a play to begin. The halt's `abort` is taken before the
+    // thread reports idle: a halt that returns has seen it taken, and one
+    // that comes later stays set for the next round.
     s.playback.abort = 0;
-    s.playback.busy = 0;
-    e.wake.wait();
+    idle_wait(e);
     if (quit) break;
     for (;;) {
-      // 2. Stopped and not scanning: stay idle until asked to leave.
-      while (s.playback.stopped && !s.playback.scan && !s.playback.abort && !quit) {
-        s.playback.idle = 1;
-        e.wake.wait(kStoppedPollMs);
-      }
-      if (quit) return;
+      // 2. Stopped and not scanning: stay idle until a run, a scan or the
+      // unload sets the wake-up event (a halt or close sends the thread to
+      // step 1 by `abort`, and needs no wake-up: it waits for `idle`).
+      while (s.playback.stopped && !s.playback.scan && !s.playback.abort && !quit) idle_wait(e);
+      if (quit) break;
       // 3. Nothing open: back to waiting.
       if (!s.source.open || (s.playback.stopped && !s.playback.scan)) break;
       // 4. One play step, unless an interface call holds the stream.
-      s.playback.idle = 0;
-      if (s.playback.busy.fetch_add(1) == 0) {
+      if (s.playback.busy.try_hold_alone()) {
         play_step(e);
-        s.playback.busy.fetch_sub(1);
+        s.playback.busy.release();
         platform::sleep_ms(0);
       } else {
-        s.playback.busy.fetch_sub(1);
-        platform::sleep_ms(kBusyBackoffMs);
+        s.playback.busy.wait_free(kBusyBackoffMs);
       }
       // 5. A halt sends the thread back to its first wait.
       if (s.playback.abort) break;
     }
   }
+  set_idle(s, true);
 }
 
 struct Runtime {
@@ -107,11 +124,7 @@ int32_t playback_threads_started() { return g_threads_started.load(); }
 
 bool wait_for_idle() {
   EngineState &s = engine().state;
-  for (int i = 0; i < kIdleChecks; ++i) {
-    if (s.playback.idle) return true;
-    platform::sleep_ms(kIdleCheckMs);
-  }
-  if (s.playback.idle) return true;
+  if (s.playback.stepping.wait_clear(kIdleWaitMs)) return true;
   // No forced termination: the thread is told to stop and finishes its step
   // by itself; every loop checks `abort` and `stopped` between pictures.
   s.playback.abort = 1;

@@ -36,12 +36,14 @@ int32_t engine_seek_time(int32_t ms) {
   EngineState &s = e.state;
   if (!plays_video(s) || s.source.total_length == 0 || ms < 0) return 0;
   GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
-  s.playback.busy.fetch_add(1);
+  s.playback.busy.hold();
   int32_t ok = 0;
+  bool moved = false;
   {
     platform::Lock lock(e.engine_lock);
     Decoder *d = engine_decoder();
     if (d && d->frame_store_ready()) {
+      moved = true;
       if (s.audio_link.audio_running) audio().halt();
       // The first picture that starts at or after ms: the one whose start
       // in field periods f has f x period >= ms.
@@ -69,11 +71,10 @@ int32_t engine_seek_time(int32_t ms) {
       subpicture_clear();
       publish_current();
       if (e.display.is_open() && !s.picture.picture_held) present_current();
-      if (s.audio_link.audio_open) audio().flush();
-      play::restart_audio_sync();
     }
   }
-  s.playback.busy.fetch_sub(1);
+  if (moved) flush_audio_after_seek();
+  s.playback.busy.release();
   return ok ? current_position() : 0;
 }
 

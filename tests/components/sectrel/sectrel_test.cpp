@@ -19,6 +19,7 @@
 #include "platform/drive.h"
 #include "platform/ini.h"
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 
 namespace {
 
@@ -32,21 +33,9 @@ void map_drive(char letter, const std::string &path) {
       platform::profile_write_string("DRIVES", key, path.empty() ? nullptr : path.c_str(), "RAZAVORI.INI"));
 }
 
-std::vector<uint8_t> file_bytes(const std::string &path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
+using testing_support::file_bytes;
 
-std::string run(const std::string &command) {
-  std::string out;
-  FILE *p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
+std::string run(const std::string &command) { return testing_support::command_output(command); }
 
 struct OracleTrack {
   int number;

@@ -10,27 +10,14 @@
 #include "tests/media/demux/reference_streams.h"
 #include "tests/media/demux/stream_builder.h"
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 
 namespace demux_test {
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-};
+using testing_support::ToolRun;
 
-ToolRun razavori(const std::string &args) {
-  const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
-  const std::string cmd = std::string(bin ? bin : ".") + "/bin/razavori " + args;
-  ToolRun r;
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[512];
-  while (std::fgets(buf, sizeof buf, p)) r.out += buf;
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+ToolRun razavori(const std::string &args) { return testing_support::run_razavori(args, false); }
 
 bool same_but_padding(const Bytes &got, const Bytes &want) {
   if (want.empty() || got.size() < want.size() || got.size() - want.size() >= 4) return false;

@@ -11,6 +11,7 @@
 #include "platform/drive.h"
 #include "platform/ini.h"
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 
 namespace disc_test {
 
@@ -26,21 +27,9 @@ void unmap_all() {
   for (char l : platform::mapped_drives()) map_drive(l, "");
 }
 
-Bytes file_bytes(const std::string &path) {
-  std::ifstream f(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), {});
-}
+Bytes file_bytes(const std::string &path) { return testing_support::file_bytes(path); }
 
-std::string run(const std::string &command) {
-  std::string out;
-  FILE *p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
+std::string run(const std::string &command) { return testing_support::command_output(command); }
 
 Bytes ffmpeg_video_copy(const std::string &path, const char *format) {
   const std::string out = testing_support::scratch_dir() + "/video_copy." + format;

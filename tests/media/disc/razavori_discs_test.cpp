@@ -10,28 +10,15 @@
 
 #include "tests/media/disc/disc_support.h"
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 
 namespace {
 
 using namespace disc_test;
 
-struct ToolRun {
-  int status;
-  std::string out;
-};
+using testing_support::ToolRun;
 
-ToolRun razavori(const std::string &args) {
-  const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
-  const std::string cmd = std::string(bin ? bin : ".") + "/bin/razavori " + args + " 2>&1";
-  ToolRun r{-1, {}};
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[512];
-  while (std::fgets(buf, sizeof buf, p)) r.out += buf;
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+ToolRun razavori(const std::string &args) { return testing_support::run_razavori(args); }
 
 bool has_line(const std::string &out, const std::string &pattern) {
   return std::regex_search(out, std::regex(pattern, std::regex::multiline));

@@ -10,29 +10,16 @@
 #include <string>
 
 #include "tests/media/extract/extract_files.h"
+#include "tests/support/tool_run.h"
 
 namespace extract_test {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-};
+using testing_support::ToolRun;
 
-ToolRun razavori(const std::string &args) {
-  const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
-  const std::string cmd = std::string(bin ? bin : ".") + "/bin/razavori " + args + " 2>&1";
-  ToolRun r;
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[512];
-  while (std::fgets(buf, sizeof buf, p)) r.out += buf;
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+ToolRun razavori(const std::string &args) { return testing_support::run_razavori(args); }
 
 bool any_part_file(const std::string &dir) {
   for (const auto &e : fs::recursive_directory_iterator(dir))

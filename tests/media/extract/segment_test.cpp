@@ -15,28 +15,17 @@
 #include "media/media_api.h"
 #include "tests/media/demux/stream_builder.h"
 #include "tests/media/extract/extract_files.h"
+#include "tests/support/tool_run.h"
 
 namespace extract_test {
 namespace {
 
 constexpr int32_t kUnit = 2324;
 
-struct ToolResult {
-  int status = -1;
-  std::string out;
-};
+using ToolResult = testing_support::ToolRun;
 
 // A shell command with its output; a missing tool makes the status 127.
-ToolResult run(const std::string &cmd) {
-  ToolResult r;
-  FILE *p = popen((cmd + " 2>&1").c_str(), "r");
-  if (!p) return r;
-  char buf[512];
-  while (std::fgets(buf, sizeof buf, p)) r.out += buf;
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+ToolResult run(const std::string &cmd) { return testing_support::run_tool(cmd + " 2>&1"); }
 
 struct Segment {
   int32_t begin = -1, head = -1, finish = -1;

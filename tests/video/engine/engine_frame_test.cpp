@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -28,13 +30,31 @@ struct Recorded {
   std::atomic<int32_t> pictures{0};
   std::atomic<int32_t> width{0};
   std::atomic<int32_t> height{0};
+  std::mutex lock;
+  std::condition_variable presented;
+  // Set: a picture presented on this thread (a seek's) takes this long, as
+  // a real decoder's restart does.
+  std::thread::id slow_thread;
+  std::chrono::microseconds slow_present{0};
+
+  /// Sleeps until more than `count` pictures have come, at most `bound`;
+  /// -> whether they have.
+  bool wait_beyond(int32_t count, std::chrono::milliseconds bound) {
+    std::unique_lock<std::mutex> g(lock);
+    return presented.wait_for(g, bound, [&] { return pictures.load() > count; });
+  }
 };
 
 int32_t record_planes(void *user, const KestrumPicture *p) {
   auto *r = static_cast<Recorded *>(user);
+  if (std::this_thread::get_id() == r->slow_thread) std::this_thread::sleep_for(r->slow_present);
   r->width = p->width;
   r->height = p->height;
-  ++r->pictures;
+  {
+    std::lock_guard<std::mutex> g(r->lock);
+    ++r->pictures;
+  }
+  r->presented.notify_all();
   return 1;
 }
 
@@ -260,6 +280,44 @@ TEST_F(EngineFrame, Command68ReportsPlayingOnlyBetweenPlayAndStop) {
   const int32_t shown = recorded_.pictures.load();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(recorded_.pictures.load(), shown) << "nothing is presented after a stop";
+}
+
+// Play resumed right after a halt, with a seek in between (an interface call
+// that holds the stream while the thread goes back to its wait) or without:
+// the thread must never miss the run that follows. Each round waits for new
+// pictures on the recorder's event, with a bound no healthy round comes near.
+TEST_F(EngineFrame, PlayResumedManyTimesAlwaysGoesOn) {
+  fake::install(1 << 20);
+  ASSERT_TRUE(open_file());
+  VideoSetRealTime(0);
+  // The seeks take a little while, as real ones do: the thread's way back
+  // to its wait overlaps them.
+  recorded_.slow_thread = std::this_thread::get_id();
+  recorded_.slow_present = std::chrono::microseconds(2000);
+  constexpr std::chrono::milliseconds kBound{10000};
+  for (int round = 0; round < 300; ++round) {
+    const int32_t before = recorded_.pictures.load();
+    ASSERT_EQ(VideoRun(), 1) << "round " << round;
+    ASSERT_TRUE(recorded_.wait_beyond(before + 1, kBound)) << "the play stalled in round " << round;
+    ASSERT_EQ(VideoHalt(), 1) << "round " << round;
+    if (round % 3 == 1) VideoSeek(4096 * (round % 16), 0);  // well before the end
+    if (round % 3 == 2) VideoCommand(VCMD_TOGGLE_AUDIO_PAUSE, 0);
+  }
+}
+
+// The sound's flush waits for its fill thread, whose reads may call back
+// into the engine: a seek flushes with engine_lock let go.
+TEST_F(EngineFrame, SeekFlushesTheSoundWithTheEngineLockFree) {
+  fake::install();
+  fake::media.probe_kind = 0;
+  fake::media.stream_mix = 0;
+  ASSERT_TRUE(open_file());
+  ASSERT_EQ(VideoCommand(VCMD_OPEN_AUDIO, 0), 1);
+  const int32_t flushes = fake::audio.flushes;
+  const int32_t under_lock = fake::audio.flushes_under_engine_lock;
+  EXPECT_GT(VideoSeek(65536, 0), 0);
+  EXPECT_GT(fake::audio.flushes, flushes);
+  EXPECT_EQ(fake::audio.flushes_under_engine_lock, under_lock);
 }
 
 TEST_F(EngineFrame, StepIsRefusedWhilePlayingAndWorksAfterStop) {

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <utility>
+
+#include "video/engine/engine.h"
 
 namespace fake {
 
@@ -100,7 +103,18 @@ const kestrum::AudioPort kAudio = {
       return 1;
     },
     [](int32_t) -> int32_t { return 0; },
-    []() {},
+    []() {
+      // The real flush waits for the fill thread, which must be free to
+      // call the engine: it must come with engine_lock free.
+      ++audio.flushes;
+      bool taken = false;
+      std::thread probe([&] {
+        taken = kestrum::engine().engine_lock.try_lock();
+        if (taken) kestrum::engine().engine_lock.unlock();
+      });
+      probe.join();
+      if (!taken) ++audio.flushes_under_engine_lock;
+    },
     []() {},
     [](int32_t on) -> int32_t {
       audio.pause = on;

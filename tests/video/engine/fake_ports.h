@@ -40,6 +40,8 @@ struct AudioState {
   int32_t pause = 0;
   uint32_t volume = 0x80008000u;
   int32_t open_file_result = 9;
+  int32_t flushes = 0;
+  int32_t flushes_under_engine_lock = 0;  // another thread could not take it
 };
 
 struct DecoderState {

@@ -59,10 +59,10 @@ int32_t stop() {
 int32_t toggle_audio_pause() {
   EngineState &s = engine().state;
   if (!s.audio_link.audio_open) return 0;
-  s.playback.busy.fetch_add(1);
+  s.playback.busy.hold();
   s.audio_link.audio_paused = !s.audio_link.audio_paused;
   audio().set_pause(s.audio_link.audio_paused);
-  s.playback.busy.fetch_sub(1);
+  s.playback.busy.release();
   return 1;
 }
 

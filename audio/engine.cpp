@@ -21,7 +21,9 @@ struct Engine::ThreadState {
   std::atomic<bool> quit{false};
 };
 
-Engine::Engine() : pcm_area(new int16_t[static_cast<size_t>(kBufferCount) * kSlotValues]()) {
+Engine::Engine()
+    : pcm_area(new int16_t[static_cast<size_t>(kBufferCount) * kSlotValues]()),
+      place_scratch(new int16_t[kSlotValues]()) {
   for (int i = 0; i < kBufferCount; ++i) {
     headers[i].data = reinterpret_cast<char *>(slot(i));
     headers[i].buffer_length = kSlotBytes;

@@ -25,7 +25,7 @@ class Ac3FrameReader {
   bool next_frame(uint8_t *frame, ac3::FrameHeader *header);
   /// Reads the first confirmed frame and keeps it for next_frame.
   bool probe(ac3::FrameHeader *header);
-  bool input_ended() const { return ended_ && pos_ >= end_; }
+  bool input_ended() const { return ended_; }
 
  private:
   bool available(int32_t n);

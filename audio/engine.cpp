@@ -151,7 +151,8 @@ void Engine::thread_main() {
       }
       h->bytes_recorded = static_cast<uint32_t>(r.values * out.bytes_per_sample);
       h->flags = AUDIO_WHDR_PREPARED;
-      if (out.bytes_per_sample == 2) equalise_block(*this, slot(i), r.values);
+      // AC-3 bursts pass untouched.
+      if (out.bytes_per_sample == 2 && !out.spdif) equalise_block(*this, slot(i), r.values);
       {
         platform::Lock lock(queue_lock);
         where[i] = Where::at_device;

@@ -59,7 +59,8 @@ void choose_rate_mode(Engine &e) {
 
 bool format_for_stream(Engine &e) {
   // AC-3 bursts pass through to a device that takes them (48 kHz only).
-  if (e.kind == SourceKind::ac3 && e.passthrough && e.info.rate == 48000 && choose_spdif_format(e)) return true;
+  if (e.kind == SourceKind::ac3 && e.passthrough && e.info.rate == 48000 && choose_spdif_format(e))
+    return true;
   bool stereo = e.info.decoded_channels() == 2 && !e.mono_out();
   int32_t rate = e.info.rate;
   if (e.rate_mode_active == AUDIO_RATE_HALF) rate /= 2;

@@ -71,7 +71,8 @@ bool patch_sizes(Engine &e, int32_t fd, uint32_t data_bytes, bool back_to_end) {
   put32(data_word, data_bytes);
   put32(riff_word, data_bytes + 36);
   if (!(e.capture_writer && e.capture_writer->write) && fd >= 0)
-    return platform::file_write_at(fd, 40, data_word, 4) == 4 && platform::file_write_at(fd, 4, riff_word, 4) == 4;
+    return platform::file_write_at(fd, 40, data_word, 4) == 4 &&
+           platform::file_write_at(fd, 4, riff_word, 4) == 4;
   bool ok = capture_seek(e, fd, 40) && capture_write(e, fd, data_word, 4) && capture_seek(e, fd, 4) &&
             capture_write(e, fd, riff_word, 4);
   if (back_to_end) ok = capture_seek(e, fd, kHeaderBytes + static_cast<int64_t>(data_bytes)) && ok;
@@ -101,7 +102,8 @@ void fail(Engine &e) {
 // the capture failed.
 int32_t finish(Engine &e) {
   bool ok = !e.capture_failed;
-  if (e.capture_fd != -1) ok = finish_wav_header(e, e.capture_fd, static_cast<uint32_t>(e.capture_bytes)) && ok;
+  if (e.capture_fd != -1)
+    ok = finish_wav_header(e, e.capture_fd, static_cast<uint32_t>(e.capture_bytes)) && ok;
   e.capture_fd = -1;
   return ok ? 1 : 0;
 }

@@ -10,11 +10,11 @@ namespace lunaret {
 namespace {
 
 constexpr uint8_t kMarker[4] = {'L', 'P', 'C', 'M'};
-constexpr int32_t kRecordHead = 8;     // marker and length
-constexpr int32_t kHeaderBytes = 6;    // the LPCM packet header
-constexpr int32_t kFormatOffset = 4;   // the format byte within it
-constexpr int32_t kPointerBytes = 3;   // frame count and first access unit pointer
-constexpr int32_t kPointerBias = 4;    // the pointer counts from its own last byte
+constexpr int32_t kRecordHead = 8;    // marker and length
+constexpr int32_t kHeaderBytes = 6;   // the LPCM packet header
+constexpr int32_t kFormatOffset = 4;  // the format byte within it
+constexpr int32_t kPointerBytes = 3;  // frame count and first access unit pointer
+constexpr int32_t kPointerBias = 4;   // the pointer counts from its own last byte
 
 // Sample rate by the header's rate code: 48 and 96 kHz are the DVD's;
 // 44.1 and 32 kHz are what other writers put in codes 2 and 3.

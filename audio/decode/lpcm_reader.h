@@ -14,7 +14,7 @@ namespace lunaret {
 struct LpcmFormat {
   int32_t bits = 16;          // packing: 16, 20 or 24 (the 32-bit code packs as 24)
   int32_t nominal_bits = 16;  // what the header's word-length code says
-  int32_t channels = 2;  // 1..8
+  int32_t channels = 2;       // 1..8
   int32_t rate = 48000;
   int32_t bit_rate = 0;  // kbit/s
   int32_t block_bytes = 0;

@@ -58,7 +58,9 @@ int16_t half_scale(float v) {
 }
 
 // Plane of a channel in the frame, or -1.
-int plane_of(const AVFrame *f, AVChannel ch) { return av_channel_layout_index_from_channel(&f->ch_layout, ch); }
+int plane_of(const AVFrame *f, AVChannel ch) {
+  return av_channel_layout_index_from_channel(&f->ch_layout, ch);
+}
 
 // The frame's planes in the multichannel order; -1 where the frame has no
 // such channel. A single surround (back centre) lands in Ls.
@@ -153,8 +155,8 @@ int32_t decode(void *handle, const Ac3Params *p, Ac3Info *info) {
   if (p->output_capacity < bytes) return 0;
   auto *out = reinterpret_cast<int16_t *>(p->output);
   std::memset(out, 0, static_cast<size_t>(bytes));
-  const bool input_ok = p->input && p->input_length >= ac3::kHeaderBytes &&
-                        p->input_length <= MORREL_MAX_FRAME_BYTES;
+  const bool input_ok =
+      p->input && p->input_length >= ac3::kHeaderBytes && p->input_length <= MORREL_MAX_FRAME_BYTES;
   Shape shape = p->multichannel ? kNative : (p->output_mode == MORREL_MODE_MONO ? kMono : kStereo);
   if (!d.ctx[shape]) d.ctx[shape] = open_shape(shape);
   AVCodecContext *c = d.ctx[shape];

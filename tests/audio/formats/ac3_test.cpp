@@ -116,10 +116,10 @@ TEST(Morrel, InfoNamesEveryChannelMode) {
     int loud[6];  // which of L C R Ls Rs LFE carry sound in six channels
   };
   const Case cases[] = {
-      {"mono", 1, 0, {0, 1, 0, 0, 0, 0}},    {"stereo", 2, 0, {1, 0, 1, 0, 0, 0}},
-      {"3.0", 3, 0, {1, 1, 1, 0, 0, 0}},     {"3.0back", 4, 0, {1, 0, 1, 1, 0, 0}},
-      {"4.0", 5, 0, {1, 1, 1, 1, 0, 0}},     {"quad", 6, 0, {1, 0, 1, 1, 1, 0}},
-      {"5.0", 7, 0, {1, 1, 1, 1, 1, 0}},     {"2.1", 2, 1, {1, 0, 1, 0, 0, 1}},
+      {"mono", 1, 0, {0, 1, 0, 0, 0, 0}}, {"stereo", 2, 0, {1, 0, 1, 0, 0, 0}},
+      {"3.0", 3, 0, {1, 1, 1, 0, 0, 0}},  {"3.0back", 4, 0, {1, 0, 1, 1, 0, 0}},
+      {"4.0", 5, 0, {1, 1, 1, 1, 0, 0}},  {"quad", 6, 0, {1, 0, 1, 1, 1, 0}},
+      {"5.0", 7, 0, {1, 1, 1, 1, 1, 0}},  {"2.1", 2, 1, {1, 0, 1, 0, 0, 1}},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -129,7 +129,8 @@ TEST(Morrel, InfoNamesEveryChannelMode) {
     EXPECT_EQ(d.lfe, c.lfe);
     for (int ch = 0; ch < 6; ++ch) {
       int peak = 0;
-      for (size_t i = ch; i < d.pcm.size(); i += 6) peak = std::max(peak, std::abs(static_cast<int>(d.pcm[i])));
+      for (size_t i = ch; i < d.pcm.size(); i += 6)
+        peak = std::max(peak, std::abs(static_cast<int>(d.pcm[i])));
       if (c.loud[ch])
         EXPECT_GT(peak, 1000) << "channel " << ch;
       else

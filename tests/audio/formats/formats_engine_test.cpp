@@ -117,7 +117,8 @@ TEST_F(Formats, PassThroughNeeds48kHzAndGivesTheBurstsExactly) {
   EXPECT_EQ(w[22], 2);
   EXPECT_EQ(0, std::memcmp(w.data() + 44, spdif.data(), spdif.size()));
   const std::string back = testing_support::scratch_dir() + "/af_bursts_back.ac3";
-  const std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y -i '" + wav + "' -c copy -f ac3 '" + back + "'";
+  const std::string cmd =
+      "ffmpeg -nostdin -hide_banner -loglevel error -y -i '" + wav + "' -c copy -f ac3 '" + back + "'";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << "ffmpeg is needed as the oracle";
   EXPECT_EQ(bytes_of(back), bytes_of(media_path("af_tones51.ac3")));
 }

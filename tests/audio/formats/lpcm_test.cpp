@@ -26,13 +26,11 @@ TEST(LpcmFormat, RatesBitsAndBlockSizes) {
     int bits, rate, block;
   };
   const Case cases[] = {
-      {0, 0, 2, 16, 48000, 4608},  // one frame per fill
-      {2, 1, 2, 24, 96000, 55296},
-      {0, 2, 2, 16, 44100, 4608},  // ffmpeg's 44.1 kHz code
-      {0, 3, 2, 16, 32000, 4608},  // and its 32 kHz code
-      {0, 1, 6, 16, 96000, 65520},  // capped, rounded to whole groups
-      {1, 1, 8, 20, 96000, 65520},
-      {1, 0, 1, 20, 48000, 2880},
+      {0, 0, 2, 16, 48000, 4608},                               // one frame per fill
+      {2, 1, 2, 24, 96000, 55296}, {0, 2, 2, 16, 44100, 4608},  // ffmpeg's 44.1 kHz code
+      {0, 3, 2, 16, 32000, 4608},                               // and its 32 kHz code
+      {0, 1, 6, 16, 96000, 65520},                              // capped, rounded to whole groups
+      {1, 1, 8, 20, 96000, 65520}, {1, 0, 1, 20, 48000, 2880},
   };
   for (const Case &c : cases) {
     LpcmFormat f = lpcm_format(format_byte(c.bits_code, c.rate_code, c.channels));
@@ -78,7 +76,8 @@ TEST(LpcmConvert, TwentyAndTwentyFourBitPackingsKeepTheHighSixteenBits) {
     std::vector<int16_t> out(s.size());
     int32_t n = lpcm_convert(f, packed.data(), static_cast<int32_t>(s.size() / 4), out.data());
     ASSERT_EQ(n, static_cast<int32_t>(s.size()));
-    for (size_t i = 0; i < s.size(); ++i) ASSERT_EQ(out[i], static_cast<int16_t>(s[i] >> 16)) << bits << " " << i;
+    for (size_t i = 0; i < s.size(); ++i)
+      ASSERT_EQ(out[i], static_cast<int16_t>(s[i] >> 16)) << bits << " " << i;
   }
 }
 
@@ -99,7 +98,7 @@ TEST(LpcmConvert, DownmixTableHalvesTowardZeroAndSaturates) {
   const Case cases[] = {
       {1, {-7}, -7, -7},
       {2, {100, -200}, 100, -200},
-      {3, {10, -5, 20}, 8, 18},             // -5/2 is -2
+      {3, {10, -5, 20}, 8, 18},  // -5/2 is -2
       {4, {1, 2, 3, 4}, 2, 4},
       {5, {30000, 20000, 0, 20000, 0}, 32767, 10000},
       {6, {1, 2, 3, 4, 5, 6}, 4, 8},
@@ -137,11 +136,23 @@ struct Stream {
   // One record: marker, length, the 6-byte header (pointer 0), samples.
   void record(uint8_t format, const std::vector<int16_t> &samples, uint32_t claimed = 0) {
     const uint32_t len = claimed ? claimed : static_cast<uint32_t>(6 + samples.size() * 2);
-    const uint8_t head[14] = {'L', 'P', 'C', 'M', static_cast<uint8_t>(len), static_cast<uint8_t>(len >> 8),
-                              static_cast<uint8_t>(len >> 16), static_cast<uint8_t>(len >> 24), 1, 0, 0, 0, format,
+    const uint8_t head[14] = {'L',
+                              'P',
+                              'C',
+                              'M',
+                              static_cast<uint8_t>(len),
+                              static_cast<uint8_t>(len >> 8),
+                              static_cast<uint8_t>(len >> 16),
+                              static_cast<uint8_t>(len >> 24),
+                              1,
+                              0,
+                              0,
+                              0,
+                              format,
                               0x80};
     data.insert(data.end(), head, head + 14);
-    for (int16_t v : samples) data.push_back(static_cast<uint8_t>(v >> 8)), data.push_back(static_cast<uint8_t>(v));
+    for (int16_t v : samples)
+      data.push_back(static_cast<uint8_t>(v >> 8)), data.push_back(static_cast<uint8_t>(v));
   }
 };
 

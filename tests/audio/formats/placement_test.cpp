@@ -108,8 +108,9 @@ TEST(Placement, EveryPresetOfBothTablesFollowsItsFormulas) {
       s.code = 9;
       s.source_lfe = true;
       for (const Six &f : frames) {
-        const int16_t in[6] = {static_cast<int16_t>(f.l),  static_cast<int16_t>(f.c),  static_cast<int16_t>(f.r),
-                               static_cast<int16_t>(f.ls), static_cast<int16_t>(f.rs), static_cast<int16_t>(f.lfe)};
+        const int16_t in[6] = {static_cast<int16_t>(f.l),  static_cast<int16_t>(f.c),
+                               static_cast<int16_t>(f.r),  static_cast<int16_t>(f.ls),
+                               static_cast<int16_t>(f.rs), static_cast<int16_t>(f.lfe)};
         std::vector<int16_t> out(l.channels, 0x5A5A);
         ASSERT_EQ(p.place(s, in, 1, 6, out.data()), l.channels);
         auto want = expected(preset, alt, f);
@@ -179,7 +180,7 @@ TEST(Placement, AlternateTableSynthesisesLfeFromTheFronts) {
   s.out_channels = 6;
   std::vector<int16_t> in(2 * 200, 1000), out(6 * 200);
   ASSERT_EQ(p.place(s, in.data(), 200, 2, out.data()), 1200);
-  EXPECT_EQ(out[3], 2000 * 3 / 128);              // one frame in the ring
+  EXPECT_EQ(out[3], 2000 * 3 / 128);                  // one frame in the ring
   EXPECT_EQ(out[6 * 199 + 3], 2000 * 128 * 3 / 128);  // a full ring: three times the mean
 }
 

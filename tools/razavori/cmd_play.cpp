@@ -196,12 +196,15 @@ int run_play(int argc, char **argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   SourceArg arg;
   std::string error;
-  if (!take_disc_options(args, &arg, &error)) {
+  AudioSwitches switches;
+  if (!take_disc_options(args, &arg, &error) || !take_audio_switches(args, &switches, &error)) {
     std::fprintf(stderr, "razavori play: %s\n", error.c_str());
     return 2;
   }
   if (args.size() != 1) {
-    std::fprintf(stderr, "usage: razavori play FILE [--track N] [--entry N|MM:SS:FF] [--angle N]\n");
+    std::fprintf(stderr,
+                 "usage: razavori play FILE [--track N] [--entry N|MM:SS:FF] [--angle N]\n"
+                 "                          [--stream ID] [--multichannel PRESET [--alt]] [--passthrough]\n");
     return 2;
   }
   arg.file = args[0];
@@ -211,9 +214,12 @@ int run_play(int argc, char **argv) {
   }
   const char *path = arg.file.c_str();
   VideoStartup();
+  apply_audio_switches(switches);
+  if (switches.stream >= 0) SysControl(CTL_AUDIO_PREFER, switches.stream);
   Player player;
   if (VideoOpenBuffer(nullptr, arg.name(), arg.size(), nullptr, arg.start) == 1) {
     if (arg.angle >= 0) SysControl(CTL_ANGLE_SELECT, arg.angle);
+    if (switches.stream >= 0) SysControl(CTL_AUDIO_SELECT, switches.stream);
     player.bytes_per_second = source_bytes_per_second(false);
   } else if (VideoOpenAudioOnly(nullptr, path, 0, 0) == 1) {
     player.audio_only = true;

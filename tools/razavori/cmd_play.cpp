@@ -19,6 +19,7 @@
 #include "audio/audio_api.h"
 #include "media/demux/clock_span.h"
 #include "media/media_api.h"
+#include "tools/razavori/audio_switches.h"
 #include "tools/razavori/input_reason.h"
 #include "tools/razavori/source_arg.h"
 #include "video/video_api.h"

@@ -112,6 +112,8 @@ int32_t finish(Engine &e) {
 
 int32_t block_out_channels(const Engine &e) {
   if (e.out.spdif) return 2;
+  // A synchronous pull of AC-3 decoded for a layout takes the stereo mix.
+  if (e.force16 && e.out.placed && e.out.block_channels == kAc3PlacedChannels) return e.mono_out() ? 1 : 2;
   return e.out.placed && !e.force16 ? e.out.pcm.channels : e.out.block_channels;
 }
 

@@ -145,9 +145,9 @@ TEST_F(Formats, LpcmEqualsFfmpegsDecodeThroughTheTable) {
     const char *file, *ref;
     int channels, bits, rate;
   };
-  const Case cases[] = {{"af_lpcm_51.vob", "af_lpcm_51.s16", 6, 16, 48000},
-                        {"af_lpcm_71.vob", "af_lpcm_71.s16", 8, 16, 48000},
-                        {"af_lpcm_44k.vob", "af_lpcm_44k.s16", 2, 16, 44100}};
+  const Case cases[] = {{"af_lpcm_51.m2p", "af_lpcm_51.s16", 6, 16, 48000},
+                        {"af_lpcm_71.m2p", "af_lpcm_71.s16", 8, 16, 48000},
+                        {"af_lpcm_44k.m2p", "af_lpcm_44k.s16", 2, 16, 44100}};
   for (const Case &c : cases) {
     SCOPED_TRACE(c.file);
     std::vector<int16_t> ours = decode(media_path(c.file));
@@ -159,7 +159,7 @@ TEST_F(Formats, LpcmEqualsFfmpegsDecodeThroughTheTable) {
     EXPECT_EQ(ours, folded(reference(c.ref), c.channels));
   }
   // 24-bit at 96 kHz: the high 16 bits of ffmpeg's 32-bit decode.
-  std::vector<int16_t> ours = decode(media_path("af_lpcm_96k24.vob"));
+  std::vector<int16_t> ours = decode(media_path("af_lpcm_96k24.m2p"));
   EXPECT_EQ(AudioCommand(AUDIO_CMD_BITS_PER_SAMPLE, 0), 24);
   auto wide = bytes_of(media_path("af_lpcm_96k24.s32"));
   std::vector<int16_t> ref(wide.size() / 4);

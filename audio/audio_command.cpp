@@ -159,8 +159,7 @@ intptr_t audio_command(Engine &e, int32_t cmd, intptr_t arg) {
       capture_start(e, static_cast<int32_t>(arg));
       return 0;
     case AUDIO_CMD_CAPTURE_FINISH:
-      capture_finish(e);
-      return 0;
+      return capture_finish(e);
     case AUDIO_CMD_DECODE_BLOCK: {
       if (!e.opened) {
         if (arg) *out_ptr<int32_t>(arg) = 0;
@@ -286,7 +285,11 @@ intptr_t audio_command(Engine &e, int32_t cmd, intptr_t arg) {
     case AUDIO_CMD_GET_PRESET:
       return e.preset;
     case AUDIO_CMD_SET_PRESET:
-      if (arg >= 0 && arg <= 16) e.preset = static_cast<int32_t>(arg);
+      if (arg >= 0 && arg < kPresetCount) {
+        e.preset = static_cast<int32_t>(arg);
+        const auto roles = preset_roles(e.alt_table != 0, e.preset);
+        std::copy(roles.begin(), roles.end(), e.edit_layout.channel);
+      }
       return 0;
     case AUDIO_CMD_APPLY_LAYOUT:
       e.active_layout = e.edit_layout;

@@ -4,15 +4,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/decode/pcm_modes.h"
 #include "audio/engine.h"
 
 namespace lunaret {
 
 namespace {
 
-int16_t saturate16(int32_t v) { return static_cast<int16_t>(v > 32767 ? 32767 : (v < -32768 ? -32768 : v)); }
-
-bool stereo_output(const Engine &e) { return e.out.block_channels == 2; }
+bool stereo_output(const Engine &e) { return block_out_channels(e) == 2; }
 
 // An active layout that sends the first role to channel 1 and the second
 // to channel 0 asks for the two channels exchanged.
@@ -52,36 +51,51 @@ void apply_echo(Engine &e, int16_t *data, int32_t values) {
   }
 }
 
-int32_t spread_channels(Engine &e, int16_t *data, int32_t values) {
-  const int32_t from = e.out.block_channels;
+int32_t fill_capacity(const Engine &e) {
+  if (!e.out.placed || e.force16) return kSlotValues;
+  // A placed frame takes up to max(6, channels) values of the slot.
+  const int32_t frames = kSlotValues / std::max<int32_t>(6, e.out.pcm.channels);
+  return frames * std::max<int32_t>(1, e.out.block_channels);
+}
+
+int32_t place_channels(Engine &e, int16_t *data, int32_t values) {
+  const int32_t from = std::max<int32_t>(1, e.out.block_channels);
   const int32_t to = e.out.pcm.channels;
-  if (from <= 0 || to <= from) return values;
-  int32_t frames = std::min(values / from, kSlotValues / to);
-  // Backwards, so that no frame is overwritten before it has moved.
-  for (int32_t f = frames - 1; f >= 0; --f) {
-    int16_t left = data[f * from];
-    int16_t right = from == 2 ? data[f * from + 1] : left;
-    int16_t *o = data + f * to;
-    o[0] = left;
-    o[1] = right;
-    for (int32_t c = 2; c < to; ++c) o[c] = 0;
-  }
-  return frames * to;
+  const int32_t frames = std::min(values / from, kSlotValues / std::max<int32_t>(1, to));
+  if (frames <= 0) return 0;
+  int16_t *src = e.place_scratch.get();
+  std::memcpy(src, data, static_cast<size_t>(frames) * from * sizeof(int16_t));
+  PlacementSetup s;
+  s.preset = e.preset;
+  s.alternate = e.alt_table != 0;
+  s.roles = e.active_layout.channel;
+  s.out_channels = to;
+  s.code = e.place_code;
+  s.source_lfe = e.place_lfe;
+  return e.placement.place(s, src, frames, from, data);
 }
 
 FillResult decode_block(Engine &e, int16_t *dst) {
   e.frames_per_fill_work = e.out.frames_per_fill > 0 ? e.out.frames_per_fill : e.frames_per_fill;
-  FillResult r = source_ops(e.kind).fill(e, dst, kSlotValues, e.frames_per_fill_work);
+  const int32_t capacity = fill_capacity(e);
+  FillResult r = source_ops(e.kind).fill(e, dst, capacity, e.frames_per_fill_work);
   if (r.values < 0) r.values = 0;
-  if (r.values > kSlotValues) r.values = kSlotValues;
+  if (r.values > capacity) r.values = capacity;
   if (r.values == 0) return r;
+  // AC-3 bursts reach the device (and a capture) exactly as made.
+  if (e.out.spdif) {
+    if (e.capture_fd != -1) capture_append(e, dst, r.values * 2);
+    return r;
+  }
 
-  if (stereo_output(e) && e.info.channels == 2 && e.active_layout.channel[0] == 1 &&
-      e.active_layout.channel[1] == 0)
+  if (e.out.placed && !e.force16) {
+    r.values = place_channels(e, dst, r.values);
+  } else if (stereo_output(e) && e.info.decoded_channels() == 2 && e.active_layout.channel[0] == 1 &&
+             e.active_layout.channel[1] == 0) {
     swap_pairs(dst, r.values);
+  }
   if (e.echo_write != e.echo_read) apply_echo(e, dst, r.values);
   if (e.capture_fd != -1) capture_append(e, dst, r.values * 2);
-  if (!e.force16) r.values = spread_channels(e, dst, r.values);
   if (e.out.bytes_per_sample == 1 && !e.force16) {
     // The equaliser works on 16-bit samples: it runs here, before the
     // conversion, instead of at the write.
@@ -93,6 +107,7 @@ FillResult decode_block(Engine &e, int16_t *dst) {
 
 void reset_decoding(Engine &e, bool reader) {
   source_ops(e.kind).reset(e, reader);
+  e.placement.clear();
   for (auto &s : e.echo_line) s.fill(0);
   if (reader) {
     e.input_ended = false;

@@ -23,7 +23,8 @@ struct Engine::ThreadState {
 
 Engine::Engine()
     : pcm_area(static_cast<int16_t *>(
-          std::calloc(static_cast<size_t>(kBufferCount) * kSlotValues, sizeof(int16_t)))) {
+          std::calloc(static_cast<size_t>(kBufferCount) * kSlotValues, sizeof(int16_t)))),
+      place_scratch(new int16_t[kSlotValues]()) {
   if (!pcm_area) throw std::bad_alloc();
   for (int i = 0; i < kBufferCount; ++i) {
     headers[i].data = reinterpret_cast<char *>(slot(i));
@@ -152,7 +153,8 @@ void Engine::thread_main() {
       }
       h->bytes_recorded = static_cast<uint32_t>(r.values * out.bytes_per_sample);
       h->flags = AUDIO_WHDR_PREPARED;
-      if (out.bytes_per_sample == 2) equalise_block(*this, slot(i), r.values);
+      // AC-3 bursts pass untouched.
+      if (out.bytes_per_sample == 2 && !out.spdif) equalise_block(*this, slot(i), r.values);
       {
         platform::Lock lock(queue_lock);
         where[i] = Where::at_device;

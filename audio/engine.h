@@ -14,6 +14,7 @@
 
 #include "audio/audio_api.h"
 #include "audio/output/audio_device.h"
+#include "audio/output/speaker_placement.h"
 #include "platform/event.h"
 #include "platform/lock.h"
 #include "platform/wait_flag.h"
@@ -55,6 +56,9 @@ constexpr int kEchoChunkValues = 2304;
 // Speaker presets 0..16.
 constexpr int kPresetCount = 17;
 
+// AC-3 decoded for a speaker layout: L, C, R, Ls, Rs, LFE.
+constexpr int32_t kAc3PlacedChannels = 6;
+
 constexpr uint32_t kDefaultSyncWord = 0x0FFF;
 constexpr int kDefaultSyncBits = 12;
 
@@ -67,6 +71,10 @@ struct SourceFormat {
   int32_t mode = 0;        // MPEG header mode (0 stereo .. 3 single channel)
   int32_t bit_rate = 0;    // kbit/s
   int32_t bits = 16;       // bits per sample of LPCM / PCM sources
+  // Channels of a decoded block when they differ from the stream's (AC-3
+  // and LPCM fold to stereo); 0: the stream's.
+  int32_t block_channels = 0;
+  int32_t decoded_channels() const { return block_channels ? block_channels : channels; }
 };
 
 /// One block fill: how many 16-bit values (all channels) it produced and
@@ -113,9 +121,14 @@ struct OutputFormat {
   int32_t nominal_block = kNominalBlockBytes;
   float ms_per_sample = 0;
   float ms_per_byte = 0;
-  // Channels of a decoded block (1 or 2); a multichannel device has more,
-  // and each block is spread over them before it is written.
+  // Channels of a decoded block (1 or 2; 6 for AC-3 decoded for a
+  // multichannel layout); a multichannel device has more, and each block is
+  // placed over them before it is written.
   int32_t block_channels = 2;
+  // A speaker layout is in use: blocks go through the placement.
+  bool placed = false;
+  // The device takes AC-3 bursts (format 146): blocks are written as made.
+  bool spdif = false;
   // Frames per fill a multichannel layout asks for; 0 keeps the engine's.
   int32_t frames_per_fill = 0;
   bool valid = false;
@@ -220,6 +233,9 @@ class Engine {
   int64_t capture_bytes = 0;
   const AudioCaptureWriter *capture_writer = nullptr;
   std::atomic<bool> capture_writing{false};
+  bool capture_failed = false;
+  uint32_t capture_channels = 2;  // what the capture's header says
+  uint32_t capture_rate = 44100;
 
   // --- Timing run: time spent inside media-layer reads ---
   std::atomic<int64_t> read_ticks{0};
@@ -231,6 +247,12 @@ class Engine {
   int32_t preset = 8;
   AudioSpeakerLayout edit_layout{{0, 1, 0, 0, 2, 3, 0, 0, 0}};
   AudioSpeakerLayout active_layout{{0, 1, 0, 0, 2, 3, 0, 0, 0}};
+  // What the last decoded block came from, for the placement.
+  int32_t place_code = kCodeStereo;
+  bool place_lfe = false;
+  Placement placement;
+  // The placement reads a block from here (allocated once).
+  std::unique_ptr<int16_t[]> place_scratch;
   std::array<int32_t, 10> eq_values{};
   int32_t eq_enable = 0;
   bool capabilities_probed = false;
@@ -283,6 +305,8 @@ void reset_decoding(Engine &e, bool reader);
 /// Chooses the output format for the stream: 16-bit PCM of its channels,
 /// or a multichannel layout the device takes. Plain output asks no device.
 bool choose_output_format(Engine &e, bool stereo, int32_t rate);
+/// AC-3 pass-through: the burst format when the device takes it.
+bool choose_spdif_format(Engine &e);
 /// Before a device opens: keeps the chosen format when the device takes it,
 /// else falls back to 8 bits. false when the device takes neither.
 bool fit_output_to_device(Engine &e);
@@ -302,7 +326,10 @@ void probe_capabilities(Engine &e);
 /// Capture (WAV) steps.
 void capture_start(Engine &e, int32_t fd);
 void capture_append(Engine &e, const void *data, int32_t bytes);
-void capture_finish(Engine &e);
+/// -> 1, or 0 when a write of the capture failed.
+int32_t capture_finish(Engine &e);
+/// Channels of the blocks DecodeBlock hands over (after placement).
+int32_t block_out_channels(const Engine &e);
 bool write_wav_header(Engine &e, int32_t fd, uint32_t data_bytes);
 bool finish_wav_header(Engine &e, int32_t fd, uint32_t data_bytes);
 
@@ -315,9 +342,17 @@ void equalise_block(Engine &e, int16_t *data, int32_t values);
 void equaliser_update_gains(Engine &e);
 void equaliser_update_enable(Engine &e);
 
-/// Spreads a block of block_channels-channel frames over the device's
-/// channels in place (front left and right first, the rest silent).
-int32_t spread_channels(Engine &e, int16_t *data, int32_t values);
+/// Places a block of block_channels-channel values over the layout's
+/// channels in place. -> values.
+int32_t place_channels(Engine &e, int16_t *data, int32_t values);
+/// Most 16-bit values a fill may produce so that the placed block still
+/// fits its slot.
+int32_t fill_capacity(const Engine &e);
+/// Every media-layer read of a decoder (timed, and gated while starving).
+int32_t engine_read(Engine &e, void *dst, int32_t len);
+/// The per-kind operations of the other kinds (source_*.cpp).
+const SourceOps &ac3_source_ops();
+const SourceOps &lpcm_source_ops();
 
 /// Echo step over a block of values.
 void apply_echo(Engine &e, int16_t *data, int32_t values);

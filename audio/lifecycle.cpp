@@ -58,10 +58,19 @@ void choose_rate_mode(Engine &e) {
 }
 
 bool format_for_stream(Engine &e) {
-  bool stereo = e.info.channels == 2 && !e.mono_out();
+  // AC-3 bursts pass through to a device that takes them (48 kHz only).
+  if (e.kind == SourceKind::ac3 && e.passthrough && e.info.rate == 48000 && choose_spdif_format(e))
+    return true;
+  bool stereo = e.info.decoded_channels() == 2 && !e.mono_out();
   int32_t rate = e.info.rate;
   if (e.rate_mode_active == AUDIO_RATE_HALF) rate /= 2;
-  return choose_output_format(e, stereo, rate);
+  if (!choose_output_format(e, stereo, rate)) return false;
+  if (e.out.placed && e.kind == SourceKind::ac3) {
+    // The decoder's six channels are placed at the stream's full rate.
+    if (rate != e.info.rate && !choose_output_format(e, stereo, e.info.rate)) return false;
+    if (e.out.placed) e.out.block_channels = kAc3PlacedChannels;
+  }
+  return true;
 }
 
 }  // namespace
@@ -152,6 +161,9 @@ int32_t close_all(Engine &e) {
     e.audio_file = false;
   }
   source_ops(e.kind).close(e);
+  // A capture still running gets its final sizes; the descriptor stays the
+  // caller's.
+  if (e.capture_fd != -1) capture_finish(e);
   e.stopping = false;
   return result;
 }

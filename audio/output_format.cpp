@@ -11,48 +11,7 @@ namespace {
 
 bool query(const PcmFormat &f) { return default_output_driver().query(f); }
 
-struct Layout {
-  int8_t channels;  // 0: the preset has no layout in this table
-  uint16_t mask;    // channel mask tried as an extensible format; 0 plain
-};
-
-// By preset 0..16: [0] the normal table, [1] the alternate one.
-constexpr Layout kLayouts[2][kPresetCount] = {
-    {{2, 0},
-     {1, 0},
-     {1, 0},
-     {1, 0},
-     {2, 0},
-     {3, 0x007},
-     {3, 0x103},
-     {4, 0x107},
-     {4, 0x033},
-     {5, 0x037},
-     {2, 0},
-     {2, 0},
-     {5, 0x703},
-     {6, 0x633},
-     {6, 0x707},
-     {7, 0x637},
-     {8, 0x737}},
-    {{3, 0x10C},
-     {0, 0},
-     {0, 0},
-     {0, 0},
-     {3, 0x00B},
-     {4, 0x00F},
-     {4, 0x10B},
-     {5, 0x10F},
-     {5, 0x03B},
-     {6, 0x03F},
-     {0, 0},
-     {0, 0},
-     {6, 0x70B},
-     {7, 0x63B},
-     {7, 0x70F},
-     {8, 0x63F},
-     {0, 0}},
-};
+const PresetLayout &layout_of(int table, int preset) { return preset_layout(table == 1, preset); }
 
 constexpr int8_t kFramesPerFill[2][kPresetCount] = {
     {8, 16, 16, 16, 8, 5, 5, 4, 4, 3, 8, 8, 3, 2, 2, 2, 2},
@@ -63,6 +22,12 @@ PcmFormat extensible(int channels, uint32_t rate, uint32_t mask) {
   PcmFormat f = make_pcm_format(channels, rate, 16);
   f.format_tag = kFormatExtensible;
   f.channel_mask = mask;
+  return f;
+}
+
+PcmFormat spdif_format() {
+  PcmFormat f = make_pcm_format(2, 48000, 16);
+  f.format_tag = kFormatAc3Spdif;
   return f;
 }
 
@@ -77,7 +42,7 @@ void set_derived(Engine &e, const PcmFormat &f, int32_t bytes_per_sample) {
 
 // The layout of one preset, if the device was found to take it.
 bool try_layout(Engine &e, int table, int preset, uint32_t rate, PcmFormat &out) {
-  const Layout &l = kLayouts[table][preset];
+  const PresetLayout &l = layout_of(table, preset);
   if (l.channels == 0 || l.channels > e.max_channels || !e.layout_usable[table][preset]) return false;
   uint32_t mask = e.layout_mask_found[table][preset];
   if (mask != 0) {
@@ -89,6 +54,9 @@ bool try_layout(Engine &e, int table, int preset, uint32_t rate, PcmFormat &out)
   }
   PcmFormat f = make_pcm_format(l.channels, rate, 16);
   if (!query(f)) return false;
+  // The speakers travel with plain PCM too, for devices that place
+  // channels by position.
+  f.channel_mask = l.mask;
   out = f;
   return true;
 }
@@ -108,6 +76,7 @@ bool choose_multichannel(Engine &e, int32_t rate) {
   if (!ok) return false;
   set_derived(e, f, 2);
   e.out.frames_per_fill = std::min<int32_t>(kFramesPerFill[table][preset], 2);
+  e.out.placed = true;
   return true;
 }
 
@@ -116,6 +85,8 @@ bool choose_multichannel(Engine &e, int32_t rate) {
 bool choose_output_format(Engine &e, bool stereo, int32_t rate) {
   e.out.valid = false;
   e.out.frames_per_fill = 0;
+  e.out.placed = false;
+  e.out.spdif = false;
   if (rate <= 0) return false;
   int channels = stereo ? 2 : 1;
   e.out.block_channels = channels;
@@ -125,6 +96,18 @@ bool choose_output_format(Engine &e, bool stereo, int32_t rate) {
     set_derived(e, make_pcm_format(channels, static_cast<uint32_t>(rate), 16), 2);
     e.out.frames_per_fill = 0;
   }
+  return true;
+}
+
+bool choose_spdif_format(Engine &e) {
+  probe_capabilities(e);
+  if (!e.spdif_usable) return false;
+  e.out.valid = false;
+  e.out.frames_per_fill = 0;
+  e.out.placed = false;
+  e.out.block_channels = 2;
+  set_derived(e, spdif_format(), 2);
+  e.out.spdif = true;
   return true;
 }
 
@@ -145,7 +128,7 @@ void probe_capabilities(Engine &e) {
   for (int t = 0; t < 2; ++t)
     for (int p = 0; p < kPresetCount; ++p) {
       // Layouts of one or two channels need nothing beyond plain output.
-      e.layout_usable[t][p] = kLayouts[t][p].channels > 0 && kLayouts[t][p].channels <= 2;
+      e.layout_usable[t][p] = layout_of(t, p).channels > 0 && layout_of(t, p).channels <= 2;
       e.layout_mask_found[t][p] = 0;
     }
   for (int n = 8; n >= 3; --n) {
@@ -153,7 +136,7 @@ void probe_capabilities(Engine &e) {
     bool any = plain;
     for (int t = 0; t < 2; ++t)
       for (int p = 0; p < kPresetCount; ++p) {
-        const Layout &l = kLayouts[t][p];
+        const PresetLayout &l = layout_of(t, p);
         if (l.channels != n) continue;
         if (plain) {
           e.layout_usable[t][p] = true;
@@ -169,11 +152,9 @@ void probe_capabilities(Engine &e) {
   int table = e.alt_table ? 1 : 0;
   int32_t mask = 0xF8;
   for (int p = 1; p < kPresetCount; ++p)
-    if (e.layout_usable[table][p] && kLayouts[table][p].channels <= e.max_channels) mask |= 1 << (7 + p);
+    if (e.layout_usable[table][p] && layout_of(table, p).channels <= e.max_channels) mask |= 1 << (7 + p);
   e.layout_mask = mask;
-  PcmFormat spdif = make_pcm_format(2, 48000, 16);
-  spdif.format_tag = kFormatAc3Spdif;
-  e.spdif_usable = query(spdif) ? 1 : 0;
+  e.spdif_usable = query(spdif_format()) ? 1 : 0;
 }
 
 }  // namespace lunaret

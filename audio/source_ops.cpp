@@ -1,6 +1,6 @@
-// The per-kind operations: MPEG audio through the MPEG audio decoder, and
-// the kinds whose decoders come later (AC-3, LPCM, AVI, pushed PCM), which
-// are recognised now and whose fills report the end of the stream.
+// The per-kind operations: MPEG audio through the MPEG audio decoder here;
+// AC-3, LPCM and AVI audio in their own files. Pushed PCM is recognised and
+// its fills report the end of the stream.
 #include <atomic>
 
 #include "audio/avi_audio.h"
@@ -10,8 +10,6 @@
 #include "platform/clock.h"
 
 namespace lunaret {
-
-namespace {
 
 // Every media-layer read of the decoders goes through here: the timing run
 // counts the time spent in it, and while the device starves a reader can
@@ -24,8 +22,10 @@ int32_t engine_read(Engine &e, void *dst, int32_t len) {
                                                : media().read_stream(e.stream_id, dst, len);
   e.read_ticks += platform::perf_counter() - t0;
   if (gate) e.read_gate.set();
-  return n < 0 ? 0 : n;
+  return n < 0 ? 0 : (n > len ? len : n);
 }
+
+namespace {
 
 MpegAudioDecoder &mpeg_decoder() {
   static MpegAudioDecoder d;
@@ -126,6 +126,10 @@ const SourceOps &source_ops(SourceKind kind) {
       return kNoAudioOps;
     case SourceKind::avi_audio:
       return avi_audio_ops();
+    case SourceKind::ac3:
+      return ac3_source_ops();
+    case SourceKind::lpcm:
+      return lpcm_source_ops();
     default:
       return kLaterOps;
   }

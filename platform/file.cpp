@@ -79,6 +79,23 @@ int32_t file_write(int fd, const void *buf, int32_t len) {
   return done;
 }
 
+int32_t file_write_at(int fd, int64_t offset, const void *buf, int32_t len) {
+  if (fd < 0 || offset < 0 || len < 0 || (!buf && len)) return -1;
+  auto *p = static_cast<const unsigned char *>(buf);
+  int32_t done = 0;
+  while (done < len) {
+    ssize_t n = ::pwrite(fd, p + done, size_t(len - done), off_t(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    done += int32_t(n);
+  }
+  return done;
+}
+
+bool file_truncate(int fd, int64_t size) { return fd >= 0 && size >= 0 && ::ftruncate(fd, off_t(size)) == 0; }
+
 int64_t file_seek(int fd, int64_t offset, int origin) {
   if (fd < 0 || origin < 0 || origin > 2) return -1;
   int whence = origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : SEEK_SET;

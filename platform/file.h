@@ -22,6 +22,11 @@ int file_create(const char *path);
 int32_t file_read(int fd, void *buf, int32_t len);
 /// Writes all len bytes. Returns len, or -1 when not everything was written.
 int32_t file_write(int fd, const void *buf, int32_t len);
+/// Writes all len bytes at offset without moving the file position.
+/// Returns len, or -1.
+int32_t file_write_at(int fd, int64_t offset, const void *buf, int32_t len);
+/// Cuts (or extends) the file to size bytes. false on failure.
+bool file_truncate(int fd, int64_t size);
 /// origin: 0 from start, 1 from current, 2 from end (others fail). Returns
 /// the new position, or -1 (also for a position before the start).
 int64_t file_seek(int fd, int64_t offset, int origin);

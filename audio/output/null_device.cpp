@@ -101,6 +101,9 @@ struct NullDevice {
 NullDevice &dev(void *state) { return *static_cast<NullDevice *>(state); }
 
 bool null_query(const PcmFormat &fmt) {
+  // AC-3 bursts over S/PDIF: 2 channels of 16 bits at 48 kHz.
+  if (fmt.format_tag == kFormatAc3Spdif)
+    return fmt.channels == 2 && fmt.rate == 48000 && fmt.bits_per_sample == 16 && fmt.block_align == 4;
   // Plain PCM (or its extensible form) of 1 to 8 channels, 8 or 16 bits.
   if (fmt.format_tag != kFormatPcm && fmt.format_tag != kFormatExtensible) return false;
   if (fmt.channels < 1 || fmt.channels > 8) return false;

@@ -18,7 +18,9 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -61,8 +63,19 @@ SDL_AudioSpec spec_for(const PcmFormat &fmt) {
   return s;
 }
 
+// The SDL output that takes AC-3 bursts unchanged (an S/PDIF output), by
+// name; none unless the environment names one.
+const char *spdif_device_name() {
+  const char *name = std::getenv("LUNARET_SPDIF_DEVICE");
+  return name && *name ? name : nullptr;
+}
+
+bool is_spdif(const PcmFormat &fmt) { return fmt.format_tag == kFormatAc3Spdif; }
+
 // What the format itself allows, before SDL is asked.
 bool plausible(const PcmFormat &fmt) {
+  if (is_spdif(fmt))
+    return fmt.channels == 2 && fmt.rate == 48000 && fmt.bits_per_sample == 16 && fmt.block_align == 4;
   if (fmt.format_tag != kFormatPcm && fmt.format_tag != kFormatExtensible) return false;
   if (fmt.channels < 1 || fmt.channels > 8) return false;
   if (fmt.bits_per_sample != 8 && fmt.bits_per_sample != 16) return false;
@@ -101,6 +114,70 @@ Gains gains_for(uint32_t volume, int channels) {
   return g;
 }
 
+// WAVE speaker bits and SDL's fixed speaker order for each channel count.
+constexpr uint16_t kFL = 0x1, kFR = 0x2, kFC = 0x4, kLFE = 0x8, kBL = 0x10, kBR = 0x20, kBC = 0x100,
+                   kSL = 0x200, kSR = 0x400;
+constexpr int kMaxChannels = 8;
+constexpr uint16_t kSdlOrder[kMaxChannels + 1][kMaxChannels] = {
+    {},
+    {kFC},
+    {kFL, kFR},
+    {kFL, kFR, kLFE},
+    {kFL, kFR, kBL, kBR},
+    {kFL, kFR, kLFE, kBL, kBR},
+    {kFL, kFR, kFC, kLFE, kSL, kSR},
+    {kFL, kFR, kFC, kLFE, kBC, kSL, kSR},
+    {kFL, kFR, kFC, kLFE, kBL, kBR, kSL, kSR},
+};
+
+// Where each channel of a positioned format goes on SDL's speakers: the
+// smallest count holding all of its speakers; a back centre that no count
+// holds with the rest is split over back left and right.
+struct SpeakerMap {
+  int out_channels = 0;  // 0: channels pass as they are
+  int8_t to[kMaxChannels] = {};
+  int8_t also[kMaxChannels] = {};  // second place of a split channel, else -1
+};
+
+int sdl_position(int count, uint16_t bit) {
+  for (int i = 0; i < count; ++i)
+    if (kSdlOrder[count][i] == bit) return i;
+  return -1;
+}
+
+SpeakerMap speaker_map(const PcmFormat &fmt) {
+  SpeakerMap m;
+  const uint16_t mask = static_cast<uint16_t>(fmt.channel_mask);
+  if (mask == 0 || fmt.bits_per_sample != 16) return m;
+  uint16_t bits[kMaxChannels];
+  int n = 0;
+  for (uint16_t b = 1; b != 0 && n < fmt.channels; b = static_cast<uint16_t>(b << 1))
+    if (mask & b) bits[n++] = b;
+  if (n != fmt.channels) return m;
+  for (int split = 0; split < 2; ++split) {
+    for (int count = fmt.channels; count <= kMaxChannels; ++count) {
+      bool fits = true;
+      for (int i = 0; i < n && fits; ++i) {
+        if (split && bits[i] == kBC)
+          fits = sdl_position(count, kBL) >= 0 && sdl_position(count, kBR) >= 0;
+        else
+          fits = sdl_position(count, bits[i]) >= 0;
+      }
+      if (!fits) continue;
+      for (int i = 0; i < n; ++i) {
+        const bool halves = split && bits[i] == kBC && sdl_position(count, kBC) < 0;
+        m.to[i] = static_cast<int8_t>(sdl_position(count, halves ? kBL : bits[i]));
+        m.also[i] = static_cast<int8_t>(halves ? sdl_position(count, kBR) : -1);
+      }
+      bool identity = count == fmt.channels;
+      for (int i = 0; i < n; ++i) identity = identity && m.to[i] == i && m.also[i] < 0;
+      m.out_channels = identity ? 0 : count;
+      return m;
+    }
+  }
+  return m;
+}
+
 struct SdlDevice {
   std::mutex m;
   std::condition_variable cv;
@@ -131,6 +208,12 @@ struct SdlDevice {
   uint32_t volume = kFullVolume;
   Gains gains = gains_for(kFullVolume, 2);
 
+  // Channels moved to SDL's speaker positions: the chunk is gathered here
+  // first, then spread over the device's channels.
+  SpeakerMap map;
+  std::unique_ptr<Uint8[]> gather;
+  uint32_t gather_bytes = 0;
+
   double bytes_per_second() const { return static_cast<double>(format.avg_bytes_per_sec); }
 
   // Caller holds m.
@@ -160,8 +243,36 @@ struct SdlDevice {
     }
   }
 
+  // Spreads `bytes` of gathered frames over the device's channels.
+  void spread(Uint8 *stream, uint32_t bytes) const {
+    const int in = format.channels, out = map.out_channels;
+    const auto *src = reinterpret_cast<const int16_t *>(gather.get());
+    auto *dst = reinterpret_cast<int16_t *>(stream);
+    const uint32_t frames = bytes / (2u * static_cast<uint32_t>(in));
+    for (uint32_t f = 0; f < frames; ++f) {
+      const int16_t *s = src + f * in;
+      int16_t *d = dst + f * out;
+      for (int c = 0; c < in; ++c) {
+        if (map.also[c] < 0) {
+          d[map.to[c]] = s[c];
+        } else {
+          const int32_t half = s[c] / 2;
+          d[map.to[c]] = static_cast<int16_t>(std::clamp<int32_t>(d[map.to[c]] + half, -32768, 32767));
+          d[map.also[c]] = static_cast<int16_t>(std::clamp<int32_t>(d[map.also[c]] + half, -32768, 32767));
+        }
+      }
+    }
+  }
+
   void fill(Uint8 *stream, int len) {
     std::memset(stream, silence, static_cast<size_t>(len));
+    Uint8 *target = stream;
+    if (map.out_channels > 0) {
+      const uint32_t frames = std::min<uint32_t>(static_cast<uint32_t>(len) / (2u * map.out_channels),
+                                                 gather_bytes / format.block_align);
+      len = static_cast<int>(frames * format.block_align);
+      target = gather.get();
+    }
     AudioWaveHeader *finished[kSdlRingSize];
     int n_finished = 0;
     {
@@ -177,7 +288,7 @@ struct SdlDevice {
         AudioWaveHeader *h = ring[head];
         uint32_t left = h->bytes_recorded - front_offset;
         uint32_t take = std::min(left, want - got);
-        std::memcpy(stream + got, h->data + front_offset, take);
+        std::memcpy(target + got, h->data + front_offset, take);
         got += take;
         front_offset += take;
         if (front_offset >= h->bytes_recorded) {
@@ -187,7 +298,8 @@ struct SdlDevice {
           finished[n_finished++] = h;
         }
       }
-      apply_gain(stream, got);
+      if (!is_spdif(format)) apply_gain(target, got);
+      if (map.out_channels > 0) spread(stream, got);
       last_chunk = got;
       last_callback = now;
       chunk_live = got > 0;
@@ -264,9 +376,13 @@ const DeviceOffer &device_offer() {
 // device plays that many (or does not say how many it plays).
 bool sdl_query(const PcmFormat &fmt) {
   if (!plausible(fmt) || !sdl_audio_ready()) return false;
+  // Bursts only to an output named for them; SDL may not convert them.
+  if (is_spdif(fmt)) return spdif_device_name() != nullptr;
   const DeviceOffer &offer = device_offer();
   if (!offer.present) return false;
-  return fmt.channels <= 2 || offer.channels == 0 || fmt.channels <= offer.channels;
+  // A positioned format may need more of SDL's channels than it has.
+  const int channels = std::max<int>(fmt.channels, speaker_map(fmt).out_channels);
+  return channels <= 2 || offer.channels == 0 || channels <= offer.channels;
 }
 
 int sdl_open(void *state, const PcmFormat &fmt, DeviceDoneFn done, void *context) {
@@ -279,10 +395,29 @@ int sdl_open(void *state, const PcmFormat &fmt, DeviceDoneFn done, void *context
   SDL_AudioSpec want = spec_for(fmt);
   want.callback = sdl_callback;
   want.userdata = d;
+  const char *name = nullptr;
+  if (is_spdif(fmt)) {
+    name = spdif_device_name();
+    if (!name) {
+      d->~SdlDevice();
+      return kDeviceBadFormat;
+    }
+  } else {
+    d->map = speaker_map(fmt);
+    if (d->map.out_channels > 0) {
+      want.channels = static_cast<Uint8>(d->map.out_channels);
+      d->gather_bytes = static_cast<uint32_t>(want.samples) * fmt.block_align;
+      d->gather.reset(new (std::nothrow) Uint8[d->gather_bytes]);
+      if (!d->gather) {
+        d->~SdlDevice();
+        return kDeviceError;
+      }
+    }
+  }
   SDL_AudioSpec have{};
   // No allowed changes: SDL converts to whatever the hardware takes, so the
   // bytes we hand over are exactly the format the engine chose.
-  d->id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  d->id = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
   if (d->id == 0) {
     d->~SdlDevice();
     return kDeviceBadFormat;

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "common/ac3/ac3_tables.h"
+
 namespace dravik {
 
 namespace {
@@ -149,9 +151,15 @@ bool find_ac3(const uint8_t *w, size_t n, bool full) {
   const size_t first = first_ac3(w, n);
   if (first == n) return false;
   if (!full) return true;
+  // Long frames (32 kHz at 576 or 640 kbit/s: 3,456 or 3,840 bytes) fit
+  // fewer than 20 times into the window: the count asked for follows the
+  // first frame's length.
+  int32_t need = kFullWindowMatches;
+  const int32_t frame = first + 4 < n ? ac3::frame_bytes(w[first + 4]) : 0;
+  if (frame > 0) need = std::min<int32_t>(need, static_cast<int32_t>(kWindow / frame) * 2 / 3);
   int32_t count = 0;
   for (size_t i = first; i + 1 < n; ++i) {
-    if (w[i] == 0x0B && w[i + 1] == 0x77 && ++count > kFullWindowMatches) return true;
+    if (w[i] == 0x0B && w[i + 1] == 0x77 && ++count > need) return true;
   }
   return false;
 }

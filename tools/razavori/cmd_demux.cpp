@@ -10,6 +10,7 @@
 
 #include "media/demux/demux_info.h"
 #include "media/media_api.h"
+#include "tools/razavori/audio_switches.h"
 #include "tools/razavori/command.h"
 #include "tools/razavori/input_reason.h"
 #include "tools/razavori/plugin_arg.h"
@@ -72,29 +73,6 @@ void print_list() {
   std::printf("mpeg-2: %d\n", static_cast<int>(info.mpeg2));
   if (info.transport) std::printf("transport stream: 1\n");
   std::printf("stream mix: %d\n", static_cast<int>(mix));
-}
-
-bool seen(int32_t id) {
-  const auto count = static_cast<int32_t>(SysControl(CTL_AUDIO_COUNT, 0));
-  const auto *ids = reinterpret_cast<const int32_t *>(SysControl(CTL_AUDIO_LIST, 0));
-  for (int32_t i = 0; i < count; ++i)
-    if (ids[i] == id) return true;
-  return false;
-}
-
-// The opening analysis stops once video and audio have turned up, so a
-// further audio stream of a DVD may not be listed yet: a first stretch is
-// parsed (by pulling video) until it is, and the source rewound.
-bool select_stream(int32_t id) {
-  std::vector<char> buf(kVideoChunk);
-  for (int i = 0; i < 256 && !seen(id); ++i) {
-    if (SysReadVideo(buf.data(), kVideoChunk) < kVideoChunk) break;
-  }
-  SysSeek(0, 0);
-  if (!seen(id)) return false;
-  SysControl(CTL_AUDIO_SELECT, id);
-  const auto current = static_cast<int32_t>(SysControl(CTL_AUDIO_CURRENT, 0));
-  return current == id || current == -1;
 }
 
 int usage() {
@@ -169,7 +147,7 @@ int run_demux(int argc, char **argv) {
     SysClose();
     return 1;
   }
-  if (stream >= 0 && !select_stream(stream)) {
+  if (stream >= 0 && !select_audio_stream(stream)) {
     std::fprintf(stderr, "razavori demux: stream 0x%02X not found\n", static_cast<unsigned>(stream));
   }
   // A path nobody reads is switched off, so its ring does not fill up.

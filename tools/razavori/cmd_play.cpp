@@ -19,6 +19,7 @@
 #include "audio/audio_api.h"
 #include "media/demux/clock_span.h"
 #include "media/media_api.h"
+#include "tools/razavori/audio_switches.h"
 #include "tools/razavori/input_reason.h"
 #include "tools/razavori/overlay_arg.h"
 #include "tools/razavori/plugin_arg.h"
@@ -201,7 +202,8 @@ int run_play(int argc, char **argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   SourceArg arg;
   std::string error;
-  if (!take_disc_options(args, &arg, &error)) {
+  AudioSwitches switches;
+  if (!take_disc_options(args, &arg, &error) || !take_audio_switches(args, &switches, &error)) {
     std::fprintf(stderr, "razavori play: %s\n", error.c_str());
     return 2;
   }
@@ -228,9 +230,11 @@ int run_play(int argc, char **argv) {
                args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
   }
   if (args.size() != 1) {
-    std::fprintf(stderr,
-                 "usage: razavori play FILE [--track N] [--entry N|MM:SS:FF] [--angle N] [--subpicture N] "
-                 "[--overlay PIC.bmp[@X,Y[,OPACITY]]] [--plugin LIB] [--dvb CAPTURE]\n");
+    std::fprintf(
+        stderr,
+        "usage: razavori play FILE [--track N] [--entry N|MM:SS:FF] [--angle N] [--subpicture N]\n"
+        "                          [--overlay PIC.bmp[@X,Y[,OPACITY]]] [--plugin LIB] [--dvb CAPTURE]\n"
+        "                          [--stream ID] [--multichannel PRESET [--alt]] [--passthrough]\n");
     return 2;
   }
   if (with_overlay && !load_overlay("play", &overlay)) return 1;
@@ -246,9 +250,12 @@ int run_play(int argc, char **argv) {
     VideoShutdown();
     return 1;
   }
+  apply_audio_switches(switches);
+  if (switches.stream >= 0) SysControl(CTL_AUDIO_PREFER, switches.stream);
   Player player;
   if (VideoOpenBuffer(nullptr, arg.name(), arg.size(), nullptr, arg.start) == 1) {
     if (arg.angle >= 0) SysControl(CTL_ANGLE_SELECT, arg.angle);
+    if (switches.stream >= 0) SysControl(CTL_AUDIO_SELECT, switches.stream);
     player.bytes_per_second = source_bytes_per_second(false);
   } else if (VideoOpenAudioOnly(nullptr, path, 0, 0) == 1) {
     player.audio_only = true;

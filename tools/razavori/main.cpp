@@ -30,7 +30,9 @@ static const Command kCommands[] = {
      "FILE [--video OUT] [--audio OUT] [--stream ID OUT] [--list] [--track N] [--entry E] [--angle N] [--dvb "
      "CAPTURE]",
      "pull elementary streams to files", run_demux},
-    {"audio", "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M]",
+    {"audio",
+     "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M] [--stream ID] [--multichannel P "
+     "[--alt]] [--passthrough]",
      "decode an audio file through the audio engine", run_audio},
     {"info", "FILE [--pictures] | FILE.avi [--index]",
      "video stream headers, and with --pictures every picture's type; an AVI's headers, with --index its "
@@ -42,7 +44,7 @@ static const Command kCommands[] = {
      "decode a file's pictures through the video engine", run_video},
     {"play",
      "FILE [--track N] [--entry N|MM:SS:FF] [--angle N] [--subpicture N] [--overlay PIC.bmp[@X,Y[,O]]] "
-     "[--plugin LIB] [--dvb CAPTURE]",
+     "[--plugin LIB] [--dvb CAPTURE] [--stream ID] [--multichannel P [--alt]] [--passthrough]",
      "play a file: space pause, arrows seek, f full screen, +/- volume, s step, b benchmark, q quit",
      run_play},
     {"extract", "FILE [--out DIR] [--force]", "every elementary stream of a system stream into its own file",

@@ -62,8 +62,11 @@ TEST(NullDevice, RefusesFormatsOutsideTheContract) {
     EXPECT_EQ(dev != nullptr, c.ok);
     EXPECT_EQ(result == kDeviceOk, c.ok);
   }
+  // AC-3 bursts: 2 channels of 16 bits at 48 kHz only.
   PcmFormat spdif = make_pcm_format(2, 48000, 16);
   spdif.format_tag = kFormatAc3Spdif;
+  EXPECT_TRUE(kNullOutputDriver.query(spdif));
+  spdif.rate = 44100;
   EXPECT_FALSE(kNullOutputDriver.query(spdif));
 }
 

@@ -216,12 +216,16 @@ TEST_F(SdlCapture, EchoPutsAClickOnTheOtherChannelThreeFramesLaterAtHalfLevel) {
   }
 }
 
-TEST_F(SdlCapture, MultichannelPresetOpensItsLayoutWithTheStereoInFront) {
-  // Preset 16: eight channels; the decoded pair goes to the front left and
-  // right, the other channels stay silent, two frames per fill at most.
+TEST_F(SdlCapture, MultichannelPresetPlacesTheStereoOnSdlSpeakers) {
+  // Preset 16: eight channels (FL FR FC BL BR BC SL SR); the stereo pair
+  // goes to the fronts, the centre and surrounds are made up from it, and
+  // SDL's eight (FL FR FC LFE BL BR SL SR) take them with the back centre
+  // split over back left and right and the LFE silent. Two frames per fill
+  // at most.
   counting_source().frames_total = 12;
   AudioCommand(AUDIO_CMD_SET_MULTICHANNEL, 1);
   AudioCommand(AUDIO_CMD_SET_PRESET, 16);
+  AudioCommand(AUDIO_CMD_APPLY_LAYOUT, 0);
   AudioCommand(AUDIO_CMD_SET_FRAMES_PER_FILL, 8);
   EXPECT_EQ(AudioOpenStream(0), AUDIO_SOURCE_MPEG_AUDIO);
   ASSERT_EQ(AudioOpenOutput(nullptr), 1);
@@ -231,18 +235,33 @@ TEST_F(SdlCapture, MultichannelPresetOpensItsLayoutWithTheStereoInFront) {
   AudioCommand(AUDIO_CMD_SET_FRAMES_PER_FILL, 1);
   counting_source().install();
   counting_source().frames_total = 12;
-  std::vector<int16_t> head;
-  for (int k = 0; k < 4; ++k) {
-    head.insert(head.end(), {counting_value(2 * k), counting_value(2 * k + 1), 0, 0, 0, 0, 0, 0});
-  }
   const size_t frames = 12u * 1152;
+  std::vector<int16_t> in(frames * 2), placed(frames * 8), expect(frames * 8, 0);
+  for (size_t k = 0; k < in.size(); ++k) in[k] = counting_value(static_cast<int64_t>(k));
+  const auto roles = lunaret::preset_roles(false, 16);
+  lunaret::PlacementSetup setup;
+  setup.preset = 16;
+  setup.roles = roles.data();
+  setup.out_channels = 8;
+  lunaret::Placement placement;
+  placement.clear();
+  ASSERT_EQ(placement.place(setup, in.data(), static_cast<int32_t>(frames), 2, placed.data()),
+            static_cast<int32_t>(frames * 8));
+  constexpr int kSdlPlace[8] = {0, 1, 2, 4, 5, -1, 6, 7};  // BC (5) split over 4 and 5
+  for (size_t f = 0; f < frames; ++f) {
+    for (int c = 0; c < 8; ++c)
+      if (kSdlPlace[c] >= 0) expect[f * 8 + kSdlPlace[c]] = placed[f * 8 + c];
+    const int32_t half = placed[f * 8 + 5] / 2;
+    for (int p : {4, 5})
+      expect[f * 8 + p] = static_cast<int16_t>(std::clamp(expect[f * 8 + p] + half, -32768, 32767));
+  }
+  std::vector<int16_t> head(expect.begin(), expect.begin() + 32);
   std::vector<int16_t> cap = play_and_capture(head, 8, frames * 8);
   ASSERT_GE(cap.size(), frames * 8);
-  for (size_t f = 0; f < frames; ++f)
-    for (size_t c = 0; c < 8; ++c) {
-      int16_t expect = c < 2 ? counting_value(static_cast<int64_t>(2 * f + c)) : 0;
-      ASSERT_EQ(cap[f * 8 + c], expect) << "frame " << f << " channel " << c;
-    }
+  for (size_t i = 0; i < frames * 8; ++i)
+    ASSERT_EQ(cap[i], expect[i]) << "frame " << i / 8 << " channel " << i % 8;
+  AudioCommand(AUDIO_CMD_SET_PRESET, 8);
+  AudioCommand(AUDIO_CMD_APPLY_LAYOUT, 0);
   // Without the multichannel switch the same stream opens two channels.
   AudioCommand(AUDIO_CMD_SET_MULTICHANNEL, 0);
   EXPECT_EQ(AudioOpenStream(0), AUDIO_SOURCE_MPEG_AUDIO);

@@ -1,0 +1,48 @@
+// Fuzzed bytes as the media layer's LPCM records: the reader learns the
+// format from the first record and converts block after block, with the
+// frame cap and read size the first byte picks.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "audio/decode/lpcm_reader.h"
+
+namespace {
+
+struct Source {
+  const uint8_t *data;
+  size_t size, pos;
+  int32_t max_read;
+};
+
+int32_t read_source(void *ctx, void *dst, int32_t len) {
+  auto *s = static_cast<Source *>(ctx);
+  size_t n = std::min({size_t(len), size_t(s->max_read), s->size - s->pos});
+  if (n) std::memcpy(dst, s->data + s->pos, n);
+  s->pos += n;
+  return int32_t(n);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  if (size < 1) return 0;
+  const uint8_t mode = data[0];
+  std::vector<uint8_t> body(data + 1, data + size);
+  Source src{body.data(), body.size(), 0, (mode & 0x80) ? 32768 : 1 + (mode & 0x3F) * 97};
+  static lunaret::LpcmReader reader;
+  reader.set_source(read_source, &src);
+  reader.reset();
+  lunaret::LpcmFormat f;
+  if (!reader.probe(&f)) return 0;
+  // The largest frame cap the engine gives, or a small one.
+  const int32_t max_frames = (mode & 0x40) ? 4096 : 2 + (mode & 0x3F);
+  std::vector<int16_t> out(static_cast<size_t>(max_frames) * 2);
+  for (int n = 0; n < 256; ++n) {
+    const int32_t values = reader.fill(out.data(), max_frames);
+    if (values <= 0) break;
+    if (values > max_frames * 2) __builtin_trap();
+  }
+  return 0;
+}

@@ -33,4 +33,8 @@ std::vector<uint8_t> file_bytes(const std::string &path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
 }
 
+bool tool_available(const char *tool) {
+  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
 }  // namespace testing_support

@@ -18,6 +18,8 @@ struct ToolRun {
 ToolRun run_tool(const std::string &command);
 /// Runs a shell command; -> only what it printed.
 std::string command_output(const std::string &command);
+/// Whether `tool` is on the PATH.
+bool tool_available(const char *tool);
 /// The suite's own razavori (under RAZAVORI_BINARY_DIR) with `args`; its
 /// errors join the output unless `with_errors` is false.
 ToolRun run_razavori(const std::string &args, bool with_errors = true);

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "platform/ini.h"
-#include "tests/support/command_output.h"
 #include "tests/support/compare.h"
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "media/media_api.h"
-#include "tests/support/command_output.h"
 #include "tests/support/compare.h"
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 #include "video/video_api.h"
 
 namespace {

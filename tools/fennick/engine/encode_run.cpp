@@ -73,6 +73,10 @@ int32_t source_byte_rate() {
     const int32_t rate = SysControl(CTL_BYTE_RATE, 0);
     if (rate > 1) return rate;
   }
+  return header_byte_rate();
+}
+
+int32_t header_byte_rate() {
   const int64_t b = (static_cast<int64_t>(VideoGetBitRate()) + AudioGetBitRate()) / 8;
   const uint32_t word = SysGetPackOverhead();
   const int64_t payload = word & 0xFFFF;
@@ -95,11 +99,20 @@ EncodeResult EncodeRun(const EncodeJob &job) {
     return r;
   }
   const double fps = job.source_rate.fps();
-  const auto expected = static_cast<int64_t>(static_cast<double>(len) / byte_rate *
-                                                 (job.end_percent - job.start_percent) * fps * 0.01 +
-                                             0.5);
-  if (expected <= 0 || end_byte - start_byte < kShortestRange) {
+  auto expected_for = [&](int32_t rate) {
+    return static_cast<int64_t>(static_cast<double>(len) / rate * (job.end_percent - job.start_percent) * fps * 0.01 +
+                                0.5);
+  };
+  int64_t expected = expected_for(byte_rate);
+  // The media layer's measured rate can be far off on a stream whose clock
+  // references jump; the headers' bit rates then give the estimate.
+  if (expected <= 0 && header_byte_rate() > 0) expected = expected_for(header_byte_rate());
+  if (end_byte - start_byte < kShortestRange) {
     r.reason = "the range to convert is shorter than 500,000 bytes";
+    return r;
+  }
+  if (expected <= 0) {
+    r.reason = "the source is too short to hold a picture";
     return r;
   }
 

@@ -50,6 +50,8 @@ struct EncodeResult {
 
 /// The byte rate of the open source (bytes per second; 0 when unknown).
 int32_t source_byte_rate();
+/// The byte rate from the headers' bit rates and the pack overhead.
+int32_t header_byte_rate();
 
 EncodeResult EncodeRun(const EncodeJob &job);
 

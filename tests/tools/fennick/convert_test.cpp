@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "tests/support/compare.h"
 #include "tests/support/test_media.h"
@@ -40,6 +41,8 @@ double gray_psnr(const std::string &a, const std::string &b, int w, int h) {
     }
     sum += se == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * frame / se);
   }
+  std::filesystem::remove(a);
+  std::filesystem::remove(b);
   return n ? sum / n : 0;
 }
 
@@ -76,6 +79,7 @@ TEST(FennickConvert, VideoCdFromTheSample) {
   const auto image = run_tool("cd " + shell_quoted(dir) + " && vcdimager -t vcd2 dvd_sample.MPG", true);
   EXPECT_EQ(image.status, 0) << image.out;
   EXPECT_EQ(image.out.find("++ WARN"), std::string::npos) << image.out;
+  std::filesystem::remove(dir + "/videocd.bin");
 
   // Sound: against ffmpeg's decode of the source's first audio stream at 44.1 kHz.
   const std::string ref = dir + "/ref.pcm", got = dir + "/got.pcm";

@@ -1,6 +1,7 @@
 #include "tests/tools/fennick/fennick_run.h"
 
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -12,6 +13,23 @@
 #include "tests/support/test_media.h"
 
 namespace fennick_test {
+
+namespace {
+
+// Conversions and their decoded references add up: a run that passed
+// leaves no scratch behind.
+class DropScratchWhenPassed : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    if (::testing::UnitTest::GetInstance()->Passed())
+      std::filesystem::remove_all(testing_support::scratch_dir());
+  }
+};
+
+[[maybe_unused]] ::testing::Environment *const kDropScratch =
+    ::testing::AddGlobalTestEnvironment(new DropScratchWhenPassed);
+
+}  // namespace
 
 using encoder_test::run_tool;
 using encoder_test::shell_quoted;

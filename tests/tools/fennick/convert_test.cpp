@@ -100,14 +100,24 @@ TEST(FennickConvert, VideoCdFromTheSample) {
 
 TEST(FennickConvert, SmoothGradientKeepsItsLuma) {
   need_oracles();
-  const std::string dir = fresh_folder("gradient");
+  // Our smoothed conversion with the area filter, the plain stretch, and
+  // the engine's own frame copy (whose range differs a little).
+  struct Case {
+    const char *options;
+    double min_db;
+  } cases[] = {{"", 45.0}, {"--no-smooth-zoom", 40.0}, {"--quality fast", 30.0}};
   const std::string in = media_path("fen_gradient.vob");
-  const auto run = fennick("convert --vcd --out " + shell_quoted(dir) + " " + shell_quoted(in));
-  ASSERT_EQ(run.status, 0) << run.out;
-  const double db = gray_psnr(gray(in, dir + "/ref.gray", "scale=352:288:flags=area"),
-                              gray(dir + "/fen_gradient.MPG", dir + "/got.gray", "null"), 352, 288);
-  EXPECT_GE(db, 45.0);
-  std::printf("gradient luma PSNR %.1f dB\n", db);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.options);
+    const std::string dir = fresh_folder("gradient");
+    const auto run = fennick(std::string("convert --vcd ") + c.options + " --out " + shell_quoted(dir) + " " +
+                             shell_quoted(in));
+    ASSERT_EQ(run.status, 0) << run.out;
+    const double db = gray_psnr(gray(in, dir + "/ref.gray", "scale=352:288:flags=area"),
+                                gray(dir + "/fen_gradient.MPG", dir + "/got.gray", "null"), 352, 288);
+    EXPECT_GE(db, c.min_db);
+    std::printf("gradient luma PSNR %s: %.1f dB\n", c.options, db);
+  }
 }
 
 // Each beep lies within one output picture + 10 ms of its flash, and the

@@ -8,17 +8,21 @@ namespace tools_common {
 namespace {
 
 struct ChromaTables {
-  std::array<int16_t, 256> r;  // trunc(-1.402 e), by Cr'
-  std::array<int16_t, 256> b;  // trunc(-1.772 c), by Cb'
+  std::array<int16_t, 256> r;    // trunc(-1.402 e), by Cr'
+  std::array<int16_t, 256> b;    // trunc(-1.772 c), by Cb'
+  std::array<int16_t, 65536> g;  // -trunc(0.7141 e + 0.3441 c), by Cr' * 256 + Cb'
 };
 
 const ChromaTables &tables() {
-  static const ChromaTables t = [] {
-    ChromaTables t{};
+  static const ChromaTables &t = []() -> const ChromaTables & {
+    static ChromaTables t{};
     for (int v = 0; v < 256; ++v) {
       const double d = v - 128;
       t.r[v] = static_cast<int16_t>(static_cast<int32_t>(-1.402 * d));
       t.b[v] = static_cast<int16_t>(static_cast<int32_t>(-1.772 * d));
+      for (int u = 0; u < 256; ++u)
+        t.g[static_cast<size_t>(v) * 256 + u] =
+            static_cast<int16_t>(-static_cast<int32_t>(0.7141 * d + 0.3441 * (u - 128)));
     }
     return t;
   }();
@@ -29,8 +33,8 @@ inline uint8_t clamp8(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 
 
 // (above + 2 x row + below) >> 2 across one line, the neighbours already
 // clamped to the plane by the caller.
-inline void smooth_line(const uint8_t *above, const uint8_t *row, const uint8_t *below, int32_t n,
-                        uint8_t *out) {
+inline void smooth_line(const uint8_t *__restrict above, const uint8_t *__restrict row,
+                        const uint8_t *__restrict below, int32_t n, uint8_t *__restrict out) {
   for (int32_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>((above[i] + 2 * row[i] + below[i]) >> 2);
 }
 
@@ -67,11 +71,11 @@ bool ycbcr_to_bgr_smoothed(const PlanesView &p, PictureBitmap *out) {
     }
     uint8_t *dst = out->row(r);
     for (int32_t x = 0; x < width; x += 2) {
-      const int32_t c = cb_line[x / 2] - 128;
-      const int32_t e = cr_line[x / 2] - 128;
-      const int32_t red = 2 - t.r[cr_line[x / 2]];
-      const int32_t green = -static_cast<int32_t>(0.7141 * e + 0.3441 * c);
-      const int32_t blue = -t.b[cb_line[x / 2]];
+      const uint8_t cb = cb_line[x / 2];
+      const uint8_t cr = cr_line[x / 2];
+      const int32_t red = 2 - t.r[cr];
+      const int32_t green = t.g[static_cast<size_t>(cr) * 256 + cb];
+      const int32_t blue = -t.b[cb];
       const int32_t pair = std::min<int32_t>(2, width - x);
       for (int32_t k = 0; k < pair; ++k) {
         const int32_t luma = y_line[x + k];

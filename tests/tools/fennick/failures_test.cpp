@@ -118,7 +118,7 @@ TEST(FennickFailures, FullDiskLeavesNothing) {
 
 // Sources without sound we can decode are converted with a silent track.
 TEST(FennickFailures, NoDecodableSoundGivesASilentTrack) {
-  for (const char *name : {"fen_video_only.vob", "fen_ac3_only.vob"}) {
+  for (const char *name : {"fen_video_only.VOB", "fen_ac3_only.vob"}) {
     SCOPED_TRACE(name);
     const Scene s = scene("silent");
     const auto r =

@@ -128,7 +128,8 @@ std::string parse_convert(int argc, char **argv, const fennick::JobSettings &def
     } else if (a == "--subpicture") {
       long v = 0;
       if (!(err = need("a subpicture id")).empty()) return err;
-      if (!parse_int(value, 0, 0, 0xFF, &v)) return "--subpicture wants a subpicture number";
+      if (!parse_int(value, 0, 0, 0x3F, &v) || (v > 31 && v < 0x20))
+        return "--subpicture wants a subpicture number 0..31 or its stream id 0x20..0x3F";
       if (!fennick::subpicture_burn_in_available()) return "--subpicture is not available in this build";
       o.streams.subpicture_id = static_cast<int32_t>(v);
     } else if (a == "--quality") {

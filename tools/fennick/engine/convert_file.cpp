@@ -21,6 +21,8 @@ constexpr int32_t kVcdHeightPal = 288;
 constexpr int32_t kVcdHeightNtsc = 240;
 constexpr int32_t kVcdLayer = 2;
 constexpr int32_t kVcdAudioKbps = 224;
+// Subpicture numbers 0..31 (stream ids 0x20..0x3F name the same ones).
+constexpr int32_t kSubpictureNumberMask = 31;
 
 void status(JobObserver *observer, int32_t id, std::vector<std::string> args, std::string reason = {}) {
   if (observer) observer->OnStatus(StatusMessage{id, std::move(args), std::move(reason)});
@@ -41,7 +43,7 @@ int32_t vcd_height(int32_t source_height) {
 
 }  // namespace
 
-bool subpicture_burn_in_available() { return false; }
+bool subpicture_burn_in_available() { return true; }
 
 RowResult ConvertFile(const JobSettings &settings, const JobRow &row, int32_t index, const TempFolder &temp,
                       const std::atomic<int32_t> &stop, JobObserver *observer) {
@@ -59,11 +61,23 @@ RowResult ConvertFile(const JobSettings &settings, const JobRow &row, int32_t in
   if (!VideoOpen(&display, row.input.c_str(), nullptr, 0))
     return failed(r, "cannot open " + row.input + " as MPEG video", observer);
   struct Closer {
-    ~Closer() { VideoClose(1); }
+    ~Closer() {
+      VideoClose(1);
+      VideoCommand(VCMD_MIX_SUBPICTURE, 0);
+    }
   } closer;
   if (VideoCommand(VCMD_IS_PLAYING, 0)) VideoCommand(VCMD_STOP, 0);
   if (row.streams.audio_id >= 0) SysControl(CTL_AUDIO_SELECT, row.streams.audio_id);
   if (row.streams.angle > 0) SysControl(CTL_ANGLE_SELECT, row.streams.angle);
+  // A Video CD has no subtitle stream: a chosen subpicture is drawn into
+  // the pictures as it shows at each picture's time.
+  if (row.streams.subpicture_id >= 0) {
+    SysControl(CTL_SPU_SELECT, row.streams.subpicture_id & kSubpictureNumberMask);
+    SysControl(CTL_SPU_ENABLE, 1);
+    VideoCommand(VCMD_MIX_SUBPICTURE, 1);
+  } else {
+    VideoCommand(VCMD_MIX_SUBPICTURE, 0);
+  }
 
   int32_t height = 0;
   const auto width =

@@ -190,7 +190,9 @@ TEST(Sync, ProtectionBitChangeIsSkippedToo) {
 }
 
 TEST(Probe, SystemStreamWaitsForLayer2AndFileModeTakesAnyLayer) {
-  FrameGenOptions l1 = layer2_stereo(16, 3);
+  // A lone Layer I frame (no second header one frame on) is taken for a
+  // cut frame: a system stream waits for Layer II.
+  FrameGenOptions l1 = layer2_stereo(16, 1);
   l1.layer = 1;
   const std::vector<uint8_t> l2 = make_mpeg_audio_stream(layer2_stereo(17, 5));
   const std::vector<uint8_t> bytes = concat(make_mpeg_audio_stream(l1), l2);
@@ -208,6 +210,20 @@ TEST(Probe, SystemStreamWaitsForLayer2AndFileModeTakesAnyLayer) {
   const Decoded from_file = decode_bytes(bytes);
   ASSERT_TRUE(from_file.probed);
   EXPECT_EQ(from_file.info.layer, 1);
+}
+
+TEST(Probe, SystemStreamTakesLayer1ConfirmedByTheNextHeader) {
+  FrameGenOptions l1 = layer2_stereo(19, 4);
+  l1.layer = 1;
+  DecodeSettings stream_mode;
+  stream_mode.file_mode = 0;
+  const std::vector<uint8_t> bytes = make_mpeg_audio_stream(l1);
+  const Decoded from_stream = decode_bytes(bytes, stream_mode);
+  ASSERT_TRUE(from_stream.probed);
+  EXPECT_EQ(from_stream.info.layer, 1);
+  // Every frame decodes, the first one included.
+  EXPECT_EQ(from_stream.pcm, decode_bytes(bytes).pcm);
+  EXPECT_FALSE(from_stream.pcm.empty());
 }
 
 TEST(Probe, FixesTheSixteenBitSyncWordAndRewinds) {

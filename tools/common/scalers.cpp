@@ -1,0 +1,184 @@
+#include "tools/common/scalers.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tools_common {
+
+namespace {
+
+constexpr int32_t kChannels = 3;
+
+bool valid_rect(const PictureBitmap &src, const PictureBitmap *dst, int32_t x, int32_t y, int32_t w,
+                int32_t h) {
+  return !src.empty() && dst && !dst->empty() && w > 0 && h > 0 && x >= 0 && y >= 0 &&
+         x + w <= dst->width() && y + h <= dst->height();
+}
+
+// Source position of output index i in 8-bit fractions.
+inline int32_t bilinear_position(int32_t i, int32_t src_n, int32_t dst_n) {
+  return dst_n > 1 ? static_cast<int32_t>(static_cast<int64_t>(i) * 256 * (src_n - 1) / (dst_n - 1)) : 0;
+}
+
+// Separate, unaliased pointers: the compiler vectorises the sums.
+void add_row(const uint8_t *__restrict in, int32_t *__restrict sums, size_t n) {
+  for (size_t k = 0; k < n; ++k) sums[k] += in[k];
+}
+
+inline int32_t lerp(int32_t p, int32_t q, int32_t f) { return p + (q - p) * f / 256; }
+
+}  // namespace
+
+void scale_bilinear(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int32_t y, int32_t w, int32_t h,
+                    ScaleScratch *scratch) {
+  if (!valid_rect(src, dst, x, y, w, h) || !scratch) return;
+  const int32_t sw = src.width();
+  const int32_t sh = src.height();
+  // Column positions, then two horizontally scaled rows kept as the pair
+  // the output rows blend between.
+  scratch->a.resize(static_cast<size_t>(w));
+  for (int32_t i = 0; i < w; ++i) scratch->a[i] = bilinear_position(i, sw, w);
+  const size_t row_len = static_cast<size_t>(w) * kChannels;
+  scratch->rows.resize(row_len * 2);
+  uint8_t *rows[2] = {scratch->rows.data(), scratch->rows.data() + row_len};
+  int32_t held[2] = {-1, -1};
+  auto scale_row = [&](int32_t sy, uint8_t *out) {
+    const uint8_t *in = src.row(sy);
+    for (int32_t i = 0; i < w; ++i) {
+      const int32_t pos = scratch->a[i];
+      const int32_t p = pos >> 8;
+      const int32_t f = pos & 255;
+      const int32_t q = std::min(p + 1, sw - 1);
+      for (int32_t c = 0; c < kChannels; ++c)
+        out[i * kChannels + c] = static_cast<uint8_t>(lerp(in[p * kChannels + c], in[q * kChannels + c], f));
+    }
+  };
+  auto row_for = [&](int32_t sy) -> const uint8_t * {
+    for (int k = 0; k < 2; ++k)
+      if (held[k] == sy) return rows[k];
+    // Replace the row that is not the other one asked for next.
+    const int k = held[0] < held[1] ? 0 : 1;
+    scale_row(sy, rows[k]);
+    held[k] = sy;
+    return rows[k];
+  };
+  for (int32_t j = 0; j < h; ++j) {
+    const int32_t pos = bilinear_position(j, sh, h);
+    const int32_t p = pos >> 8;
+    const int32_t f = pos & 255;
+    const int32_t q = std::min(p + 1, sh - 1);
+    const uint8_t *top = row_for(p);
+    const uint8_t *bottom = row_for(q);
+    uint8_t *out = dst->row(y + j) + static_cast<ptrdiff_t>(x) * kChannels;
+    for (size_t k = 0; k < row_len; ++k) out[k] = static_cast<uint8_t>(lerp(top[k], bottom[k], f));
+  }
+}
+
+void scale_area(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int32_t y, int32_t w, int32_t h) {
+  if (!valid_rect(src, dst, x, y, w, h)) return;
+  const int64_t sw = src.width();
+  const int64_t sh = src.height();
+  // Where each output column and row lands: its source pixel, whether it
+  // lands on it exactly, and the span trunc((i - 1) * S / D) ..
+  // trunc((i + 1) * S / D) it averages otherwise (C division truncates
+  // toward zero as the real-number form does).
+  struct Span {
+    int32_t centre, lo, hi;
+    bool on_pixel;
+  };
+  auto spans = [](std::vector<Span> &out, int64_t n, int64_t s) {
+    out.resize(static_cast<size_t>(n));
+    for (int64_t i = 0; i < n; ++i) {
+      Span &p = out[static_cast<size_t>(i)];
+      p.on_pixel = (i * s) % n == 0;
+      p.centre = static_cast<int32_t>(std::clamp<int64_t>(i * s / n, 0, s - 1));
+      p.lo = static_cast<int32_t>(std::clamp<int64_t>((i - 1) * s / n, 0, s - 1));
+      p.hi = static_cast<int32_t>(std::clamp<int64_t>((i + 1) * s / n, 0, s - 1));
+    }
+  };
+  // Kept between pictures: sized once for the largest picture seen.
+  thread_local std::vector<Span> columns;
+  thread_local std::vector<Span> rows;
+  thread_local std::vector<int32_t> prefix;
+  spans(columns, w, sw);
+  spans(rows, h, sh);
+  prefix.resize(static_cast<size_t>(sw + 1) * kChannels);
+  const size_t values = static_cast<size_t>(sw) * kChannels;
+  for (int32_t oy = 0; oy < h; ++oy) {
+    const Span &ry = rows[static_cast<size_t>(oy)];
+    // Column sums over the rows, then running totals along the row: the
+    // mean of any block of columns is one difference.
+    std::fill(prefix.begin(), prefix.end(), 0);
+    for (int32_t sy = ry.lo; sy <= ry.hi; ++sy) add_row(src.row(sy), prefix.data() + kChannels, values);
+    for (size_t k = kChannels; k < values + kChannels; ++k) prefix[k] += prefix[k - kChannels];
+    const int32_t row_count = ry.hi - ry.lo + 1;
+    const uint8_t *below = src.row(std::min<int32_t>(ry.centre + 1, static_cast<int32_t>(sh - 1)));
+    const uint8_t *above = src.row(std::max<int32_t>(ry.centre - 1, 0));
+    const uint8_t *middle = src.row(ry.centre);
+    uint8_t *out = dst->row(y + oy) + static_cast<ptrdiff_t>(x) * kChannels;
+    for (int32_t ox = 0; ox < w; ++ox, out += kChannels) {
+      const Span &cx = columns[static_cast<size_t>(ox)];
+      if (cx.on_pixel && ry.on_pixel) {
+        // On a source pixel: half of it, half of its four diagonal
+        // neighbours (clamped to the picture).
+        const int32_t xl = std::max(cx.centre - 1, 0) * kChannels;
+        const int32_t xr = std::min<int32_t>(cx.centre + 1, static_cast<int32_t>(sw - 1)) * kChannels;
+        const uint8_t *centre = middle + cx.centre * kChannels;
+        for (int32_t c = 0; c < kChannels; ++c) {
+          const int32_t a = ((below[xl + c] + below[xr + c]) / 2) >> 1;
+          const int32_t b = ((above[xl + c] + above[xr + c]) / 2) >> 1;
+          out[c] = static_cast<uint8_t>((centre[c] >> 1) + (a + b) / 2);
+        }
+        continue;
+      }
+      const int32_t count = (cx.hi - cx.lo + 1) * row_count;
+      const int32_t *from = &prefix[static_cast<size_t>(cx.lo) * kChannels];
+      const int32_t *to = &prefix[static_cast<size_t>(cx.hi + 1) * kChannels];
+      for (int32_t c = 0; c < kChannels; ++c) out[c] = static_cast<uint8_t>((to[c] - from[c]) / count);
+    }
+  }
+}
+
+void scale_stretch(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int32_t y, int32_t w, int32_t h) {
+  if (!valid_rect(src, dst, x, y, w, h)) return;
+  const int64_t sw = src.width();
+  const int64_t sh = src.height();
+  for (int32_t oy = 0; oy < h; ++oy) {
+    const uint8_t *in = src.row(static_cast<int32_t>(oy * sh / h));
+    uint8_t *out = dst->row(y + oy) + static_cast<ptrdiff_t>(x) * kChannels;
+    if (w == sw) {
+      std::memcpy(out, in, static_cast<size_t>(w) * kChannels);
+      continue;
+    }
+    for (int32_t ox = 0; ox < w; ++ox)
+      std::memcpy(out + ox * kChannels, in + (ox * sw / w) * kChannels, kChannels);
+  }
+}
+
+void letterbox_band(int32_t w, int32_t h, int32_t *top, int32_t *band_height) {
+  int32_t band = w * 9 / 16;
+  if (band > h) band = h;
+  *band_height = band;
+  *top = (h - band) / 2;
+}
+
+void scale_picture(const PictureBitmap &src, PictureBitmap *dst, bool letterbox, bool smooth,
+                   ScaleScratch *scratch) {
+  if (src.empty() || !dst || dst->empty()) return;
+  int32_t top = 0;
+  int32_t h = dst->height();
+  const int32_t w = dst->width();
+  if (letterbox) {
+    dst->clear();
+    letterbox_band(w, dst->height(), &top, &h);
+  }
+  if (smooth && w < src.width() && h < src.height()) {
+    scale_area(src, dst, 0, top, w, h);
+  } else if (smooth && w > src.width() && h > src.height()) {
+    scale_bilinear(src, dst, 0, top, w, h, scratch);
+  } else {
+    scale_stretch(src, dst, 0, top, w, h);
+  }
+}
+
+}  // namespace tools_common

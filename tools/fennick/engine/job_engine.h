@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -98,6 +99,7 @@ class JobEngine {
   std::atomic<bool> finished_normally_{true};
   std::thread worker_;
   std::shared_ptr<RunSummary> last_;
+  mutable std::mutex last_mutex_;
 };
 
 }  // namespace fennick

@@ -1,0 +1,38 @@
+// fennick: converts MPEG and DVD material to MPEG-1 system streams. One
+// executable with two faces: "fennick convert ..." (and --help/--version)
+// runs headless; anything else opens the window.
+#include <cstdio>
+#include <cstring>
+
+#include "tools/fennick/cli/convert_command.h"
+#include "tools/fennick/cli/options.h"
+#include "video/video_api.h"
+
+namespace {
+
+int run_window(int argc, char **argv) {
+  // The window face joins here; until then the command line is the way in.
+  (void)argc;
+  (void)argv;
+  std::fputs(fennick_cli::convert_usage(), stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc >= 2 && !std::strcmp(argv[1], "--version")) {
+    std::printf("fennick %s\n", FENNICK_VERSION);
+    return 0;
+  }
+  if (argc >= 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+    std::fputs(fennick_cli::convert_usage(), stdout);
+    return 0;
+  }
+  if (argc >= 2 && !std::strcmp(argv[1], "convert")) {
+    const int code = fennick_cli::run_convert(argc - 2, argv + 2);
+    VideoShutdown();
+    return code;
+  }
+  return run_window(argc, argv);
+}

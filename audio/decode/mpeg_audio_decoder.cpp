@@ -69,6 +69,25 @@ bool MpegFrameDecoder::find_sync() {
   return false;
 }
 
+// True when a header of the same layer, ID and rate starts one frame
+// after the sync at `start`. Leaves the reader at `start`.
+bool MpegFrameDecoder::next_header_agrees(int64_t start, const HeaderRecord &h) {
+  const int32_t length = frame_bytes(h);
+  if (length <= 0) return false;
+  reader.seek_bit(start);
+  reader.skip_bits(int64_t{length} * 8);
+  bool agrees = reader.bits_left() >= 32 && reader.peek(12) == 0x0FFF;
+  if (agrees) {
+    reader.skip(12);
+    HeaderRecord next = h;
+    agrees = parse_header(reader, next) && next.layer == h.layer && next.id == h.id &&
+             next.sampling_index == h.sampling_index;
+  }
+  // The frame is shorter than the window the ring keeps behind the reader.
+  reader.seek_bit(start);
+  return agrees;
+}
+
 int32_t MpegFrameDecoder::probe(int32_t file_mode, StreamInfo *info) {
   for (;;) {
     if (!find_sync()) return 0;
@@ -76,8 +95,10 @@ int32_t MpegFrameDecoder::probe(int32_t file_mode, StreamInfo *info) {
     reader.skip(12);
     HeaderRecord h = header;
     // A reserved field means a false sync; so does anything but Layer II
-    // in a system stream, where the first audio bytes may be a cut frame.
-    if (!parse_header(reader, h) || (file_mode == 0 && h.layer != 2)) {
+    // in a system stream, where the first audio bytes may be a cut frame,
+    // unless a second Layer I header follows one frame on.
+    if (!parse_header(reader, h) ||
+        (file_mode == 0 && h.layer != 2 && !(h.layer == 1 && next_header_agrees(start, h)))) {
       reader.seek_bit(start + 8);
       continue;
     }

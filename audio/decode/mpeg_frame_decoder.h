@@ -86,6 +86,7 @@ class MpegFrameDecoder {
 
  private:
   bool find_sync();
+  bool next_header_agrees(int64_t start, const HeaderRecord &h);
   SynthForm form() const;
 
   SynthFloatChannel synth_float_[2];

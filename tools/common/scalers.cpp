@@ -9,9 +9,10 @@ namespace {
 
 constexpr int32_t kChannels = 3;
 
-bool valid_rect(const PictureBitmap &src, const PictureBitmap *dst, int32_t x, int32_t y, int32_t w, int32_t h) {
-  return !src.empty() && dst && !dst->empty() && w > 0 && h > 0 && x >= 0 && y >= 0 && x + w <= dst->width() &&
-         y + h <= dst->height();
+bool valid_rect(const PictureBitmap &src, const PictureBitmap *dst, int32_t x, int32_t y, int32_t w,
+                int32_t h) {
+  return !src.empty() && dst && !dst->empty() && w > 0 && h > 0 && x >= 0 && y >= 0 &&
+         x + w <= dst->width() && y + h <= dst->height();
 }
 
 // Source position of output index i in 8-bit fractions.

@@ -29,7 +29,8 @@ inline uint8_t clamp8(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 
 
 // (above + 2 x row + below) >> 2 across one line, the neighbours already
 // clamped to the plane by the caller.
-inline void smooth_line(const uint8_t *above, const uint8_t *row, const uint8_t *below, int32_t n, uint8_t *out) {
+inline void smooth_line(const uint8_t *above, const uint8_t *row, const uint8_t *below, int32_t n,
+                        uint8_t *out) {
   for (int32_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>((above[i] + 2 * row[i] + below[i]) >> 2);
 }
 
@@ -56,9 +57,11 @@ bool ycbcr_to_bgr_smoothed(const PlanesView &p, PictureBitmap *out) {
     if (cr_index != chroma_row_done) {
       const int32_t up = cr_index > 0 ? cr_index - 1 : cr_index;
       const int32_t down = cr_index + 1 < chroma_rows ? cr_index + 1 : cr_index;
-      smooth_line(p.cb + static_cast<ptrdiff_t>(up) * p.cb_pitch, p.cb + static_cast<ptrdiff_t>(cr_index) * p.cb_pitch,
+      smooth_line(p.cb + static_cast<ptrdiff_t>(up) * p.cb_pitch,
+                  p.cb + static_cast<ptrdiff_t>(cr_index) * p.cb_pitch,
                   p.cb + static_cast<ptrdiff_t>(down) * p.cb_pitch, chroma_width, cb_line.data());
-      smooth_line(p.cr + static_cast<ptrdiff_t>(up) * p.cr_pitch, p.cr + static_cast<ptrdiff_t>(cr_index) * p.cr_pitch,
+      smooth_line(p.cr + static_cast<ptrdiff_t>(up) * p.cr_pitch,
+                  p.cr + static_cast<ptrdiff_t>(cr_index) * p.cr_pitch,
                   p.cr + static_cast<ptrdiff_t>(down) * p.cr_pitch, chroma_width, cr_line.data());
       chroma_row_done = cr_index;
     }

@@ -85,7 +85,8 @@ int run_convert(int argc, char **argv) {
   for (const auto &in : options.inputs) {
     fennick::JobRow row;
     row.input = in;
-    row.output = tools_common::unique_output_path(tools_common::output_path(in, options.out_dir.empty() ? "." : options.out_dir, "MPG"), taken);
+    row.output = tools_common::unique_output_path(
+        tools_common::output_path(in, options.out_dir.empty() ? "." : options.out_dir, "MPG"), taken);
     row.streams = options.streams;
     taken.push_back(row.output);
     rows.push_back(std::move(row));

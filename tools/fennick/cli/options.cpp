@@ -134,10 +134,14 @@ std::string parse_convert(int argc, char **argv, const fennick::JobSettings &def
     } else if (a == "--quality") {
       if (!(err = need("fast, mmx or high")).empty()) return err;
       const std::string_view q = value;
-      if (q == "fast") o.settings.processing = fennick::VideoProcessing::kFast;
-      else if (q == "mmx") o.settings.processing = fennick::VideoProcessing::kMmx;
-      else if (q == "high") o.settings.processing = fennick::VideoProcessing::kHigh;
-      else return "--quality is fast, mmx or high";
+      if (q == "fast")
+        o.settings.processing = fennick::VideoProcessing::kFast;
+      else if (q == "mmx")
+        o.settings.processing = fennick::VideoProcessing::kMmx;
+      else if (q == "high")
+        o.settings.processing = fennick::VideoProcessing::kHigh;
+      else
+        return "--quality is fast, mmx or high";
     } else if (a.size() > 1 && a[0] == '-') {
       return "unknown option \"" + std::string(a) + "\"";
     } else {

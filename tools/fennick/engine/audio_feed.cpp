@@ -15,7 +15,8 @@ void AudioFeed::start(bool silent) {
 
 bool AudioFeed::refill() {
   int32_t count = 0;
-  const auto *pcm = reinterpret_cast<const uint8_t *>(AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&count)));
+  const auto *pcm = reinterpret_cast<const uint8_t *>(
+      AudioCommand(AUDIO_CMD_DECODE_BLOCK, reinterpret_cast<intptr_t>(&count)));
   // The count the engine reports is the block's length whatever the layer
   // and rate; nothing (or no address) means the sound has ended.
   if (!pcm || count <= 0) {

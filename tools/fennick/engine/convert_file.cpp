@@ -60,7 +60,8 @@ RowResult ConvertFile(const JobSettings &settings, const JobRow &row, int32_t in
   if (row.streams.angle > 0) SysControl(CTL_ANGLE_SELECT, row.streams.angle);
 
   int32_t height = 0;
-  const auto width = static_cast<int32_t>(VideoCommand(VCMD_SEQUENCE_SIZE, reinterpret_cast<intptr_t>(&height)));
+  const auto width =
+      static_cast<int32_t>(VideoCommand(VCMD_SEQUENCE_SIZE, reinterpret_cast<intptr_t>(&height)));
   const auto source_code = static_cast<int32_t>(VideoCommand(VCMD_FRAME_RATE_CODE, 0));
   if (width <= 0 || height <= 0) return failed(r, "the source's picture size is unknown", observer);
   if (!tools_common::usable_frame_rate_code(source_code))
@@ -91,8 +92,8 @@ RowResult ConvertFile(const JobSettings &settings, const JobRow &row, int32_t in
     job.out_height = settings.height;
   }
   job.source_rate = source_rate;
-  job.frame_rate_code = tools_common::choose_frame_rate_code(source_rate.fps(), settings.frame_rate_code,
-                                                             settings.video_cd);
+  job.frame_rate_code =
+      tools_common::choose_frame_rate_code(source_rate.fps(), settings.frame_rate_code, settings.video_cd);
   job.layer = settings.video_cd ? kVcdLayer : settings.layer;
   job.audio_kbps = settings.video_cd ? kVcdAudioKbps : settings.audio_kbps;
   job.processing = settings.processing;
@@ -117,7 +118,8 @@ RowResult ConvertFile(const JobSettings &settings, const JobRow &row, int32_t in
   r.output = row.output;
   r.reason = result.note;
   if (row.streams.subpicture_id >= 0 && !subpicture_burn_in_available())
-    r.reason += (r.reason.empty() ? "" : "; ") + std::string("the subpicture was not drawn: not available in this build");
+    r.reason += (r.reason.empty() ? "" : "; ") +
+                std::string("the subpicture was not drawn: not available in this build");
   r.outcome = result.stopped ? RowOutcome::kStopped : RowOutcome::kSuccess;
   status(observer, result.stopped ? kStrNotFinished : kStrSuccess, {}, result.note);
   if (observer) observer->OnProgress(0);

@@ -47,7 +47,8 @@ Sound open_sound() {
   if (!open) return s;
   AudioSetRateMode(AUDIO_RATE_FULL);
   int32_t written = 0;
-  const auto mode = static_cast<int32_t>(AudioCommand(AUDIO_CMD_CHANNEL_FORMAT, reinterpret_cast<intptr_t>(&written)));
+  const auto mode =
+      static_cast<int32_t>(AudioCommand(AUDIO_CMD_CHANNEL_FORMAT, reinterpret_cast<intptr_t>(&written)));
   // MPEG answers the header mode; other kinds answer 4 and write the count.
   int32_t channels = mode >= 0 && mode < 4 ? tools_common::channels_for_mode(mode) : written;
   int32_t rate = 0;
@@ -73,6 +74,10 @@ int32_t source_byte_rate() {
     const int32_t rate = SysControl(CTL_BYTE_RATE, 0);
     if (rate > 1) return rate;
   }
+  return header_byte_rate();
+}
+
+int32_t header_byte_rate() {
   const int64_t b = (static_cast<int64_t>(VideoGetBitRate()) + AudioGetBitRate()) / 8;
   const uint32_t word = SysGetPackOverhead();
   const int64_t payload = word & 0xFFFF;
@@ -95,22 +100,32 @@ EncodeResult EncodeRun(const EncodeJob &job) {
     return r;
   }
   const double fps = job.source_rate.fps();
-  const auto expected = static_cast<int64_t>(static_cast<double>(len) / byte_rate *
-                                                 (job.end_percent - job.start_percent) * fps * 0.01 +
-                                             0.5);
-  if (expected <= 0 || end_byte - start_byte < kShortestRange) {
+  auto expected_for = [&](int32_t rate) {
+    return static_cast<int64_t>(
+        static_cast<double>(len) / rate * (job.end_percent - job.start_percent) * fps * 0.01 + 0.5);
+  };
+  int64_t expected = expected_for(byte_rate);
+  // The media layer's measured rate can be far off on a stream whose clock
+  // references jump; the headers' bit rates then give the estimate.
+  if (expected <= 0 && header_byte_rate() > 0) expected = expected_for(header_byte_rate());
+  if (end_byte - start_byte < kShortestRange) {
     r.reason = "the range to convert is shorter than 500,000 bytes";
+    return r;
+  }
+  if (expected <= 0) {
+    r.reason = "the source is too short to hold a picture";
     return r;
   }
 
   PictureFeed feed;
-  if (!feed.start(job.source_width, job.source_height, job.out_width, job.out_height, letterbox, job.processing,
-                  job.smooth_zoom)) {
+  if (!feed.start(job.source_width, job.source_height, job.out_width, job.out_height, letterbox,
+                  job.processing, job.smooth_zoom)) {
     r.reason = "the picture size cannot be converted";
     return r;
   }
-  const PikranParams params{PIKRAN_VCD_BIT_RATE, job.video_cd ? 1 : 0, 0, job.out_width, job.out_height,
-                            PIKRAN_VCD_VBV_UNITS, feed.output_header(), job.frame_rate_code};
+  const PikranParams params{PIKRAN_VCD_BIT_RATE,  job.video_cd ? 1 : 0, 0,
+                            job.out_width,        job.out_height,       PIKRAN_VCD_VBV_UNITS,
+                            feed.output_header(), job.frame_rate_code};
   if (!PikranOpen(job.video_temp.c_str(), &params, kExpectedFramesHint)) {
     r.reason = "the video encoder refused the settings or could not create its stream";
     return r;

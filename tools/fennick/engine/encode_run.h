@@ -21,7 +21,7 @@ struct EncodeJob {
   std::string audio_temp;
   int32_t start_percent = 0;  ///< 0..100
   int32_t end_percent = 100;
-  bool range = false;               ///< stop at the end byte
+  bool range = false;  ///< stop at the end byte
   int32_t row = 0;
   int32_t source_width = 0;
   int32_t source_height = 0;
@@ -34,7 +34,7 @@ struct EncodeJob {
   bool video_cd = false;
   VideoProcessing processing = VideoProcessing::kHigh;
   bool smooth_zoom = true;
-  ShownPicture *shown = nullptr;      ///< filled by the open's host display
+  ShownPicture *shown = nullptr;  ///< filled by the open's host display
   const std::atomic<int32_t> *stop = nullptr;
   JobObserver *observer = nullptr;
 };
@@ -50,6 +50,8 @@ struct EncodeResult {
 
 /// The byte rate of the open source (bytes per second; 0 when unknown).
 int32_t source_byte_rate();
+/// The byte rate from the headers' bit rates and the pack overhead.
+int32_t header_byte_rate();
 
 EncodeResult EncodeRun(const EncodeJob &job);
 

@@ -46,7 +46,7 @@ bool PictureFeed::convert(const ShownPicture &shown) {
     // bitmap, each row the bitmap's own padded length apart.
     if (copy && copy(24, 1, 1, source_.row(0), -source_.row_bytes())) return true;
   }
-  tools_common::PlanesView view{planes->y,       planes->cb,       planes->cr,   planes->y_pitch,
+  tools_common::PlanesView view{planes->y,        planes->cb,       planes->cr,  planes->y_pitch,
                                 planes->cb_pitch, planes->cr_pitch, shown.width, shown.height};
   if (view.width <= 0 || view.height <= 0) {
     view.width = source_.width();

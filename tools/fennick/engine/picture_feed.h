@@ -28,8 +28,8 @@ KestrumHostDisplay silent_display(ShownPicture *shown);
 class PictureFeed {
  public:
   /// Sizes the bitmaps once per row. False for sizes the bitmaps refuse.
-  bool start(int32_t source_width, int32_t source_height, int32_t out_width, int32_t out_height, bool letterbox,
-             VideoProcessing processing, bool smooth_zoom);
+  bool start(int32_t source_width, int32_t source_height, int32_t out_width, int32_t out_height,
+             bool letterbox, VideoProcessing processing, bool smooth_zoom);
   /// Converts the engine's current picture (held while it is read) into
   /// the output bitmap. False when there is no picture to read.
   bool take_current(const ShownPicture &shown);

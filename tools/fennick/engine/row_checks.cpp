@@ -13,7 +13,8 @@ bool same_file(const std::string &a, const std::string &b) {
   if (tools_common::same_name(a, b)) return true;
   struct stat sa {};
   struct stat sb {};
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 std::string folder_of(const std::string &path) {
@@ -36,7 +37,8 @@ std::string refuse_reason(const std::vector<JobRow> &rows, size_t index, bool ov
   }
   const std::string folder = folder_of(row.output);
   struct stat st {};
-  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "the output folder " + folder + " does not exist";
+  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    return "the output folder " + folder + " does not exist";
   if (access(folder.c_str(), W_OK | X_OK) != 0) return "the output folder " + folder + " is not writable";
   if (stat(row.output.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return "the output " + row.output + " is a folder";

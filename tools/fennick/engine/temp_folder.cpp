@@ -38,7 +38,8 @@ void TempFolder::empty() const {
   if (!dir) return;
   std::vector<std::string> names;
   while (const dirent *entry = readdir(dir)) {
-    if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, "..")) names.emplace_back(entry->d_name);
+    if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
+      names.emplace_back(entry->d_name);
   }
   closedir(dir);
   for (const auto &n : names) unlink((path_ + "/" + n).c_str());

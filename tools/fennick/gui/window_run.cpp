@@ -40,7 +40,7 @@ void FennickWindow::set_running_state(bool running) {
 }
 
 bool FennickWindow::start_output() {
-  if (running_ || list_->row_count() == 0) return false;
+  if (running_ || closing_done_ || list_->row_count() == 0) return false;
   fennick::JobSettings s;
   s.frame_rate_code = force_rate_->isChecked() ? frame_->currentIndex() + 1 : -1;
   s.layer = layer_->currentIndex() + 1;

@@ -99,10 +99,11 @@ int main(int argc, char **argv) {
   const std::string fennick = std::string(BENCH_BIN_DIR) + "/fennick";
   std::vector<double> cli_wall, cli_cpu, gui_wall, gui_cpu;
   for (int i = 0; i < runs; ++i) {
-    const Sample c = time_process({fennick, "convert", BENCH_SAMPLE, "--vcd", "--out", (dir / "cli").string(),
-                                   "--overwrite"});
+    const Sample c = time_process(
+        {fennick, "convert", BENCH_SAMPLE, "--vcd", "--out", (dir / "cli").string(), "--overwrite"});
     const Sample g = time_process({self, "--window", BENCH_SAMPLE, (dir / "gui").string() + "/"});
-    cli_wall.push_back(c.wall), cli_cpu.push_back(c.cpu), gui_wall.push_back(g.wall), gui_cpu.push_back(g.cpu);
+    cli_wall.push_back(c.wall), cli_cpu.push_back(c.cpu), gui_wall.push_back(g.wall),
+        gui_cpu.push_back(g.cpu);
   }
   std::filesystem::remove_all(dir);
   const double cw = median(cli_wall), cc = median(cli_cpu), gw = median(gui_wall), gc = median(gui_cpu);

@@ -41,7 +41,9 @@ bool ProgramSettings::remove() const {
 }
 
 namespace {
-bool known_page(int32_t p) { return p == kCodePageEnglish || p == kCodePageSimplified || p == kCodePageTraditional; }
+bool known_page(int32_t p) {
+  return p == kCodePageEnglish || p == kCodePageSimplified || p == kCodePageTraditional;
+}
 }  // namespace
 
 int32_t read_code_page(int32_t default_page, const std::string &file) {

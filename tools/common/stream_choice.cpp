@@ -137,8 +137,8 @@ void finish_spu(StreamChoice &c, int32_t current, const StreamLabelTexts &texts)
 
 }  // namespace
 
-StreamChoice dvd_spu_choice(const uint8_t *records, int32_t count, int32_t current, const LanguageNames &names,
-                            const StreamLabelTexts &texts) {
+StreamChoice dvd_spu_choice(const uint8_t *records, int32_t count, int32_t current,
+                            const LanguageNames &names, const StreamLabelTexts &texts) {
   StreamChoice c;
   count = records ? std::min(count, kDvdSpuRecordsMax) : 0;
   for (int k = 0; k < count; ++k) {

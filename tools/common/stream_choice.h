@@ -61,8 +61,8 @@ StreamChoice plain_audio_choice(const std::vector<int32_t> &seen_ids, int32_t cu
                                 const StreamLabelTexts &texts);
 /// DVD subpictures from count records of 6 bytes (capped), then "No
 /// Subpicture" (-1). current is CTL_SPU_CURRENT (-1 none).
-StreamChoice dvd_spu_choice(const uint8_t *records, int32_t count, int32_t current, const LanguageNames &names,
-                            const StreamLabelTexts &texts);
+StreamChoice dvd_spu_choice(const uint8_t *records, int32_t count, int32_t current,
+                            const LanguageNames &names, const StreamLabelTexts &texts);
 /// Subpictures of other sources: the sorted seen ids, then "No Subpicture".
 StreamChoice plain_spu_choice(const std::vector<int32_t> &seen_ids, int32_t current,
                               const StreamLabelTexts &texts);

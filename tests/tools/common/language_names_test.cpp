@@ -28,14 +28,17 @@ TEST(LanguageNames, LcdLinesRenameKnownCodes) {
   const std::string lcd =
       "  \t\r\n"
       "de Deutsch  \t\r\n"
-      "fr\tFran\xC3\xA7" "ais\n"
-      "en\n"                                  // under four characters: ignored
-      "xx Unknown\n"                          // not in the table
+      "fr\tFran\xC3\xA7"
+      "ais\n"
+      "en\n"          // under four characters: ignored
+      "xx Unknown\n"  // not in the table
       "it    Italiano con un nome molto molto lungo\n"
       "ja \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";  // no line end at the close
   EXPECT_EQ(names.apply_lcd(lcd), 4);
   EXPECT_STREQ(names.find('d', 'e'), "Deutsch");
-  EXPECT_STREQ(names.find('f', 'r'), "Fran\xC3\xA7" "ais");
+  EXPECT_STREQ(names.find('f', 'r'),
+               "Fran\xC3\xA7"
+               "ais");
   EXPECT_STREQ(names.find('e', 'n'), "English");
   EXPECT_EQ(std::string(names.find('i', 't')), std::string("Italiano con un nome molto mo"));
   EXPECT_STREQ(names.find('j', 'a'), "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E");
@@ -52,10 +55,19 @@ TEST(LanguageNames, CutsAtCharactersNeverInsideOne) {
 }
 
 TEST(LanguageNames, DecodesLcdBytes) {
-  EXPECT_EQ(decode_lcd_bytes("\xEF\xBB\xBF" "de Deutsch", nullptr, nullptr), "de Deutsch");
+  EXPECT_EQ(decode_lcd_bytes("\xEF\xBB\xBF"
+                             "de Deutsch",
+                             nullptr, nullptr),
+            "de Deutsch");
   // Not UTF-8, no other decoder: Windows-1252.
-  EXPECT_EQ(decode_lcd_bytes("fr Fran\xE7" "ais \x80", nullptr, nullptr), "fr Fran\xC3\xA7" "ais \xE2\x82\xAC");
-  auto upper = [](std::string_view b, void *) { return std::string("decoded:") + std::string(b.size(), '?'); };
+  EXPECT_EQ(decode_lcd_bytes("fr Fran\xE7"
+                             "ais \x80",
+                             nullptr, nullptr),
+            "fr Fran\xC3\xA7"
+            "ais \xE2\x82\xAC");
+  auto upper = [](std::string_view b, void *) {
+    return std::string("decoded:") + std::string(b.size(), '?');
+  };
   EXPECT_EQ(decode_lcd_bytes("\xD6\xD0", +upper, nullptr), "decoded:??");
   const char *bad[] = {"\xC0\x80", "\xED\xA0\x80", "\xE4\xB8", "\xF5\x80\x80\x80", "\x80"};
   for (const char *b : bad) EXPECT_FALSE(is_valid_utf8(b)) << b;

@@ -29,8 +29,9 @@ TEST(StreamChoice, DvdAudioLabelsAndNumbers) {
   // AC-3 English, MPEG German (numbered 0xC1 by the record, 0xC0 in the
   // stream as authoring tools number per coding), LPCM without a code,
   // an unknown code and an unknown coding.
-  const auto recs = audio_records({audio_record(0, "en", 2), audio_record(2, "de", 2), audio_record(4, nullptr, 6),
-                                   audio_record(0, "qq", 1), audio_record(5, "en", 2)});
+  const auto recs =
+      audio_records({audio_record(0, "en", 2), audio_record(2, "de", 2), audio_record(4, nullptr, 6),
+                     audio_record(0, "qq", 1), audio_record(5, "en", 2)});
   const auto c = dvd_audio_choice(recs.data(), 5, {0x80, 0xA0, 0xC0}, 0xC0, names, texts);
   ASSERT_EQ(c.entries.size(), 5u);
   EXPECT_EQ(c.entries[0].label, "English\t(AUDIO)[2]");

@@ -92,8 +92,8 @@ TEST(FennickLanguage, AFileThatDoesNotLoadChangesNothing) {
 
 TEST(FennickLanguage, TranslationsKeepConversionsAndAtSigns) {
   // The engine's texts and the window's table agree.
-  for (int id : {fennick::kStrOutputFromTo, fennick::kStrFailure, fennick::kStrSuccess, fennick::kStrProcessing,
-                 fennick::kStrNotFinished, fennick::kStrQuitting})
+  for (int id : {fennick::kStrOutputFromTo, fennick::kStrFailure, fennick::kStrSuccess,
+                 fennick::kStrProcessing, fennick::kStrNotFinished, fennick::kStrQuitting})
     EXPECT_STREQ(fennick_gui::english_text(id), fennick::EngineString(id)) << id;
   const char *src = std::getenv("RAZAVORI_SOURCE_DIR");
   ASSERT_NE(src, nullptr);

@@ -46,9 +46,8 @@ TEST(FennickRun, StopEndsTheFirstRowAndLeavesTheRestUntouched) {
   EXPECT_TRUE(QFileInfo::exists(out1));
   EXPECT_FALSE(QFileInfo::exists(out2));
   bool ok = false;
-  const std::string probe = run_tool("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", "-of",
-                                                 "csv=p=0", out1},
-                                     &ok);
+  const std::string probe =
+      run_tool("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", "-of", "csv=p=0", out1}, &ok);
   ASSERT_TRUE(ok) << "ffprobe must read the stopped row's file";
   EXPECT_NE(probe.find("mpeg1video"), std::string::npos) << probe;
   EXPECT_TRUE(list->isEnabled());

@@ -7,8 +7,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
-#include <QStringList>
 #include <QSignalSpy>
+#include <QStringList>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -28,7 +28,9 @@ class ScriptedPrompts : public tools_gui::Prompts {
   int power_offs = 0;
   std::function<void()> on_power_off;
 
-  QStringList choose_files(QWidget *, const QString &, const QString &, const QString &) override { return files; }
+  QStringList choose_files(QWidget *, const QString &, const QString &, const QString &) override {
+    return files;
+  }
   QString choose_folder(QWidget *, const QString &, const QString &) override { return folder; }
   QString ask_text(QWidget *, const QString &, const QString &, const QString &, bool *ok) override {
     *ok = !typed.isEmpty();

@@ -27,10 +27,12 @@ std::string run_tool(const QString &program, const QStringList &args, bool *ok) 
 
 WindowHarness::WindowHarness() {
   static int serial = 0;
-  out_dir = QDir::temp().filePath(QStringLiteral("fennick-gui-%1-%2").arg(QCoreApplication::applicationPid()).arg(++serial));
+  out_dir = QDir::temp().filePath(
+      QStringLiteral("fennick-gui-%1-%2").arg(QCoreApplication::applicationPid()).arg(++serial));
   QDir(out_dir).removeRecursively();
   QDir().mkpath(out_dir);
-  platform::profile_write_string("FENNICK", "OUTPUT", (out_dir + '/').toLocal8Bit().constData(), "RAZAVORI.INI");
+  platform::profile_write_string("FENNICK", "OUTPUT", (out_dir + '/').toLocal8Bit().constData(),
+                                 "RAZAVORI.INI");
   window = std::make_unique<fennick_gui::FennickWindow>(&prompts, &languages);
   window->show();
 }
@@ -77,8 +79,8 @@ TEST(FennickWindow, OpenTakesPlayableFilesOnceAndPreviewsTheFirst) {
   const QString dvd = sample("dvd_sample.vob");
   QString dvd_other_case = dvd;
   dvd_other_case.replace("dvd_sample.vob", "DVD_SAMPLE.VOB");
-  h.open({media("mpeg1_system.mpg"), media("vob_ac3_lpcm.vob"), dvd, dvd_other_case, media("audio_l2_44k_joint.mp2"),
-          tmp.path(), text_file});
+  h.open({media("mpeg1_system.mpg"), media("vob_ac3_lpcm.vob"), dvd, dvd_other_case,
+          media("audio_l2_44k_joint.mp2"), tmp.path(), text_file});
   auto *list = h.window->job_list();
   ASSERT_EQ(list->row_count(), 3);
   EXPECT_EQ(list->output(0), h.out_dir + "/mpeg1_system.MPG");
@@ -94,14 +96,15 @@ TEST(FennickWindow, OpenTakesPlayableFilesOnceAndPreviewsTheFirst) {
   const QImage shown = h.window->preview()->picture();
   ASSERT_FALSE(shown.isNull());
   bool ok = false;
-  const std::string rgb = run_tool("ffmpeg", {"-v", "error", "-i", media("mpeg1_system.mpg"), "-frames:v", "1", "-vf",
-                                              "scale=88:72:flags=area", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"},
+  const std::string rgb = run_tool("ffmpeg",
+                                   {"-v", "error", "-i", media("mpeg1_system.mpg"), "-frames:v", "1", "-vf",
+                                    "scale=88:72:flags=area", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"},
                                    &ok);
   ASSERT_TRUE(ok) << "ffmpeg is needed as the oracle";
   ASSERT_EQ(rgb.size(), 88u * 72 * 3);
   QImage ref(reinterpret_cast<const uchar *>(rgb.data()), 88, 72, 88 * 3, QImage::Format_RGB888);
-  const QImage small =
-      shown.scaled(88, 72, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+  const QImage small = shown.scaled(88, 72, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                           .convertToFormat(QImage::Format_RGB32);
   EXPECT_GE(rgb_psnr(small, ref.convertToFormat(QImage::Format_RGB32)), 20.0);
 
   // Grabs: opaque preview (the engine's fourth byte is 0) and the window.
@@ -158,7 +161,8 @@ TEST(FennickWindow, SmallRulesTable) {
   struct {
     int64_t pos, len;
     int want;
-  } sliders[] = {{0, 0, 0}, {50, 99, 0}, {50, 100, 50}, {3'000'000'000LL, 4'000'000'000LL, 75}, {10, 10, 100}};
+  } sliders[] = {
+      {0, 0, 0}, {50, 99, 0}, {50, 100, 50}, {3'000'000'000LL, 4'000'000'000LL, 75}, {10, 10, 100}};
   for (const auto &s : sliders) EXPECT_EQ(fennick_gui::slider_percent(s.pos, s.len), s.want) << s.pos;
   struct {
     int size, index;
@@ -176,8 +180,9 @@ TEST(FennickWindow, StreamListsOfAVobWithThreeAudioStreams) {
   ASSERT_TRUE(h.window->preview_open());
   // ffprobe's ids of the audio streams.
   bool ok = false;
-  const std::string ids = run_tool("ffprobe", {"-v", "error", "-select_streams", "a", "-show_entries", "stream=id",
-                                               "-of", "csv=p=0", media("vob_ac3_lpcm.vob")},
+  const std::string ids = run_tool("ffprobe",
+                                   {"-v", "error", "-select_streams", "a", "-show_entries", "stream=id",
+                                    "-of", "csv=p=0", media("vob_ac3_lpcm.vob")},
                                    &ok);
   ASSERT_TRUE(ok) << "ffprobe is needed as the oracle";
   QList<int> want;

@@ -7,7 +7,8 @@
 
 namespace tools_gui {
 
-LanguageLoader::LanguageLoader(QString lib, QString folder) : lib_(std::move(lib)), folder_(std::move(folder)) {
+LanguageLoader::LanguageLoader(QString lib, QString folder)
+    : lib_(std::move(lib)), folder_(std::move(folder)) {
   if (folder_.isEmpty()) folder_ = QCoreApplication::applicationDirPath();
 }
 

@@ -26,7 +26,8 @@ bool PreviewWidget::present(const uint8_t *pixels, int32_t pitch, int32_t width,
   }
   {
     std::lock_guard<std::mutex> hold(lock_);
-    if (image_.width() != width || image_.height() != height) image_ = QImage(width, height, QImage::Format_RGB32);
+    if (image_.width() != width || image_.height() != height)
+      image_ = QImage(width, height, QImage::Format_RGB32);
     // The engine leaves the fourth byte 0; a grab would take it as alpha.
     for (int32_t y = 0; y < height; ++y) {
       const auto *src = reinterpret_cast<const uint32_t *>(pixels + static_cast<size_t>(y) * pitch);

@@ -16,8 +16,8 @@ QString DesktopPrompts::choose_folder(QWidget *parent, const QString &title, con
   return QFileDialog::getExistingDirectory(parent, title, start);
 }
 
-QString DesktopPrompts::ask_text(QWidget *parent, const QString &title, const QString &label, const QString &text,
-                                 bool *ok) {
+QString DesktopPrompts::ask_text(QWidget *parent, const QString &title, const QString &label,
+                                 const QString &text, bool *ok) {
   return QInputDialog::getText(parent, title, label, QLineEdit::Normal, text, ok);
 }
 
@@ -25,6 +25,8 @@ void DesktopPrompts::inform(QWidget *parent, const QString &title, const QString
   QMessageBox::information(parent, title, text);
 }
 
-bool DesktopPrompts::power_off() { return QProcess::startDetached(QStringLiteral("systemctl"), {"poweroff"}); }
+bool DesktopPrompts::power_off() {
+  return QProcess::startDetached(QStringLiteral("systemctl"), {"poweroff"});
+}
 
 }  // namespace tools_gui

@@ -63,7 +63,8 @@ int64_t slider_position(int percent, int64_t length) {
 
 int size_index(int32_t size) { return std::clamp((size >> 4) - 1, 0, kSizeEntries - 1); }
 
-FennickWindow::FennickWindow(tools_gui::Prompts *prompts, tools_gui::LanguageLoader *languages, QWidget *parent)
+FennickWindow::FennickWindow(tools_gui::Prompts *prompts, tools_gui::LanguageLoader *languages,
+                             QWidget *parent)
     : QMainWindow(parent), prompts_(prompts), languages_(languages) {
   settings_ = DialogSettings::load();
   load_language_names();
@@ -100,14 +101,15 @@ FennickWindow::~FennickWindow() {
 }
 
 void FennickWindow::load_language_names() {
-  const QString path = QCoreApplication::applicationDirPath() + '/' + QString::fromUtf8(english_text(kTxtLanguageFile));
+  const QString path =
+      QCoreApplication::applicationDirPath() + '/' + QString::fromUtf8(english_text(kTxtLanguageFile));
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return;
   const QByteArray bytes = f.read(1 << 20);
   // Not UTF-8: the bytes are in the interface's code page.
   const char *codec = languages_ && languages_->code_page() == tools_common::kCodePageSimplified    ? "GBK"
                       : languages_ && languages_->code_page() == tools_common::kCodePageTraditional ? "Big5"
-                                                                                                     : nullptr;
+                                                                                                    : nullptr;
   auto decode = [](std::string_view b, void *user) -> std::string {
     const char *name = static_cast<const char *>(user);
     QStringDecoder d(name);
@@ -115,8 +117,9 @@ void FennickWindow::load_language_names() {
     const QString s = d.decode(QByteArrayView(b.data(), static_cast<qsizetype>(b.size())));
     return s.toStdString();
   };
-  const std::string text = tools_common::decode_lcd_bytes(std::string_view(bytes.constData(), bytes.size()),
-                                                          codec ? +decode : nullptr, const_cast<char *>(codec));
+  const std::string text =
+      tools_common::decode_lcd_bytes(std::string_view(bytes.constData(), bytes.size()),
+                                     codec ? +decode : nullptr, const_cast<char *>(codec));
   names_.apply_lcd(text);
 }
 

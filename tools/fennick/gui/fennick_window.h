@@ -42,10 +42,10 @@ class JobBridge;
 /// The lists' sizes and defaults.
 inline constexpr int kSizeEntries = 64;  // 16, 32, ... 1024
 inline constexpr int kSizeStep = 16;
-inline constexpr int kDefaultWidthIndex = 44;   // 720
-inline constexpr int kDefaultHeightIndex = 29;  // 480
-inline constexpr int kDefaultFrameIndex = 2;    // "25"
-inline constexpr int kDefaultLayerIndex = 1;    // "Layer II"
+inline constexpr int kDefaultWidthIndex = 44;    // 720
+inline constexpr int kDefaultHeightIndex = 29;   // 480
+inline constexpr int kDefaultFrameIndex = 2;     // "25"
+inline constexpr int kDefaultLayerIndex = 1;     // "Layer II"
 inline constexpr int kDefaultBitRateIndex = 10;  // "224"
 inline constexpr int kMaxNamesPerOpen = 2048;
 inline constexpr int kTimerMs = 200;
@@ -163,7 +163,8 @@ class FennickWindow : public QMainWindow {
   QGroupBox *preview_box_ = nullptr;
   QSlider *slider_ = nullptr;
   QLabel *range_label_ = nullptr;
-  QLabel *width_label_ = nullptr, *height_label_ = nullptr, *layer_label_ = nullptr, *bitrate_label_ = nullptr;
+  QLabel *width_label_ = nullptr, *height_label_ = nullptr, *layer_label_ = nullptr,
+         *bitrate_label_ = nullptr;
   QLabel *datarate_label_ = nullptr, *spu_label_ = nullptr, *audio_label_ = nullptr, *angle_label_ = nullptr;
   QComboBox *width_ = nullptr, *height_ = nullptr, *frame_ = nullptr, *layer_ = nullptr, *bitrate_ = nullptr;
   QComboBox *audio_ = nullptr, *spu_ = nullptr, *angle_ = nullptr;
@@ -183,7 +184,7 @@ class FennickWindow : public QMainWindow {
   bool range_mode_ = false;
   int range_start_ = 0, range_end_ = 100;
   int32_t source_height_ = 0;
-  bool filling_ = false;     // lists being refilled: their signals are not choices
+  bool filling_ = false;       // lists being refilled: their signals are not choices
   bool audio_chosen_ = false;  // the user picked an audio stream for the run
   bool spu_chosen_ = false;
   bool angle_chosen_ = false;

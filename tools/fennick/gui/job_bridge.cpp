@@ -6,7 +6,8 @@
 
 namespace fennick_gui {
 
-JobBridge::JobBridge(QObject *parent) : QObject(parent), engine_(std::make_unique<fennick::JobEngine>(this)) {}
+JobBridge::JobBridge(QObject *parent)
+    : QObject(parent), engine_(std::make_unique<fennick::JobEngine>(this)) {}
 
 JobBridge::~JobBridge() {
   // The engine's destructor stops a run and joins its worker; the window
@@ -37,20 +38,24 @@ void JobBridge::OnStatus(const fennick::StatusMessage &message) {
 }
 
 void JobBridge::OnProgress(int32_t percent) {
-  QMetaObject::invokeMethod(this, [this, percent] { emit progress(percent); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, percent] { emit progress(percent); }, Qt::QueuedConnection);
 }
 
 void JobBridge::OnPosition(int32_t percent) {
-  QMetaObject::invokeMethod(this, [this, percent] { emit position(percent); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, percent] { emit position(percent); }, Qt::QueuedConnection);
 }
 
 void JobBridge::OnRowStarted(int32_t row, int32_t rows) {
-  QMetaObject::invokeMethod(this, [this, row, rows] { emit row_started(row, rows); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, row, rows] { emit row_started(row, rows); }, Qt::QueuedConnection);
 }
 
 void JobBridge::OnRowDone(const fennick::RowResult &result) {
   const int row = result.row, outcome = static_cast<int>(result.outcome);
-  QMetaObject::invokeMethod(this, [this, row, outcome] { emit row_done(row, outcome); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, row, outcome] { emit row_done(row, outcome); }, Qt::QueuedConnection);
 }
 
 void JobBridge::OnRunEnded(const fennick::RunSummary &summary) {

@@ -93,8 +93,10 @@ const Entry kTable[] = {
     {kTxtNameNotice, QT_TRANSLATE_NOOP("Tovik", "Notice:Only change Selected OutFilename")},
     {kTxtNameInput, QT_TRANSLATE_NOOP("Tovik", "Please Input Filename(*.MPG]")},
     {kTxtOpenFilter, QT_TRANSLATE_NOOP("Tovik", "VOB File(*.VOB)@All Files(*)@")},
-    {kTxtAboutText, QT_TRANSLATE_NOOP("Tovik", "Fennick %s: converts DVD and MPEG files to MPEG-1 and Video CD.")},
-    {kTxtNoDisplay, QT_TRANSLATE_NOOP("Tovik", "fennick: no display; use \"fennick convert\" or set DISPLAY")},
+    {kTxtAboutText,
+     QT_TRANSLATE_NOOP("Tovik", "Fennick %s: converts DVD and MPEG files to MPEG-1 and Video CD.")},
+    {kTxtNoDisplay,
+     QT_TRANSLATE_NOOP("Tovik", "fennick: no display; use \"fennick convert\" or set DISPLAY")},
 };
 
 }  // namespace

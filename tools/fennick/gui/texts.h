@@ -14,30 +14,80 @@ namespace fennick_gui {
 inline constexpr const char *kTextContext = "Tovik";
 
 enum TextId : int {
-  kTxtColumns = 25,        // "Input Files@Output Files@"
-  kTxtProgress = 27,       // "Progress"
-  kTxtStatus = 29,         // "Status"
-  kTxtNoSubpicture = 33,   // "No Subpicture"
-  kTxtSubpicture = 35,     // "Subpicture [%d]"
-  kTxtAudioStream = 37,    // "Audio Stream [%x]"
-  kTxtLanguage = 39,       // "Language [%d]"
-  kTxtAngle = 41,          // "Angle [%d]"
-  kTxtAnyAngle = 55,       // "Any Angle"
-  kTxtLanguageFile = 57,   // "english.lcd"
-  kTxtChooseOutput = 58,   // "Please Select Output Path"
+  kTxtColumns = 25,       // "Input Files@Output Files@"
+  kTxtProgress = 27,      // "Progress"
+  kTxtStatus = 29,        // "Status"
+  kTxtNoSubpicture = 33,  // "No Subpicture"
+  kTxtSubpicture = 35,    // "Subpicture [%d]"
+  kTxtAudioStream = 37,   // "Audio Stream [%x]"
+  kTxtLanguage = 39,      // "Language [%d]"
+  kTxtAngle = 41,         // "Angle [%d]"
+  kTxtAnyAngle = 55,      // "Any Angle"
+  kTxtLanguageFile = 57,  // "english.lcd"
+  kTxtChooseOutput = 58,  // "Please Select Output Path"
   // Controls, menus, tooltips and small dialogs.
   kTxtTitle = 100,
-  kTxtPreview, kTxtWidth, kTxtHeight, kTxtPrimalSize, kTxtFrameRate, kTxtLayer, kTxtBitRate, kTxtDataRate,
-  kTxtVcdFormat, kTxtShutdown, kTxtSubpic, kTxtLanguageLabel, kTxtAngleLabel, kTxtSubPictureButton,
-  kTxtLayerI, kTxtLayerII,
-  kTxtOpen, kTxtSelectOutputPath, kTxtPlay, kTxtStopPlaying, kTxtLoop, kTxtSelectStart, kTxtSelectEnd,
-  kTxtOutput, kTxtStopOutputing, kTxtDeleteSelected, kTxtDeleteAll,
-  kTxtMenuFile, kTxtMenuControl, kTxtMenuHelp, kTxtMenuOpen, kTxtMenuSelectOutput, kTxtMenuDeleteSelected,
-  kTxtMenuDeleteAll, kTxtMenuExit, kTxtMenuPlay, kTxtMenuStopPlay, kTxtMenuLoop, kTxtMenuStartPoint,
-  kTxtMenuEndPoint, kTxtMenuOutput, kTxtMenuStopOutput, kTxtMenuVideoHandle, kTxtMenuAbout, kTxtMenuEnglish,
-  kTxtMenuSimplified, kTxtMenuTraditional, kTxtMenuChangeName, kTxtMenuChangePath,
-  kTxtVideoHandle, kTxtFastSpeed, kTxtMmx, kTxtHighQuality, kTxtSmoothZoom, kTxtOk, kTxtCancel,
-  kTxtNameNotice, kTxtNameInput, kTxtOpenFilter, kTxtAboutText, kTxtNoDisplay,
+  kTxtPreview,
+  kTxtWidth,
+  kTxtHeight,
+  kTxtPrimalSize,
+  kTxtFrameRate,
+  kTxtLayer,
+  kTxtBitRate,
+  kTxtDataRate,
+  kTxtVcdFormat,
+  kTxtShutdown,
+  kTxtSubpic,
+  kTxtLanguageLabel,
+  kTxtAngleLabel,
+  kTxtSubPictureButton,
+  kTxtLayerI,
+  kTxtLayerII,
+  kTxtOpen,
+  kTxtSelectOutputPath,
+  kTxtPlay,
+  kTxtStopPlaying,
+  kTxtLoop,
+  kTxtSelectStart,
+  kTxtSelectEnd,
+  kTxtOutput,
+  kTxtStopOutputing,
+  kTxtDeleteSelected,
+  kTxtDeleteAll,
+  kTxtMenuFile,
+  kTxtMenuControl,
+  kTxtMenuHelp,
+  kTxtMenuOpen,
+  kTxtMenuSelectOutput,
+  kTxtMenuDeleteSelected,
+  kTxtMenuDeleteAll,
+  kTxtMenuExit,
+  kTxtMenuPlay,
+  kTxtMenuStopPlay,
+  kTxtMenuLoop,
+  kTxtMenuStartPoint,
+  kTxtMenuEndPoint,
+  kTxtMenuOutput,
+  kTxtMenuStopOutput,
+  kTxtMenuVideoHandle,
+  kTxtMenuAbout,
+  kTxtMenuEnglish,
+  kTxtMenuSimplified,
+  kTxtMenuTraditional,
+  kTxtMenuChangeName,
+  kTxtMenuChangePath,
+  kTxtVideoHandle,
+  kTxtFastSpeed,
+  kTxtMmx,
+  kTxtHighQuality,
+  kTxtSmoothZoom,
+  kTxtOk,
+  kTxtCancel,
+  kTxtNameNotice,
+  kTxtNameInput,
+  kTxtOpenFilter,
+  kTxtAboutText,
+  kTxtNoDisplay,
   kTxtLast
 };
 

@@ -1,8 +1,8 @@
 // The window's rows and preview: adding files through the media layer's
 // probe, output names, deleting, and the preview's play, range and slider.
 #include <QAction>
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -93,7 +93,8 @@ void FennickWindow::change_selected_name() {
   const QList<int> rows = list_->selected_rows();
   if (rows.isEmpty()) return;
   bool ok = false;
-  const QString typed = prompts_->ask_text(this, text(kTxtMenuChangeName), text(kTxtNameInput), QString(), &ok);
+  const QString typed =
+      prompts_->ask_text(this, text(kTxtMenuChangeName), text(kTxtNameInput), QString(), &ok);
   if (!ok || typed.isEmpty()) return;
   const QString name = with_mpg_extension(typed.left(100));
   for (int r : rows) {
@@ -184,7 +185,8 @@ void FennickWindow::toggle_loop() {
   range_start_ = 0;
   range_end_ = 100;
   if (QAction *loop = action(kTxtLoop)) loop->setChecked(range_mode_);
-  range_label_->setText(range_mode_ ? QStringLiteral("%1 - %2").arg(range_start_).arg(range_end_) : QString());
+  range_label_->setText(range_mode_ ? QStringLiteral("%1 - %2").arg(range_start_).arg(range_end_)
+                                    : QString());
 }
 
 void FennickWindow::select_start() {

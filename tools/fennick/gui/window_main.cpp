@@ -31,8 +31,7 @@ int run_window(int argc, char **argv) {
   }
   QApplication app(argc, argv);
   tools_gui::LanguageLoader languages(QStringLiteral("Tovik"));
-  languages.start_with(
-      tools_common::read_code_page(static_cast<int32_t>(platform::system_code_page())));
+  languages.start_with(tools_common::read_code_page(static_cast<int32_t>(platform::system_code_page())));
   tools_gui::DesktopPrompts prompts;
   int code = 0;
   {

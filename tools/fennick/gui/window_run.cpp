@@ -32,7 +32,8 @@ bool usable_while_running(int id) {
 
 void FennickWindow::set_running_state(bool running) {
   running_ = running;
-  for (const auto &[id, a] : actions_) a->setEnabled(running ? usable_while_running(id) : id != kTxtStopOutputing);
+  for (const auto &[id, a] : actions_)
+    a->setEnabled(running ? usable_while_running(id) : id != kTxtStopOutputing);
   list_->setEnabled(!running);
   slider_->setEnabled(!running);
   set_options_enabled(!running && list_->row_count() > 0);

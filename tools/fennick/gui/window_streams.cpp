@@ -121,8 +121,8 @@ void FennickWindow::refresh_streams() {
   StreamChoice spu_popup = spu;
   if (!spu_popup.entries.empty()) {
     std::rotate(spu_popup.entries.rbegin(), spu_popup.entries.rbegin() + 1, spu_popup.entries.rend());
-    spu_popup.selected = spu_popup.index_of(static_cast<int32_t>(preview_open_ ? SysControl(CTL_SPU_CURRENT, 0)
-                                                                                : kNoSubpicture));
+    spu_popup.selected = spu_popup.index_of(
+        static_cast<int32_t>(preview_open_ ? SysControl(CTL_SPU_CURRENT, 0) : kNoSubpicture));
   }
   fill_menu(spu_menu_, spu_popup, kSpuMenu);
   fill_menu(angle_menu_, angle_popup, kAngleMenu);

@@ -364,6 +364,7 @@ bool FennickWindow::switch_language(int code_page) {
     return false;
   }
   tools_common::write_code_page(code_page);
+  retranslate();  // at once; the LanguageChange event follows
   return true;
 }
 

@@ -147,6 +147,10 @@ void FennickWindow::open_preview(int row) {
     return;
   }
   preview_open_ = true;
+  // A system stream has no picture decoded at open: step to the first.
+  const int64_t shown = preview_->presented_count();
+  VideoRefresh();
+  if (preview_->presented_count() == shown) VideoStep();
   audio_chosen_ = spu_chosen_ = angle_chosen_ = false;
   int32_t h = 0;
   const int32_t w = static_cast<int32_t>(VideoCommand(VCMD_SEQUENCE_SIZE, reinterpret_cast<intptr_t>(&h)));

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include "platform/ini.h"
 #include "tools/common/gui/job_list.h"
@@ -81,11 +82,36 @@ TEST(FennickRun, ShutdownAfterACompleteRunWritesSettingsFirst) {
   ASSERT_TRUE(h.window->start_output());
   ASSERT_TRUE(ended.wait(300000));
   EXPECT_EQ(h.prompts.power_offs, 1);
-  EXPECT_EQ(output_at_power_off, "2");
+  EXPECT_EQ(output_at_power_off, std::to_string(h.window->settings().video_processing));
   EXPECT_FALSE(h.window->isVisible());
   EXPECT_TRUE(QFileInfo::exists(h.out_dir + "/mpeg1_system.MPG"));
   EXPECT_FALSE(h.window->start_output());  // the list is not empty, but the window is closing
   EXPECT_EQ(h.prompts.power_offs, 1);
+}
+
+}  // namespace
+}  // namespace fennick_gui_test
+
+namespace fennick_gui_test {
+namespace {
+
+TEST(FennickProgram, WindowPathWithoutADisplayGivesAHintAndTwo) {
+  const QString program = QString::fromLocal8Bit(std::getenv("RAZAVORI_BINARY_DIR")) + "/bin/fennick";
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char *v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(v);
+  p.setProcessEnvironment(env);
+  p.start(program, {media("mpeg1_system.mpg")});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 2);
+  EXPECT_TRUE(p.readAllStandardError().contains("fennick convert"));
+  p.start(program, {"--help"});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  const QByteArray help = p.readAllStandardOutput();
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_TRUE(help.contains("fennick [FILE...]")) << help.toStdString();
+  EXPECT_TRUE(help.contains("convert")) << help.toStdString();
 }
 
 }  // namespace

@@ -79,11 +79,23 @@ void scale_area(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int32_t
   // toward zero as the real-number form does.
   auto lo = [](int64_t i, int64_t s, int64_t d) { return (i - 1) * s / d; };
   auto hi = [](int64_t i, int64_t s, int64_t d) { return (i + 1) * s / d; };
+  // Kept between pictures: sized once for the widest source seen.
+  thread_local std::vector<int32_t> prefix;
+  prefix.resize(static_cast<size_t>(sw + 1) * kChannels);
   for (int32_t oy = 0; oy < h; ++oy) {
     const bool y_on_pixel = (static_cast<int64_t>(oy) * sh) % h == 0;
     const int32_t cy = clamp_y(oy * sh / h);
     const int32_t y0 = clamp_y(lo(oy, sh, h));
     const int32_t y1 = clamp_y(hi(oy, sh, h));
+    // Column sums over rows y0..y1, then running totals along the row: the
+    // mean of any block of columns is one difference.
+    std::fill(prefix.begin(), prefix.end(), 0);
+    for (int32_t sy = y0; sy <= y1; ++sy) {
+      const uint8_t *in = src.row(sy);
+      for (int64_t k = 0; k < sw * kChannels; ++k) prefix[static_cast<size_t>(k) + kChannels] += in[k];
+    }
+    for (int64_t k = kChannels; k < (sw + 1) * kChannels; ++k)
+      prefix[static_cast<size_t>(k)] += prefix[static_cast<size_t>(k) - kChannels];
     uint8_t *out = dst->row(y + oy) + static_cast<ptrdiff_t>(x) * kChannels;
     for (int32_t ox = 0; ox < w; ++ox, out += kChannels) {
       const bool x_on_pixel = (static_cast<int64_t>(ox) * sw) % w == 0;
@@ -103,14 +115,10 @@ void scale_area(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int32_t
       }
       const int32_t x0 = clamp_x(lo(ox, sw, w));
       const int32_t x1 = clamp_x(hi(ox, sw, w));
-      int32_t sum[kChannels] = {0, 0, 0};
-      for (int32_t sy = y0; sy <= y1; ++sy) {
-        const uint8_t *in = src.row(sy) + x0 * kChannels;
-        for (int32_t sx = x0; sx <= x1; ++sx, in += kChannels)
-          for (int32_t c = 0; c < kChannels; ++c) sum[c] += in[c];
-      }
       const int32_t count = (x1 - x0 + 1) * (y1 - y0 + 1);
-      for (int32_t c = 0; c < kChannels; ++c) out[c] = static_cast<uint8_t>(sum[c] / count);
+      const int32_t *from = &prefix[static_cast<size_t>(x0) * kChannels];
+      const int32_t *to = &prefix[static_cast<size_t>(x1 + 1) * kChannels];
+      for (int32_t c = 0; c < kChannels; ++c) out[c] = static_cast<uint8_t>((to[c] - from[c]) / count);
     }
   }
 }

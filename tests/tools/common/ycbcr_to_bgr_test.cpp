@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "tests/components/encoder_support/encoder_support.h"
@@ -39,6 +40,8 @@ TEST(YcbcrToBgr, MatchesFfmpegsSmoothedFullRangeConversion) {
             0);
   const std::vector<uint8_t> planes = encoder_test::file_bytes(yuv);
   const std::vector<uint8_t> want = encoder_test::file_bytes(bgr);
+  std::remove(yuv.c_str());
+  std::remove(bgr.c_str());
   ASSERT_EQ(planes.size(), size_t(w * h * 3 / 2));
   ASSERT_EQ(want.size(), size_t(w * h * 3));
   // Copied into planes with wider lines: rows are found by their pitch.

@@ -6,6 +6,7 @@
 #include "components/weavix/weavix.h"
 #include "media/media_api.h"
 #include "tools/common/frame_rate.h"
+#include "tools/fennick/engine/display_aspect.h"
 #include "tools/fennick/engine/encode_run.h"
 #include "tools/fennick/engine/job_engine.h"
 #include "tools/fennick/engine/strings.h"
@@ -50,6 +51,11 @@ RowResult ConvertFile(const JobSettings &settings, const JobRow &row, int32_t in
   ShownPicture shown;
   const KestrumHostDisplay display = silent_display(&shown);
   VideoClose(1);
+  int32_t length = 0;
+  const SourceKind kind = SysProbe(row.input.c_str(), &length);
+  if (kind != SOURCE_KIND_SYSTEM && kind != SOURCE_KIND_VIDEO)
+    return failed(r, "cannot open " + row.input + ": not an MPEG system or video stream", observer);
+  const bool wide = header_says_wide(row.input);
   if (!VideoOpen(&display, row.input.c_str(), nullptr, 0))
     return failed(r, "cannot open " + row.input + " as MPEG video", observer);
   struct Closer {
@@ -63,7 +69,8 @@ RowResult ConvertFile(const JobSettings &settings, const JobRow &row, int32_t in
   const auto width =
       static_cast<int32_t>(VideoCommand(VCMD_SEQUENCE_SIZE, reinterpret_cast<intptr_t>(&height)));
   const auto source_code = static_cast<int32_t>(VideoCommand(VCMD_FRAME_RATE_CODE, 0));
-  if (width <= 0 || height <= 0) return failed(r, "the source's picture size is unknown", observer);
+  if (width <= 0 || height <= 0)
+    return failed(r, "cannot open " + row.input + ": no MPEG video found", observer);
   if (!tools_common::usable_frame_rate_code(source_code))
     return failed(r, "the source's frame rate code " + std::to_string(source_code) + " is not one of 1..8",
                   observer);
@@ -99,6 +106,7 @@ RowResult ConvertFile(const JobSettings &settings, const JobRow &row, int32_t in
   job.processing = settings.processing;
   job.smooth_zoom = settings.smooth_zoom;
   job.shown = &shown;
+  job.wide = wide || VideoCommand(VCMD_IS_WIDE, 0) == 1;
   job.stop = &stop;
   job.observer = observer;
   r.frame_rate_code = job.frame_rate_code;

@@ -89,8 +89,7 @@ int32_t header_byte_rate() {
 EncodeResult EncodeRun(const EncodeJob &job) {
   EncodeResult r;
   const tools_common::FrameRate out_rate = tools_common::frame_rate(job.frame_rate_code);
-  const bool letterbox = job.out_width == 352 && (job.out_height == 240 || job.out_height == 288) &&
-                         VideoCommand(VCMD_IS_WIDE, 0) == 1;
+  const bool letterbox = job.out_width == 352 && (job.out_height == 240 || job.out_height == 288) && job.wide;
   const int64_t len = static_cast<uint32_t>(VideoCommand(VCMD_TOTAL_LENGTH, 0));
   const int64_t start_byte = len * job.start_percent / 100;
   const int64_t end_byte = len * job.end_percent / 100;

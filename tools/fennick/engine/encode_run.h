@@ -32,6 +32,7 @@ struct EncodeJob {
   int32_t layer = 2;
   int32_t audio_kbps = 224;
   bool video_cd = false;
+  bool wide = false;  ///< the source shows 16:9
   VideoProcessing processing = VideoProcessing::kHigh;
   bool smooth_zoom = true;
   ShownPicture *shown = nullptr;  ///< filled by the open's host display

@@ -27,8 +27,9 @@
 namespace fennick {
 
 /// Reports of a run. Called on the engine's worker or encode thread, one
-/// call at a time, never on the thread that called StartJobs (except from
-/// RunJobs). Implementations must not call back into the engine except
+/// call at a time (RunJobs: on its caller's thread and the encode thread);
+/// the one exception is StopJobs, which reports string 49 on the thread
+/// that calls it. Implementations must not call back into the engine except
 /// StopJobs.
 class JobObserver {
  public:

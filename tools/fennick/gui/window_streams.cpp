@@ -57,7 +57,18 @@ void FennickWindow::fill_choice(QComboBox *list, const tools_common::StreamChoic
 
 void FennickWindow::fill_menu(QMenu *menu, const tools_common::StreamChoice &choice, int kind) {
   if (menu->isVisible()) return;  // never pull entries from under the user
+  // The same entries as shown: only the check mark may move.
+  const QList<QAction *> shown = menu->actions();
+  bool same = shown.size() == static_cast<int>(choice.entries.size());
+  for (int i = 0; same && i < shown.size(); ++i)
+    same = shown[i]->text() == QString::fromStdString(choice.entries[i].label) &&
+           shown[i]->data().toInt() == choice.entries[i].id;
+  if (same) {
+    for (int i = 0; i < shown.size(); ++i) shown[i]->setChecked(i == choice.selected);
+    return;
+  }
   menu->clear();
+  for (QActionGroup *old : menu->findChildren<QActionGroup *>(QString(), Qt::FindDirectChildrenOnly)) delete old;
   auto *group = new QActionGroup(menu);
   for (size_t i = 0; i < choice.entries.size(); ++i) {
     const auto &e = choice.entries[i];

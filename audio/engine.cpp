@@ -21,7 +21,10 @@ struct Engine::ThreadState {
   std::atomic<bool> quit{false};
 };
 
-Engine::Engine() : pcm_area(new int16_t[static_cast<size_t>(kBufferCount) * kSlotValues]()) {
+Engine::Engine()
+    : pcm_area(static_cast<int16_t *>(
+          std::calloc(static_cast<size_t>(kBufferCount) * kSlotValues, sizeof(int16_t)))) {
+  if (!pcm_area) throw std::bad_alloc();
   for (int i = 0; i < kBufferCount; ++i) {
     headers[i].data = reinterpret_cast<char *>(slot(i));
     headers[i].buffer_length = kSlotBytes;

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -176,7 +177,12 @@ class Engine {
   int32_t last_stall_position = -1;  // AUDIO_CMD_POSITION_STALLED
 
   // --- Buffers ---
-  std::unique_ptr<int16_t[]> pcm_area;  // kBufferCount slots
+  // kBufferCount slots from calloc: its fresh pages stay untouched (and
+  // out of the resident set) until a fill writes them.
+  struct FreeArea {
+    void operator()(int16_t *p) const { std::free(p); }
+  };
+  std::unique_ptr<int16_t[], FreeArea> pcm_area;
   std::array<AudioWaveHeader, kBufferCount> headers{};
   int16_t *slot(int i) { return pcm_area.get() + static_cast<size_t>(i) * kSlotValues; }
   int header_index(const AudioWaveHeader *h) const;

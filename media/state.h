@@ -19,6 +19,7 @@
 #include "media/rings/ring.h"
 #include "media/source/disc_file.h"
 #include "media/source/disc_lookup.h"
+#include "platform/event.h"
 #include "platform/lock.h"
 
 namespace dravik {
@@ -109,6 +110,9 @@ struct Rings {
   int64_t raw_bytes = 0;  // delivered in a raw elementary mode
   std::atomic<int32_t> video_target{0};
   std::atomic<int32_t> audio_target{0};
+  // Set whenever a reader takes bytes out of a ring: a reader blocked on
+  // the other, full ring waits on it instead of polling.
+  platform::Event room_made;
 };
 
 /// Which streams the source carries and which are taken.

@@ -406,7 +406,12 @@ enum KestrumCommand {
   VCMD_SEEK_TIME = 188,
   /// stream: -> how long the picture on screen stays, in field periods (as
   /// KestrumPicture::fields); -1 before the first picture
-  VCMD_PICTURE_FIELDS = 189
+  VCMD_PICTURE_FIELDS = 189,
+  /// settings: 1 -> from now on the picture held by VCMD_HOLD_PICTURE has the
+  /// chosen subpicture mixed in as it is shown at that picture's time (the
+  /// frame copy and the plane record carry it); 0 -> clean pictures (the
+  /// default). Result: the old value.
+  VCMD_MIX_SUBPICTURE = 190
 };
 
 /// Number of codes VideoCommand accepts.

@@ -26,7 +26,7 @@ inline constexpr ScalefactorTable kScalefactors = make_scalefactors();
 
 /// A sample s of a class with n levels (n odd) means (2s - (n - 1)) / n:
 /// the levels spread evenly over (-1, 1).
-inline float dequantise(uint32_t s, int32_t levels) {
+constexpr float dequantise(uint32_t s, int32_t levels) {
   return float(2.0 * double(s) - double(levels - 1)) / float(levels);
 }
 

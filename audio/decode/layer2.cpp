@@ -7,16 +7,38 @@
 namespace lunaret {
 namespace {
 
+// The three dequantised samples of every code word of a grouped class
+// (codes past levels^3 included: their digits are taken the same way), so
+// that a group costs one look-up instead of divisions.
+template <int Levels, int Bits>
+struct GroupTable {
+  float v[1 << Bits][3];
+};
+template <int Levels, int Bits>
+constexpr GroupTable<Levels, Bits> make_groups() {
+  GroupTable<Levels, Bits> t{};
+  for (uint32_t code = 0; code < (1u << Bits); ++code) {
+    uint32_t c = code;
+    for (int i = 0; i < 3; ++i) {
+      t.v[code][i] = dequantise(c % Levels, Levels);
+      c /= Levels;
+    }
+  }
+  return t;
+}
+constexpr GroupTable<3, 5> kGroups3 = make_groups<3, 5>();
+constexpr GroupTable<5, 7> kGroups5 = make_groups<5, 7>();
+constexpr GroupTable<9, 10> kGroups9 = make_groups<9, 10>();
+
 // Reads the three samples of one subband in one group: one code word for
 // the grouped 3-, 5- and 9-level classes, else three words.
 inline void read_triple(StreamBitReader &reader, const layer2::QuantClass &q, float out[3]) {
   if (q.grouped) {
-    uint32_t code = reader.read(q.bits);
-    const uint32_t n = uint32_t(q.levels);
-    for (int i = 0; i < 3; ++i) {
-      out[i] = dequantise(code % n, q.levels);
-      code /= n;
-    }
+    const uint32_t code = reader.read(q.bits);
+    const float *g = q.levels == 3 ? kGroups3.v[code] : q.levels == 5 ? kGroups5.v[code] : kGroups9.v[code];
+    out[0] = g[0];
+    out[1] = g[1];
+    out[2] = g[2];
   } else {
     for (int i = 0; i < 3; ++i) out[i] = dequantise(reader.read(q.bits), q.levels);
   }
@@ -74,28 +96,36 @@ bool MpegFrameDecoder::decode_layer2() {
     }
   }
 
+  // Per channel and subband: the class its samples are read with (null:
+  // nothing allocated, the samples are zero).
+  const layer2::QuantClass *cls[2][32] = {};
+  for (int32_t band = 0; band < limit; ++band)
+    for (int32_t ch = 0; ch < channels; ++ch)
+      if (alloc[ch][band]) cls[ch][band] = &layer2::kQuantClasses[table.classes[band][alloc[ch][band]]];
+
   for (int32_t group = 0; group < 12; ++group) {
     const int32_t part = group / 4;
     const int32_t slot = group * 3;
-    for (int32_t band = 0; band < 32; ++band) {
-      float v[2][3] = {};
+    for (int32_t ch = 0; ch < channels; ++ch)
+      for (int32_t t = 0; t < 3; ++t)
+        for (int32_t band = limit; band < 32; ++band) subband[ch][slot + t][band] = 0.0f;
+    for (int32_t band = 0; band < limit; ++band) {
+      // Jointly coded subbands carry channel 0's samples for both, scaled
+      // per channel.
+      const int32_t coded = band < bound ? channels : 1;
+      float v[3];
       for (int32_t ch = 0; ch < channels; ++ch) {
-        if (band >= limit) break;
-        if (band >= bound && ch == 1) {
-          // Jointly coded: the samples of channel 0, scaled per channel.
-          v[1][0] = v[0][0];
-          v[1][1] = v[0][1];
-          v[1][2] = v[0][2];
-          break;
+        if (ch < coded) {
+          if (cls[ch][band]) {
+            read_triple(reader, *cls[ch][band], v);
+          } else {
+            v[0] = v[1] = v[2] = 0.0f;
+          }
         }
-        const int32_t a = alloc[ch][band];
-        if (a) read_triple(reader, layer2::kQuantClasses[table.classes[band][a]], v[ch]);
-      }
-      for (int32_t ch = 0; ch < channels; ++ch) {
         const float m = kScalefactors.m[scf[ch][band][part]];
-        subband[ch][slot][band] = v[ch][0] * m;
-        subband[ch][slot + 1][band] = v[ch][1] * m;
-        subband[ch][slot + 2][band] = v[ch][2] * m;
+        subband[ch][slot][band] = v[0] * m;
+        subband[ch][slot + 1][band] = v[1] * m;
+        subband[ch][slot + 2][band] = v[2] * m;
       }
     }
   }

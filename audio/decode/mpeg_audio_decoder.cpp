@@ -3,6 +3,8 @@
 // layer3.cpp, the synthesis in synthesis_float.cpp and synthesis_fixed.cpp.
 #include "audio/decode/mpeg_audio_decoder.h"
 
+#include <cstring>
+
 #include "audio/decode/mpeg_frame_decoder.h"
 
 namespace lunaret {
@@ -184,6 +186,24 @@ int32_t MpegFrameDecoder::fill_block(int16_t *block, int32_t capacity, int32_t f
   return 1;
 }
 
+namespace {
+
+// o[2i] = l[i], o[2i + 1] = r[i] for i < n (n a multiple of 8).
+void interleave(const int16_t *l, const int16_t *r, int16_t *o, int32_t n) {
+  using V8s = int16_t __attribute__((vector_size(16)));
+  for (int32_t i = 0; i < n; i += 8) {
+    V8s a, b;
+    std::memcpy(&a, l + i, 16);
+    std::memcpy(&b, r + i, 16);
+    const V8s lo = __builtin_shufflevector(a, b, 0, 8, 1, 9, 2, 10, 3, 11);
+    const V8s hi = __builtin_shufflevector(a, b, 4, 12, 5, 13, 6, 14, 7, 15);
+    std::memcpy(o + 2 * i, &lo, 16);
+    std::memcpy(o + 2 * i + 8, &hi, 16);
+  }
+}
+
+}  // namespace
+
 void MpegFrameDecoder::emit_slot(const float *left, const float *right) {
   const SynthForm f = form();
   const int32_t n = f == SynthForm::Half ? 16 : 32;
@@ -215,8 +235,12 @@ void MpegFrameDecoder::emit_slot(const float *left, const float *right) {
     if (oc == 2)
       for (int32_t i = 0; i < n; ++i) o[2 * i + 1] = o[2 * i];
   } else if (oc == 2) {
-    synth(0, left, o, 2);
-    synth(1, right, o + 1, 2);
+    // Each channel in one piece (the synthesis stores runs in vector
+    // registers), then interleaved eight pairs at a time.
+    int16_t l[32], r[32];
+    synth(0, left, l, 1);
+    synth(1, right, r, 1);
+    interleave(l, r, o, n);
   } else if (channel_mode == ChannelMode::LeftOnly) {
     synth(0, left, o, 1);
   } else if (channel_mode == ChannelMode::RightOnly) {

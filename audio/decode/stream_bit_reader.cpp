@@ -65,6 +65,20 @@ bool StreamBitReader::load_window() {
 }
 
 void StreamBitReader::fill_cache() {
+  // Eight bytes in hand and in one piece of the ring: take them in one
+  // big-endian load and keep the whole bytes that fit.
+  const int32_t offset = int32_t(next_byte_ % (2 * kWindowBytes));
+  if (next_byte_ + 8 <= data_end_ && offset + 8 <= 2 * kWindowBytes && cache_bits_ <= 56) {
+    uint64_t word;
+    std::memcpy(&word, ring_ + offset, 8);
+    word = __builtin_bswap64(word);
+    const int32_t bytes = (64 - cache_bits_) >> 3;
+    const int32_t total = cache_bits_ + 8 * bytes;  // 57..64
+    cache_ |= (word >> cache_bits_) & (~uint64_t(0) << (64 - total));
+    cache_bits_ += 8 * bytes;
+    next_byte_ += bytes;
+    return;
+  }
   while (cache_bits_ <= 56) {
     uint8_t byte = 0;
     if (next_byte_ < data_end_ || load_window()) byte = ring_[next_byte_ % (2 * kWindowBytes)];

@@ -11,6 +11,17 @@ namespace {
 
 namespace st = synthesis_tables;
 
+using V4 = float __attribute__((vector_size(16)));
+using V4i = int32_t __attribute__((vector_size(16)));
+
+inline V4 load4(const float *p) {
+  V4 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void store4(float *p, V4 v) { std::memcpy(p, &v, sizeof v); }
+inline V4 reverse4(V4 v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0); }
+
 // 1 / (2 cos(pi (2n + 1) / (2N))) for each stage of the DCT recursion.
 template <int N>
 struct DctStage {
@@ -32,19 +43,42 @@ inline void dct(const float *in, float *out) {
   if constexpr (N == 1) {
     out[0] = in[0];
   } else {
-    float a[N / 2], b[N / 2], ea[N / 2], ob[N / 2];
-    for (int n = 0; n < N / 2; ++n) {
-      a[n] = in[n] + in[N - 1 - n];
-      b[n] = (in[n] - in[N - 1 - n]) * kStage<N>.k[n];
+    float a[N / 2], b[N / 2], ea[N / 2], ob[N / 2 + 1];
+    if constexpr (N >= 8) {
+      // Four lanes at a time, the mirrored inputs reversed in the register:
+      // the same sums and products as the scalar form.
+      for (int n = 0; n < N / 2; n += 4) {
+        const V4 lo = load4(in + n);
+        const V4 hi = reverse4(load4(in + N - 4 - n));
+        store4(a + n, lo + hi);
+        store4(b + n, (lo - hi) * load4(kStage<N>.k + n));
+      }
+    } else {
+      for (int n = 0; n < N / 2; ++n) {
+        a[n] = in[n] + in[N - 1 - n];
+        b[n] = (in[n] - in[N - 1 - n]) * kStage<N>.k[n];
+      }
     }
     dct<N / 2>(a, ea);
     dct<N / 2>(b, ob);
-    for (int k = 0; k < N / 2 - 1; ++k) {
-      out[2 * k] = ea[k];
-      out[2 * k + 1] = ob[k] + ob[k + 1];
+    if constexpr (N >= 8) {
+      // Adding -0 leaves every value as it is, so the last odd output can
+      // take the same sum as the others.
+      ob[N / 2] = -0.0f;
+      for (int k = 0; k < N / 2; k += 4) {
+        const V4 e = load4(ea + k);
+        const V4 o = load4(ob + k) + load4(ob + k + 1);
+        store4(out + 2 * k, __builtin_shufflevector(e, o, 0, 4, 1, 5));
+        store4(out + 2 * k + 4, __builtin_shufflevector(e, o, 2, 6, 3, 7));
+      }
+    } else {
+      for (int k = 0; k < N / 2 - 1; ++k) {
+        out[2 * k] = ea[k];
+        out[2 * k + 1] = ob[k] + ob[k + 1];
+      }
+      out[N - 2] = ea[N / 2 - 1];
+      out[N - 1] = ob[N / 2 - 1];
     }
-    out[N - 2] = ea[N / 2 - 1];
-    out[N - 1] = ob[N / 2 - 1];
   }
 }
 
@@ -76,9 +110,6 @@ inline int16_t clip_round(float x) {
   return int16_t(v);
 }
 
-using V4 = float __attribute__((vector_size(16)));
-using V4i = int32_t __attribute__((vector_size(16)));
-
 // Four sums clipped to 16 bits and rounded to nearest (ties to even, as
 // lrint does): adding and taking away 1.5 * 2^23 leaves the float rounded
 // to an integer, exact for anything this small.
@@ -93,6 +124,24 @@ inline void store_rounded(V4 x, int32_t *dst) {
   std::memcpy(dst, &i, 16);
 }
 
+// The 32 clipped samples out as 16-bit values; a run of them in one piece
+// is narrowed in vector registers.
+inline void store_pcm(const int32_t pcm[32], int16_t *out, int32_t stride) {
+  if (stride == 1) {
+    using V8s = int16_t __attribute__((vector_size(16)));
+    for (int j = 0; j < 32; j += 8) {
+      V4i lo, hi;
+      std::memcpy(&lo, pcm + j, 16);
+      std::memcpy(&hi, pcm + j + 4, 16);
+      const V8s n = __builtin_convertvector(__builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7),
+                                            int16_t __attribute__((vector_size(16))));
+      std::memcpy(out + j, &n, 16);
+    }
+    return;
+  }
+  for (int j = 0; j < 32; ++j) out[j * stride] = int16_t(pcm[j]);
+}
+
 // The full form's window with eight lanes where the processor has AVX: the
 // same products summed in the same order per sample as the four-lane form
 // (no fused multiply-add), so the samples are bit for bit the same.
@@ -101,6 +150,7 @@ using V8i = int32_t __attribute__((vector_size(32), aligned(16)));
 
 __attribute__((target("avx"))) void window_full_avx(const float *v, int16_t *out, int32_t stride) {
   V8 a0 = {}, a1 = {}, a2 = {}, a3 = {};
+#pragma GCC unroll 16
   for (int r = 0; r < 16; ++r) {
     const V8 *w = reinterpret_cast<const V8 *>(kWindow.w[r]);
     const V8 *src = reinterpret_cast<const V8 *>(v + row_offset(r));
@@ -123,7 +173,7 @@ __attribute__((target("avx"))) void window_full_avx(const float *v, int16_t *out
     const V8i n = __builtin_convertvector(x, V8i);
     std::memcpy(pcm + 8 * i, &n, 32);
   }
-  for (int j = 0; j < 32; ++j) out[j * stride] = int16_t(pcm[j]);
+  store_pcm(pcm, out, stride);
 }
 
 const bool kHaveAvx = __builtin_cpu_supports("avx");
@@ -134,10 +184,13 @@ inline float *push_vector(SynthFloatChannel &ch, const float in[32]) {
   dct<32>(in, x);
   ch.phase = (ch.phase - 1) & 15;
   float *v = ch.v + ch.phase * 64;
-  for (int i = 0; i < 16; ++i) v[i] = x[16 + i];
+  // v[0..15] = x[16..31], v[16] = 0, v[17..47] = -x[31..1] (four reversed
+  // lanes at a time; the last store's fourth lane, -x[0], is v[48] anyway),
+  // v[48..63] = -x[0..15].
+  for (int i = 0; i < 16; i += 4) store4(v + i, load4(x + 16 + i));
+  for (int q = 0; q < 8; ++q) store4(v + 17 + 4 * q, -reverse4(load4(x + 28 - 4 * q)));
   v[16] = 0.0f;
-  for (int i = 17; i < 48; ++i) v[i] = -x[48 - i];
-  for (int i = 48; i < 64; ++i) v[i] = -x[i - 48];
+  for (int i = 48; i < 64; i += 4) store4(v + i, -load4(x + i - 48));
   std::memcpy(v + 1024, v, 64 * sizeof(float));
   return v;
 }
@@ -164,6 +217,7 @@ void synth_float(SynthFloatChannel &ch, const float in[32], SynthForm form, int1
     // The 32 sums stay in eight 4-lane registers across the 16 rows (an
     // array in memory would make every step a store and a reload).
     V4 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {}, a5 = {}, a6 = {}, a7 = {};
+#pragma GCC unroll 16
     for (int r = 0; r < 16; ++r) {
       const V4 *w = reinterpret_cast<const V4 *>(kWindow.w[r]);
       const V4 *src = reinterpret_cast<const V4 *>(v + row_offset(r));
@@ -185,7 +239,7 @@ void synth_float(SynthFloatChannel &ch, const float in[32], SynthForm form, int1
     store_rounded(a5, pcm + 20);
     store_rounded(a6, pcm + 24);
     store_rounded(a7, pcm + 28);
-    for (int j = 0; j < 32; ++j) out[j * stride] = int16_t(pcm[j]);
+    store_pcm(pcm, out, stride);
     return;
   }
   // Every second sample: even-numbered ones for Half, odd-numbered ones for

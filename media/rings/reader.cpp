@@ -7,11 +7,15 @@
 #include "media/demux/demux.h"
 #include "media/source/source.h"
 #include "media/state.h"
-#include "platform/clock.h"
 
 namespace dravik {
 
 namespace {
+
+constexpr uint32_t kBlockedRecheckMs = 5;
+
+// A take made room in ring: wakes a reader blocked on it being full.
+void room_made(State &s) { s.rings.room_made.set(); }
 
 bool engine_reads_itself(const State &s) {
   return s.source.type == SourceType::avi || s.source.type == SourceType::plugin;
@@ -39,9 +43,11 @@ int32_t pull(State &s, Ring &ring, std::atomic<int32_t> &target, StepReader who,
       if (step == StepResult::blocked) {
         // The other ring is full and its reader is still taking from it:
         // wait for room rather than lose its bytes or cut this read short.
+        // Its reader sets the event with each take; the bound re-checks a
+        // reader that has stopped taking.
         lock.unlock();
         note_reader_active(s, who);
-        platform::sleep_ms(1);
+        s.rings.room_made.wait(kBlockedRecheckMs);
         continue;
       }
       int32_t r = avail == 0 ? 0 : static_cast<int32_t>(((avail - 1) & ~3u) + 4);
@@ -49,6 +55,7 @@ int32_t pull(State &s, Ring &ring, std::atomic<int32_t> &target, StepReader who,
       ring.read(out, avail);
       std::memset(out + avail, 0, static_cast<size_t>(r) - avail);
       ring.clear();
+      room_made(s);
       if (!audio) s.rings.picture_mark = -1;
       s.rings.raw_bytes = 0;
       store_video_avail(s);
@@ -59,6 +66,7 @@ int32_t pull(State &s, Ring &ring, std::atomic<int32_t> &target, StepReader who,
   ring.read(out, want);
   store_video_avail(s);
   store_audio_avail(s);
+  room_made(s);
   wake_block_reader(s);
   return len;
 }
@@ -86,6 +94,7 @@ int32_t read_video(State &s, void *buf, int32_t len) {
       s.rings.video.zero_front(m);
       s.rings.picture_mark = -1;
     }
+    room_made(s);
     store_video_avail(s);
     store_audio_avail(s);
     wake_block_reader(s);

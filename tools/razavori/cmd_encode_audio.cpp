@@ -12,6 +12,7 @@
 
 #include "components/sondral/sondral.h"
 #include "tools/razavori/command.h"
+#include "tools/razavori/component_library.h"
 
 namespace razavori_cli {
 
@@ -20,6 +21,28 @@ namespace {
 constexpr int32_t kOutputRate = 44100;
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
+
+// The encoder's exports, taken from its library when the command runs.
+struct Sondral {
+  ComponentLibrary lib;
+  decltype(&SondralSetInputRate) set_input_rate = nullptr;
+  decltype(&SondralSetInputBits) set_input_bits = nullptr;
+  decltype(&SondralSetChannels) set_channels = nullptr;
+  decltype(&SondralSetLayer) set_layer = nullptr;
+  decltype(&SondralSetOutputRate) set_output_rate = nullptr;
+  decltype(&SondralSetBitRate) set_bit_rate = nullptr;
+  decltype(&SondralOpen) open = nullptr;
+  decltype(&SondralWrite) write = nullptr;
+  decltype(&SondralClose) close = nullptr;
+
+  bool load() {
+    return lib.open("encode-audio", "libsondral.so") && lib.take("SondralSetInputRate", set_input_rate) &&
+           lib.take("SondralSetInputBits", set_input_bits) && lib.take("SondralSetChannels", set_channels) &&
+           lib.take("SondralSetLayer", set_layer) && lib.take("SondralSetOutputRate", set_output_rate) &&
+           lib.take("SondralSetBitRate", set_bit_rate) && lib.take("SondralOpen", open) &&
+           lib.take("SondralWrite", write) && lib.take("SondralClose", close);
+  }
+};
 
 void usage() {
   std::fprintf(stderr,
@@ -143,13 +166,18 @@ int run_encode_audio(int argc, char **argv) {
     ::close(fd);
     return 2;
   }
-  SondralSetInputRate(f.rate);
-  SondralSetInputBits(16);
-  SondralSetChannels(f.channels);
-  SondralSetLayer(layer);
-  SondralSetOutputRate(kOutputRate);
-  SondralSetBitRate(kbps);
-  if (!SondralOpen(out)) {
+  Sondral sondral;
+  if (!sondral.load()) {
+    ::close(fd);
+    return 1;
+  }
+  sondral.set_input_rate(f.rate);
+  sondral.set_input_bits(16);
+  sondral.set_channels(f.channels);
+  sondral.set_layer(layer);
+  sondral.set_output_rate(kOutputRate);
+  sondral.set_bit_rate(kbps);
+  if (!sondral.open(out)) {
     std::fprintf(stderr, "razavori encode-audio: cannot encode %s at %d Hz into %s\n", in, f.rate, out);
     ::close(fd);
     return f.rate < 1000 || f.rate > 192000 ? 2 : 1;
@@ -162,11 +190,11 @@ int run_encode_audio(int argc, char **argv) {
     const ssize_t r = ::read(fd, block.data(), size_t(std::min<int64_t>(left, int64_t(block.size()))));
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) break;
-    ok = SondralWrite(block.data(), int32_t(r)) == 1;
+    ok = sondral.write(block.data(), int32_t(r)) == 1;
     left -= r;
   }
   ::close(fd);
-  if (!SondralClose() || !ok) {
+  if (!sondral.close() || !ok) {
     std::fprintf(stderr, "razavori encode-audio: writing %s failed\n", out);
     return 1;
   }

@@ -13,6 +13,7 @@
 
 #include "components/weavix/weavix.h"
 #include "tools/razavori/command.h"
+#include "tools/razavori/component_library.h"
 
 namespace razavori_cli {
 
@@ -28,6 +29,19 @@ void usage() {
                "  OUT           the MPEG system stream (Video CD form for Video CD streams)\n");
 }
 
+// The multiplexer's exports, taken from its library when the command runs.
+struct Weavix {
+  ComponentLibrary lib;
+  decltype(&WeavixMultiplex) multiplex = nullptr;
+  decltype(&WeavixCancel) cancel = nullptr;
+  decltype(&WeavixProgress) progress = nullptr;
+
+  bool load() {
+    return lib.open("mux", "libweavix.so") && lib.take("WeavixMultiplex", multiplex) &&
+           lib.take("WeavixCancel", cancel) && lib.take("WeavixProgress", progress);
+  }
+};
+
 const char *input_or_null(const char *path) { return (!*path || !std::strcmp(path, "-")) ? nullptr : path; }
 
 }  // namespace
@@ -42,6 +56,8 @@ int run_mux(int argc, char **argv) {
     std::fprintf(stderr, "razavori mux: no input stream given\n");
     return 2;
   }
+  Weavix weavix;
+  if (!weavix.load()) return 1;
   struct sigaction sa = {};
   sa.sa_handler = on_interrupt;
   sigaction(SIGINT, &sa, nullptr);
@@ -51,7 +67,7 @@ int run_mux(int argc, char **argv) {
   bool done = false;
   int32_t result = 0;
   std::thread worker([&] {
-    const int32_t r = WeavixMultiplex(video, audio, out);
+    const int32_t r = weavix.multiplex(video, audio, out);
     std::lock_guard<std::mutex> hold(lock);
     result = r;
     done = true;
@@ -66,10 +82,10 @@ int run_mux(int argc, char **argv) {
       // The progress line follows the multiplex at a reader's pace.
       changed.wait_for(hold, std::chrono::milliseconds(200));
       if (g_interrupted && !cancelled) {
-        WeavixCancel();
+        weavix.cancel();
         cancelled = true;
       }
-      const int pct = WeavixProgress();
+      const int pct = weavix.progress();
       if (!done && pct != shown && (terminal || pct / 10 != shown / 10)) {
         std::fprintf(stderr, terminal ? "\rmultiplexing %s: %3d%%" : "multiplexing %s: %d%%\n", out, pct);
         shown = pct;

@@ -20,6 +20,7 @@
 #include "media/demux/clock_span.h"
 #include "media/media_api.h"
 #include "tools/razavori/input_reason.h"
+#include "tools/razavori/overlay_arg.h"
 #include "tools/razavori/source_arg.h"
 #include "video/video_api.h"
 
@@ -200,10 +201,35 @@ int run_play(int argc, char **argv) {
     std::fprintf(stderr, "razavori play: %s\n", error.c_str());
     return 2;
   }
+  // --subpicture N and --overlay PIC.bmp[@X,Y[,OPACITY]]: drawn into every
+  // presented picture.
+  int32_t subpicture = -1;
+  OverlayArg overlay;
+  bool with_overlay = false;
+  for (size_t i = 0; i + 1 < args.size();) {
+    if (args[i] == "--subpicture") {
+      subpicture = parse_subpicture(args[i + 1].c_str());
+      if (subpicture < 0) {
+        std::fprintf(stderr, "razavori play: --subpicture wants a stream number 0-31 or id 0x20-0x3F\n");
+        return 2;
+      }
+    } else if (args[i] == "--overlay") {
+      if (!parse_overlay("play", args[i + 1].c_str(), &overlay)) return 2;
+      with_overlay = true;
+    } else {
+      ++i;
+      continue;
+    }
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+               args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+  }
   if (args.size() != 1) {
-    std::fprintf(stderr, "usage: razavori play FILE [--track N] [--entry N|MM:SS:FF] [--angle N]\n");
+    std::fprintf(stderr,
+                 "usage: razavori play FILE [--track N] [--entry N|MM:SS:FF] [--angle N] [--subpicture N] "
+                 "[--overlay PIC.bmp[@X,Y[,OPACITY]]]\n");
     return 2;
   }
+  if (with_overlay && !load_overlay("play", &overlay)) return 1;
   arg.file = args[0];
   if (!resolve_source(&arg, &error)) {
     std::fprintf(stderr, "razavori play: %s\n", error.c_str());
@@ -211,6 +237,11 @@ int run_play(int argc, char **argv) {
   }
   const char *path = arg.file.c_str();
   VideoStartup();
+  if (subpicture >= 0) choose_subpicture(subpicture);
+  if (with_overlay && !install_overlay("play", overlay)) {
+    VideoShutdown();
+    return 1;
+  }
   Player player;
   if (VideoOpenBuffer(nullptr, arg.name(), arg.size(), nullptr, arg.start) == 1) {
     if (arg.angle >= 0) SysControl(CTL_ANGLE_SELECT, arg.angle);

@@ -1,10 +1,13 @@
 // razavori video FILE [--yuv OUT] [--frames N] [--variant default|83|85]
-//                     [--rgb OUT.ppm]
+//                     [--rgb OUT.ppm] [--subpicture N] [--overlay PIC.bmp[@X,Y[,OPACITY]]]
 // Decodes a file through the video engine's exports the way the converters
 // do: open, then VideoStep until the end, copying each picture between the
 // hold and release commands. --yuv writes planar 4:2:0 pictures in display
 // order cropped to the display size; --rgb writes each picture as a binary
 // PPM image (one after another in the file) through the frame-copy routine.
+// --subpicture N (0-31, or the stream id 0x20-0x3F) writes the pictures as
+// presented, with that subpicture stream mixed in; --overlay draws a
+// picture into every one (opacity 0-256).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +16,7 @@
 
 #include "media/media_api.h"
 #include "tools/razavori/input_reason.h"
+#include "tools/razavori/overlay_arg.h"
 #include "tools/razavori/source_arg.h"
 #include "video/video_api.h"
 
@@ -66,6 +70,9 @@ int run_video(int argc, char **argv) {
   const char *rgb_path = nullptr;
   long frames = -1;
   int variant = 0;
+  long subpicture = -1;
+  OverlayArg overlay;
+  bool with_overlay = false;
   for (int i = 1; i < argc; ++i) {
     const bool has_value = i + 1 < argc;
     if (!std::strcmp(argv[i], "--yuv") && has_value) {
@@ -79,6 +86,15 @@ int run_video(int argc, char **argv) {
         std::fprintf(stderr, "razavori video: --frames wants a count\n");
         return 2;
       }
+    } else if (!std::strcmp(argv[i], "--subpicture") && has_value) {
+      subpicture = parse_subpicture(argv[++i]);
+      if (subpicture < 0) {
+        std::fprintf(stderr, "razavori video: --subpicture wants a stream number 0-31 or id 0x20-0x3F\n");
+        return 2;
+      }
+    } else if (!std::strcmp(argv[i], "--overlay") && has_value) {
+      if (!parse_overlay("video", argv[++i], &overlay)) return 2;
+      with_overlay = true;
     } else if (!std::strcmp(argv[i], "--variant") && has_value) {
       const char *v = argv[++i];
       if (!std::strcmp(v, "default")) {
@@ -104,11 +120,13 @@ int run_video(int argc, char **argv) {
   if (!path) {
     std::fprintf(
         stderr,
-        "usage: razavori video FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm]\n");
+        "usage: razavori video FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm] "
+        "[--subpicture N] [--overlay PIC.bmp[@X,Y[,OPACITY]]]\n");
     return 2;
   }
   arg.file = path;
   if (!resolve_or_say(&arg, "video")) return 1;
+  if (with_overlay && !load_overlay("video", &overlay)) return 1;
   File yuv(yuv_path ? std::fopen(yuv_path, "wb") : nullptr);
   File rgb(rgb_path ? std::fopen(rgb_path, "wb") : nullptr);
   if ((yuv_path && !yuv) || (rgb_path && !rgb)) {
@@ -118,6 +136,12 @@ int run_video(int argc, char **argv) {
 
   VideoStartup();
   if (variant) VideoCommand(variant, 1);
+  // Delivered from the first pack on; the held pictures carry it.
+  if (subpicture >= 0) choose_subpicture(static_cast<int32_t>(subpicture));
+  if (with_overlay && !install_overlay("video", overlay)) {
+    VideoShutdown();
+    return 1;
+  }
   // Nothing is shown: a host display that takes nothing keeps the engine
   // from making a window and converting every picture for it. The frame
   // copy still works from the decoded planes.

@@ -19,6 +19,7 @@ int run_cut(int argc, char **argv);
 int run_mux(int argc, char **argv);
 int run_encode_audio(int argc, char **argv);
 int run_discs(int argc, char **argv);
+int run_dvd(int argc, char **argv);
 
 // Subcommands register here, one line each, in the order --help lists them.
 static const Command kCommands[] = {
@@ -29,9 +30,12 @@ static const Command kCommands[] = {
     {"audio", "FILE [--pcm OUT] [--wav OUT] [--rate-mode M] [--channel-mode M]",
      "decode an audio file through the audio engine", run_audio},
     {"info", "FILE [--pictures]", "video stream headers, and with --pictures every picture's type", run_info},
-    {"video", "FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm]",
+    {"video",
+     "FILE [--yuv OUT] [--frames N] [--variant default|83|85] [--rgb OUT.ppm] [--subpicture N] [--overlay "
+     "PIC.bmp[@X,Y[,O]]]",
      "decode a file's pictures through the video engine", run_video},
-    {"play", "FILE [--track N] [--entry N|MM:SS:FF] [--angle N]",
+    {"play",
+     "FILE [--track N] [--entry N|MM:SS:FF] [--angle N] [--subpicture N] [--overlay PIC.bmp[@X,Y[,O]]]",
      "play a file: space pause, arrows seek, f full screen, +/- volume, s step, b benchmark, q quit",
      run_play},
     {"extract", "FILE [--out DIR] [--force]", "every elementary stream of a system stream into its own file",
@@ -43,6 +47,7 @@ static const Command kCommands[] = {
      run_encode_audio},
     {"discs", "[--map X=PATH] [--unmap X] [--eject X] [--close X]", "mapped drives and what their discs hold",
      run_discs},
+    {"dvd", "PATH|DRIVE [--title N]", "a DVD's titles, chapters and streams", run_dvd},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

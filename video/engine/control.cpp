@@ -12,6 +12,7 @@
 #include "video/engine/output_link.h"
 #include "video/engine/play/audio_sync.h"
 #include "video/engine/play/picture_steps.h"
+#include "video/engine/subpicture_link.h"
 
 namespace kestrum {
 
@@ -31,6 +32,8 @@ int32_t current_position() { return media().seek(0, 1); }
 int32_t decode_next_picture() {
   EngineState &s = engine().state;
   if (s.source.open_mode != static_cast<int32_t>(OpenMode::video)) return 0;
+  // A picture held with the subpicture in it is a reference picture too.
+  subpicture_release();
   if (!decoder().step_picture()) return 0;
   publish_current();
   return 1;
@@ -38,7 +41,9 @@ int32_t decode_next_picture() {
 
 void publish_current() {
   KestrumPicture picture{};
-  publish_shown_picture(decoder().current_picture(&picture) ? &picture : nullptr);
+  const bool have = decoder().current_picture(&picture);
+  publish_shown_picture(have ? &picture : nullptr);
+  if (have) subpicture_picture_shown(picture);
 }
 
 void present_current() {
@@ -58,7 +63,9 @@ void present_current() {
     picture.cb = flat.data();
     picture.cr = flat.data() + size;
   }
+  const bool mixed = subpicture_before_present(picture);
   e.display.present(picture);
+  if (mixed) subpicture_after_present();
 }
 
 int32_t engine_run() {
@@ -131,6 +138,7 @@ int32_t engine_seek(int32_t pos, int32_t origin) {
       // (and, in an open GOP, the next anchor: the B pictures between refer
       // to a picture before the seek).
       decoder().restart();
+      subpicture_clear();
       publish_current();
       if (e.display.is_open() && !s.picture.picture_held) present_current();
     }
@@ -197,6 +205,7 @@ void *engine_startup() {
   media().control(CTL_SPU_BUFFER, buffer);
   media().control(CTL_SPU_CALLBACK, unit_ready);
   e.startup_result = reinterpret_cast<void *>(media().control(CTL_SPU_TABLE, 0));
+  subpicture_startup();
   e.started_up = true;
   return e.startup_result;
 }

@@ -6,6 +6,7 @@
 
 #include "video/decode/decoder.h"
 #include "video/engine/ports.h"
+#include "video/engine/subpicture_link.h"
 
 namespace kestrum {
 
@@ -23,7 +24,11 @@ Decoder &dec() {
   return *g_decoder;
 }
 
-int32_t read_video(void *, void *dst, int32_t len) { return media().read_video(dst, len); }
+int32_t read_video(void *, void *dst, int32_t len) {
+  const int32_t n = media().read_video(dst, len);
+  subpicture_note_taken(n);
+  return n;
+}
 int32_t seek_video(void *, int32_t pos, int32_t origin) { return media().seek(pos, origin); }
 
 void fill_params(StreamParams *out) {

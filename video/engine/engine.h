@@ -30,7 +30,7 @@ inline constexpr int32_t kDefaultAspectFactor = 312;
 /// Budget handed to SysRunCallbacks to drain every queued audio refill.
 inline constexpr int32_t kRunAllCallbacks = 0x7FFFFFF;
 /// Highest code VideoCommand knows.
-inline constexpr int32_t kLastCommand = VCMD_PICTURE_FIELDS;
+inline constexpr int32_t kLastCommand = VCMD_MIX_SUBPICTURE;
 
 enum class OpenMode : int32_t { video = 0, audio_only = 2 };
 enum class PlayMode : int32_t { normal = 0, fast = 1, slow = 2 };

@@ -7,6 +7,7 @@
 #include "audio/audio_api.h"
 #include "components/glyvex/glyvex.h"
 #include "media/media_api.h"
+#include "video/engine/dvd_title.h"
 #include "video/engine/engine.h"
 #include "video/engine/source_buffer.h"
 
@@ -47,11 +48,27 @@ std::string file_title(const char *path) {
   return t;
 }
 
+// A host display without present callbacks belongs to a converter: it
+// shows nothing and plays nothing.
+bool shows_nothing(const KestrumHostDisplay *display) {
+  return display && !display->present_planes && !display->present_rgb;
+}
+
 // Chooses the audio rate and channel modes that the device can play, then
-// hands the engine's choices to the audio engine.
-void configure_audio() {
+// hands the engine's choices to the audio engine. An open that shows
+// nothing does not ask the device (asking loads the sound system, a few
+// megabytes): a choice left for the open is taken as the normal rate and
+// left open for the next open that plays.
+void configure_audio(const KestrumHostDisplay *display) {
   EngineState &s = engine().state;
   const AudioPort &a = audio();
+  if (shows_nothing(display)) {
+    const int32_t mode = s.audio_link.audio_rate_mode;
+    a.set_rate_mode(mode == kRateModeChooseAtOpen ? -1 : mode);
+    a.set_channel_mode(s.audio_link.channel_mode);
+    a.set_hint(0);
+    return;
+  }
   if (s.audio_link.audio_rate_mode == kRateModeChooseAtOpen) {
     if (a.command(AUDIO_CMD_RATE_SUPPORTED, 44100)) {
       s.audio_link.audio_rate_mode = -1;
@@ -68,7 +85,7 @@ void configure_audio() {
   a.set_hint(0);
 }
 
-void begin_open(uint32_t start) {
+void begin_open(uint32_t start, const char *path) {
   EngineState &s = engine().state;
   decoder().reset();
   s.source.closing = 0;
@@ -77,11 +94,10 @@ void begin_open(uint32_t start) {
   s.source.start = start;
   s.source.total_length = 0;
   s.source.source_tag = -1;
-  // Every open starts without DVD title data: the subpicture decoder gets
-  // none and the media layer's rate divisor is cleared.
+  // Every open reads the DVD title set the path names, if any, before the
+  // source is probed (the media layer's rate divisor comes from it).
   s.source.open_count += 1;
-  media().control(CTL_SET_TS_DIVISOR, 0);
-  GlyvexSetTitle(nullptr);
+  dvd_title_open(path);
 }
 
 }  // namespace
@@ -121,7 +137,7 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   // re-open does (keeping the display when re-opening).
   if (s.source.open) engine_close(0, reopen);
   platform::Lock lock(e.engine_lock);
-  begin_open(start);
+  begin_open(start, path);
 
   // Classify and open the source.
   int32_t length = 0;
@@ -170,7 +186,7 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   s.presentation.relayout = 0;
 
   // Audio.
-  configure_audio();
+  configure_audio(display);
   if (!s.source.is_elementary) {
     s.source.audio_present = media().control(CTL_STREAM_MIX, 0) != kMixVideoOnly;
     if (s.source.audio_present) {
@@ -184,6 +200,7 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   s.presentation.aspect_factor = (p.horizontal_size && p.vertical_size)
                                      ? p.horizontal_size * 256 / p.vertical_size
                                      : kDefaultAspectFactor;
+  dvd_title_apply_aspect();
   s.source.open_mode = static_cast<int32_t>(OpenMode::video);
   s.source.closing = 0;
   s.source.open = 1;
@@ -238,7 +255,7 @@ int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *pa
   EngineState &s = e.state;
   if (s.source.open) engine_close(0, false);
   platform::Lock lock(e.engine_lock);
-  begin_open(start);
+  begin_open(start, path);
   int32_t length = 0;
   const int32_t kind = media().probe(path, &length);
   s.source.total_length = length > 0 ? length : 0;
@@ -258,7 +275,7 @@ int32_t engine_open_audio_only(const KestrumHostDisplay *display, const char *pa
   s.source.path = path;
   s.source.title = file_title(path);
   e.display.attach(display);
-  configure_audio();
+  configure_audio(display);
   if (kind == SOURCE_KIND_SYSTEM) audio().open_stream(s.source.source_tag);
   s.source.audio_present = 1;
   s.audio_link.audio_open = audio().open_output(e.display.window()) ? 1 : 0;

@@ -5,6 +5,7 @@
 #include "video/decode/decoder.h"
 #include "video/engine/engine.h"
 #include "video/engine/play/audio_sync.h"
+#include "video/engine/subpicture_link.h"
 
 namespace kestrum {
 
@@ -65,6 +66,7 @@ int32_t engine_seek_time(int32_t ms) {
         if (!d->step_picture() && !d->show_last_anchor()) break;
       }
       s.playback.end_of_stream = 0;
+      subpicture_clear();
       publish_current();
       if (e.display.is_open() && !s.picture.picture_held) present_current();
       if (s.audio_link.audio_open) audio().flush();

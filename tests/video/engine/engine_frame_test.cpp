@@ -3,6 +3,7 @@
 // and close, and the records.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -127,7 +128,7 @@ TEST_F(EngineFrame, StoredValuesAreKeptApart) {
   const Pair pairs[] = {{VCMD_GET_VALUE_37, VCMD_SET_VALUE_38},
                         {VCMD_GET_VALUE_105, VCMD_SET_VALUE_106},
                         {VCMD_GET_VALUE_110, VCMD_SET_VALUE_111},
-                        {VCMD_GET_VALUE_145, VCMD_SET_VALUE_146},
+                        {VCMD_GET_VALUE_149, VCMD_SET_VALUE_150},
                         {VCMD_GET_VALUE_152, VCMD_SET_VALUE_153}};
   const int32_t lone[] = {VCMD_VALUE_17, VCMD_VALUE_20, VCMD_VALUE_101, VCMD_VALUE_132, VCMD_VALUE_151};
   // All set at once, each to its own value...
@@ -467,6 +468,31 @@ bool called_in_order(const std::vector<std::string> &calls, const std::vector<st
 
 std::string audio_call(int32_t cmd) { return "audio " + std::to_string(cmd); }
 std::string control_call(int32_t cmd) { return "ctl " + std::to_string(cmd); }
+
+// A converter's open (a host display that takes nothing) leaves the sound
+// device alone: asking its rates loads the sound system. An open that
+// shows pictures asks, and settles the rate left for the open.
+TEST_F(EngineFrame, OnlyAnOpenThatShowsAsksTheDeviceItsRates) {
+  const auto asked = [] {
+    const auto calls = fake::trail.calls();
+    return std::count(calls.begin(), calls.end(), audio_call(AUDIO_CMD_RATE_SUPPORTED)) +
+           std::count(calls.begin(), calls.end(), audio_call(AUDIO_CMD_RATE_CHANNELS));
+  };
+  static const KestrumHostDisplay takes_nothing{};
+  engine().state.audio_link.audio_rate_mode = kestrum::kRateModeChooseAtOpen;  // as after start-up
+  fake::trail.clear();
+  ASSERT_EQ(VideoOpen(&takes_nothing, "/films/a.m1v", nullptr, 0), 1);
+  EXPECT_EQ(asked(), 0);
+  EXPECT_EQ(fake::audio.rate_mode, -1) << "the normal rate stands in for the device's answer";
+  EXPECT_EQ(fake::audio.channel_mode, 2);
+  EXPECT_EQ(engine().state.audio_link.audio_rate_mode, kestrum::kRateModeChooseAtOpen);
+  VideoClose(1);
+
+  fake::trail.clear();
+  ASSERT_TRUE(open_file());
+  EXPECT_GT(asked(), 0);
+  EXPECT_EQ(engine().state.audio_link.audio_rate_mode, -1);
+}
 
 TEST_F(EngineFrame, AudioOnlyPlayAndSeekStartTheDeviceWithFullBuffers) {
   fake::media.probe_kind = SOURCE_KIND_AUDIO;

@@ -1,19 +1,13 @@
-// DVD titles and subpictures: the attribute records, the subpicture layer
-// and the navigation library this platform lacks.
+// DVD titles and subpictures: the attribute records of the title set being
+// played, the subpicture layer, the host's units and navigation record, and
+// the held picture with the subpicture burnt in.
 #include "components/glyvex/glyvex.h"
 #include "video/engine/commands/command_parts.h"
+#include "video/engine/dvd_title.h"
 #include "video/engine/engine.h"
+#include "video/engine/subpicture_link.h"
 
 namespace kestrum::commands {
-
-namespace {
-
-// Attribute copies of the title's audio and subpicture streams: zero while
-// not playing a DVD title.
-uint8_t g_dvd_audio_attributes[8 * 8] = {};
-uint8_t g_dvd_spu_attributes[32 * 6] = {};
-
-}  // namespace
 
 Outcome dvd_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
   Engine &e = engine();
@@ -24,14 +18,16 @@ Outcome dvd_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
       result = 0;
       return Outcome::done;
     case VCMD_DVD_AUDIO_COUNT:
+      result = dvd_audio_count();
+      return Outcome::done;
     case VCMD_DVD_SPU_COUNT:
-      result = -1;  // not playing from a DVD title
+      result = dvd_spu_count();
       return Outcome::done;
     case VCMD_DVD_AUDIO_ATTRIBUTES:
-      result = reinterpret_cast<intptr_t>(g_dvd_audio_attributes);
+      result = reinterpret_cast<intptr_t>(dvd_audio_attributes());
       return Outcome::done;
     case VCMD_DVD_SPU_ATTRIBUTES:
-      result = reinterpret_cast<intptr_t>(g_dvd_spu_attributes);
+      result = reinterpret_cast<intptr_t>(dvd_spu_attributes());
       return Outcome::done;
     case VCMD_OPEN_COUNT:
       result = s.source.open_count;
@@ -41,10 +37,17 @@ Outcome dvd_setting(int32_t cmd, intptr_t arg, intptr_t &result) {
       s.presentation.spu_draw_mode = arg ? 1 : 0;
       return Outcome::done;
     case VCMD_OVERLAY_ENTRY:
-      result = 0;  // no overlay picture library
+      result = overlay_picture_routine();
+      return Outcome::done;
+    case VCMD_GET_VALUE_145:
+      result = subpicture_update_routine();
       return Outcome::done;
     case VCMD_NAVIGATION_RECORD:
-      result = 0;  // no DVD navigation library
+      dvd_navigation_record(reinterpret_cast<const void *>(arg));
+      result = 1;
+      return Outcome::done;
+    case VCMD_MIX_SUBPICTURE:
+      result = subpicture_set_burn_in(arg ? 1 : 0);
       return Outcome::done;
     default:
       return Outcome::not_mine;

@@ -6,6 +6,7 @@
 #include "video/engine/commands/command_parts.h"
 #include "video/engine/engine.h"
 #include "video/engine/output_link.h"
+#include "video/engine/subpicture_link.h"
 
 namespace kestrum::commands {
 
@@ -32,6 +33,7 @@ int32_t release_picture() {
   Engine &e = engine();
   EngineState &s = e.state;
   s.picture.picture_held = 0;
+  subpicture_release();
   GlyvexRedraw(e.display.window(), e.display.width(), e.display.height(), 0, nullptr);
   if (s.picture.post_frame_callback) s.picture.post_frame_callback(e.display.window(), 0);
   return 1;
@@ -130,6 +132,7 @@ bool picture_stream(int32_t cmd, intptr_t arg, intptr_t &result) {
     }
     case VCMD_HOLD_PICTURE:
       s.picture.picture_held = 1;
+      subpicture_hold();
       result = 1;
       return true;
     case VCMD_RELEASE_PICTURE:

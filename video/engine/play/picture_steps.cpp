@@ -5,6 +5,7 @@
 #include "video/engine/play/audio_sync.h"
 #include "video/engine/play/loop_context.h"
 #include "video/engine/play/loop_ports.h"
+#include "video/engine/subpicture_link.h"
 
 namespace kestrum::play {
 
@@ -30,6 +31,7 @@ void decode_parsed_pair(const LoopPort &p) {
 // seek showed early, the next one too: that picture is on screen already.
 void decode_parsed_frame() {
   const LoopPort &p = loop_port();
+  subpicture_release();
   decode_parsed_pair(p);
   if (p.showing_repeat && p.showing_repeat() && p.parse_next()) decode_parsed_pair(p);
   publish_current();

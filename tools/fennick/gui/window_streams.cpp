@@ -68,7 +68,8 @@ void FennickWindow::fill_menu(QMenu *menu, const tools_common::StreamChoice &cho
     return;
   }
   menu->clear();
-  for (QActionGroup *old : menu->findChildren<QActionGroup *>(QString(), Qt::FindDirectChildrenOnly)) delete old;
+  for (QActionGroup *old : menu->findChildren<QActionGroup *>(QString(), Qt::FindDirectChildrenOnly))
+    delete old;
   auto *group = new QActionGroup(menu);
   for (size_t i = 0; i < choice.entries.size(); ++i) {
     const auto &e = choice.entries[i];

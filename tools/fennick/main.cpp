@@ -7,15 +7,25 @@
 #include "tools/fennick/cli/convert_command.h"
 #include "tools/fennick/cli/options.h"
 #include "video/video_api.h"
+#ifdef FENNICK_WINDOW
+#include "tools/fennick/gui/window_main.h"
+#endif
 
 namespace {
 
+const char kWindowUsage[] =
+    "usage: fennick [FILE...]\n"
+    "  opens the converter's window listing FILEs (needs a display)\n\n";
+
 int run_window(int argc, char **argv) {
-  // The window face joins here; until then the command line is the way in.
+#ifdef FENNICK_WINDOW
+  return fennick_gui::run_window(argc, argv);
+#else
   (void)argc;
   (void)argv;
   std::fputs(fennick_cli::convert_usage(), stderr);
   return 2;
+#endif
 }
 
 }  // namespace
@@ -26,6 +36,7 @@ int main(int argc, char **argv) {
     return 0;
   }
   if (argc >= 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+    std::fputs(kWindowUsage, stdout);
     std::fputs(fennick_cli::convert_usage(), stdout);
     return 0;
   }

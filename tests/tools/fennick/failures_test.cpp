@@ -32,7 +32,7 @@ TEST(FennickFailures, UsageErrorsExitTwo) {
   for (const char *args :
        {"convert", "convert --rate 20 x.vob", "convert --bitrate 100 x.vob", "convert --range 60-20 x.vob",
         "convert --size 10x10 x.vob", "convert --bogus x.vob", "convert --layer 3 x.vob",
-        "convert --size 352x288 --original x.vob", ""}) {
+        "convert --size 352x288 --original x.vob"}) {
     const auto r = fennick(args);
     EXPECT_EQ(r.status, 2) << args << ": " << r.out;
   }

@@ -6,10 +6,10 @@
 #include "components/weavix/weavix.h"
 #include "media/media_api.h"
 #include "tools/common/frame_rate.h"
-#include "tools/fennick/engine/display_aspect.h"
 #include "tools/fennick/engine/encode_run.h"
 #include "tools/fennick/engine/job_engine.h"
 #include "tools/fennick/engine/strings.h"
+#include "tools/fennick/engine/wide_header.h"
 #include "video/video_api.h"
 
 namespace fennick {

@@ -1,4 +1,4 @@
-#include "tools/fennick/engine/display_aspect.h"
+#include "tools/fennick/engine/wide_header.h"
 
 #include <array>
 #include <cstdint>

@@ -7,6 +7,7 @@
 #include "audio/decode/layer3_internal.h"
 #include "audio/decode/layer3_tables.h"
 #include "audio/decode/synthesis_window.h"
+#include "platform/cpu_features.h"
 
 namespace lunaret {
 namespace {
@@ -17,7 +18,8 @@ namespace st = synthesis_tables;
 // DCT-IV of 18 points, y[n] = sum_k X[k] cos(pi/18 (n + 1/2)(k + 1/2)),
 // unfolded: x[0..8] = y[9..17], x[9..26] = -y[17..0], x[27..35] = -y[0..8].
 struct Tables {
-  alignas(16) float dct4[18][20];  // [k][n], rows padded for whole vectors
+  alignas(16) float dct4[18][20];       // [k][n], rows padded for whole vectors
+  alignas(32) float dct4_wide[18][24];  // the same, padded for 8-lane vectors
   alignas(16) float short_imdct[12][6];
   alignas(16) float window[4][36];  // by block type (2 unused: short)
   alignas(16) float short_window[12];
@@ -26,7 +28,10 @@ struct Tables {
 constexpr Tables make_tables() {
   Tables t{};
   for (int n = 0; n < 18; ++n)
-    for (int k = 0; k < 18; ++k) t.dct4[k][n] = float(st::const_cos(st::kPi / 18 * (n + 0.5) * (k + 0.5)));
+    for (int k = 0; k < 18; ++k) {
+      t.dct4[k][n] = float(st::const_cos(st::kPi / 18 * (n + 0.5) * (k + 0.5)));
+      t.dct4_wide[k][n] = t.dct4[k][n];
+    }
   for (int i = 0; i < 12; ++i)
     for (int k = 0; k < 6; ++k)
       t.short_imdct[i][k] = float(st::const_cos(st::kPi / 24 * (2 * i + 7) * (2 * k + 1)));
@@ -45,13 +50,62 @@ constexpr Tables make_tables() {
 }
 constexpr Tables kT = make_tables();
 
-void imdct_long(const float in[18], const float *window, float overlap[18], float out[18]) {
-  float x[36];
-  imdct36(in, x);
-  for (int i = 0; i < 18; ++i) {
-    out[i] = x[i] * window[i] + overlap[i];
-    overlap[i] = x[i + 18] * window[i + 18];
+// Windowing and overlap-add of the DCT-IV outputs y: the 36 IMDCT values
+// are x[0..8] = y[9..17], x[9..26] = -y[17..0], x[27..35] = -y[0..8].
+inline void window_overlap(const float y[18], const float *window, float overlap[18], float out[18]) {
+  for (int i = 0; i < 9; ++i) out[i] = y[i + 9] * window[i] + overlap[i];
+  for (int i = 9; i < 18; ++i) out[i] = -y[26 - i] * window[i] + overlap[i];
+  for (int i = 0; i < 9; ++i) overlap[i] = -y[8 - i] * window[i + 18];
+  for (int i = 9; i < 18; ++i) overlap[i] = -y[i - 9] * window[i + 18];
+}
+
+// The 18-point DCT-IV (the IMDCT before unfolding), column by column, the
+// 20 padded sums held in five 4-lane registers.
+void dct4_18(const float in[18], float y[20]) {
+  using V4 = float __attribute__((vector_size(16)));
+  V4 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {};
+  for (int k = 0; k < 18; ++k) {
+    const V4 xk = {in[k], in[k], in[k], in[k]};
+    const V4 *col = reinterpret_cast<const V4 *>(kT.dct4[k]);
+    a0 += col[0] * xk;
+    a1 += col[1] * xk;
+    a2 += col[2] * xk;
+    a3 += col[3] * xk;
+    a4 += col[4] * xk;
   }
+  std::memcpy(y, &a0, 16);
+  std::memcpy(y + 4, &a1, 16);
+  std::memcpy(y + 8, &a2, 16);
+  std::memcpy(y + 12, &a3, 16);
+  std::memcpy(y + 16, &a4, 16);
+}
+
+void imdct_long_c(const float in[18], const float *window, float overlap[18], float out[18]) {
+  alignas(16) float y[20];
+  dct4_18(in, y);
+  window_overlap(y, window, overlap, out);
+}
+
+// Eight lanes where the processor has AVX: each output takes the same
+// products summed in the same order as the four-lane reference (no fused
+// multiply-add), so the results are bit for bit the same.
+__attribute__((target("avx"))) void imdct_long_avx(const float in[18], const float *window, float overlap[18],
+                                                   float out[18]) {
+  using V8 = float __attribute__((vector_size(32)));
+  V8 a0 = {}, a1 = {}, a2 = {};
+  for (int k = 0; k < 18; ++k) {
+    const float v = in[k];
+    const V8 xk = {v, v, v, v, v, v, v, v};
+    const V8 *col = reinterpret_cast<const V8 *>(kT.dct4_wide[k]);
+    a0 += col[0] * xk;
+    a1 += col[1] * xk;
+    a2 += col[2] * xk;
+  }
+  alignas(32) float y[24];
+  std::memcpy(y, &a0, 32);
+  std::memcpy(y + 8, &a1, 32);
+  std::memcpy(y + 16, &a2, 32);
+  window_overlap(y, window, overlap, out);
 }
 
 // Three short transforms of the interleaved values in[3k + w]; the windows
@@ -98,29 +152,27 @@ void alias_reduce(float xr[576], int32_t boundaries) {
 
 }  // namespace
 
+void init_hybrid_dsp(HybridDsp &dsp, uint32_t cpu_flags) {
+  dsp.imdct_long = imdct_long_c;
+  if (!(cpu_flags & platform::kCpuAvx)) return;
+  dsp.imdct_long = imdct_long_avx;
+}
+
 void imdct36(const float in[18], float out[36]) {
-  // Column by column, the 20 padded sums held in five 4-lane registers.
-  using V4 = float __attribute__((vector_size(16)));
-  V4 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {};
-  for (int k = 0; k < 18; ++k) {
-    const V4 xk = {in[k], in[k], in[k], in[k]};
-    const V4 *col = reinterpret_cast<const V4 *>(kT.dct4[k]);
-    a0 += col[0] * xk;
-    a1 += col[1] * xk;
-    a2 += col[2] * xk;
-    a3 += col[3] * xk;
-    a4 += col[4] * xk;
-  }
   alignas(16) float y[20];
-  std::memcpy(y, &a0, 16);
-  std::memcpy(y + 4, &a1, 16);
-  std::memcpy(y + 8, &a2, 16);
-  std::memcpy(y + 12, &a3, 16);
-  std::memcpy(y + 16, &a4, 16);
+  dct4_18(in, y);
   for (int i = 0; i < 9; ++i) out[i] = y[i + 9];
   for (int i = 9; i < 27; ++i) out[i] = -y[26 - i];
   for (int i = 27; i < 36; ++i) out[i] = -y[i - 27];
 }
+
+namespace {
+const HybridDsp kDsp = [] {
+  HybridDsp dsp;
+  init_hybrid_dsp(dsp, platform::detect_cpu_flags());
+  return dsp;
+}();
+}  // namespace
 
 void layer3_hybrid(const Granule &gr, const HeaderRecord &h, float xr[576], int32_t lines,
                    float overlap[32][18], float time[576]) {
@@ -149,7 +201,7 @@ void layer3_hybrid(const Granule &gr, const HeaderRecord &h, float xr[576], int3
       imdct_short(xr + sb * 18, overlap[sb], dst);
     } else {
       const int32_t type = short_blocks ? 0 : gr.block_type;
-      imdct_long(xr + sb * 18, kT.window[type], overlap[sb], dst);
+      kDsp.imdct_long(xr + sb * 18, kT.window[type], overlap[sb], dst);
     }
     if (sb & 1)
       for (int t = 1; t < 18; t += 2) dst[t] = -dst[t];

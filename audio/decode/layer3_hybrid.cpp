@@ -18,8 +18,10 @@ namespace st = synthesis_tables;
 // DCT-IV of 18 points, y[n] = sum_k X[k] cos(pi/18 (n + 1/2)(k + 1/2)),
 // unfolded: x[0..8] = y[9..17], x[9..26] = -y[17..0], x[27..35] = -y[0..8].
 struct Tables {
-  alignas(16) float dct4[18][20];       // [k][n], rows padded for whole vectors
-  alignas(32) float dct4_wide[18][24];  // the same, padded for 8-lane vectors
+  alignas(16) float dct4[18][20];  // [k][n], rows padded for whole vectors
+  // The same coefficients laid out by IMDCT output x[0..35] (signs of the
+  // unfolding included, padded to 40): the windowing then reads in order.
+  alignas(32) float unfolded[18][40];
   alignas(16) float short_imdct[12][6];
   alignas(16) float window[4][36];  // by block type (2 unused: short)
   alignas(16) float short_window[12];
@@ -30,7 +32,11 @@ constexpr Tables make_tables() {
   for (int n = 0; n < 18; ++n)
     for (int k = 0; k < 18; ++k) {
       t.dct4[k][n] = float(st::const_cos(st::kPi / 18 * (n + 0.5) * (k + 0.5)));
-      t.dct4_wide[k][n] = t.dct4[k][n];
+    }
+  for (int k = 0; k < 18; ++k)
+    for (int i = 0; i < 36; ++i) {
+      const float c = t.dct4[k][i < 9 ? i + 9 : i < 27 ? 26 - i : i - 27];
+      t.unfolded[k][i] = i < 9 ? c : -c;
     }
   for (int i = 0; i < 12; ++i)
     for (int k = 0; k < 6; ++k)
@@ -86,26 +92,47 @@ void imdct_long_c(const float in[18], const float *window, float overlap[18], fl
   window_overlap(y, window, overlap, out);
 }
 
-// Eight lanes where the processor has AVX: each output takes the same
-// products summed in the same order as the four-lane reference (no fused
-// multiply-add), so the results are bit for bit the same.
+// Eight lanes where the processor has AVX, straight into the unfolded
+// order: each output takes the same products (negated where the unfolding
+// negates) summed in the same order as the four-lane reference, with no
+// fused multiply-add, so the results are bit for bit the same.
 __attribute__((target("avx"))) void imdct_long_avx(const float in[18], const float *window, float overlap[18],
                                                    float out[18]) {
   using V8 = float __attribute__((vector_size(32)));
-  V8 a0 = {}, a1 = {}, a2 = {};
+  V8 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {};
   for (int k = 0; k < 18; ++k) {
     const float v = in[k];
     const V8 xk = {v, v, v, v, v, v, v, v};
-    const V8 *col = reinterpret_cast<const V8 *>(kT.dct4_wide[k]);
+    const V8 *col = reinterpret_cast<const V8 *>(kT.unfolded[k]);
     a0 += col[0] * xk;
     a1 += col[1] * xk;
     a2 += col[2] * xk;
+    a3 += col[3] * xk;
+    a4 += col[4] * xk;
   }
-  alignas(32) float y[24];
-  std::memcpy(y, &a0, 32);
-  std::memcpy(y + 8, &a1, 32);
-  std::memcpy(y + 16, &a2, 32);
-  window_overlap(y, window, overlap, out);
+  alignas(32) float x[40];
+  std::memcpy(x, &a0, 32);
+  std::memcpy(x + 8, &a1, 32);
+  std::memcpy(x + 16, &a2, 32);
+  std::memcpy(x + 24, &a3, 32);
+  std::memcpy(x + 32, &a4, 32);
+  for (int i = 0; i < 16; i += 8) {
+    V8 xv, w, ov;
+    std::memcpy(&xv, x + i, 32);
+    std::memcpy(&w, window + i, 32);
+    std::memcpy(&ov, overlap + i, 32);
+    const V8 o = xv * w + ov;
+    std::memcpy(out + i, &o, 32);
+  }
+  for (int i = 16; i < 18; ++i) out[i] = x[i] * window[i] + overlap[i];
+  for (int i = 0; i < 16; i += 8) {
+    V8 xv, w;
+    std::memcpy(&xv, x + 18 + i, 32);
+    std::memcpy(&w, window + 18 + i, 32);
+    const V8 o = xv * w;
+    std::memcpy(overlap + i, &o, 32);
+  }
+  for (int i = 16; i < 18; ++i) overlap[i] = x[18 + i] * window[18 + i];
 }
 
 // Three short transforms of the interleaved values in[3k + w]; the windows

@@ -218,20 +218,27 @@ void layer3_hybrid(const Granule &gr, const HeaderRecord &h, float xr[576], int3
   // their overlap.
   int32_t active = short_blocks ? 32 : (lines + 17) / 18 + 1;
   if (active > 32) active = 32;
-  float out[18];
+  float dst[18];
   for (int32_t sb = 0; sb < 32; ++sb) {
-    float *dst = time + sb * 18;
     if (sb >= active) {
-      std::memcpy(dst, overlap[sb], sizeof out);
-      std::memset(overlap[sb], 0, sizeof out);
+      std::memcpy(dst, overlap[sb], sizeof dst);
+      std::memset(overlap[sb], 0, sizeof dst);
     } else if (short_blocks && !(gr.mixed && sb < 2)) {
       imdct_short(xr + sb * 18, overlap[sb], dst);
     } else {
       const int32_t type = short_blocks ? 0 : gr.block_type;
       kDsp.imdct_long(xr + sb * 18, kT.window[type], overlap[sb], dst);
     }
-    if (sb & 1)
-      for (int t = 1; t < 18; t += 2) dst[t] = -dst[t];
+    // Out slot by slot, as the synthesis takes them; odd subbands have
+    // every odd sample inverted.
+    if (sb & 1) {
+      for (int t = 0; t < 18; t += 2) {
+        time[t * 32 + sb] = dst[t];
+        time[(t + 1) * 32 + sb] = -dst[t + 1];
+      }
+    } else {
+      for (int t = 0; t < 18; ++t) time[t * 32 + sb] = dst[t];
+    }
   }
 }
 

@@ -58,7 +58,7 @@ void init_hybrid_dsp(HybridDsp &dsp, uint32_t cpu_flags);
 
 /// Short-block reordering, alias reduction, IMDCT with overlap-add and
 /// frequency inversion of one channel's granule. `xr` is modified; `time`
-/// receives 32 subbands x 18 samples, subband-major.
+/// receives 18 slots of 32 subband samples, slot-major [t * 32 + sb].
 void layer3_hybrid(const Granule &gr, const HeaderRecord &h, float xr[576], int32_t lines,
                    float overlap[32][18], float time[576]);
 

@@ -100,6 +100,7 @@ __attribute__((target("avx"))) void imdct_long_avx(const float in[18], const flo
                                                    float out[18]) {
   using V8 = float __attribute__((vector_size(32)));
   V8 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {};
+#pragma GCC unroll 18
   for (int k = 0; k < 18; ++k) {
     const float v = in[k];
     const V8 xk = {v, v, v, v, v, v, v, v};

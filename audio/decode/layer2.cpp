@@ -30,13 +30,29 @@ constexpr GroupTable<3, 5> kGroups3 = make_groups<3, 5>();
 constexpr GroupTable<5, 7> kGroups5 = make_groups<5, 7>();
 constexpr GroupTable<9, 10> kGroups9 = make_groups<9, 10>();
 
+// The dequantised samples of the ungrouped classes of up to 10 bits
+// (7 to 1023 levels), one table after another: those of `bits` start at
+// 2^bits - 8. Wider classes divide.
+constexpr int32_t kLevelTableBits = 10;
+struct LevelTables {
+  float v[(2 << kLevelTableBits) - 8];
+};
+constexpr LevelTables make_level_tables() {
+  LevelTables t{};
+  for (int32_t bits = 3; bits <= kLevelTableBits; ++bits)
+    for (uint32_t s = 0; s < (1u << bits); ++s) t.v[(1 << bits) - 8 + s] = dequantise(s, (1 << bits) - 1);
+  return t;
+}
+constexpr LevelTables kLevelTables = make_level_tables();
+
 // How the samples of one channel's subband are read in one group: the
 // bits of a code word, the table of dequantised triples for the grouped
 // classes, else the levels each word is dequantised with; then scaled by
 // the part's scalefactor.
 struct BandReader {
   const float (*groups)[3];
-  int32_t bits;  // 0: nothing allocated, the samples are zero
+  const float *level_table;  // ungrouped classes of up to 10 bits
+  int32_t bits;              // 0: nothing allocated, the samples are zero
   int32_t levels;
   float scale[3];
 };
@@ -117,6 +133,7 @@ bool MpegFrameDecoder::decode_layer2() {
       b.bits = q.bits;
       b.groups = q.grouped ? group_table(q.levels) : nullptr;
       b.levels = q.levels;
+      if (!q.grouped && q.bits <= kLevelTableBits) b.level_table = kLevelTables.v + (1 << q.bits) - 8;
     }
 
   for (int32_t group = 0; group < 12; ++group) {
@@ -141,6 +158,8 @@ bool MpegFrameDecoder::decode_layer2() {
             v[0] = g[0];
             v[1] = g[1];
             v[2] = g[2];
+          } else if (b.level_table) {
+            for (float &x : v) x = b.level_table[reader.read(b.bits)];
           } else if (b.bits) {
             for (float &x : v) x = dequantise(reader.read(b.bits), b.levels);
           } else {

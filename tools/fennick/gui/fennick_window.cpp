@@ -90,6 +90,8 @@ FennickWindow::FennickWindow(tools_gui::Prompts *prompts, tools_gui::LanguageLoa
   retranslate();
   reset_options();
   set_options_enabled(false);
+  // Nothing runs yet: only a run can be stopped.
+  action(kTxtStopOutputing)->setEnabled(false);
   resize(900, 640);
 }
 

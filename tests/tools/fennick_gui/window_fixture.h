@@ -62,8 +62,11 @@ inline QString sample(const char *name) {
   return QString::fromLocal8Bit(dir ? dir : ".") + "/samples/" + name;
 }
 
-/// Runs a command; its standard output, or nullopt when it failed.
+/// Runs a command; its standard output, with *ok false when it failed.
 std::string run_tool(const QString &program, const QStringList &args, bool *ok);
+
+/// PSNR in dB over the R, G and B samples of two pictures of one size.
+double rgb_psnr(const QImage &a, const QImage &b);
 
 struct WindowHarness {
   ScriptedPrompts prompts;

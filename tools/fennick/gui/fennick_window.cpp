@@ -67,7 +67,8 @@ FennickWindow::FennickWindow(tools_gui::Prompts *prompts, tools_gui::LanguageLoa
                              QWidget *parent)
     : QMainWindow(parent), prompts_(prompts), languages_(languages) {
   settings_ = DialogSettings::load();
-  load_language_names();
+  load_language_names(QCoreApplication::applicationDirPath() + '/' +
+                      QString::fromUtf8(english_text(kTxtLanguageFile)));
   VideoStartup();
   VideoCommand(VCMD_VALUE_86, 1);
   VideoCommand(VCMD_CAPTION_ON, 0);
@@ -89,6 +90,8 @@ FennickWindow::FennickWindow(tools_gui::Prompts *prompts, tools_gui::LanguageLoa
   retranslate();
   reset_options();
   set_options_enabled(false);
+  // Nothing runs yet: only a run can be stopped.
+  action(kTxtStopOutputing)->setEnabled(false);
   resize(900, 640);
 }
 
@@ -100,9 +103,7 @@ FennickWindow::~FennickWindow() {
   close_preview();
 }
 
-void FennickWindow::load_language_names() {
-  const QString path =
-      QCoreApplication::applicationDirPath() + '/' + QString::fromUtf8(english_text(kTxtLanguageFile));
+void FennickWindow::load_language_names(const QString &path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return;
   const QByteArray bytes = f.read(1 << 20);
@@ -121,6 +122,7 @@ void FennickWindow::load_language_names() {
       tools_common::decode_lcd_bytes(std::string_view(bytes.constData(), bytes.size()),
                                      codec ? +decode : nullptr, const_cast<char *>(codec));
   names_.apply_lcd(text);
+  if (list_) refresh_streams();
 }
 
 void FennickWindow::build_controls() {

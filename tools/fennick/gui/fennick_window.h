@@ -92,6 +92,9 @@ class FennickWindow : public QMainWindow {
   void choose_audio(int32_t id);
   void choose_subpicture(int32_t id);
   void choose_angle(int32_t angle);
+  /// Renames languages from a ".lcd" file (the window reads the one beside
+  /// the program at start); the stream lists show the new names at once.
+  void load_language_names(const QString &path);
 
   // For tests and the benchmark.
   tools_gui::JobList *job_list() const { return list_; }
@@ -132,7 +135,6 @@ class FennickWindow : public QMainWindow {
   void build_controls();
   void build_actions();
   void retranslate();
-  void load_language_names();
   void set_options_enabled(bool on);
   void reset_options();
   void set_running_state(bool running);

@@ -43,6 +43,9 @@ class PushedAudio : public ::testing::Test {
     AudioClose();
     AudioSetChannelMode(AUDIO_CHANNEL_STEREO);
     AudioSetRateMode(AUDIO_RATE_NORMAL);
+    AudioCommand(AUDIO_CMD_SET_MULTICHANNEL, 0);
+    AudioCommand(AUDIO_CMD_SET_PRESET, 8);
+    AudioCommand(AUDIO_CMD_APPLY_LAYOUT, 0);
     lunaret::set_push_wait_step(0);
     lunaret::set_output_driver(nullptr);
     lunaret_test::FakeMedia::uninstall();
@@ -52,6 +55,13 @@ class PushedAudio : public ::testing::Test {
     ASSERT_EQ(AudioOpenStream(0), 1);
     ASSERT_EQ(AudioCommand(AUDIO_CMD_SOURCE_KIND, 0), AUDIO_SOURCE_PUSH_PCM);
     ASSERT_EQ(AudioOpenOutput(nullptr), 1);
+  }
+
+  // Waits for the engine to report the end of the pushed stream.
+  static void wait_for_end() {
+    for (int i = 0; i < 20000 && !AudioCommand(AUDIO_CMD_END_OF_STREAM, 0); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(AudioCommand(AUDIO_CMD_END_OF_STREAM, 0), 1);
   }
 
   // Every block the engine decodes until the end, as a converter pulls
@@ -269,9 +279,7 @@ TEST_F(PushedAudio, PushesHandBuffersToThePlayingDevice) {
   const Bytes all = noise(4 * 44100, 7);
   plugin.push_from_thread(cut(all, {4410 * 4, 1000, 6}), true);
   plugin.join();
-  for (int i = 0; i < 20000 && !AudioCommand(AUDIO_CMD_END_OF_STREAM, 0); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_EQ(AudioCommand(AUDIO_CMD_END_OF_STREAM, 0), 1);
+  wait_for_end();
   EXPECT_EQ(recorder().take(), as_values(all));
   // The clock goes on from where it stood when the output stops and
   // starts again; AudioStop restarts it.
@@ -290,3 +298,22 @@ TEST_F(PushedAudio, PushesHandBuffersToThePlayingDevice) {
 }
 
 }  // namespace
+
+TEST_F(PushedAudio, LongPushPlacedOverSurroundSpeakersLosesNothing) {
+  // Placed frames take six values of the slot or more: a long block is
+  // served in fills of fewer frames, and every frame still plays.
+  AudioCommand(AUDIO_CMD_SET_MULTICHANNEL, 1);
+  AudioCommand(AUDIO_CMD_SET_ALT_TABLE, 0);
+  AudioCommand(AUDIO_CMD_SET_PRESET, 13);
+  AudioCommand(AUDIO_CMD_APPLY_LAYOUT, 0);
+  open();
+  const int32_t speakers = lunaret::engine().out.pcm.channels;
+  ASSERT_GT(speakers, 2);
+  ASSERT_EQ(AudioPlay(), 1);
+  const Bytes all = noise(100000, 8);
+  plugin.push_from_thread({all}, true);
+  plugin.join();
+  wait_for_end();
+  EXPECT_EQ(recorder().take().size(), all.size() / 4 * speakers);
+  EXPECT_GT(recorder().write_count(), 2);
+}

@@ -232,6 +232,7 @@ bool flow_settled(Engine &e) {
 
 void quiesce(Engine &e) {
   e.wake.reset();
+  wake_source_wait(e);
   // The fill in progress ends by itself (its reads come from the media
   // layer's rings or a file); the caller sleeps until it does. Rounds of a
   // bound, so that a stuck fill shows as a pause rather than a busy loop.

@@ -361,6 +361,15 @@ int32_t engine_read(Engine &e, void *dst, int32_t len);
 /// The per-kind operations of the other kinds (source_*.cpp).
 const SourceOps &ac3_source_ops();
 const SourceOps &lpcm_source_ops();
+const SourceOps &push_source_ops();
+
+/// Pushed PCM: the plug-in starts when output starts and stops (its clock
+/// offset kept) before the device closes; AudioStop restarts the clock.
+/// A fill waiting for a push looks at `stopping` again when woken.
+void push_output_started(Engine &e);
+void push_output_stopping(Engine &e);
+void push_clock_restart(Engine &e);
+void wake_source_wait(Engine &e);
 
 /// Echo step over a block of values.
 void apply_echo(Engine &e, int16_t *data, int32_t values);

@@ -295,7 +295,9 @@ int32_t stop_output(Engine &e) {
 int32_t stop(Engine &e) {
   if (!e.opened || !e.device_usable) return 0;
   e.playing = false;
-  return stop_output(e);
+  int32_t r = stop_output(e);
+  push_clock_restart(e);
+  return r;
 }
 
 int32_t wait_read(Engine &e) {

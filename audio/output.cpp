@@ -39,6 +39,7 @@ bool open_device(Engine &e) {
 }
 
 void close_device(Engine &e) {
+  push_output_stopping(e);
   std::unique_ptr<AudioDevice> dev;
   {
     std::lock_guard<std::mutex> lock(e.device_mutex);
@@ -80,6 +81,7 @@ int32_t start_output(Engine &e) {
   e.stopping = false;
   m.flush(DRAVIK_FLUSH_QUEUE);
   queue_all_buffers(e);
+  push_output_started(e);
   return 1;
 }
 

@@ -1,6 +1,5 @@
 // The per-kind operations: MPEG audio through the MPEG audio decoder here;
-// AC-3, LPCM and AVI audio in their own files. Pushed PCM is recognised and
-// its fills report the end of the stream.
+// AC-3, LPCM, AVI audio and pushed PCM in their own files.
 #include <atomic>
 
 #include "audio/avi_audio.h"
@@ -130,6 +129,8 @@ const SourceOps &source_ops(SourceKind kind) {
       return ac3_source_ops();
     case SourceKind::lpcm:
       return lpcm_source_ops();
+    case SourceKind::push_pcm:
+      return push_source_ops();
     default:
       return kLaterOps;
   }

@@ -343,6 +343,21 @@ typedef struct DravikPluginPicture {
   int32_t height;
   int32_t time_ms;
 } DravikPluginPicture;
+/** Pushed sound. A plug-in whose has_audio entry answers non-zero fills
+ *  slots 14 to 18 of its table: the audio engine asks the format, registers
+ *  these two functions (with a context word to hand back) and starts and
+ *  stops the plug-in with the output. The plug-in calls them from its own
+ *  thread. */
+#define DRAVIK_PUSH_RESET 0 /**< flag: drop what waits (after a seek) */
+#define DRAVIK_PUSH_DATA 1  /**< flag: append length bytes of PCM */
+/** data: PCM of the format slot 14 gave (8-bit unsigned or 16-bit signed
+ *  little-endian, channels interleaved). A push of no bytes only wakes the
+ *  reader: a plug-in that has ended calls it so that the end is seen at
+ *  once. The data is copied before the call returns. */
+typedef void (*DravikPushFn)(void *context, const void *data, int32_t length, int32_t flag);
+/** -> the position of the pushed sound in ms; *queued (when not NULL) :=
+ *  the pushed blocks still waiting to be played. */
+typedef int32_t (*DravikPushClockFn)(void *context, int32_t *queued);
 typedef struct SourcePluginTable {
   void *unused0;
   void *unused1;
@@ -358,10 +373,19 @@ typedef struct SourcePluginTable {
   int32_t (*has_audio)(SourcePlugin *self); /* 8 */
   /** 9: the next picture -> 1, 0 at the end (read by the video engine). */
   int32_t (*next_picture)(SourcePlugin *self, DravikPluginPicture *picture);
-  void *engine10;                      /**< 10: pushed audio (read by the audio engine) */
-  int32_t (*size)(SourcePlugin *self); /* 11 */
+  void *engine10;                                                   /**< 10: reserved */
+  int32_t (*size)(SourcePlugin *self);                              /* 11 */
   int32_t (*seek)(SourcePlugin *self, int32_t pos, int32_t origin); /* 12 */
   int32_t (*position)(SourcePlugin *self);                          /* 13 */
+  /** 14: the pushed sound's rate (Hz), bits (8 or 16) and channels (1-8);
+   *  non-zero when the plug-in pushes sound. */
+  int32_t (*push_format)(SourcePlugin *self, int32_t *rate, int32_t *bits, int32_t *channels);
+  /** 15: where to push, where to read the clock, and the context word. */
+  void (*push_register)(SourcePlugin *self, DravikPushFn push, DravikPushClockFn clock, void *context);
+  void (*push_start)(SourcePlugin *self); /* 16: output runs: push */
+  void (*push_stop)(SourcePlugin *self);  /* 17: output stopped */
+  /** 18: non-zero once the plug-in will push nothing more. */
+  int32_t (*push_ended)(SourcePlugin *self);
 } SourcePluginTable;
 struct SourcePlugin {
   const SourcePluginTable *table;

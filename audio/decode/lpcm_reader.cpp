@@ -26,37 +26,6 @@ uint32_t le32(const uint8_t *p) {
          static_cast<uint32_t>(p[3]) << 24;
 }
 
-int32_t half(int32_t v) { return v / 2; }
-
-// The downmix of one frame of s[0..channels) to left and right.
-void fold(const int32_t *s, int32_t channels, int32_t &l, int32_t &r) {
-  switch (channels) {
-    case 2:
-      l = s[0], r = s[1];
-      break;
-    case 3:
-      l = s[0] + half(s[1]), r = s[2] + half(s[1]);
-      break;
-    case 4:
-      l = s[0] + half(s[2]), r = s[1] + half(s[3]);
-      break;
-    case 5:
-      l = s[0] + half(s[1]) + half(s[3]), r = s[2] + half(s[1]) + half(s[4]);
-      break;
-    case 6:
-      l = s[0] + half(s[1]) + half(s[4]), r = s[2] + half(s[3]) + half(s[5]);
-      break;
-    case 7:
-      l = s[0] + half(s[1]) + half(s[2]) + half(s[5]);
-      r = s[3] + half(s[2]) + half(s[4]) + half(s[6]);
-      break;
-    default:
-      l = s[0] + half(s[1]) + half(s[2]) + half(s[5]) + half(s[7]);
-      r = s[3] + half(s[2]) + half(s[4]) + half(s[6]) + half(s[7]);
-      break;
-  }
-}
-
 }  // namespace
 
 LpcmFormat lpcm_format(uint8_t b) {
@@ -90,10 +59,8 @@ int32_t lpcm_convert(const LpcmFormat &f, const uint8_t *src, int32_t groups, in
         *o++ = static_cast<int16_t>(s[0]);
         continue;
       }
-      int32_t l, r;
-      fold(s, ch, l, r);
-      *o++ = saturate16(l);
-      *o++ = saturate16(r);
+      downmix_frame(s, ch, o);
+      o += 2;
     }
   }
   return static_cast<int32_t>(o - dst);

@@ -2,6 +2,43 @@
 
 namespace lunaret {
 
+namespace {
+
+int32_t half(int32_t v) { return v / 2; }
+
+}  // namespace
+
+void downmix_frame(const int32_t *s, int32_t channels, int16_t *lr) {
+  int32_t l, r;
+  switch (channels) {
+    case 2:
+      l = s[0], r = s[1];
+      break;
+    case 3:
+      l = s[0] + half(s[1]), r = s[2] + half(s[1]);
+      break;
+    case 4:
+      l = s[0] + half(s[2]), r = s[1] + half(s[3]);
+      break;
+    case 5:
+      l = s[0] + half(s[1]) + half(s[3]), r = s[2] + half(s[1]) + half(s[4]);
+      break;
+    case 6:
+      l = s[0] + half(s[1]) + half(s[4]), r = s[2] + half(s[3]) + half(s[5]);
+      break;
+    case 7:
+      l = s[0] + half(s[1]) + half(s[2]) + half(s[5]);
+      r = s[3] + half(s[2]) + half(s[4]) + half(s[6]);
+      break;
+    default:
+      l = s[0] + half(s[1]) + half(s[2]) + half(s[5]) + half(s[7]);
+      r = s[3] + half(s[2]) + half(s[4]) + half(s[6]) + half(s[7]);
+      break;
+  }
+  lr[0] = saturate16(l);
+  lr[1] = saturate16(r);
+}
+
 int32_t halve_rate(int16_t *data, int32_t frames, int32_t channels) {
   const int32_t out = frames / 2;
   for (int32_t f = 0; f < out; ++f)

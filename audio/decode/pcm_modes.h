@@ -10,6 +10,10 @@ inline int16_t saturate16(int32_t v) {
   return static_cast<int16_t>(v > 32767 ? 32767 : (v < -32768 ? -32768 : v));
 }
 
+/// The downmix table of more than two channels to stereo: one frame of
+/// s[0..channels) (2..8) to a saturated left and right at lr[0], lr[1].
+void downmix_frame(const int32_t *s, int32_t channels, int16_t *lr);
+
 /// Replaces every pair of consecutive frames by their mean; -> frames left.
 int32_t halve_rate(int16_t *data, int32_t frames, int32_t channels);
 

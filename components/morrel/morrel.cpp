@@ -23,6 +23,12 @@ namespace {
 
 enum Shape { kStereo = 0, kMono = 1, kNative = 2, kShapes = 3 };
 
+// A damaged frame is ours to replace with silence, not a message for the
+// user: the decoder's messages are moved above every log level for its own
+// context, leaving the process-wide level to whoever set it. The sum stays
+// below 256, where the default logger reads higher bits as colours.
+constexpr int kQuietLogOffset = 192;
+
 struct Decoder {
   AVCodecContext *ctx[kShapes] = {};
   double drc[kShapes] = {-1, -1, -1};
@@ -43,6 +49,7 @@ AVCodecContext *open_shape(Shape shape) {
   AVCodecContext *c = avcodec_alloc_context3(codec);
   if (!c) return nullptr;
   c->thread_count = 1;
+  c->log_level_offset = kQuietLogOffset;
   AVDictionary *opts = nullptr;
   if (shape == kStereo) av_dict_set(&opts, "downmix", "stereo", 0);
   if (shape == kMono) av_dict_set(&opts, "downmix", "mono", 0);

@@ -1,40 +1,20 @@
 // Fuzzed bytes as an AC-3 elementary stream: the frame reader finds,
 // confirms and hands out frames (reads of a size the first byte picks),
 // and every frame goes through Morrel in the setting the first byte picks.
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <vector>
 
 #include "audio/decode/ac3_frame_reader.h"
 #include "components/morrel/morrel.h"
-
-namespace {
-
-struct Source {
-  const uint8_t *data;
-  size_t size, pos;
-  int32_t max_read;
-};
-
-int32_t read_source(void *ctx, void *dst, int32_t len) {
-  auto *s = static_cast<Source *>(ctx);
-  size_t n = std::min({size_t(len), size_t(s->max_read), s->size - s->pos});
-  if (n) std::memcpy(dst, s->data + s->pos, n);
-  s->pos += n;
-  return int32_t(n);
-}
-
-}  // namespace
+#include "fuzz/support/paced_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 1) return 0;
-  const uint8_t mode = data[0];
-  std::vector<uint8_t> body(data + 1, data + size);
-  Source src{body.data(), body.size(), 0, (mode & 0x80) ? 4096 : 1 + (mode & 0x3F) * 61};
+  fuzz_support::PacedInput src(data, size);
+  const uint8_t mode = src.mode();
+  src.set_max_read((mode & 0x80) ? 4096 : 1 + (mode & 0x3F) * 61);
   static lunaret::Ac3FrameReader reader;
   static void *decoder = MorrelOpen(nullptr, 0, nullptr);
-  reader.set_source(read_source, &src);
+  reader.set_source(fuzz_support::PacedInput::read, &src);
   reader.reset();
   ac3::FrameHeader h;
   if (mode & 0x40) reader.probe(&h);

@@ -1,38 +1,19 @@
 // Fuzzed bytes as the media layer's LPCM records: the reader learns the
 // format from the first record and converts block after block, with the
 // frame cap and read size the first byte picks.
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "audio/decode/lpcm_reader.h"
-
-namespace {
-
-struct Source {
-  const uint8_t *data;
-  size_t size, pos;
-  int32_t max_read;
-};
-
-int32_t read_source(void *ctx, void *dst, int32_t len) {
-  auto *s = static_cast<Source *>(ctx);
-  size_t n = std::min({size_t(len), size_t(s->max_read), s->size - s->pos});
-  if (n) std::memcpy(dst, s->data + s->pos, n);
-  s->pos += n;
-  return int32_t(n);
-}
-
-}  // namespace
+#include "fuzz/support/paced_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 1) return 0;
-  const uint8_t mode = data[0];
-  std::vector<uint8_t> body(data + 1, data + size);
-  Source src{body.data(), body.size(), 0, (mode & 0x80) ? 32768 : 1 + (mode & 0x3F) * 97};
+  fuzz_support::PacedInput src(data, size);
+  const uint8_t mode = src.mode();
+  src.set_max_read((mode & 0x80) ? 32768 : 1 + (mode & 0x3F) * 97);
   static lunaret::LpcmReader reader;
-  reader.set_source(read_source, &src);
+  reader.set_source(fuzz_support::PacedInput::read, &src);
   reader.reset();
   lunaret::LpcmFormat f;
   if (!reader.probe(&f)) return 0;

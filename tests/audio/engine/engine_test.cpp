@@ -13,6 +13,7 @@
 
 #include "audio/audio_api.h"
 #include "tests/audio/engine/fake_media.h"
+#include "tests/audio/engine/push_plugin.h"
 #include "tests/audio/engine/test_source.h"
 #include "tests/support/test_media.h"
 
@@ -220,6 +221,8 @@ TEST_F(AudioEngine, OpenFileResults) {
 }
 
 TEST_F(AudioEngine, KindDecision) {
+  lunaret_test::PushPlugin plugin;
+  const auto plugin_word = reinterpret_cast<intptr_t>(static_cast<SourcePlugin *>(&plugin));
   const struct {
     const char *name;
     int32_t audio_count, current;
@@ -235,7 +238,7 @@ TEST_F(AudioEngine, KindDecision) {
       {"lpcm", 1, 0xA0, 0, 7, 0, AUDIO_SOURCE_LPCM},
       {"avi by handle", 1, 0xC0, 0, AUDIO_TAG_AVI, 0, AUDIO_SOURCE_AVI_AUDIO},
       {"avi by tag", 1, 0xC0, 0, 7, AUDIO_TAG_AVI, AUDIO_SOURCE_AVI_AUDIO},
-      {"plug-in", 1, 0xC0, 0x1234, 7, 0, AUDIO_SOURCE_PUSH_PCM},
+      {"plug-in", 1, 0xC0, plugin_word, 7, 0, AUDIO_SOURCE_PUSH_PCM},
   };
   for (const auto &c : cases) {
     fake_media().audio_count = c.audio_count;

@@ -70,6 +70,13 @@ intptr_t f_control(int32_t cmd, intptr_t) {
       return g_fake.source_handle;
     case CTL_PLUGIN_ACTIVE:
       return g_fake.plugin;
+    case CTL_QUEUE_TAKE: {
+      std::lock_guard<std::mutex> lock(g_fake.m);
+      if (g_fake.queue.empty()) return 0;
+      void *item = g_fake.queue.front().second;
+      g_fake.queue.erase(g_fake.queue.begin());
+      return reinterpret_cast<intptr_t>(item);
+    }
     default:
       return 0;
   }

@@ -40,8 +40,9 @@ int32_t position(SourcePlugin *p) {
   return me(p)->position;
 }
 
-const SourcePluginTable kTable = {nullptr,   nullptr,   release, extensions, probe, open, close,
-                                  has_video, has_audio, nullptr, nullptr,    size,  seek, position};
+const SourcePluginTable kTable = {nullptr,   nullptr,   release, extensions, probe,  open, close,
+                                  has_video, has_audio, nullptr, nullptr,    size,   seek, position,
+                                  nullptr,   nullptr,   nullptr, nullptr,    nullptr};
 
 }  // namespace
 

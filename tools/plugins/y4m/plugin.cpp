@@ -85,8 +85,8 @@ int32_t seek(SourcePlugin *p, int32_t pos, int32_t origin) {
 }
 
 const SourcePluginTable kTable = {
-    nullptr,   nullptr,   release,      extensions, probe, open, close,
-    has_video, has_audio, next_picture, nullptr,    size,  seek, position,
+    nullptr, nullptr, release, extensions, probe,   open,    close,   has_video, has_audio, next_picture,
+    nullptr, size,    seek,    position,   nullptr, nullptr, nullptr, nullptr,   nullptr,
 };
 
 }  // namespace

@@ -21,8 +21,56 @@ inline int32_t bilinear_position(int32_t i, int32_t src_n, int32_t dst_n) {
 }
 
 // Separate, unaliased pointers: the compiler vectorises the sums.
-void add_row(const uint8_t *__restrict in, int32_t *__restrict sums, size_t n) {
+void widen_row(const uint8_t *__restrict in, uint32_t *__restrict sums, size_t n) {
+  for (size_t k = 0; k < n; ++k) sums[k] = in[k];
+}
+void add_row(const uint8_t *__restrict in, uint32_t *__restrict sums, size_t n) {
   for (size_t k = 0; k < n; ++k) sums[k] += in[k];
+}
+
+// Running totals of B, G, R sums (out gets a leading zero pixel). The
+// totals stay in registers: reading back the last stored ones stalls.
+void running_totals(const uint32_t *__restrict sums, size_t pixels, uint32_t *__restrict out) {
+  uint32_t b = 0, g = 0, r = 0;
+  out[0] = out[1] = out[2] = 0;
+  for (size_t i = 0; i < pixels; ++i) {
+    b += sums[3 * i];
+    g += sums[3 * i + 1];
+    r += sums[3 * i + 2];
+    out[3 * i + 3] = b;
+    out[3 * i + 4] = g;
+    out[3 * i + 5] = r;
+  }
+}
+
+// Where an area-filtered output column or row lands: its source pixel,
+// whether it lands on it exactly, and the span trunc((i - 1) * S / D) ..
+// trunc((i + 1) * S / D) it averages otherwise (C division truncates
+// toward zero as the real-number form does).
+struct AreaSpan {
+  int32_t centre, lo, hi;
+  bool on_pixel;
+};
+
+void area_spans(std::vector<AreaSpan> &out, int64_t n, int64_t s) {
+  out.resize(static_cast<size_t>(n));
+  for (int64_t i = 0; i < n; ++i) {
+    AreaSpan &p = out[static_cast<size_t>(i)];
+    p.on_pixel = (i * s) % n == 0;
+    p.centre = static_cast<int32_t>(std::clamp<int64_t>(i * s / n, 0, s - 1));
+    p.lo = static_cast<int32_t>(std::clamp<int64_t>((i - 1) * s / n, 0, s - 1));
+    p.hi = static_cast<int32_t>(std::clamp<int64_t>((i + 1) * s / n, 0, s - 1));
+  }
+}
+
+// m with (sum * m) >> 32 == sum / count for every sum of `count` 8-bit
+// values: m = ceil(2^32 / count) errs by e < count per 2^32, which stays
+// below one step while 255 * count * e < 2^32. 0 for larger counts (they
+// divide).
+uint64_t exact_reciprocal(uint32_t count) {
+  constexpr uint64_t kOne = uint64_t{1} << 32;
+  if (count == 0 || uint64_t{255} * count * count >= kOne) return 0;
+  return (kOne + count - 1) / count;
 }
 
 inline int32_t lerp(int32_t p, int32_t q, int32_t f) { return p + (q - p) * f / 256; }
@@ -76,65 +124,72 @@ void scale_bilinear(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int
 
 void scale_area(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int32_t y, int32_t w, int32_t h) {
   if (!valid_rect(src, dst, x, y, w, h)) return;
-  const int64_t sw = src.width();
-  const int64_t sh = src.height();
-  // Where each output column and row lands: its source pixel, whether it
-  // lands on it exactly, and the span trunc((i - 1) * S / D) ..
-  // trunc((i + 1) * S / D) it averages otherwise (C division truncates
-  // toward zero as the real-number form does).
-  struct Span {
-    int32_t centre, lo, hi;
-    bool on_pixel;
-  };
-  auto spans = [](std::vector<Span> &out, int64_t n, int64_t s) {
-    out.resize(static_cast<size_t>(n));
-    for (int64_t i = 0; i < n; ++i) {
-      Span &p = out[static_cast<size_t>(i)];
-      p.on_pixel = (i * s) % n == 0;
-      p.centre = static_cast<int32_t>(std::clamp<int64_t>(i * s / n, 0, s - 1));
-      p.lo = static_cast<int32_t>(std::clamp<int64_t>((i - 1) * s / n, 0, s - 1));
-      p.hi = static_cast<int32_t>(std::clamp<int64_t>((i + 1) * s / n, 0, s - 1));
-    }
-  };
+  const int32_t sw = src.width();
+  const int32_t sh = src.height();
   // Kept between pictures: sized once for the largest picture seen.
-  thread_local std::vector<Span> columns;
-  thread_local std::vector<Span> rows;
-  thread_local std::vector<int32_t> prefix;
-  spans(columns, w, sw);
-  spans(rows, h, sh);
-  prefix.resize(static_cast<size_t>(sw + 1) * kChannels);
+  thread_local std::vector<AreaSpan> columns;
+  thread_local std::vector<AreaSpan> rows;
+  thread_local std::vector<int32_t> on_pixel_columns;
+  thread_local std::vector<uint32_t> sums;
+  thread_local std::vector<uint32_t> prefix;
+  thread_local std::vector<uint64_t> reciprocal;
+  area_spans(columns, w, sw);
+  area_spans(rows, h, sh);
+  on_pixel_columns.clear();
+  for (int32_t ox = 0; ox < w; ++ox)
+    if (columns[static_cast<size_t>(ox)].on_pixel) on_pixel_columns.push_back(ox);
   const size_t values = static_cast<size_t>(sw) * kChannels;
+  sums.resize(values);
+  prefix.resize(values + kChannels);
+  reciprocal.resize(static_cast<size_t>(w));
+  int32_t reciprocal_rows = 0;  // the row count the reciprocals are for
   for (int32_t oy = 0; oy < h; ++oy) {
-    const Span &ry = rows[static_cast<size_t>(oy)];
-    // Column sums over the rows, then running totals along the row: the
-    // mean of any block of columns is one difference.
-    std::fill(prefix.begin(), prefix.end(), 0);
-    for (int32_t sy = ry.lo; sy <= ry.hi; ++sy) add_row(src.row(sy), prefix.data() + kChannels, values);
-    for (size_t k = kChannels; k < values + kChannels; ++k) prefix[k] += prefix[k - kChannels];
-    const int32_t row_count = ry.hi - ry.lo + 1;
-    const uint8_t *below = src.row(std::min<int32_t>(ry.centre + 1, static_cast<int32_t>(sh - 1)));
-    const uint8_t *above = src.row(std::max<int32_t>(ry.centre - 1, 0));
-    const uint8_t *middle = src.row(ry.centre);
+    const AreaSpan &ry = rows[static_cast<size_t>(oy)];
     uint8_t *out = dst->row(y + oy) + static_cast<ptrdiff_t>(x) * kChannels;
-    for (int32_t ox = 0; ox < w; ++ox, out += kChannels) {
-      const Span &cx = columns[static_cast<size_t>(ox)];
-      if (cx.on_pixel && ry.on_pixel) {
-        // On a source pixel: half of it, half of its four diagonal
-        // neighbours (clamped to the picture).
-        const int32_t xl = std::max(cx.centre - 1, 0) * kChannels;
-        const int32_t xr = std::min<int32_t>(cx.centre + 1, static_cast<int32_t>(sw - 1)) * kChannels;
-        const uint8_t *centre = middle + cx.centre * kChannels;
-        for (int32_t c = 0; c < kChannels; ++c) {
-          const int32_t a = ((below[xl + c] + below[xr + c]) / 2) >> 1;
-          const int32_t b = ((above[xl + c] + above[xr + c]) / 2) >> 1;
-          out[c] = static_cast<uint8_t>((centre[c] >> 1) + (a + b) / 2);
-        }
-        continue;
+    const int32_t row_count = ry.hi - ry.lo + 1;
+    if (row_count != reciprocal_rows) {
+      for (int32_t ox = 0; ox < w; ++ox) {
+        const AreaSpan &cx = columns[static_cast<size_t>(ox)];
+        reciprocal[static_cast<size_t>(ox)] =
+            exact_reciprocal(static_cast<uint32_t>((cx.hi - cx.lo + 1) * row_count));
       }
-      const int32_t count = (cx.hi - cx.lo + 1) * row_count;
-      const int32_t *from = &prefix[static_cast<size_t>(cx.lo) * kChannels];
-      const int32_t *to = &prefix[static_cast<size_t>(cx.hi + 1) * kChannels];
-      for (int32_t c = 0; c < kChannels; ++c) out[c] = static_cast<uint8_t>((to[c] - from[c]) / count);
+      reciprocal_rows = row_count;
+    }
+    // Column sums over the rows, then running totals along the row: the
+    // sum of any block of columns is one difference.
+    widen_row(src.row(ry.lo), sums.data(), values);
+    for (int32_t sy = ry.lo + 1; sy <= ry.hi; ++sy) add_row(src.row(sy), sums.data(), values);
+    running_totals(sums.data(), static_cast<size_t>(sw), prefix.data());
+    for (int32_t ox = 0; ox < w; ++ox, out += kChannels) {
+      const AreaSpan &cx = columns[static_cast<size_t>(ox)];
+      const uint32_t *from = &prefix[static_cast<size_t>(cx.lo) * kChannels];
+      const uint32_t *to = &prefix[static_cast<size_t>(cx.hi + 1) * kChannels];
+      const uint64_t m = reciprocal[static_cast<size_t>(ox)];
+      if (m) {
+        for (int32_t c = 0; c < kChannels; ++c) out[c] = static_cast<uint8_t>(((to[c] - from[c]) * m) >> 32);
+      } else {
+        const uint32_t count = static_cast<uint32_t>((cx.hi - cx.lo + 1) * row_count);
+        for (int32_t c = 0; c < kChannels; ++c) out[c] = static_cast<uint8_t>((to[c] - from[c]) / count);
+      }
+    }
+    if (!ry.on_pixel) continue;
+    // On a source pixel in both directions: half of it, half of its four
+    // diagonal neighbours (clamped to the picture).
+    const uint8_t *below = src.row(std::min(ry.centre + 1, sh - 1));
+    const uint8_t *above = src.row(std::max(ry.centre - 1, 0));
+    const uint8_t *middle = src.row(ry.centre);
+    uint8_t *row_out = dst->row(y + oy) + static_cast<ptrdiff_t>(x) * kChannels;
+    for (const int32_t ox : on_pixel_columns) {
+      const AreaSpan &cx = columns[static_cast<size_t>(ox)];
+      const int32_t xl = std::max(cx.centre - 1, 0) * kChannels;
+      const int32_t xr = std::min(cx.centre + 1, sw - 1) * kChannels;
+      const uint8_t *centre = middle + cx.centre * kChannels;
+      uint8_t *o = row_out + ox * kChannels;
+      for (int32_t c = 0; c < kChannels; ++c) {
+        const int32_t a = ((below[xl + c] + below[xr + c]) / 2) >> 1;
+        const int32_t b = ((above[xl + c] + above[xr + c]) / 2) >> 1;
+        o[c] = static_cast<uint8_t>((centre[c] >> 1) + (a + b) / 2);
+      }
     }
   }
 }

@@ -27,24 +27,25 @@ KestrumHostDisplay silent_display(ShownPicture *shown);
 
 class PictureFeed {
  public:
-  /// Sizes the bitmaps once per row. False for sizes the bitmaps refuse.
+  /// Sizes the source bitmap once per row (when the picture is scaled).
+  /// False for sizes the bitmaps refuse.
   bool start(int32_t source_width, int32_t source_height, int32_t out_width, int32_t out_height,
              bool letterbox, VideoProcessing processing, bool smooth_zoom);
   /// Converts the engine's current picture (held while it is read) into
-  /// the output bitmap. False when there is no picture to read.
-  bool take_current(const ShownPicture &shown);
-  /// The picture to encode, at the output size.
-  const tools_common::PictureBitmap &output() const { return direct() ? source_ : scaled_; }
+  /// `out`, a bitmap of the output size. False when there is no picture to
+  /// read (`out` is then undefined).
+  bool take_current(const ShownPicture &shown, tools_common::PictureBitmap *out);
   /// The output header (for the encoder's parameters).
-  const PikranBitmapHeader *output_header() const { return output().header(); }
+  const PikranBitmapHeader *output_header() const { return &header_; }
 
  private:
-  bool direct() const { return !letterbox_ && scaled_.empty(); }
-  bool convert(const ShownPicture &shown);
+  bool direct() const { return !letterbox_ && !scaled_; }
+  bool convert(const ShownPicture &shown, tools_common::PictureBitmap *into);
 
-  tools_common::PictureBitmap source_;
-  tools_common::PictureBitmap scaled_;
+  tools_common::PictureBitmap source_;  // when the picture is scaled
   tools_common::ScaleScratch scratch_;
+  PikranBitmapHeader header_{};
+  bool scaled_ = false;
   bool letterbox_ = false;
   bool smooth_ = true;
   VideoProcessing processing_ = VideoProcessing::kHigh;

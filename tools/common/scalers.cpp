@@ -122,8 +122,38 @@ void scale_bilinear(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int
   }
 }
 
+namespace {
+
+// A whole bitmap as rows.
+class BitmapRows final : public RowSource {
+ public:
+  explicit BitmapRows(const PictureBitmap &b) : b_(b) {}
+  int32_t width() const override { return b_.width(); }
+  int32_t height() const override { return b_.height(); }
+  const uint8_t *row(int32_t y) override { return b_.row(y); }
+
+ private:
+  const PictureBitmap &b_;
+};
+
+}  // namespace
+
 void scale_area(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int32_t y, int32_t w, int32_t h) {
   if (!valid_rect(src, dst, x, y, w, h)) return;
+  BitmapRows rows(src);
+  scale_area(rows, dst, x, y, w, h);
+}
+
+int32_t area_rows_held(int32_t source_height, int32_t h) {
+  if (source_height < 1 || h < 1) return 1;
+  // trunc((i + 1) S / D) - trunc((i - 1) S / D) + 1 <= 2 S / D + 2.
+  return static_cast<int32_t>(std::min<int64_t>(2LL * source_height / h + 3, source_height));
+}
+
+void scale_area(RowSource &src, PictureBitmap *dst, int32_t x, int32_t y, int32_t w, int32_t h) {
+  if (src.width() < 1 || src.height() < 1 || !dst || dst->empty() || w <= 0 || h <= 0 || x < 0 || y < 0 ||
+      x + w > dst->width() || y + h > dst->height())
+    return;
   const int32_t sw = src.width();
   const int32_t sh = src.height();
   // Kept between pictures: sized once for the largest picture seen.
@@ -156,9 +186,22 @@ void scale_area(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int32_t
       reciprocal_rows = row_count;
     }
     // Column sums over the rows, then running totals along the row: the
-    // sum of any block of columns is one difference.
-    widen_row(src.row(ry.lo), sums.data(), values);
-    for (int32_t sy = ry.lo + 1; sy <= ry.hi; ++sy) add_row(src.row(sy), sums.data(), values);
+    // sum of any block of columns is one difference. The rows of a
+    // pixel's diagonal neighbours lie inside the block (a shrinking
+    // filter): they are read along with it.
+    const bool diagonal = ry.on_pixel && !on_pixel_columns.empty();
+    const uint8_t *above = nullptr, *middle = nullptr, *below = nullptr;
+    const int32_t above_row = std::max(ry.centre - 1, 0), below_row = std::min(ry.centre + 1, sh - 1);
+    for (int32_t sy = ry.lo; sy <= ry.hi; ++sy) {
+      const uint8_t *in = src.row(sy);
+      if (sy == ry.lo)
+        widen_row(in, sums.data(), values);
+      else
+        add_row(in, sums.data(), values);
+      if (sy == above_row) above = in;
+      if (sy == ry.centre) middle = in;
+      if (sy == below_row) below = in;
+    }
     running_totals(sums.data(), static_cast<size_t>(sw), prefix.data());
     for (int32_t ox = 0; ox < w; ++ox, out += kChannels) {
       const AreaSpan &cx = columns[static_cast<size_t>(ox)];
@@ -168,16 +211,18 @@ void scale_area(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int32_t
       if (m) {
         for (int32_t c = 0; c < kChannels; ++c) out[c] = static_cast<uint8_t>(((to[c] - from[c]) * m) >> 32);
       } else {
-        const uint32_t count = static_cast<uint32_t>((cx.hi - cx.lo + 1) * row_count);
+        const auto count = static_cast<uint32_t>((cx.hi - cx.lo + 1) * row_count);
         for (int32_t c = 0; c < kChannels; ++c) out[c] = static_cast<uint8_t>((to[c] - from[c]) / count);
       }
     }
-    if (!ry.on_pixel) continue;
+    if (!diagonal) continue;
+    // Rows outside the block (a filter that does not shrink) are asked for
+    // on their own.
+    if (!above) above = src.row(above_row);
+    if (!middle) middle = src.row(ry.centre);
+    if (!below) below = src.row(below_row);
     // On a source pixel in both directions: half of it, half of its four
     // diagonal neighbours (clamped to the picture).
-    const uint8_t *below = src.row(std::min(ry.centre + 1, sh - 1));
-    const uint8_t *above = src.row(std::max(ry.centre - 1, 0));
-    const uint8_t *middle = src.row(ry.centre);
     uint8_t *row_out = dst->row(y + oy) + static_cast<ptrdiff_t>(x) * kChannels;
     for (const int32_t ox : on_pixel_columns) {
       const AreaSpan &cx = columns[static_cast<size_t>(ox)];
@@ -217,6 +262,26 @@ void letterbox_band(int32_t w, int32_t h, int32_t *top, int32_t *band_height) {
   *top = (h - band) / 2;
 }
 
+void scale_picture_area(RowSource &src, PictureBitmap *dst, bool letterbox) {
+  if (!dst || dst->empty()) return;
+  int32_t top = 0;
+  int32_t h = dst->height();
+  if (letterbox) {
+    dst->clear();
+    letterbox_band(dst->width(), dst->height(), &top, &h);
+  }
+  scale_area(src, dst, 0, top, dst->width(), h);
+}
+
+bool uses_area_filter(int32_t source_width, int32_t source_height, int32_t w, int32_t h, bool letterbox,
+                      bool smooth) {
+  if (letterbox) {
+    int32_t top = 0;
+    letterbox_band(w, h, &top, &h);
+  }
+  return smooth && w < source_width && h < source_height;
+}
+
 void scale_picture(const PictureBitmap &src, PictureBitmap *dst, bool letterbox, bool smooth,
                    ScaleScratch *scratch) {
   if (src.empty() || !dst || dst->empty()) return;
@@ -227,7 +292,7 @@ void scale_picture(const PictureBitmap &src, PictureBitmap *dst, bool letterbox,
     dst->clear();
     letterbox_band(w, dst->height(), &top, &h);
   }
-  if (smooth && w < src.width() && h < src.height()) {
+  if (uses_area_filter(src.width(), src.height(), w, dst->height(), letterbox, smooth)) {
     scale_area(src, dst, 0, top, w, h);
   } else if (smooth && w > src.width() && h > src.height()) {
     scale_bilinear(src, dst, 0, top, w, h, scratch);

@@ -1,5 +1,7 @@
 #include "tools/fennick/engine/picture_feed.h"
 
+#include <algorithm>
+
 #include "tools/common/ycbcr_to_bgr.h"
 
 namespace fennick {
@@ -24,6 +26,32 @@ KestrumHostDisplay silent_display(ShownPicture *shown) {
   return d;
 }
 
+void ConvertedRows::allocate(int32_t width, int32_t height, int32_t rows_held) {
+  width_ = width;
+  height_ = height;
+  row_bytes_ = static_cast<size_t>(width) * 3;
+  ring_.assign(row_bytes_ * static_cast<size_t>(rows_held), 0);
+  held_.assign(static_cast<size_t>(rows_held), -1);
+}
+
+bool ConvertedRows::start(const tools_common::PlanesView &planes) {
+  std::fill(held_.begin(), held_.end(), -1);
+  return !held_.empty() && planes.width == width_ && planes.height == height_ &&
+         converter_.start(planes, width_) && converter_.width() == width_;
+}
+
+const uint8_t *ConvertedRows::row(int32_t y) {
+  // Rows come in rising order and no more than the ring holds are in use:
+  // a row's slot is free again once a row this many later is asked for.
+  const size_t slot = static_cast<size_t>(y) % held_.size();
+  uint8_t *line = ring_.data() + slot * row_bytes_;
+  if (held_[slot] != y) {
+    converter_.convert_row(y, line);
+    held_[slot] = y;
+  }
+  return line;
+}
+
 bool PictureFeed::start(int32_t source_width, int32_t source_height, int32_t out_width, int32_t out_height,
                         bool letterbox, VideoProcessing processing, bool smooth_zoom) {
   letterbox_ = letterbox;
@@ -32,6 +60,15 @@ bool PictureFeed::start(int32_t source_width, int32_t source_height, int32_t out
   scaled_ = letterbox || out_width != source_width || out_height != source_height;
   source_ = {};
   header_ = tools_common::bitmap_header(out_width, out_height);
+  by_rows_ = processing == VideoProcessing::kHigh && scaled_ &&
+             tools_common::uses_area_filter(source_width, source_height, out_width, out_height, letterbox,
+                                            smooth_zoom);
+  if (by_rows_) {
+    int32_t top = 0;
+    int32_t band = out_height;
+    if (letterbox) tools_common::letterbox_band(out_width, out_height, &top, &band);
+    rows_.allocate(source_width, source_height, tools_common::area_rows_held(source_height, band));
+  }
   // The output bitmaps are the encode thread's; their size is checked there.
   return !scaled_ || source_.allocate(source_width, source_height);
 }
@@ -57,9 +94,25 @@ bool PictureFeed::convert(const ShownPicture &shown, tools_common::PictureBitmap
   return tools_common::ycbcr_to_bgr_smoothed(view, into);
 }
 
+bool PictureFeed::convert_by_rows(const ShownPicture &shown, tools_common::PictureBitmap *out) {
+  const auto *planes = reinterpret_cast<const KestrumPlaneRecord *>(VideoCommand(VCMD_PLANE_RECORD, 0));
+  if (!planes || !planes->y) return false;
+  const tools_common::PlanesView view{planes->y,        planes->cb,       planes->cr,  planes->y_pitch,
+                                      planes->cb_pitch, planes->cr_pitch, shown.width, shown.height};
+  // Another size than the row's (or lines narrower than the picture) take
+  // the whole-picture path.
+  if (view.y_pitch < view.width || !rows_.start(view)) return false;
+  tools_common::scale_picture_area(rows_, out, letterbox_);
+  return true;
+}
+
 bool PictureFeed::take_current(const ShownPicture &shown, tools_common::PictureBitmap *out) {
   if (!out || out->empty()) return false;
   VideoCommand(VCMD_HOLD_PICTURE, 0);
+  if (by_rows_ && convert_by_rows(shown, out)) {
+    VideoCommand(VCMD_RELEASE_PICTURE, 0);
+    return true;
+  }
   const bool ok = convert(shown, direct() ? out : &source_);
   VideoCommand(VCMD_RELEASE_PICTURE, 0);
   if (!ok) return false;

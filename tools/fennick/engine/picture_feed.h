@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "tools/common/picture_bitmap.h"
 #include "tools/common/scalers.h"
+#include "tools/common/ycbcr_to_bgr.h"
 #include "tools/fennick/engine/job_types.h"
 #include "video/video_api.h"
 
@@ -25,6 +27,28 @@ struct ShownPicture {
 /// display duration. `shown` must outlive the open.
 KestrumHostDisplay silent_display(ShownPicture *shown);
 
+/// The engine's current picture converted a row at a time into a small
+/// ring of rows, for the area filter: the picture never exists whole in
+/// B, G, R, and the rows stay in the cache while the filter reads them.
+class ConvertedRows final : public tools_common::RowSource {
+ public:
+  /// Sizes the ring once per row of the job.
+  void allocate(int32_t width, int32_t height, int32_t rows_held);
+  /// Starts a picture; false when the planes cannot be converted.
+  bool start(const tools_common::PlanesView &planes);
+  int32_t width() const override { return width_; }
+  int32_t height() const override { return height_; }
+  const uint8_t *row(int32_t y) override;
+
+ private:
+  tools_common::YcbcrRowConverter converter_;
+  std::vector<uint8_t> ring_;
+  std::vector<int32_t> held_;  // the picture row in each slot, -1 none
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  size_t row_bytes_ = 0;
+};
+
 class PictureFeed {
  public:
   /// Sizes the source bitmap once per row (when the picture is scaled).
@@ -41,9 +65,12 @@ class PictureFeed {
  private:
   bool direct() const { return !letterbox_ && !scaled_; }
   bool convert(const ShownPicture &shown, tools_common::PictureBitmap *into);
+  bool convert_by_rows(const ShownPicture &shown, tools_common::PictureBitmap *out);
 
   tools_common::PictureBitmap source_;  // when the picture is scaled
   tools_common::ScaleScratch scratch_;
+  ConvertedRows rows_;
+  bool by_rows_ = false;  // our conversion straight into the area filter
   PikranBitmapHeader header_{};
   bool scaled_ = false;
   bool letterbox_ = false;

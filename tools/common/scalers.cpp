@@ -151,6 +151,13 @@ int32_t area_rows_held(int32_t source_height, int32_t h) {
 }
 
 void scale_area(RowSource &src, PictureBitmap *dst, int32_t x, int32_t y, int32_t w, int32_t h) {
+  scale_area_rows(src, dst, x, y, w, h, 0, h);
+}
+
+void scale_area_rows(RowSource &src, PictureBitmap *dst, int32_t x, int32_t y, int32_t w, int32_t h,
+                     int32_t first_row, int32_t end_row) {
+  first_row = std::max(first_row, 0);
+  end_row = std::min(end_row, h);
   if (src.width() < 1 || src.height() < 1 || !dst || dst->empty() || w <= 0 || h <= 0 || x < 0 || y < 0 ||
       x + w > dst->width() || y + h > dst->height())
     return;
@@ -173,7 +180,7 @@ void scale_area(RowSource &src, PictureBitmap *dst, int32_t x, int32_t y, int32_
   prefix.resize(values + kChannels);
   reciprocal.resize(static_cast<size_t>(w));
   int32_t reciprocal_rows = 0;  // the row count the reciprocals are for
-  for (int32_t oy = 0; oy < h; ++oy) {
+  for (int32_t oy = first_row; oy < end_row; ++oy) {
     const AreaSpan &ry = rows[static_cast<size_t>(oy)];
     uint8_t *out = dst->row(y + oy) + static_cast<ptrdiff_t>(x) * kChannels;
     const int32_t row_count = ry.hi - ry.lo + 1;
@@ -262,15 +269,12 @@ void letterbox_band(int32_t w, int32_t h, int32_t *top, int32_t *band_height) {
   *top = (h - band) / 2;
 }
 
-void scale_picture_area(RowSource &src, PictureBitmap *dst, bool letterbox) {
-  if (!dst || dst->empty()) return;
-  int32_t top = 0;
-  int32_t h = dst->height();
-  if (letterbox) {
-    dst->clear();
-    letterbox_band(dst->width(), dst->height(), &top, &h);
-  }
-  scale_area(src, dst, 0, top, dst->width(), h);
+void area_target(PictureBitmap *dst, bool letterbox, int32_t *top, int32_t *h) {
+  *top = 0;
+  *h = dst->height();
+  if (!letterbox) return;
+  dst->clear();
+  letterbox_band(dst->width(), dst->height(), top, h);
 }
 
 bool uses_area_filter(int32_t source_width, int32_t source_height, int32_t w, int32_t h, bool letterbox,
@@ -286,12 +290,9 @@ void scale_picture(const PictureBitmap &src, PictureBitmap *dst, bool letterbox,
                    ScaleScratch *scratch) {
   if (src.empty() || !dst || dst->empty()) return;
   int32_t top = 0;
-  int32_t h = dst->height();
+  int32_t h = 0;
   const int32_t w = dst->width();
-  if (letterbox) {
-    dst->clear();
-    letterbox_band(w, dst->height(), &top, &h);
-  }
+  area_target(dst, letterbox, &top, &h);
   if (uses_area_filter(src.width(), src.height(), w, dst->height(), letterbox, smooth)) {
     scale_area(src, dst, 0, top, w, h);
   } else if (smooth && w > src.width() && h > src.height()) {

@@ -41,6 +41,10 @@ void scale_area(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int32_t
 /// are asked for in rising order of their first use and at most
 /// area_rows_held(src height, h) rows are in use at once.
 void scale_area(RowSource &src, PictureBitmap *dst, int32_t x, int32_t y, int32_t w, int32_t h);
+/// Output rows first_row .. end_row - 1 of that scale alone (parts of one
+/// picture can be made on different threads, each with its own rows).
+void scale_area_rows(RowSource &src, PictureBitmap *dst, int32_t x, int32_t y, int32_t w, int32_t h,
+                     int32_t first_row, int32_t end_row);
 /// How many source rows the area filter reads at once for one output row.
 int32_t area_rows_held(int32_t source_height, int32_t h);
 /// Nearest-pixel stretch (equal sizes copy).
@@ -53,9 +57,9 @@ void scale_stretch(const PictureBitmap &src, PictureBitmap *dst, int32_t x, int3
 void scale_picture(const PictureBitmap &src, PictureBitmap *dst, bool letterbox, bool smooth,
                    ScaleScratch *scratch);
 
-/// scale_picture for sizes where it takes the area filter, from rows on
-/// demand.
-void scale_picture_area(RowSource &src, PictureBitmap *dst, bool letterbox);
+/// scale_picture's output rectangle: the whole of dst, or with `letterbox`
+/// the band (dst is then cleared to black first).
+void area_target(PictureBitmap *dst, bool letterbox, int32_t *top, int32_t *h);
 
 /// Whether scale_picture uses the area filter for these sizes.
 bool uses_area_filter(int32_t source_width, int32_t source_height, int32_t w, int32_t h, bool letterbox,

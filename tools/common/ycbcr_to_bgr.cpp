@@ -41,9 +41,10 @@ inline void smooth_line(const uint8_t *__restrict above, const uint8_t *__restri
 // Luma plus a colour's offset, clamped to 8 bits.
 void add_clamped(const uint8_t *__restrict y, const int16_t *__restrict offset, int32_t n,
                  uint8_t *__restrict out) {
+  // Sums fit 16 bits (offsets lie within -226..225): eight to a register.
   for (int32_t x = 0; x < n; ++x) {
-    const int32_t v = y[x] + offset[x];
-    out[x] = static_cast<uint8_t>(std::clamp(v, 0, 255));
+    const auto v = static_cast<int16_t>(y[x] + offset[x]);
+    out[x] = static_cast<uint8_t>(std::clamp<int16_t>(v, 0, 255));
   }
 }
 

@@ -44,7 +44,14 @@ TEST(PictureRows, AreaFromRowsEqualsTheWholePicturePath) {
     fennick::ConvertedRows rows;
     rows.allocate(c.sw, c.sh, tools_common::area_rows_held(c.sh, band));
     ASSERT_TRUE(rows.start(view));
-    tools_common::scale_picture_area(rows, &got, c.letterbox);
+    int32_t first_row = 0, rect_rows = 0;
+    tools_common::area_target(&got, c.letterbox, &first_row, &rect_rows);
+    // In two parts, as two threads make them.
+    tools_common::scale_area_rows(rows, &got, 0, first_row, c.dw, rect_rows, 0, rect_rows / 3);
+    fennick::ConvertedRows rest;
+    rest.allocate(c.sw, c.sh, tools_common::area_rows_held(c.sh, band));
+    ASSERT_TRUE(rest.start(view));
+    tools_common::scale_area_rows(rest, &got, 0, first_row, c.dw, rect_rows, rect_rows / 3, rect_rows);
     for (int r = 0; r < c.dh; ++r)
       ASSERT_TRUE(std::equal(want.row(r), want.row(r) + c.dw * 3, got.row(r))) << "row " << r;
   }

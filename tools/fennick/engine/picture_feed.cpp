@@ -67,7 +67,8 @@ bool PictureFeed::start(int32_t source_width, int32_t source_height, int32_t out
     int32_t top = 0;
     int32_t band = out_height;
     if (letterbox) tools_common::letterbox_band(out_width, out_height, &top, &band);
-    rows_.allocate(source_width, source_height, tools_common::area_rows_held(source_height, band));
+    for (ConvertedRows &r : rows_)
+      r.allocate(source_width, source_height, tools_common::area_rows_held(source_height, band));
   }
   // The output bitmaps are the encode thread's; their size is checked there.
   return !scaled_ || source_.allocate(source_width, source_height);
@@ -101,8 +102,24 @@ bool PictureFeed::convert_by_rows(const ShownPicture &shown, tools_common::Pictu
                                       planes->cb_pitch, planes->cr_pitch, shown.width, shown.height};
   // Another size than the row's (or lines narrower than the picture) take
   // the whole-picture path.
-  if (view.y_pitch < view.width || !rows_.start(view)) return false;
-  tools_common::scale_picture_area(rows_, out, letterbox_);
+  if (view.y_pitch < view.width || !rows_[0].start(view) || !rows_[1].start(view)) return false;
+  struct Part {
+    ConvertedRows *rows;
+    tools_common::PictureBitmap *out;
+    int32_t top, band, first, end;
+    static void make(void *arg) {
+      const Part &p = *static_cast<const Part *>(arg);
+      tools_common::scale_area_rows(*p.rows, p.out, 0, p.top, p.out->width(), p.band, p.first, p.end);
+    }
+  };
+  int32_t top = 0;
+  int32_t band = 0;
+  tools_common::area_target(out, letterbox_, &top, &band);
+  Part upper{&rows_[0], out, top, band, 0, band / 2};
+  Part lower{&rows_[1], out, top, band, band / 2, band};
+  lower_half_.post(Part::make, &lower);
+  Part::make(&upper);
+  lower_half_.wait();
   return true;
 }
 

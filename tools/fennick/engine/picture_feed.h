@@ -10,6 +10,7 @@
 #include "tools/common/scalers.h"
 #include "tools/common/ycbcr_to_bgr.h"
 #include "tools/fennick/engine/job_types.h"
+#include "tools/fennick/engine/part_thread.h"
 #include "video/video_api.h"
 
 namespace fennick {
@@ -69,8 +70,11 @@ class PictureFeed {
 
   tools_common::PictureBitmap source_;  // when the picture is scaled
   tools_common::ScaleScratch scratch_;
-  ConvertedRows rows_;
-  bool by_rows_ = false;  // our conversion straight into the area filter
+  // Our conversion straight into the area filter, the upper and lower
+  // halves of the output on two threads.
+  ConvertedRows rows_[2];
+  PartThread lower_half_;
+  bool by_rows_ = false;
   PikranBitmapHeader header_{};
   bool scaled_ = false;
   bool letterbox_ = false;

@@ -9,7 +9,7 @@ bool VideoEncodeThread::start(int32_t width, int32_t height) {
   for (auto &b : bitmaps_)
     if (!b.allocate(width, height)) return false;
   queued_.fill(0);
-  queue_.clear();
+  queue_head_ = queued_count_ = 0;
   ending_ = false;
   last_ = nullptr;
   thread_ = std::thread([this] { run(); });
@@ -28,9 +28,10 @@ tools_common::PictureBitmap *VideoEncodeThread::next_free() {
 void VideoEncodeThread::encode(tools_common::PictureBitmap *picture) {
   const int i = static_cast<int>(picture - bitmaps_.data());
   {
-    const std::lock_guard<std::mutex> hold(lock_);
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [this] { return queued_count_ < kQueueLength; });
     ++queued_[i];
-    queue_.push_back(i);
+    queue_[(queue_head_ + queued_count_++) % kQueueLength] = i;
     last_ = picture;
   }
   changed_.notify_all();
@@ -49,10 +50,11 @@ void VideoEncodeThread::finish() {
 void VideoEncodeThread::run() {
   std::unique_lock<std::mutex> hold(lock_);
   for (;;) {
-    changed_.wait(hold, [this] { return ending_ || !queue_.empty(); });
-    if (queue_.empty()) return;
-    const int i = queue_.front();
-    queue_.pop_front();
+    changed_.wait(hold, [this] { return ending_ || queued_count_ > 0; });
+    if (queued_count_ == 0) return;
+    const int i = queue_[queue_head_];
+    queue_head_ = (queue_head_ + 1) % kQueueLength;
+    --queued_count_;
     const tools_common::PictureBitmap &b = bitmaps_[i];
     // Nobody writes a queued bitmap: it is read without the lock.
     hold.unlock();

@@ -6,7 +6,6 @@
 #include <array>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -27,7 +26,8 @@ class VideoEncodeThread {
   /// A bitmap no queued picture uses, to fill with the next picture; waits
   /// while the encoder holds them all.
   tools_common::PictureBitmap *next_free();
-  /// Queues `picture` (one of this thread's bitmaps) for encoding.
+  /// Queues `picture` (one of this thread's bitmaps) for encoding; waits
+  /// while the queue is full.
   void encode(tools_common::PictureBitmap *picture);
   /// The picture queued last, or null before the first.
   tools_common::PictureBitmap *last() const { return last_; }
@@ -36,11 +36,15 @@ class VideoEncodeThread {
 
  private:
   static constexpr int kBitmaps = 3;
+  // Pictures waiting, repeats included: a fixed ring, no allocation.
+  static constexpr int kQueueLength = 32;
   void run();
 
   std::array<tools_common::PictureBitmap, kBitmaps> bitmaps_;
   std::array<int32_t, kBitmaps> queued_{};  // queue entries per bitmap
-  std::deque<int> queue_;
+  std::array<int, kQueueLength> queue_{};
+  int queue_head_ = 0;
+  int queued_count_ = 0;
   std::mutex lock_;
   std::condition_variable changed_;
   bool ending_ = false;

@@ -20,17 +20,22 @@ inline int32_t bilinear_position(int32_t i, int32_t src_n, int32_t dst_n) {
   return dst_n > 1 ? static_cast<int32_t>(static_cast<int64_t>(i) * 256 * (src_n - 1) / (dst_n - 1)) : 0;
 }
 
-// Separate, unaliased pointers: the compiler vectorises the sums.
-void widen_row(const uint8_t *__restrict in, uint32_t *__restrict sums, size_t n) {
+// Separate, unaliased pointers: the compiler vectorises the sums. Sums of
+// up to 257 rows fit 16 bits, twice as many to a register as 32.
+template <typename Sum>
+void widen_row(const uint8_t *__restrict in, Sum *__restrict sums, size_t n) {
   for (size_t k = 0; k < n; ++k) sums[k] = in[k];
 }
-void add_row(const uint8_t *__restrict in, uint32_t *__restrict sums, size_t n) {
-  for (size_t k = 0; k < n; ++k) sums[k] += in[k];
+template <typename Sum>
+void add_row(const uint8_t *__restrict in, Sum *__restrict sums, size_t n) {
+  for (size_t k = 0; k < n; ++k) sums[k] = static_cast<Sum>(sums[k] + in[k]);
 }
+constexpr int32_t kRowsIn16Bits = 65535 / 255;
 
 // Running totals of B, G, R sums (out gets a leading zero pixel). The
 // totals stay in registers: reading back the last stored ones stalls.
-void running_totals(const uint32_t *__restrict sums, size_t pixels, uint32_t *__restrict out) {
+template <typename Sum>
+void running_totals(const Sum *__restrict sums, size_t pixels, uint32_t *__restrict out) {
   uint32_t b = 0, g = 0, r = 0;
   out[0] = out[1] = out[2] = 0;
   for (size_t i = 0; i < pixels; ++i) {
@@ -41,6 +46,32 @@ void running_totals(const uint32_t *__restrict sums, size_t pixels, uint32_t *__
     out[3 * i + 4] = g;
     out[3 * i + 5] = r;
   }
+}
+
+// Column sums of rows lo..hi of src, then their running totals.
+template <typename Sum>
+void block_columns(RowSource &src, int32_t lo, int32_t hi, std::vector<Sum> &sums, uint32_t *totals) {
+  const size_t values = sums.size();
+  for (int32_t sy = lo; sy <= hi; ++sy) {
+    if (sy == lo)
+      widen_row(src.row(sy), sums.data(), values);
+    else
+      add_row(src.row(sy), sums.data(), values);
+  }
+  running_totals(sums.data(), values / 3, totals);
+}
+
+// Each output value's block sum: one difference of running totals.
+void block_totals(const uint32_t *__restrict totals, const uint32_t *__restrict start,
+                  const uint32_t *__restrict end, size_t n, uint32_t *__restrict out) {
+  for (size_t k = 0; k < n; ++k) out[k] = totals[end[k]] - totals[start[k]];
+}
+
+// Sums times their exact reciprocals: the means (vectorised).
+void scale_down(const uint32_t *__restrict sums, const uint32_t *__restrict reciprocal, size_t n,
+                uint8_t *__restrict out) {
+  for (size_t k = 0; k < n; ++k)
+    out[k] = static_cast<uint8_t>((static_cast<uint64_t>(sums[k]) * reciprocal[k]) >> 32);
 }
 
 // Where an area-filtered output column or row lands: its source pixel,
@@ -168,66 +199,73 @@ void scale_area_rows(RowSource &src, PictureBitmap *dst, int32_t x, int32_t y, i
   thread_local std::vector<AreaSpan> rows;
   thread_local std::vector<int32_t> on_pixel_columns;
   thread_local std::vector<uint32_t> sums;
+  thread_local std::vector<uint16_t> narrow_sums;
   thread_local std::vector<uint32_t> prefix;
-  thread_local std::vector<uint64_t> reciprocal;
+  thread_local std::vector<uint32_t> reciprocal;
+  thread_local std::vector<uint32_t> span_start;  // per output value: its totals
+  thread_local std::vector<uint32_t> span_end;
+  thread_local std::vector<uint32_t> block_sums;
+  thread_local std::vector<int32_t> divided_columns;
   area_spans(columns, w, sw);
   area_spans(rows, h, sh);
   on_pixel_columns.clear();
   for (int32_t ox = 0; ox < w; ++ox)
     if (columns[static_cast<size_t>(ox)].on_pixel) on_pixel_columns.push_back(ox);
   const size_t values = static_cast<size_t>(sw) * kChannels;
+  const size_t out_values = static_cast<size_t>(w) * kChannels;
   sums.resize(values);
+  narrow_sums.resize(values);
   prefix.resize(values + kChannels);
-  reciprocal.resize(static_cast<size_t>(w));
+  reciprocal.resize(out_values);
+  block_sums.resize(out_values);
+  span_start.resize(out_values);
+  span_end.resize(out_values);
+  for (size_t k = 0; k < out_values; ++k) {
+    const AreaSpan &cx = columns[k / kChannels];
+    span_start[k] = static_cast<uint32_t>(cx.lo * kChannels + static_cast<int32_t>(k % kChannels));
+    span_end[k] = static_cast<uint32_t>((cx.hi + 1) * kChannels + static_cast<int32_t>(k % kChannels));
+  }
   int32_t reciprocal_rows = 0;  // the row count the reciprocals are for
   for (int32_t oy = first_row; oy < end_row; ++oy) {
     const AreaSpan &ry = rows[static_cast<size_t>(oy)];
     uint8_t *out = dst->row(y + oy) + static_cast<ptrdiff_t>(x) * kChannels;
     const int32_t row_count = ry.hi - ry.lo + 1;
     if (row_count != reciprocal_rows) {
+      // Blocks of one pixel, or too large for an exact 32-bit reciprocal,
+      // divide.
+      divided_columns.clear();
       for (int32_t ox = 0; ox < w; ++ox) {
         const AreaSpan &cx = columns[static_cast<size_t>(ox)];
-        reciprocal[static_cast<size_t>(ox)] =
-            exact_reciprocal(static_cast<uint32_t>((cx.hi - cx.lo + 1) * row_count));
+        const auto count = static_cast<uint32_t>((cx.hi - cx.lo + 1) * row_count);
+        const uint64_t m = count > 1 ? exact_reciprocal(count) : 0;
+        if (m == 0) divided_columns.push_back(ox);
+        for (int32_t c = 0; c < kChannels; ++c)
+          reciprocal[static_cast<size_t>(ox * kChannels + c)] = static_cast<uint32_t>(m);
       }
       reciprocal_rows = row_count;
     }
     // Column sums over the rows, then running totals along the row: the
-    // sum of any block of columns is one difference. The rows of a
-    // pixel's diagonal neighbours lie inside the block (a shrinking
-    // filter): they are read along with it.
-    const bool diagonal = ry.on_pixel && !on_pixel_columns.empty();
-    const uint8_t *above = nullptr, *middle = nullptr, *below = nullptr;
-    const int32_t above_row = std::max(ry.centre - 1, 0), below_row = std::min(ry.centre + 1, sh - 1);
-    for (int32_t sy = ry.lo; sy <= ry.hi; ++sy) {
-      const uint8_t *in = src.row(sy);
-      if (sy == ry.lo)
-        widen_row(in, sums.data(), values);
-      else
-        add_row(in, sums.data(), values);
-      if (sy == above_row) above = in;
-      if (sy == ry.centre) middle = in;
-      if (sy == below_row) below = in;
-    }
-    running_totals(sums.data(), static_cast<size_t>(sw), prefix.data());
-    for (int32_t ox = 0; ox < w; ++ox, out += kChannels) {
+    // sum of any block of columns is one difference.
+    if (row_count <= kRowsIn16Bits)
+      block_columns(src, ry.lo, ry.hi, narrow_sums, prefix.data());
+    else
+      block_columns(src, ry.lo, ry.hi, sums, prefix.data());
+    block_totals(prefix.data(), span_start.data(), span_end.data(), out_values, block_sums.data());
+    scale_down(block_sums.data(), reciprocal.data(), out_values, out);
+    for (const int32_t ox : divided_columns) {
       const AreaSpan &cx = columns[static_cast<size_t>(ox)];
-      const uint32_t *from = &prefix[static_cast<size_t>(cx.lo) * kChannels];
-      const uint32_t *to = &prefix[static_cast<size_t>(cx.hi + 1) * kChannels];
-      const uint64_t m = reciprocal[static_cast<size_t>(ox)];
-      if (m) {
-        for (int32_t c = 0; c < kChannels; ++c) out[c] = static_cast<uint8_t>(((to[c] - from[c]) * m) >> 32);
-      } else {
-        const auto count = static_cast<uint32_t>((cx.hi - cx.lo + 1) * row_count);
-        for (int32_t c = 0; c < kChannels; ++c) out[c] = static_cast<uint8_t>((to[c] - from[c]) / count);
+      const auto count = static_cast<uint32_t>((cx.hi - cx.lo + 1) * row_count);
+      for (int32_t c = 0; c < kChannels; ++c) {
+        const size_t k = static_cast<size_t>(ox * kChannels + c);
+        out[k] = static_cast<uint8_t>(block_sums[k] / count);
       }
     }
-    if (!diagonal) continue;
-    // Rows outside the block (a filter that does not shrink) are asked for
-    // on their own.
-    if (!above) above = src.row(above_row);
-    if (!middle) middle = src.row(ry.centre);
-    if (!below) below = src.row(below_row);
+    if (!ry.on_pixel || on_pixel_columns.empty()) continue;
+    // When the picture shrinks these rows lie inside the block just read,
+    // and are still held.
+    const uint8_t *above = src.row(std::max(ry.centre - 1, 0));
+    const uint8_t *middle = src.row(ry.centre);
+    const uint8_t *below = src.row(std::min(ry.centre + 1, sh - 1));
     // On a source pixel in both directions: half of it, half of its four
     // diagonal neighbours (clamped to the picture).
     uint8_t *row_out = dst->row(y + oy) + static_cast<ptrdiff_t>(x) * kChannels;

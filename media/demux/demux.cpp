@@ -126,6 +126,35 @@ int32_t rate_from_block(const State &s) {
   return *middle > 0 && *middle < INT32_MAX ? static_cast<int32_t>(*middle) : 0;
 }
 
+// A declared mux rate is a ceiling. One this many times above the rate the
+// clock references show over the whole source is a placeholder (a muxer
+// that did not know its streams' rates), not the stream's rate.
+constexpr int64_t kMuxRatePlaceholderFactor = 4;
+// Sources shorter than this are measured by their first packs alone.
+constexpr int64_t kWholeRateMinBytes = 256 << 10;
+constexpr int64_t kWholeRateTail = 64 << 10;
+
+// The byte rate from the first pack with a clock reference to the last pack
+// of the source's final block; 0 when it cannot be measured (raw sectors,
+// short sources, clock references that do not advance). Leaves the parser
+// anywhere: the caller seeks back.
+int32_t whole_source_rate(State &s, int64_t first_off, uint32_t first_scr) {
+  const Source &src = s.source;
+  if (first_off < 0 || src.raw_sector || src.sector_scale || src.size < kWholeRateMinBytes) return 0;
+  const int64_t at = seek_source(s, src.size - kWholeRateTail, 0);
+  if (at < 0) return 0;
+  const uint8_t *b = s.parse.bytes.get();
+  for (int32_t i = s.parse.valid_bytes - 14; i >= 0; --i) {
+    if (std::memcmp(b + i, kPackStartCode, 4) != 0) continue;
+    const int64_t last_off = at + i;
+    const uint32_t last_scr = pack_scr_half(b + i);
+    if (last_scr <= first_scr || last_off <= first_off) return 0;
+    const int64_t rate = (last_off - first_off) * 45000 / (last_scr - first_scr);
+    return rate > 0 && rate < INT32_MAX ? static_cast<int32_t>(rate) : 0;
+  }
+  return 0;
+}
+
 void clear_rings(State &s) {
   s.rings.video.clear();
   s.rings.audio.clear();
@@ -264,6 +293,12 @@ void opening_analysis(State &s) {
     if (s.settings.ts_divisor > 0) rate = s.source.size / s.settings.ts_divisor;
     s.byte_rate = saturate_int32(rate);
     s.rate_valid = true;
+    if (!d.ts_mode && s.settings.ts_divisor <= 0) {
+      s.read_ahead.hold(true);
+      const int32_t measured = whole_source_rate(s, first_off < 0 ? -1 : start + first_off, first_scr);
+      s.read_ahead.hold(false);
+      if (measured > 0 && s.byte_rate / kMuxRatePlaceholderFactor > measured) s.byte_rate = measured;
+    }
   } else {
     int64_t rate = 0;
     if (two && first_off >= 0 && last_scr > first_scr && last_off > first_off)

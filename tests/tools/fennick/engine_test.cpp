@@ -2,6 +2,7 @@
 // number of pictures, and rows refused before they start.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
@@ -14,6 +15,10 @@ namespace {
 
 using fennick_test::fresh_folder;
 using testing_support::media_path;
+
+// As fennick convert does: a conversion needs no sound device, and probing
+// one only costs time (and leaves the sound library's allocations behind).
+const bool kNoSoundDevice = [] { return setenv("LUNARET_AUDIO_OUTPUT", "null-untimed", 0) == 0; }();
 
 class Recorder : public fennick::JobObserver {
  public:

@@ -3,13 +3,12 @@
 #include <pthread.h>
 #include <signal.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 
-#include "platform/ini.h"
 #include "tools/common/output_name.h"
+#include "tools/common/program_settings.h"
 #include "tools/fennick/cli/options.h"
 #include "tools/fennick/cli/progress_printer.h"
 #include "tools/fennick/engine/job_engine.h"
@@ -22,14 +21,17 @@ constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 130;
-constexpr const char *kSettingsFile = "RAZAVORI.INI";
 constexpr const char *kSection = "FENNICK";
 
+// The window's picture settings, read through the same bounded reader.
 fennick::JobSettings settings_from_file() {
+  const tools_common::ProgramSettings ini(kSection);
   fennick::JobSettings s;
-  const int32_t processing = platform::profile_get_int(kSection, "VDOPROCESS", 2, kSettingsFile);
-  s.processing = static_cast<fennick::VideoProcessing>(std::clamp(processing, 0, 2));
-  s.smooth_zoom = platform::profile_get_int(kSection, "SMOOTHZOOM", 1, kSettingsFile) != 0;
+  s.processing = static_cast<fennick::VideoProcessing>(
+      ini.get_int("VDOPROCESS", static_cast<int32_t>(fennick::VideoProcessing::kHigh),
+                  static_cast<int32_t>(fennick::VideoProcessing::kFast),
+                  static_cast<int32_t>(fennick::VideoProcessing::kHigh)));
+  s.smooth_zoom = ini.get_flag("SMOOTHZOOM", true);
   return s;
 }
 

@@ -11,6 +11,7 @@
 #include "tools/common/channel_table.h"
 #include "tools/fennick/engine/audio_feed.h"
 #include "tools/fennick/engine/job_engine.h"
+#include "tools/fennick/engine/video_encode_thread.h"
 #include "video/video_api.h"
 
 namespace fennick {
@@ -99,14 +100,8 @@ EncodeResult EncodeRun(const EncodeJob &job) {
     return r;
   }
   const double fps = job.source_rate.fps();
-  auto expected_for = [&](int32_t rate) {
-    return static_cast<int64_t>(
-        static_cast<double>(len) / rate * (job.end_percent - job.start_percent) * fps * 0.01 + 0.5);
-  };
-  int64_t expected = expected_for(byte_rate);
-  // The media layer's measured rate can be far off on a stream whose clock
-  // references jump; the headers' bit rates then give the estimate.
-  if (expected <= 0 && header_byte_rate() > 0) expected = expected_for(header_byte_rate());
+  const int64_t expected = static_cast<int64_t>(
+      static_cast<double>(len) / byte_rate * (job.end_percent - job.start_percent) * fps * 0.01 + 0.5);
   if (end_byte - start_byte < kShortestRange) {
     r.reason = "the range to convert is shorter than 500,000 bytes";
     return r;
@@ -117,8 +112,10 @@ EncodeResult EncodeRun(const EncodeJob &job) {
   }
 
   PictureFeed feed;
+  VideoEncodeThread video;
   if (!feed.start(job.source_width, job.source_height, job.out_width, job.out_height, letterbox,
-                  job.processing, job.smooth_zoom)) {
+                  job.processing, job.smooth_zoom) ||
+      !video.start(job.out_width, job.out_height)) {
     r.reason = "the picture size cannot be converted";
     return r;
   }
@@ -148,6 +145,7 @@ EncodeResult EncodeRun(const EncodeJob &job) {
   if (start_byte > 0) VideoSeek(static_cast<int32_t>(start_byte), 0);
   ShownPicture &shown = *job.shown;
   if (!VideoCommand(VCMD_PLANE_RECORD, 0) && !VideoStep()) {
+    video.finish();
     PikranClose();
     SondralClose();
     r.reason = "the source holds no picture";
@@ -187,13 +185,20 @@ EncodeResult EncodeRun(const EncodeJob &job) {
     }
     const int64_t pos = static_cast<uint32_t>(VideoSeek(0, 1));
     if (job.range && pos >= end_byte) break;
-    if (fresh) {
-      // A picture that cannot be read repeats the last one.
-      feed.take_current(shown);
+    tools_common::PictureBitmap *picture = video.last();
+    if (fresh || !picture) {
+      // A picture that cannot be read repeats the last one (the first:
+      // black).
+      tools_common::PictureBitmap *next = video.next_free();
+      if (feed.take_current(shown, next)) {
+        picture = next;
+      } else if (!picture) {
+        next->clear();
+        picture = next;
+      }
       fresh = false;
     }
-    const auto &pic = feed.output();
-    PikranEncodeFrame(pic.block(), pic.block_size());
+    video.encode(picture);
     ++r.pictures;
     const int64_t due = sound_bytes_due(r.pictures, sound, out_rate);
     writes_ok = audio.send(due - sound_sent);
@@ -215,6 +220,7 @@ EncodeResult EncodeRun(const EncodeJob &job) {
     }
   }
   r.stopped = job.stop->load() != 0;
+  video.finish();
   const bool video_closed = PikranClose() != 0;
   const bool audio_closed = SondralClose() != 0;
   if (!video_closed) {

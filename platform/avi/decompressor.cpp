@@ -11,6 +11,7 @@
 
 extern "C" {
 #include <libavutil/imgutils.h>
+#include <libavutil/log.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -208,6 +209,10 @@ bool codec_frame(FrameReader *r, int64_t n) {
 }  // namespace
 
 FrameReader *frame_reader_open(const Stream *s, std::string *why) {
+  // The library's own remarks (a deprecated pixel format, a damaged slice)
+  // are not for the programs' users: callers judge a frame by its result.
+  // A level a program chose itself is left alone.
+  if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_FATAL);
   if (!s || stream_header(s).type != kTypeVideo) {
     if (why) *why = "not a video stream";
     return nullptr;

@@ -30,8 +30,6 @@ struct AviPictures {
   avi::Planes planes{};  // of the picture on show
   bool have = false;
   int64_t shown = -1;  // its sample number
-  // The media layer's position still names the picture on show.
-  bool position_on_shown = false;
   bool ended = false;
   int32_t period_us = 40000;
   int32_t rate_code = 3;
@@ -50,14 +48,13 @@ void show(int64_t n) {
   }
 }
 
-// The next frame from the media layer's position. false at the end.
+// The media layer's position names the picture on show (the sound, when it
+// is aligned, starts with it): a step moves it on by one and shows the
+// frame there. false at the end.
 bool step() {
-  if (g.position_on_shown) {
-    g.position_on_shown = false;
-    SysAviNextFrame();
-  }
-  const int32_t n = SysAviNextFrame();
-  if (n < 0) {
+  const int32_t at = SysAviNextFrame();
+  const int64_t n = int64_t{at} + 1;
+  if (at < 0 || n >= avi::stream_end(g.stream)) {
     g.ended = true;
     return false;
   }
@@ -65,8 +62,8 @@ bool step() {
   return true;
 }
 
-// The frame at the media layer's position, which stays there. Times are
-// rounded to the millisecond, so the sample comes back exactly from its
+// The frame at the media layer's position (after an open or a seek). Times
+// are rounded to the millisecond, so the sample comes back exactly from its
 // time for any frame longer than a millisecond.
 bool show_at_position() {
   const int32_t ms = SysAviVideoTime();
@@ -77,7 +74,6 @@ bool show_at_position() {
     return false;
   }
   g.ended = false;
-  g.position_on_shown = true;
   show(n);
   return true;
 }
@@ -87,7 +83,6 @@ bool is_key(int64_t n) { return avi::find_sample(g.stream, n, avi::kFindPrev | a
 void reset() {
   g.have = false;
   g.shown = -1;
-  g.position_on_shown = false;
   g.ended = false;
 }
 
@@ -209,7 +204,9 @@ int32_t avi_show_time(int32_t ms) {
   if (!g_active) return 0;
   media().seek(ms, 0);
   restart();
-  while (g.have && avi::sample_to_time(g.stream, g.shown) < ms) {
+  // Beyond the last picture's start the last picture stays, and the
+  // position with it.
+  while (g.have && avi::sample_to_time(g.stream, g.shown) < ms && g.shown + 1 < avi::stream_end(g.stream)) {
     if (!step()) break;
   }
   return g.have ? 1 : 0;

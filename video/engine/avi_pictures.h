@@ -4,9 +4,9 @@
 // as finished 4:2:0 planes, through a decoder table of its own as it does
 // for a plug-in's pictures. Times are the AVI's own milliseconds.
 //
-// While a picture shown by an open or a seek is on screen the media layer's
-// position still names it, so that the sound, aligned to that position,
-// starts with the picture; the next step moves past it.
+// The media layer's video position names the picture on show, so that the
+// sound, aligned to that position after an open or a seek, starts with it
+// and a relative seek counts from it.
 #pragma once
 
 #include <cstdint>

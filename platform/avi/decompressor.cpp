@@ -73,8 +73,10 @@ void convert_held(FrameReader *r, AVPixelFormat to, uint8_t *const dst[4], const
   AVFrame *f = r->held;
   const int w = std::min(f->width, r->width), h = std::min(f->height, r->height);
   SwsContext *&sws = to == AV_PIX_FMT_BGR24 ? r->to_bgr : r->to_yuv;
-  sws = sws_getCachedContext(sws, w, h, AVPixelFormat(f->format), w, h, to, SWS_BICUBIC, nullptr, nullptr,
-                             nullptr);
+  // The planes are made for every picture played: the fast filter (the
+  // sizes stay, only chroma is halved) costs a third of the bicubic one.
+  const int flags = to == AV_PIX_FMT_YUV420P ? SWS_FAST_BILINEAR : SWS_BICUBIC;
+  sws = sws_getCachedContext(sws, w, h, AVPixelFormat(f->format), w, h, to, flags, nullptr, nullptr, nullptr);
   if (sws) sws_scale(sws, f->data, f->linesize, 0, h, dst, stride);
 }
 

@@ -8,6 +8,7 @@
 #include "platform/avi/avi_internal.h"
 #include "platform/avi/codec_table.h"
 #include "platform/avi/picture.h"
+#include "platform/avi/yuv_planes.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -80,11 +81,45 @@ void convert_held(FrameReader *r, AVPixelFormat to, uint8_t *const dst[4], const
   if (sws) sws_scale(sws, f->data, f->linesize, 0, h, dst, stride);
 }
 
+// The planar formats of the common codecs (MJPEG's full range 4:2:2 and
+// 4:4:4 above all) go to the planes in one pass of our own.
+bool own_planar(const AVFrame *f, PlanarPicture *in) {
+  switch (f->format) {
+    case AV_PIX_FMT_YUVJ420P:
+      *in = PlanarPicture{{}, {}, 0, 0, 1, 1, true};
+      break;
+    case AV_PIX_FMT_YUVJ422P:
+      *in = PlanarPicture{{}, {}, 0, 0, 1, 0, true};
+      break;
+    case AV_PIX_FMT_YUVJ444P:
+      *in = PlanarPicture{{}, {}, 0, 0, 0, 0, true};
+      break;
+    case AV_PIX_FMT_YUV422P:
+      *in = PlanarPicture{{}, {}, 0, 0, 1, 0, false};
+      break;
+    case AV_PIX_FMT_YUV444P:
+      *in = PlanarPicture{{}, {}, 0, 0, 0, 0, false};
+      break;
+    default:
+      return false;
+  }
+  for (int i = 0; i < 3; ++i) {
+    in->plane[i] = f->data[i];
+    in->stride[i] = f->linesize[i];
+  }
+  return true;
+}
+
 void held_to_planes(FrameReader *r) {
   Picture &p = r->pic;
   AVFrame *f = r->held;
   const int w = std::min(f->width, r->width), h = std::min(f->height, r->height);
-  if (f->format == AV_PIX_FMT_YUV420P) {
+  PlanarPicture in;
+  if (own_planar(f, &in)) {
+    in.width = w;
+    in.height = h;
+    planar_to_420(in, p.y.data(), p.cb.data(), p.cr.data(), p.coded_w, p.coded_w / 2);
+  } else if (f->format == AV_PIX_FMT_YUV420P) {
     for (int y = 0; y < h; ++y)
       std::memcpy(&p.y[size_t(y) * size_t(p.coded_w)], f->data[0] + y * f->linesize[0], size_t(w));
     for (int y = 0; y < (h + 1) / 2; ++y) {

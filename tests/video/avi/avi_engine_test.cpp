@@ -168,7 +168,9 @@ TEST_P(AviEngineSound, IsFfmpegsDecodeFromThePictureOnShow) {
   ASSERT_FALSE(ref.empty()) << "ffmpeg failed";
   const ts::PcmComparison all = ts::compare_pcm(ref, whole, channels);
   EXPECT_GE(all.snr_db, GetParam().min_snr) << all.describe();
-  if (GetParam().min_snr >= ts::kSnrIdentical) EXPECT_EQ(whole.size(), ref.size());
+  if (GetParam().min_snr >= ts::kSnrIdentical) {
+    EXPECT_EQ(whole.size(), ref.size());
+  }
 
   // After a seek the sound starts with the picture on show: PCM to the
   // sample; coded sound at a frame boundary within a frame of it, its first

@@ -1,10 +1,10 @@
-#!/ usr / bin / env python3
-""
-    "AVI decoding: razavori video FILE.avi beside ffmpeg -threads 1 -i FILE.avi -f null -.
+#!/usr/bin/env python3
+"""AVI decoding: razavori video FILE.avi beside ffmpeg -threads 1 -i FILE.avi -f null -.
 
-    Two 20 s 1280x720 AVI files made with ffmpeg on first use(MJPEG, and MPEG - 4 with B pictures),
-    decoded whole by the video engine through its decompressors and by ffmpeg on one thread.Whole processes,
-    alternated, medians(see bench / whole_process.py); the ratio is ffmpeg's time over ours
+Two 20 s 1280x720 AVI files made with ffmpeg on first use (MJPEG, and
+MPEG-4 with B pictures), decoded whole by the video engine through its
+decompressors and by ffmpeg on one thread. Whole processes, alternated,
+medians (see bench/whole_process.py); the ratio is ffmpeg's time over ours
 (above 1: razavori faster), the target 1 / 1.1.
 
     bench/avi/avi_bench.py [BUILD_DIR] [--runs N]
@@ -27,6 +27,8 @@ INPUTS = {
     "avi_mpeg4_720p.avi": ["-f", "lavfi", "-i", SOURCE, "-t", "20", "-threads", "1",
                            "-c:v", "mpeg4", "-vtag", "XVID", "-q:v", "3", "-bf", "2", "-g", "250", "-f", "avi"],
 }
+CASES = (("avi_mjpeg_720p.avi", "video AVI MJPEG 1280x720 20 s"),
+         ("avi_mpeg4_720p.avi", "video AVI MPEG-4 1280x720 20 s"))
 
 
 def main():
@@ -44,17 +46,12 @@ def main():
     files = whole_process.make_inputs(os.path.join(args.build_dir, "bench-media"))
     env = whole_process.plain_environment()
     met = True
-    for name, title in (("avi_mjpeg_720p.avi", "video AVI MJPEG 1280x720 20 s"),
-                        ("avi_mpeg4_720p.avi", "video AVI MPEG-4 1280x720 20 s")):
+    for name, title in CASES:
         path = files[name]
         peer = "ffmpeg -threads 1"
         case = (title, [razavori, "video", path],
-                {
-peer:
-  [
-    "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-threads", "1", "-i", path, "-f", "null",
-    "-"
-  ]},
+                {peer: ["ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-threads", "1",
+                        "-i", path, "-f", "null", "-"]},
                 [(peer, "speed", TARGET)])
         m = whole_process.measure(case, args.runs, env)
         print(title)

@@ -323,6 +323,43 @@ TEST_F(AviEnginePlay, WithSoundNoPictureComesBeforeItsSound) {
   }
 }
 
+// Fast and slow modes run to the end (an AVI frame counts as an anchor:
+// fast mode passes over none). A halt in the middle keeps the picture on show, and a step goes
+// on from it.
+TEST_F(AviEnginePlay, FastAndSlowModesRunToTheEndAndHaltsKeepThePlace) {
+  kp::set_pace_clock(&playback_test::kVirtualClock);
+  const std::string path = ts::media_path("avi_divx_mp2.avi");
+  const KestrumHostDisplay d = display();
+  for (int32_t mode : {1, 2}) {
+    SCOPED_TRACE(mode);
+    ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
+    VideoCommand(VCMD_SET_PLAY_MODE, mode);
+    ASSERT_EQ(VideoCommand(VCMD_GET_PLAY_MODE, 0), mode);
+    rec.clear();
+    ASSERT_EQ(VideoCommand(VCMD_PLAY_SILENT, 0), 1);
+    ASSERT_TRUE(wait_for_end(120));
+    {
+      std::lock_guard<std::mutex> g(rec.lock);
+      EXPECT_EQ(rec.clock_ms.size(), 199u);
+    }
+    EXPECT_EQ(picture_time(), 7960);
+    VideoClose(1);
+    VideoCommand(VCMD_SET_PLAY_MODE, 0);
+  }
+  ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
+  VideoSetRealTime(0);
+  ASSERT_EQ(VideoCommand(VCMD_PLAY_SILENT, 0), 1);
+  ASSERT_EQ(VideoHalt(), 1);
+  VideoSetRealTime(1);
+  const int32_t at = picture_time();
+  ASSERT_GE(at, 0);
+  EXPECT_EQ(VideoSeek(0, 1), at) << "the place is the picture on show";
+  if (at < 7960) {
+    ASSERT_EQ(VideoStep(), 1);
+    EXPECT_EQ(picture_time(), at + 40);
+  }
+}
+
 // Files the engine cannot show are refused, and it opens the next one.
 TEST_F(AviEngine, RefusesWhatItCannotShowAndStaysUsable) {
   const std::string dir = ts::scratch_dir();

@@ -1,30 +1,51 @@
 #include "platform/avi/yuv_planes.h"
 
-#include <array>
 #include <cstring>
 
 namespace platform::avi {
 
 namespace {
 
-using Table = std::array<uint8_t, 256>;
-
-// Full range to studio range, rounded to the nearest.
-constexpr Table make_table(int32_t low, int32_t span) {
-  Table t{};
-  for (int32_t v = 0; v < 256; ++v) t[size_t(v)] = uint8_t(low + (v * span + 127) / 255);
-  return t;
+// Full range to studio range, rounded to the nearest: low + v x span / 255,
+// the division done as (x + 1 + (x >> 8)) >> 8, exact below 65535, so that
+// the loops vectorise.
+template <int Low, int Span>
+inline uint8_t studio(uint32_t v) {
+  const uint32_t x = v * Span + 127;
+  return uint8_t(Low + ((x + 1 + (x >> 8)) >> 8));
 }
-constexpr Table kLuma = make_table(16, 219);
-constexpr Table kChroma = make_table(16, 224);
 
-// One chroma plane: each output sample averages the 1, 2 or 4 source
-// samples it covers (the last column or row repeated at odd sizes).
+template <bool Full>
+inline uint8_t chroma_out(uint32_t v) {
+  if constexpr (Full) {
+    return studio<16, 224>(v);
+  } else {
+    return uint8_t(v);
+  }
+}
+
+// One chroma row: each output sample averages the 1, 2 or 4 source samples
+// it covers (the last column repeated at odd widths).
+template <bool Full, bool HalveX>
+void chroma_row(const uint8_t *r0, const uint8_t *r1, uint8_t *out, int32_t cw, int32_t sw) {
+  if constexpr (HalveX) {
+    for (int32_t x = 0; x < cw; ++x) out[x] = chroma_out<Full>((uint32_t(r0[x]) + r1[x] + 1) >> 1);
+  } else {
+    const int32_t pairs = sw / 2;
+    for (int32_t x = 0; x < pairs; ++x)
+      out[x] = chroma_out<Full>((uint32_t(r0[2 * x]) + r0[2 * x + 1] + r1[2 * x] + r1[2 * x + 1] + 2) >> 2);
+    if (pairs < cw) {
+      const int32_t x0 = sw - 1;
+      out[pairs] = chroma_out<Full>((2 * (uint32_t(r0[x0]) + r1[x0]) + 2) >> 2);
+    }
+  }
+}
+
+template <bool Full>
 void chroma(const PlanarPicture &in, int p, uint8_t *dst, int32_t c_stride) {
   const int32_t cw = (in.width + 1) / 2, ch = (in.height + 1) / 2;
   const int32_t sw = (in.width + (1 << in.chroma_shift_x) - 1) >> in.chroma_shift_x;
   const int32_t sh = (in.height + (1 << in.chroma_shift_y) - 1) >> in.chroma_shift_y;
-  const bool full = in.full_range;
   for (int32_t y = 0; y < ch; ++y) {
     const int32_t y0 = in.chroma_shift_y ? y : 2 * y;
     const int32_t y1 = in.chroma_shift_y ? y : (y0 + 1 < sh ? y0 + 1 : y0);
@@ -32,16 +53,9 @@ void chroma(const PlanarPicture &in, int p, uint8_t *dst, int32_t c_stride) {
     const uint8_t *r1 = in.plane[p] + static_cast<intptr_t>(y1) * in.stride[p];
     uint8_t *out = dst + static_cast<intptr_t>(y) * c_stride;
     if (in.chroma_shift_x) {
-      for (int32_t x = 0; x < cw; ++x) {
-        const int32_t v = (r0[x] + r1[x] + 1) >> 1;
-        out[x] = full ? kChroma[size_t(v)] : uint8_t(v);
-      }
+      chroma_row<Full, true>(r0, r1, out, cw, sw);
     } else {
-      for (int32_t x = 0; x < cw; ++x) {
-        const int32_t x0 = 2 * x, x1 = x0 + 1 < sw ? x0 + 1 : x0;
-        const int32_t v = (r0[x0] + r0[x1] + r1[x0] + r1[x1] + 2) >> 2;
-        out[x] = full ? kChroma[size_t(v)] : uint8_t(v);
-      }
+      chroma_row<Full, false>(r0, r1, out, cw, sw);
     }
   }
 }
@@ -56,11 +70,16 @@ void planar_to_420(const PlanarPicture &in, uint8_t *y, uint8_t *cb, uint8_t *cr
     if (!in.full_range) {
       std::memcpy(out, src, size_t(in.width));
     } else {
-      for (int32_t x = 0; x < in.width; ++x) out[x] = kLuma[src[x]];
+      for (int32_t x = 0; x < in.width; ++x) out[x] = studio<16, 219>(src[x]);
     }
   }
-  chroma(in, 1, cb, c_stride);
-  chroma(in, 2, cr, c_stride);
+  if (in.full_range) {
+    chroma<true>(in, 1, cb, c_stride);
+    chroma<true>(in, 2, cr, c_stride);
+  } else {
+    chroma<false>(in, 1, cb, c_stride);
+    chroma<false>(in, 2, cr, c_stride);
+  }
 }
 
 }  // namespace platform::avi

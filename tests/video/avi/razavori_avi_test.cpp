@@ -60,7 +60,9 @@ TEST_P(RazavoriAviVideo, PicturesAreFfmpegs) {
   ASSERT_TRUE(cmp.ok()) << cmp.describe();
   EXPECT_EQ(cmp.frames_a, cmp.frames_b) << cmp.describe();
   EXPECT_GE(cmp.worst.min(), c.min_psnr) << cmp.describe();
-  if (c.min_psnr >= ts::kPsnrIdentical) EXPECT_TRUE(p.ours == p.theirs) << "identical bytes";
+  if (c.min_psnr >= ts::kPsnrIdentical) {
+    EXPECT_TRUE(p.ours == p.theirs) << "identical bytes";
+  }
   EXPECT_NE(p.log.find(std::to_string(cmp.frames_a) + " pictures"), std::string::npos) << p.log;
 }
 
@@ -125,6 +127,42 @@ TEST(RazavoriAvi, ACutFilePlaysUpToTheCut) {
   EXPECT_GE(cmp.frames_a, cmp.frames_b - 1) << cmp.describe();
   EXPECT_GT(cmp.frames_a, 50) << cmp.describe();
   EXPECT_EQ(cmp.worst.min(), ts::kPsnrIdentical) << cmp.describe();
+}
+
+// A DivX 5 variant code ("DX5" and any letter) decodes as DivX: the file
+// with its codes renamed gives ffmpeg's pictures of the original.
+TEST(RazavoriAvi, DivxFiveVariantsDecodeAsDivx) {
+  const std::string divx = ts::scratch_dir() + "/divx.avi";
+  ASSERT_EQ(ts::run_tool("ffmpeg -v error -y -f lavfi -i testsrc2=size=160x120:rate=25:duration=1 -threads 1 "
+                         "-c:v mpeg4 -vtag DIVX '" +
+                         divx + "'")
+                .status,
+            0);
+  std::vector<uint8_t> bytes = ts::file_bytes(divx);
+  int renamed = 0;
+  for (size_t i = 0; i + 4 <= std::min<size_t>(bytes.size(), 4096); ++i) {
+    for (const char *code : {"DIVX", "divx"}) {
+      if (std::equal(code, code + 4, bytes.begin() + ptrdiff_t(i))) {
+        bytes[i + 1] = code[0] == 'D' ? 'X' : 'x';
+        bytes[i + 2] = '5';
+        bytes[i + 3] = '1';
+        ++renamed;
+      }
+    }
+  }
+  ASSERT_GE(renamed, 2) << "the stream header and the format";
+  const std::string dx51 = ts::scratch_dir() + "/dx51.avi";
+  std::ofstream(dx51, std::ios::binary)
+      .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  const std::string ours = ts::scratch_dir() + "/dx51.yuv", theirs = ts::scratch_dir() + "/divx.yuv";
+  ASSERT_EQ(ts::run_razavori("video '" + dx51 + "' --yuv '" + ours + "'").status, 0);
+  ASSERT_EQ(ts::run_tool("ffmpeg -v error -y -threads 1 -i '" + divx + "' -pix_fmt yuv420p -f rawvideo '" +
+                         theirs + "'")
+                .status,
+            0);
+  const std::vector<uint8_t> a = ts::file_bytes(ours), b = ts::file_bytes(theirs);
+  EXPECT_EQ(a.size(), ts::yuv_picture_size(160, 120) * 25);
+  EXPECT_TRUE(a == b) << "ffmpeg's pictures of the original";
 }
 
 // A long decode shows where it is; the last line reaches 100 %.

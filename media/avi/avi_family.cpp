@@ -75,6 +75,14 @@ int64_t current_time(AviSource &s) {
   return 0;
 }
 
+// The frame on screen at ms: the last one that starts at or before it (a
+// time rounds to the nearest frame, which may start after it).
+int64_t frame_at(const avi::Stream *s, int64_t ms) {
+  int64_t n = avi::time_to_sample(s, ms);
+  if (n > avi::stream_start(s) && avi::sample_to_time(s, n) > ms) --n;
+  return n;
+}
+
 int64_t duration_ms(const avi::StreamHeader &h) {
   if (h.rate == 0) return 0;
   return (int64_t(h.start) + h.length) * h.scale * 1000 / h.rate;
@@ -287,7 +295,7 @@ int32_t avi_seek(int32_t value, int32_t origin) {
   target = std::clamp<int64_t>(target, 0, s.longest_ms);
   s.seeking.store(true);
   if (const avi::Stream *vs = video_stream(s)) {
-    int64_t key = avi::find_sample(vs, avi::time_to_sample(vs, target), avi::kFindPrev | avi::kFindKey);
+    int64_t key = avi::find_sample(vs, frame_at(vs, target), avi::kFindPrev | avi::kFindKey);
     s.v.position = key < 0 ? s.v.first : key;
     target = avi::sample_to_time(vs, s.v.position);
   }

@@ -45,7 +45,10 @@ int32_t flush(State &s, int32_t which) {
 void queue_callback(State &s, DravikCallback fn, void *item) { s.queue.push(fn, item); }
 
 int32_t run_callbacks(State &s, int32_t budget_ms) {
-  const bool audio_ready = s.rings.audio.available() > 0 || s.raw_mode == 2;
+  // An AVI source's sound is read straight from the file: its refills never
+  // wait on the audio ring.
+  const bool audio_ready =
+      s.rings.audio.available() > 0 || s.raw_mode == 2 || s.source.type == SourceType::avi;
   if (!audio_ready || budget_ms <= 0 || s.path_mode.load() == 1 || s.queue.empty()) return 0;
   const uint32_t start = platform::tick_ms();
   uint32_t elapsed = 0;

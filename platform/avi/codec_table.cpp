@@ -36,6 +36,8 @@ constexpr uint32_t kBiRle4 = 2;
 
 AVCodecID codec_for(uint32_t code) {
   if (code == kBiRle8 || code == kBiRle4) return AV_CODEC_ID_MSRLE;
+  // Every DivX 5 variant ("DX5" and any fourth letter) is DivX.
+  if ((code & 0xFFFFFFu) == (fourcc('D', 'X', '5', ' ') & 0xFFFFFFu)) return AV_CODEC_ID_MPEG4;
   for (const Entry &e : kTable)
     if (code == fourcc(e.code[0], e.code[1], e.code[2], e.code[3])) return e.id;
   return AV_CODEC_ID_NONE;

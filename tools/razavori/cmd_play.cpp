@@ -1,5 +1,6 @@
-// razavori play FILE: plays an MPEG file, a Video CD track or a VOB through
-// the video engine (files with sound only through its audio-only open).
+// razavori play FILE: plays an MPEG file, a Video CD track, a VOB or an AVI
+// file through the video engine (files with sound only through its
+// audio-only open).
 // Keys: space pause/resume, left/right 10 s, up/down 1 min, f full screen,
 // + / - volume, s one picture while paused, b benchmark, q quit. Without a
 // terminal on stdin it plays to the end.
@@ -39,6 +40,7 @@ constexpr int64_t kPackHeaderBytes = 30;
 constexpr int kPollMs = 100;
 // The display time after which the bytes read give the rate.
 constexpr int32_t kMeasureAfterMs = 3000;
+constexpr int32_t kAviPositionsPerSecond = 1000;
 
 // Puts the terminal in single-key mode for the life of the object.
 class RawTerminal {
@@ -268,6 +270,9 @@ int run_play(int argc, char **argv) {
   // The header rates of a variable-rate DVD give its ceiling, not what it
   // runs at: the clock across the whole file does.
   player.clock_rate = clock_bytes_per_second(path);
+  // An AVI's positions and length are milliseconds.
+  if (!player.audio_only && VideoCommand(VCMD_SOURCE_TAG, 0) == KESTRUM_AVI_SOURCE_TAG)
+    player.clock_rate = kAviPositionsPerSecond;
   if (player.clock_rate) player.bytes_per_second = player.clock_rate;
   player.length = static_cast<int32_t>(VideoCommand(VCMD_TOTAL_LENGTH, 0));
   VideoCommand(VCMD_PLAY, 0);

@@ -7,7 +7,8 @@
 // PPM image (one after another in the file) through the frame-copy routine.
 // --subpicture N (0-31, or the stream id 0x20-0x3F) writes the pictures as
 // presented, with that subpicture stream mixed in; --overlay draws a
-// picture into every one (opacity 0-256).
+// picture into every one (opacity 0-256). An AVI source, whose decode may
+// take long, shows a progress line on stderr.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 
 #include "media/media_api.h"
 #include "tools/razavori/input_reason.h"
+#include "tools/razavori/job_progress.h"
 #include "tools/razavori/overlay_arg.h"
 #include "tools/razavori/plugin_arg.h"
 #include "tools/razavori/source_arg.h"
@@ -166,7 +168,15 @@ int run_video(int argc, char **argv) {
   // The open shows the first picture when display order allows; every step
   // after it shows the next one.
   bool have_picture = VideoCommand(VCMD_PLANE_RECORD, 0) != 0;
+  // AVI lengths and picture times are milliseconds.
+  const bool avi = VideoCommand(VCMD_SOURCE_TAG, 0) == KESTRUM_AVI_SOURCE_TAG;
+  const auto length_ms = avi ? static_cast<int32_t>(VideoCommand(VCMD_TOTAL_LENGTH, 0)) : 0;
+  ProgressLine progress;
   while (ok && (frames < 0 || written < frames)) {
+    if (avi && length_ms > 0) {
+      const auto ms = static_cast<int32_t>(VideoCommand(VCMD_PICTURE_TIME, 0));
+      progress.show(ms / 1000.0, static_cast<int>(int64_t{ms} * 100 / length_ms));
+    }
     if (have_picture) {
       VideoCommand(VCMD_HOLD_PICTURE, 0);
       const auto *planes = reinterpret_cast<const KestrumPlaneRecord *>(VideoCommand(VCMD_PLANE_RECORD, 0));
@@ -178,6 +188,10 @@ int run_video(int argc, char **argv) {
     if (frames >= 0 && written >= frames) break;
     have_picture = VideoStep() != 0;
     if (!have_picture) break;
+  }
+  if (avi && ok) {
+    if (frames < 0) progress.show(length_ms / 1000.0, 100);
+    progress.finish();
   }
   VideoClose(1);
   VideoShutdown();

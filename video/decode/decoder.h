@@ -226,6 +226,17 @@ constexpr int32_t frame_period_ms(int32_t frame_rate_code) {
   return (frame_period_us(frame_rate_code) + 500) / 1000;
 }
 
+/// The frame_rate_code (1 to 8) whose period lies nearest `period_us`:
+/// what sources that are not MPEG report for their picture spacing.
+constexpr int32_t nearest_frame_rate_code(int64_t period_us) {
+  int32_t best = 1;
+  for (int32_t code = 2; code <= 8; ++code) {
+    const int64_t d = frame_period_us(code) - period_us, best_d = frame_period_us(best) - period_us;
+    if ((d < 0 ? -d : d) < (best_d < 0 ? -best_d : best_d)) best = code;
+  }
+  return best;
+}
+
 /// How long a coded picture stays on screen, in field periods (half frame
 /// periods of frame_rate_code). A frame shows its two fields, three when it
 /// repeats the first (3:2 pull-down in an interlaced sequence); a progressive

@@ -7,6 +7,7 @@
 #include "audio/audio_api.h"
 #include "components/glyvex/glyvex.h"
 #include "media/media_api.h"
+#include "video/engine/avi_pictures.h"
 #include "video/engine/dvd_title.h"
 #include "video/engine/engine.h"
 #include "video/engine/plugin_pictures.h"
@@ -133,6 +134,7 @@ int32_t engine_close_source() {
   if (s.source.source_tag == -1) return -1;
   s.source.closing = 1;
   use_plugin_pictures(nullptr);
+  drop_avi_pictures();
   media().close();
   s.source.source_tag = -1;
   return 1;
@@ -169,11 +171,12 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   s.source.title = title ? std::string(title).substr(0, kTitleSize) : file_title(path);
   s.source.path = path;
 
-  // A plug-in hands out finished pictures; AVI sources need a presentation
-  // path this engine does not have: refuse them cleanly.
+  // A plug-in hands out finished pictures, and so do the decompressors of
+  // an AVI source; an AVI without a video stream they can decode is refused.
   auto *plugin = reinterpret_cast<SourcePlugin *>(media().control(CTL_PLUGIN_ACTIVE, 0));
   if (plugin) use_plugin_pictures(plugin);
-  if (handle == KESTRUM_AVI_SOURCE_TAG) {
+  const bool avi = handle == KESTRUM_AVI_SOURCE_TAG;
+  if (avi && !use_avi_pictures()) {
     engine_close_source();
     s.source.closing = 0;
     s.source.path.clear();
@@ -183,8 +186,8 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   decoder().set_coefficient_limit(s.picture.coefficient_limit);
   decoder().set_variant(s.picture.variant);
   const int32_t started = decoder().start_stream(s.source.total_length);
-  // A plug-in source that hands out no picture has nothing to show.
-  if (plugin && !started) {
+  // A plug-in or AVI source that hands out no picture has nothing to show.
+  if ((plugin || avi) && !started) {
     engine_close_source();
     s.source.closing = 0;
     s.source.path.clear();
@@ -208,7 +211,7 @@ int32_t engine_open(const KestrumHostDisplay *display, const char *path, const c
   // Audio.
   configure_audio(display);
   if (!s.source.is_elementary) {
-    s.source.audio_present = media().control(CTL_STREAM_MIX, 0) != kMixVideoOnly;
+    s.source.audio_present = avi ? avi_has_audio() : media().control(CTL_STREAM_MIX, 0) != kMixVideoOnly;
     if (s.source.audio_present) {
       audio().open_stream(s.source.source_tag);
       s.audio_link.audio_open = audio().open_output(e.display.window()) ? 1 : 0;

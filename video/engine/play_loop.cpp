@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "platform/clock.h"
+#include "video/engine/avi_pictures.h"
 #include "video/engine/engine.h"
 #include "video/engine/play/loop_context.h"
 #include "video/engine/play/loops.h"
@@ -42,6 +43,8 @@ int32_t play_step(Engine &e) {
       play::fast_loop(e, c);
     } else if (s.playback.play_mode == static_cast<int32_t>(PlayMode::slow)) {
       play::slow_loop(e, c);
+    } else if (avi_pictures_active()) {
+      play::avi_loop(e, c);
     } else if (c.mpeg2 && s.playback.mpeg2_play_loop) {
       play::mpeg2_loop(e, c);
     } else {

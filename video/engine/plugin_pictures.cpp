@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "video/decode/decoder.h"
 #include "video/engine/play/loop_ports.h"
 #include "video/engine/ports.h"
 
@@ -12,13 +13,7 @@ void set_plugin_decoder_port(const DecoderPort *port);
 
 namespace {
 
-// Frame-rate codes by period: the one nearest the plug-in's picture spacing.
-struct RateCode {
-  int32_t code;
-  int32_t period_us;
-};
-constexpr RateCode kRates[] = {{1, 41708}, {2, 41667}, {3, 40000}, {4, 33367},
-                               {5, 33333}, {6, 20000}, {7, 16683}, {8, 16667}};
+// Until two pictures give their spacing: 25 pictures a second.
 constexpr int32_t kDefaultRateCode = 3;
 
 struct PluginPictures {
@@ -61,13 +56,7 @@ bool fetch() {
       std::memcpy(dst[p] + y * pitch, pic.planes[p] + static_cast<intptr_t>(y) * pic.pitches[p], w);
   }
   if (g.last_time >= 0 && pic.time_ms > g.last_time) {
-    const int32_t period = (pic.time_ms - g.last_time) * 1000;
-    int32_t best = kDefaultRateCode, best_diff = INT32_MAX;
-    for (const RateCode &r : kRates) {
-      const int32_t d = r.period_us > period ? r.period_us - period : period - r.period_us;
-      if (d < best_diff) best = r.code, best_diff = d;
-    }
-    g.rate_code = best;
+    g.rate_code = nearest_frame_rate_code(int64_t{pic.time_ms - g.last_time} * 1000);
   }
   g.last_time = pic.time_ms;
   g.have = true;

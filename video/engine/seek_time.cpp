@@ -3,6 +3,7 @@
 // their length, so a film stored with 3:2 pull-down flags keeps its time.
 #include "components/glyvex/glyvex.h"
 #include "video/decode/decoder.h"
+#include "video/engine/avi_pictures.h"
 #include "video/engine/engine.h"
 #include "video/engine/play/audio_sync.h"
 #include "video/engine/subpicture_link.h"
@@ -23,6 +24,7 @@ bool plays_video(const EngineState &s) {
 int32_t engine_picture_time() {
   Engine &e = engine();
   platform::Lock lock(e.engine_lock);
+  if (avi_pictures_active()) return plays_video(e.state) ? avi_picture_time() : -1;
   const Decoder *d = engine_decoder();
   if (!plays_video(e.state) || !d || !d->has_shown_picture()) return -1;
   const int64_t fields = d->shown_time_fields();
@@ -42,7 +44,14 @@ int32_t engine_seek_time(int32_t ms) {
   {
     platform::Lock lock(e.engine_lock);
     Decoder *d = engine_decoder();
-    if (d && d->frame_store_ready()) {
+    if (avi_pictures_active()) {
+      moved = true;
+      if (s.audio_link.audio_running) audio().halt();
+      ok = avi_show_time(ms);
+      s.playback.end_of_stream = 0;
+      publish_current();
+      if (e.display.is_open() && !s.picture.picture_held) present_current();
+    } else if (d && d->frame_store_ready()) {
       moved = true;
       if (s.audio_link.audio_running) audio().halt();
       // The first picture that starts at or after ms: the one whose start

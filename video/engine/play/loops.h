@@ -25,6 +25,8 @@ void slow_loop(Engine &e, LoopContext &c);
 void scan_loop(Engine &e, LoopContext &c);
 /// Audio-only opens: keep the sound fed.
 void audio_only_loop(Engine &e);
+/// Play mode 0 of AVI sources: paced by the AVI's own times.
+void avi_loop(Engine &e, LoopContext &c);
 
 // Steps the two normal loops share.
 /// Step 1: at the end of the video data, lets the sound finish (pacing at

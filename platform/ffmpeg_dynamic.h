@@ -44,6 +44,8 @@ extern "C" {
   X(av_frame_unref)                       \
   X(av_frame_move_ref)                    \
   X(av_mallocz)                           \
+  X(av_log_get_level)                     \
+  X(av_log_set_level)                     \
   X(av_dict_set)                          \
   X(av_dict_free)                         \
   X(av_opt_set_double)                    \
@@ -108,6 +110,8 @@ const FfmpegApi &ffmpeg();
 #define av_frame_unref platform::ffmpeg().av_frame_unref
 #define av_frame_move_ref platform::ffmpeg().av_frame_move_ref
 #define av_mallocz platform::ffmpeg().av_mallocz
+#define av_log_get_level platform::ffmpeg().av_log_get_level
+#define av_log_set_level platform::ffmpeg().av_log_set_level
 #define av_dict_set platform::ffmpeg().av_dict_set
 #define av_dict_free platform::ffmpeg().av_dict_free
 #define av_opt_set_double platform::ffmpeg().av_opt_set_double

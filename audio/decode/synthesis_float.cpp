@@ -190,7 +190,7 @@ inline float *push_vector(SynthFloatChannel &ch, const float in[32]) {
   for (int i = 0; i < 16; i += 4) store4(v + i, load4(x + 16 + i));
   for (int q = 0; q < 8; ++q) store4(v + 17 + 4 * q, -reverse4(load4(x + 28 - 4 * q)));
   v[16] = 0.0f;
-  for (int i = 48; i < 64; i += 4) store4(v + i, -load4(x + i - 48));
+  for (int i = 48; i < 64; i += 4) store4(v + i, -load4(x + (i - 48)));
   std::memcpy(v + 1024, v, 64 * sizeof(float));
   return v;
 }

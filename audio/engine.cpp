@@ -93,6 +93,7 @@ void Engine::thread_main() {
   for (;;) {
     busy.clear();
     starving = false;
+    progress.bump();
     wake.wait();
     if (thread_->quit) return;
     if (stopping) continue;
@@ -215,12 +216,18 @@ void device_done(void *context, AudioWaveHeader *h) {
   if (e.stopping) {
     // Returned by a reset while callers change state: not recycled.
     e.where[i] = Engine::Where::idle;
-    return;
+  } else {
+    e.where[i] = Engine::Where::queued;
+    e.fill_queue[e.fill_write] = h;
+    e.fill_write = (e.fill_write + 1) % kFillQueueSize;
+    e.wake.set();
   }
-  e.where[i] = Engine::Where::queued;
-  e.fill_queue[e.fill_write] = h;
-  e.fill_write = (e.fill_write + 1) % kFillQueueSize;
-  e.wake.set();
+  e.progress.bump();
+}
+
+bool flow_settled(Engine &e) {
+  platform::Lock lock(e.queue_lock);
+  return e.at_device == 0 && !e.busy && e.fill_read == e.fill_write;
 }
 
 void quiesce(Engine &e) {

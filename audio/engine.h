@@ -15,6 +15,7 @@
 #include "audio/audio_api.h"
 #include "audio/output/audio_device.h"
 #include "audio/output/speaker_placement.h"
+#include "platform/change_count.h"
 #include "platform/event.h"
 #include "platform/lock.h"
 #include "platform/wait_flag.h"
@@ -222,6 +223,10 @@ class Engine {
   std::atomic<int32_t> queue_limit{kQueueCapDefault};
   std::atomic<int32_t> written{0};
 
+  // Moves on whenever the thread ends a round of fills and whenever the
+  // device gives a buffer back: who waits for the output to drain (or for
+  // any step of the flow) sleeps on it and looks again.
+  platform::ChangeCount progress;
   platform::Event wake{false, false};     // auto-reset
   platform::Event read_gate{true, true};  // manual-reset, set
 
@@ -289,6 +294,9 @@ void buffer_ready(void *header);
 void device_done(void *context, AudioWaveHeader *header);
 /// Wakes the thread no more and waits until it is outside a fill.
 void quiesce(Engine &e);
+/// Nothing in flight: the device holds no buffer, no fill runs and none
+/// waits. With the end of the stream reached, the output has drained.
+bool flow_settled(Engine &e);
 /// Empties the fill queue and forgets where every header was (after the
 /// device returned them all).
 void forget_buffers(Engine &e);

@@ -30,18 +30,43 @@ constexpr GroupTable<3, 5> kGroups3 = make_groups<3, 5>();
 constexpr GroupTable<5, 7> kGroups5 = make_groups<5, 7>();
 constexpr GroupTable<9, 10> kGroups9 = make_groups<9, 10>();
 
-// Reads the three samples of one subband in one group: one code word for
-// the grouped 3-, 5- and 9-level classes, else three words.
-inline void read_triple(StreamBitReader &reader, const layer2::QuantClass &q, float out[3]) {
-  if (q.grouped) {
-    const uint32_t code = reader.read(q.bits);
-    const float *g = q.levels == 3 ? kGroups3.v[code] : q.levels == 5 ? kGroups5.v[code] : kGroups9.v[code];
-    out[0] = g[0];
-    out[1] = g[1];
-    out[2] = g[2];
-  } else {
-    for (int i = 0; i < 3; ++i) out[i] = dequantise(reader.read(q.bits), q.levels);
+// The dequantised samples of the ungrouped classes of up to 10 bits
+// (7 to 1023 levels), one table after another: those of `bits` start at
+// 2^bits - 8. Wider classes divide.
+constexpr int32_t kLevelTableBits = 10;
+struct LevelTables {
+  float v[(2 << kLevelTableBits) - 8];
+};
+constexpr LevelTables make_level_tables() {
+  LevelTables t{};
+  for (int32_t bits = 3; bits <= kLevelTableBits; ++bits)
+    for (uint32_t s = 0; s < (1u << bits); ++s) t.v[(1 << bits) - 8 + s] = dequantise(s, (1 << bits) - 1);
+  return t;
+}
+constexpr LevelTables kLevelTables = make_level_tables();
+
+// How the samples of one channel's subband are read in one group: the
+// bits of a code word, the table of dequantised triples for the grouped
+// classes, else the levels each word is dequantised with; then scaled by
+// the part's scalefactor.
+struct BandReader {
+  const float (*groups)[3];
+  const float *level_table;  // ungrouped classes of up to 10 bits
+  int32_t bits;              // 0: nothing allocated, the samples are zero
+  int32_t levels;
+  float scale[3];
+};
+
+const float (*group_table(int32_t levels))[3] {
+  switch (levels) {
+    case 3:
+      return kGroups3.v;
+    case 5:
+      return kGroups5.v;
+    case 9:
+      return kGroups9.v;
   }
+  return nullptr;
 }
 
 }  // namespace
@@ -96,36 +121,55 @@ bool MpegFrameDecoder::decode_layer2() {
     }
   }
 
-  // Per channel and subband: the class its samples are read with (null:
-  // nothing allocated, the samples are zero).
-  const layer2::QuantClass *cls[2][32] = {};
+  BandReader bands[2][32];
   for (int32_t band = 0; band < limit; ++band)
-    for (int32_t ch = 0; ch < channels; ++ch)
-      if (alloc[ch][band]) cls[ch][band] = &layer2::kQuantClasses[table.classes[band][alloc[ch][band]]];
+    for (int32_t ch = 0; ch < channels; ++ch) {
+      BandReader &b = bands[ch][band];
+      const uint8_t *s = scf[ch][band];
+      b = BandReader{};
+      for (int32_t part = 0; part < 3; ++part) b.scale[part] = kScalefactors.m[s[part]];
+      if (!alloc[ch][band]) continue;
+      const layer2::QuantClass &q = layer2::kQuantClasses[table.classes[band][alloc[ch][band]]];
+      b.bits = q.bits;
+      b.groups = q.grouped ? group_table(q.levels) : nullptr;
+      b.levels = q.levels;
+      if (!q.grouped && q.bits <= kLevelTableBits) b.level_table = kLevelTables.v + (1 << q.bits) - 8;
+    }
 
   for (int32_t group = 0; group < 12; ++group) {
     const int32_t part = group / 4;
-    const int32_t slot = group * 3;
+    float *out[2][3];
     for (int32_t ch = 0; ch < channels; ++ch)
-      for (int32_t t = 0; t < 3; ++t)
-        for (int32_t band = limit; band < 32; ++band) subband[ch][slot + t][band] = 0.0f;
+      for (int32_t t = 0; t < 3; ++t) {
+        out[ch][t] = subband[ch][group * 3 + t];
+        for (int32_t band = limit; band < 32; ++band) out[ch][t][band] = 0.0f;
+      }
     for (int32_t band = 0; band < limit; ++band) {
       // Jointly coded subbands carry channel 0's samples for both, scaled
-      // per channel.
+      // per channel (both channels share the allocation there, so the
+      // levels folded into the scales agree).
       const int32_t coded = band < bound ? channels : 1;
-      float v[3];
+      float v[3] = {0.0f, 0.0f, 0.0f};
       for (int32_t ch = 0; ch < channels; ++ch) {
+        const BandReader &b = bands[ch][band];
         if (ch < coded) {
-          if (cls[ch][band]) {
-            read_triple(reader, *cls[ch][band], v);
+          if (b.groups) {
+            const float *g = b.groups[reader.read(b.bits)];
+            v[0] = g[0];
+            v[1] = g[1];
+            v[2] = g[2];
+          } else if (b.level_table) {
+            for (float &x : v) x = b.level_table[reader.read(b.bits)];
+          } else if (b.bits) {
+            for (float &x : v) x = dequantise(reader.read(b.bits), b.levels);
           } else {
             v[0] = v[1] = v[2] = 0.0f;
           }
         }
-        const float m = kScalefactors.m[scf[ch][band][part]];
-        subband[ch][slot][band] = v[0] * m;
-        subband[ch][slot + 1][band] = v[1] * m;
-        subband[ch][slot + 2][band] = v[2] * m;
+        const float m = b.scale[part];
+        out[ch][0][band] = v[0] * m;
+        out[ch][1][band] = v[1] * m;
+        out[ch][2][band] = v[2] * m;
       }
     }
   }

@@ -2,6 +2,7 @@
 // Huffman decoding and requantisation, stereo processing, and the hybrid
 // filter bank (alias reduction, IMDCT, overlap-add, frequency inversion)
 // ahead of the subband synthesis.
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -54,7 +55,11 @@ const Pow43 &pow43() {
 inline float gain_quarter(int32_t q) {
   static constexpr float kQuarter[4] = {1.0f, 1.18920711500272106672f, 1.41421356237309504880f,
                                         1.68179283050742908606f};
-  return std::ldexp(kQuarter[q & 3], q >> 2);
+  // Scaling by a power of two inside the normal range is exact: build the
+  // power from its exponent bits instead of calling ldexp.
+  const int32_t e = (q >> 2) + 127;
+  if (e < 1 || e > 254) return std::ldexp(kQuarter[q & 3], q >> 2);
+  return kQuarter[q & 3] * std::bit_cast<float>(uint32_t(e) << 23);
 }
 
 void read_side_info(StreamBitReader &r, const HeaderRecord &h, SideInfo &si) {
@@ -431,14 +436,8 @@ bool MpegFrameDecoder::decode_layer3() {
       layer3_stereo(h, si.gr[g][1], sf[1], l3.xr[0], l3.xr[1], lines);
     for (int32_t ch = 0; ch < channels; ++ch)
       layer3_hybrid(si.gr[g][ch], h, l3.xr[ch], lines[ch], l3.ch[ch].overlap, l3.time[ch]);
-    for (int32_t t = 0; t < 18; ++t) {
-      float left[32], right[32];
-      for (int32_t band = 0; band < 32; ++band) {
-        left[band] = l3.time[0][band * 18 + t];
-        right[band] = channels == 2 ? l3.time[1][band * 18 + t] : 0.0f;
-      }
-      emit_slot(left, right);
-    }
+    // The right channel's slots are read only for a two-channel stream.
+    for (int32_t t = 0; t < 18; ++t) emit_slot(l3.time[0] + t * 32, l3.time[1] + t * 32);
   }
   return true;
 }

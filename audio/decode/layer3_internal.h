@@ -46,9 +46,19 @@ void layer3_stereo(const HeaderRecord &h, const Granule &right, const Scalefacto
 /// out[i] = sum_k in[k] cos(pi/72 (2i + 19)(2k + 1)), i = 0..35.
 void imdct36(const float in[18], float out[36]);
 
+/// The long-block IMDCT with its window and overlap-add, in a table so
+/// that a test can set the plain C form beside the vector one:
+/// out[i] = x[i] * window[i] + overlap[i], then overlap[i] = x[i + 18] *
+/// window[i + 18], x = imdct36(in).
+struct HybridDsp {
+  void (*imdct_long)(const float in[18], const float *window, float overlap[18], float out[18]);
+};
+/// C first, then the best level `cpu_flags` (platform::CpuFlag bits) allows.
+void init_hybrid_dsp(HybridDsp &dsp, uint32_t cpu_flags);
+
 /// Short-block reordering, alias reduction, IMDCT with overlap-add and
 /// frequency inversion of one channel's granule. `xr` is modified; `time`
-/// receives 32 subbands x 18 samples, subband-major.
+/// receives 18 slots of 32 subband samples, slot-major [t * 32 + sb].
 void layer3_hybrid(const Granule &gr, const HeaderRecord &h, float xr[576], int32_t lines,
                    float overlap[32][18], float time[576]);
 

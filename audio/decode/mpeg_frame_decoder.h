@@ -37,7 +37,7 @@ struct Layer3State {
   Reservoir reservoir;
   Layer3Channel ch[2];
   alignas(16) float xr[2][576];    // spectrum of the current granule
-  alignas(16) float time[2][576];  // after IMDCT, subband-major [sb * 18 + t]
+  alignas(16) float time[2][576];  // after IMDCT, slot-major [t * 32 + sb]
   void reset();
 };
 

@@ -38,8 +38,11 @@ class StreamBitReader {
     cache_bits_ -= n;
   }
   uint32_t read(int32_t n) {
-    uint32_t v = peek(n);
-    skip(n);
+    if (cache_bits_ < n) fill_cache();
+    // Two shifts, so that n == 0 gives 0 without shifting by 64.
+    const uint32_t v = uint32_t((cache_ >> 1) >> (63 - n));
+    cache_ <<= n;
+    cache_bits_ -= n;
     return v;
   }
   uint32_t read_bit() { return read(1); }

@@ -5,6 +5,7 @@
 
 #include "audio/decode/synthesis.h"
 #include "audio/decode/synthesis_window.h"
+#include "platform/cpu_features.h"
 
 namespace lunaret {
 namespace {
@@ -184,7 +185,7 @@ __attribute__((target("avx"))) void window_full_avx(const float *v, int16_t *out
   store_pcm(pcm, out, stride);
 }
 
-const bool kHaveAvx = __builtin_cpu_supports("avx");
+const bool kHaveAvx = (platform::detect_cpu_flags() & platform::kCpuAvx) != 0;
 
 // Matrixing: the 64 values of the new vector from the 32 DCT outputs.
 inline float *push_vector(SynthFloatChannel &ch, const float in[32]) {

@@ -17,6 +17,8 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "platform/ffmpeg_dynamic.h"
+
 namespace {
 
 enum Shape { kStereo = 0, kMono = 1, kNative = 2, kShapes = 3 };

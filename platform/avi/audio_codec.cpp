@@ -16,6 +16,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include "platform/ffmpeg_dynamic.h"
+
 namespace platform::avi {
 
 namespace {

@@ -15,6 +15,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/ffmpeg_dynamic.h"
+
 namespace platform::avi {
 
 namespace {

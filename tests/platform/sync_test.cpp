@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/change_count.h"
 #include "platform/clock.h"
 #include "platform/event.h"
 #include "platform/hold_count.h"
@@ -245,6 +246,27 @@ TEST(HoldCount, WaitersWakeWhenTheLastHolderLetsGo) {
   holds.release();
   EXPECT_EQ(holds.count(), 0);
   EXPECT_TRUE(holds.try_hold_alone());
+}
+
+// A waiter that looks at a state and then sleeps cannot miss a change made
+// between the two: the count it read has moved on by then.
+TEST(ChangeCount, WaitersSeeEveryChangeAndGiveUpAtTheirBound) {
+  platform::ChangeCount changes;
+  std::atomic<int> state{0};
+  EXPECT_FALSE(changes.wait_until([&] { return state.load() == 1; }, 20));
+  const uint64_t seen = changes.value();
+  state = 1;
+  changes.bump();
+  EXPECT_TRUE(changes.wait_past(seen, 0)) << "a change made before the wait counts";
+  EXPECT_FALSE(changes.wait_past(changes.value(), 10));
+  std::thread setter([&] {
+    for (int k = 2; k <= 200; ++k) {
+      state = k;
+      changes.bump();
+    }
+  });
+  EXPECT_TRUE(changes.wait_until([&] { return state.load() == 200; }, 10000));
+  setter.join();
 }
 
 }  // namespace

@@ -195,6 +195,7 @@ int run_audio(int argc, char **argv) {
 
   int64_t bytes_total = 0;
   int status = 0;
+  const bool terminal = isatty(2) != 0;  // asked once, not per block
   for (;;) {
     int32_t bytes = 0;
     const auto *pcm = reinterpret_cast<const char *>(
@@ -205,7 +206,7 @@ int run_audio(int argc, char **argv) {
     }
     bytes_total += bytes;
     // A progress line on the terminal, about once per second of sound.
-    if (isatty(2) && out_rate > 0 && out_channels > 0 &&
+    if (terminal && out_rate > 0 && out_channels > 0 &&
         (bytes_total / (2 * out_channels * out_rate)) !=
             ((bytes_total - bytes) / (2 * out_channels * out_rate)))
       std::fprintf(stderr, "\r%lld s decoded",
@@ -231,7 +232,7 @@ int run_audio(int argc, char **argv) {
   if (pcm_fd >= 0) ::close(pcm_fd);
   AudioClose();
   if (switches.stream >= 0) SysClose();
-  if (isatty(2)) std::fprintf(stderr, "\n");
+  if (terminal) std::fprintf(stderr, "\n");
 
   int64_t frames = out_channels > 0 ? bytes_total / 2 / out_channels : 0;
   std::printf("output %d Hz, %d channel%s\nsamples %lld per channel (%.3f s)\n", out_rate, out_channels,

@@ -1,27 +1,19 @@
-// The processor features every SIMD table of the video engine may use, and
-// the one mask that caps them all (decoder, colour conversion, benchmarks,
-// fuzzers). Each table's init takes the flags from here.
+// The video engine's names for the processor features and their mask,
+// which live in the platform layer so the audio engine shares them.
 #pragma once
 
-#include <cstdint>
+#include "platform/cpu_features.h"
 
 namespace kestrum {
 
-enum CpuFlag : uint32_t {
-  kCpuSse2 = 1u << 0,
-  kCpuSsse3 = 1u << 1,
-  kCpuSse41 = 1u << 2,
-  kCpuAvx2 = 1u << 3,
-  kCpuAll = 0xFFFFFFFFu,
-};
-
-/// The features this processor reports, limited by the mask below.
-uint32_t detect_cpu_flags();
-
-/// Caps every later detect_cpu_flags() (tests and benchmarks pick a level
-/// this way; 0 = plain C everywhere). The environment variable
-/// RAZAVORI_CPU_MASK (a number, CpuFlag bits) sets the initial mask; the
-/// default allows everything. Tables already built keep their routines.
-void set_cpu_flags_mask(uint32_t mask);
+using platform::CpuFlag;
+using platform::detect_cpu_flags;
+using platform::kCpuAll;
+using platform::kCpuAvx;
+using platform::kCpuAvx2;
+using platform::kCpuSse2;
+using platform::kCpuSse41;
+using platform::kCpuSsse3;
+using platform::set_cpu_flags_mask;
 
 }  // namespace kestrum

@@ -166,6 +166,13 @@ void flush_audio_after_seek() {
   play::restart_audio_sync();
 }
 
+void stop_sound_if_asked() {
+  EngineState &s = engine().state;
+  if (!s.audio_link.stop_asked.exchange(0)) return;
+  if (s.audio_link.audio_running) audio().stop();
+  s.audio_link.audio_running = 0;
+}
+
 void start_audio_device_filled() {
   audio().command(AUDIO_CMD_DEVICE_PAUSE, 0);
   media().run_callbacks(kRunAllCallbacks);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/change_count.h"
 #include "platform/event.h"
 #include "platform/hold_count.h"
 #include "platform/lock.h"
@@ -62,6 +63,9 @@ struct PlaybackRecord {
   std::atomic<int32_t> scan{0};
   std::atomic<int32_t> idle{1};
   platform::WaitFlag stepping;  // raised while the thread works, `idle` lowered
+  // Moves on after every play step of the thread and whenever it goes
+  // idle: who waits for pictures, an end or a stop sleeps on it.
+  platform::ChangeCount changes;
   std::atomic<int32_t> abort{0};
   platform::HoldCount busy;           // interface calls working on the stream
   platform::FlagWord end_of_stream;   // the last play ended at the end
@@ -83,6 +87,9 @@ struct AudioLinkRecord {
   std::atomic<int32_t> audio_open{0};     // the audio engine is open
   std::atomic<int32_t> audio_running{0};  // the audio engine plays
   std::atomic<int32_t> audio_paused{0};   // read by the playback thread
+  // A stop the window asked for while engine_lock was held: stopping waits
+  // for the sound's fill thread, so it is made once the lock is free.
+  std::atomic<int32_t> stop_asked{0};
   int32_t audio_rate_mode = kRateModeChooseAtOpen;
   int32_t channel_mode = 2;
 };
@@ -203,6 +210,8 @@ void start_audio_device_filled();
 /// After a seek has moved the source (engine_lock released): the sound
 /// drops what belonged to the old place and counts its sync afresh.
 void flush_audio_after_seek();
+/// Stops the sound if the window asked for it (engine_lock free).
+void stop_sound_if_asked();
 /// Current byte position of the source (SysSeek(0, 1)).
 int32_t current_position();
 /// Settings file access for the on-top state.

@@ -101,6 +101,14 @@ void begin_open(uint32_t start, const char *path) {
   dvd_title_open(path);
 }
 
+// Closes the sound with engine_lock free: the audio engine's close waits
+// for its fill thread, whose reads go through the media layer (and any file
+// hook a plug-in set there), which must be free to call the engine.
+void close_audio_unlocked(EngineState &s) {
+  if (s.audio_link.audio_open) audio().close();
+  s.audio_link.audio_open = 0;
+}
+
 }  // namespace
 
 int32_t engine_open_source(const char *path, SourceForm form) {
@@ -238,16 +246,19 @@ int32_t engine_close(int32_t hide, bool keep_display) {
   if (s.audio_link.audio_running) audio().stop();
   s.playback.end_callback = nullptr;
   s.audio_link.audio_running = 0;
+  s.audio_link.stop_asked = 0;
   s.playback.stopped = 1;
   s.playback.abort = 1;
   e.wake.reset();
   wait_for_idle();
+  // The stream is this call's from here: a thread that missed the idle
+  // wait skips its steps while the hold lasts.
+  s.playback.busy.hold();
+  close_audio_unlocked(s);
   {
     platform::Lock lock(e.engine_lock);
     if (!keep_display) e.display.close();
     s.presentation.full_screen = 0;
-    if (s.audio_link.audio_open) audio().close();
-    s.audio_link.audio_open = 0;
     engine_close_source();
     (void)hide;  // only the engine's own window can be hidden
     s.source.open = 0;
@@ -258,6 +269,7 @@ int32_t engine_close(int32_t hide, bool keep_display) {
     s.source.path.clear();
     s.source.closing = 0;
   }
+  s.playback.busy.release();
   return 1;
 }
 
@@ -308,16 +320,20 @@ int32_t engine_close_audio_only() {
   s.playback.abort = 1;
   e.wake.reset();
   wait_for_idle();
-  platform::Lock lock(e.engine_lock);
+  s.playback.busy.hold();
   audio().stop();
-  audio().close();
-  s.audio_link.audio_open = 0;
   s.audio_link.audio_running = 0;
-  engine_close_source();
-  s.source.open = 0;
-  s.source.open_mode = static_cast<int32_t>(OpenMode::video);
-  s.source.path.clear();
-  s.source.closing = 0;
+  s.audio_link.stop_asked = 0;
+  close_audio_unlocked(s);
+  {
+    platform::Lock lock(e.engine_lock);
+    engine_close_source();
+    s.source.open = 0;
+    s.source.open_mode = static_cast<int32_t>(OpenMode::video);
+    s.source.path.clear();
+    s.source.closing = 0;
+  }
+  s.playback.busy.release();
   return 1;
 }
 

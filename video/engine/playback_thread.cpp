@@ -32,6 +32,7 @@ void set_idle(EngineState &s, bool idle) {
   if (idle) {
     s.playback.idle = 1;
     s.playback.stepping.clear();
+    s.playback.changes.bump();
   } else {
     s.playback.stepping.set();
     s.playback.idle = 0;
@@ -66,6 +67,8 @@ void playback_thread_body(Engine &e, const std::atomic<bool> &quit) {
       if (s.playback.busy.try_hold_alone()) {
         play_step(e);
         s.playback.busy.release();
+        stop_sound_if_asked();
+        s.playback.changes.bump();
         platform::sleep_ms(0);
       } else {
         s.playback.busy.wait_free(kBusyBackoffMs);

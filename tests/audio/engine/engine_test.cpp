@@ -18,6 +18,10 @@
 
 namespace {
 
+// Bounds no healthy run comes near.
+constexpr uint32_t kBoundMs = 20000;
+constexpr uint32_t kPumpRoundMs = 50;
+
 using lunaret::Engine;
 using lunaret::engine;
 using lunaret_test::counting_source;
@@ -53,20 +57,7 @@ class AudioEngine : public ::testing::Test {
 
   // Runs the media layer's callbacks, as the video engine's loop does,
   // until the engine reports the end and every buffer has come back.
-  static void play_to_end() {
-    Engine &e = engine();
-    for (int i = 0; i < 20000; ++i) {
-      fake_media().run_callbacks();
-      if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0) && idle(e)) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    FAIL() << "playback did not reach its end";
-  }
-
-  static bool idle(Engine &e) {
-    platform::Lock lock(e.queue_lock);
-    return e.at_device == 0 && !e.busy && e.fill_read == e.fill_write;
-  }
+  static void play_to_end() { ASSERT_TRUE(fake_media().serve_to_end()) << "playback did not reach its end"; }
 
   static std::vector<int16_t> expected_counting(int64_t values) {
     std::vector<int16_t> v(static_cast<size_t>(values));
@@ -353,11 +344,14 @@ TEST_F(AudioEngine, StateChangesDuringPlaybackNeitherDeadlockNorLoseBuffers) {
   ASSERT_EQ(AudioPlay(), 1);
   Engine &e = engine();
   std::atomic<bool> run{true};
+  // The pump serves the callbacks as they come (and reads the clock as a
+  // player does) while the test changes state under it.
   std::thread pump([&] {
     while (run) {
+      const uint64_t seen = e.progress.value();
       fake_media().run_callbacks();
       AudioCommand(AUDIO_CMD_PLAY_TIME, 0);
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
+      if (fake_media().queued() == 0) e.progress.wait_past(seen, kPumpRoundMs);
     }
   });
   for (int round = 0; round < 30; ++round) {
@@ -385,13 +379,14 @@ TEST_F(AudioEngine, StateChangesDuringPlaybackNeitherDeadlockNorLoseBuffers) {
         EXPECT_EQ(AudioPlay(), 1);
         break;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // Some blocks flow between two changes.
+    const int writes = recorder().write_count();
+    EXPECT_TRUE(e.progress.wait_until([&] { return recorder().write_count() >= writes + 2; }, kBoundMs))
+        << "round " << round;
   }
   // Still flowing after all that.
-  int writes = recorder().write_count();
-  for (int i = 0; i < 2000 && recorder().write_count() < writes + 5; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_GE(recorder().write_count(), writes + 5);
+  const int writes = recorder().write_count();
+  EXPECT_TRUE(e.progress.wait_until([&] { return recorder().write_count() >= writes + 5; }, kBoundMs));
   run = false;
   pump.join();
   EXPECT_EQ(AudioStop(), 1);
@@ -407,14 +402,14 @@ TEST_F(AudioEngine, QueueDepthGrowsWhenTheDeviceRunsLow) {
   open_prepared();
   Engine &e = engine();
   ASSERT_EQ(AudioPlay(), 1);
+  // Settled: the thread waits with nothing to do, because the device holds
+  // what the limit allows or nothing is left to fill.
   auto settle = [&] {
-    for (int i = 0; i < 5000; ++i) {
-      fake_media().run_callbacks();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      if (!e.busy && fake_media().queued() == 0 &&
-          (e.at_device >= e.queue_limit || e.fill_read == e.fill_write))
-        return;
-    }
+    ASSERT_TRUE(fake_media().serve_until([&] {
+      if (fake_media().queued() != 0) return false;
+      platform::Lock lock(e.queue_lock);
+      return !e.busy && (e.at_device >= e.queue_limit || e.fill_read == e.fill_write);
+    }));
   };
   settle();
   // Ten buffers out (the default depth) and none back: the depth holds.

@@ -131,4 +131,10 @@ size_t FakeMedia::queued() {
   return queue.size();
 }
 
+bool FakeMedia::serve_to_end(uint32_t bound_ms) {
+  lunaret::Engine &e = lunaret::engine();
+  return serve_until([&] { return AudioCommand(AUDIO_CMD_END_OF_STREAM, 0) && lunaret::flow_settled(e); },
+                     bound_ms);
+}
+
 }  // namespace lunaret_test

@@ -5,11 +5,13 @@
 // as the video engine's playback loop does.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "audio/engine.h"
 #include "audio/media_link.h"
 
 namespace lunaret_test {
@@ -51,9 +53,37 @@ struct FakeMedia {
   /// next call). Returns how many ran.
   int run_callbacks();
   size_t queued();
+  /// Runs the callbacks until `done` holds, sleeping on the engine's
+  /// progress in between (every fill round and every buffer back moves
+  /// it); -> false when bound_ms passed first.
+  template <typename Done>
+  bool serve_until(Done done, uint32_t bound_ms = kServeBoundMs);
+  /// Serves the callbacks until the stream has ended and every buffer has
+  /// come back from the device.
+  bool serve_to_end(uint32_t bound_ms = kServeBoundMs);
+
+  /// No healthy run comes near this.
+  static constexpr uint32_t kServeBoundMs = 20000;
 };
 
 /// The object the installed table talks to.
 FakeMedia &fake_media();
+
+template <typename Done>
+bool FakeMedia::serve_until(Done done, uint32_t bound_ms) {
+  using Clock = std::chrono::steady_clock;
+  platform::ChangeCount &progress = lunaret::engine().progress;
+  const auto until = Clock::now() + std::chrono::milliseconds(bound_ms);
+  for (;;) {
+    // Read before looking: a change after the look moves the count on.
+    const uint64_t seen = progress.value();
+    run_callbacks();
+    if (done()) return true;
+    if (queued() != 0) continue;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (left <= 0) return false;
+    progress.wait_past(seen, static_cast<uint32_t>(left));
+  }
+}
 
 }  // namespace lunaret_test

@@ -4,6 +4,7 @@
 // stream's length.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -32,21 +33,24 @@ class SdlClock : public ::testing::Test {
     lunaret_test::CountingSource::uninstall();
     lunaret_test::FakeMedia::uninstall();
   }
-  static bool idle(Engine &e) {
-    platform::Lock lock(e.queue_lock);
-    return e.at_device == 0 && !e.busy && e.fill_read == e.fill_write;
-  }
-  static void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+  // Real time passes with nothing to wait for: the clock must be seen
+  // standing still over it (a loaded machine only lengthens the look).
+  static void let_time_pass(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
   // Serves the media layer's callbacks until the clock passes ms (at most
-  // 20 s); -> whether it did.
+  // 20 s); -> whether it did. Between looks it sleeps on the engine's
+  // progress, or until the clock should have passed ms when every buffer
+  // is already back (the last chunk plays out with no event to wait on).
   static bool play_past(int32_t ms) {
+    platform::ChangeCount &progress = engine().progress;
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (AudioGetPlayTime() <= ms) {
-      if (std::chrono::steady_clock::now() > until) return false;
+    for (;;) {
+      const uint64_t seen = progress.value();
       fake_media().run_callbacks();
-      sleep_ms(2);
+      const int32_t now = AudioGetPlayTime();
+      if (now > ms) return true;
+      if (std::chrono::steady_clock::now() > until) return false;
+      progress.wait_past(seen, static_cast<uint32_t>(std::clamp(ms - now + 1, 1, 1000)));
     }
-    return true;
   }
 };
 
@@ -58,24 +62,23 @@ TEST_F(SdlClock, StartsAtZeroGrowsAndEndsAtTheStreamLength) {
   ASSERT_EQ(AudioOpenOutput(nullptr), 1);
   ASSERT_EQ(AudioPlay(), 1);
   EXPECT_EQ(AudioGetPlayTime(), 0);
+  // Looked at whenever the flow moves (every buffer back), to the end.
   int32_t last = 0;
   int steps = 0;
-  for (int i = 0; i < 4000; ++i) {
-    fake_media().run_callbacks();
+  ASSERT_TRUE(fake_media().serve_until([&] {
     int32_t now = AudioGetPlayTime();
-    ASSERT_GE(now, last);
+    EXPECT_GE(now, last);
     if (now > last) ++steps;
-    last = now;
-    if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0) && idle(engine())) break;
-    sleep_ms(5);
-  }
+    last = std::max(now, last);
+    return AudioCommand(AUDIO_CMD_END_OF_STREAM, 0) && lunaret::flow_settled(engine());
+  }));
   // Every buffer came back; the last chunk plays out over its own length,
   // and then the clock stands at the stream's length exactly.
   EXPECT_TRUE(play_past(length_ms - 1));
   int32_t end = AudioGetPlayTime();
   EXPECT_GE(end, last);
   EXPECT_EQ(end, length_ms);
-  sleep_ms(50);
+  let_time_pass(50);
   EXPECT_EQ(AudioGetPlayTime(), end);  // and stays there
   EXPECT_GT(steps, 10);                // it moves while playing, not in one jump
   EXPECT_EQ(AudioCommand(AUDIO_CMD_PLAY_TIME, 0), end);
@@ -89,7 +92,7 @@ TEST_F(SdlClock, PauseStopsItAndAReopenStartsItAgain) {
   ASSERT_TRUE(play_past(100));
   ASSERT_EQ(AudioCommand(AUDIO_CMD_DEVICE_PAUSE, 0), 1);
   int32_t held = AudioGetPlayTime();
-  sleep_ms(200);
+  let_time_pass(200);
   EXPECT_EQ(AudioGetPlayTime(), held);
   ASSERT_EQ(AudioCommand(AUDIO_CMD_DEVICE_RESTART, 0), 1);
   EXPECT_TRUE(play_past(held));
@@ -122,11 +125,7 @@ TEST_F(SdlClock, ScopeReadsSuccessiveFramesOfWhatPlays) {
   // A device the engine fell behind (under load) has nothing playing for a
   // moment: the scope is read again until it shows what plays.
   AudioScopePair pairs[64];
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (AudioGetScope(pairs, 64) == 0 && std::chrono::steady_clock::now() < until) {
-    fake_media().run_callbacks();
-    sleep_ms(1);
-  }
+  ASSERT_TRUE(fake_media().serve_until([&] { return AudioGetScope(pairs, 64) != 0; }));
   uint32_t first = index_of(pairs[0].left);
   EXPECT_EQ(first % 2, 0u);
   EXPECT_GT(first, 0u);  // playing has moved past the start

@@ -4,8 +4,8 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "audio/output/audio_device.h"
@@ -16,20 +16,25 @@ using namespace lunaret;
 
 struct DoneLog {
   std::mutex m;
+  std::condition_variable cv;
   std::vector<AudioWaveHeader *> done;
   static void on_done(void *ctx, AudioWaveHeader *h) {
     auto *log = static_cast<DoneLog *>(ctx);
     EXPECT_TRUE(h->flags & AUDIO_WHDR_DONE);
-    std::lock_guard<std::mutex> lock(log->m);
-    log->done.push_back(h);
+    {
+      std::lock_guard<std::mutex> lock(log->m);
+      log->done.push_back(h);
+    }
+    log->cv.notify_all();
   }
   size_t count() {
     std::lock_guard<std::mutex> lock(m);
     return done.size();
   }
-  bool wait_for(size_t n) {
-    for (int i = 0; i < 5000 && count() < n; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return count() >= n;
+  /// Sleeps until n buffers are back, at most `bound`; -> whether they are.
+  bool wait_for(size_t n, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
+    std::unique_lock<std::mutex> lock(m);
+    return cv.wait_for(lock, bound, [&] { return done.size() >= n; });
   }
 };
 
@@ -118,8 +123,8 @@ TEST(NullDevice, PauseHoldsBuffersUntilRestart) {
     dev->prepare(&h);
     dev->write(&h);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(log.count(), 0u);
+  // A device that plays while paused returns a buffer within this look.
+  EXPECT_FALSE(log.wait_for(1, std::chrono::milliseconds(20)));
   EXPECT_EQ(dev->position(TimeType::bytes).value, 0u);
   ASSERT_EQ(dev->restart(), kDeviceOk);
   ASSERT_TRUE(log.wait_for(b.h.size()));
@@ -143,7 +148,8 @@ TEST(NullDevice, TimedPlaybackAdvancesWithinWhatWasWritten) {
     ASSERT_GE(p, last);
     ASSERT_LE(p, total);
     last = p;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The position is sampled between the buffers' returns too.
+    log.wait_for(log.count() + 1, std::chrono::milliseconds(1));
   }
   EXPECT_EQ(dev->position(TimeType::bytes).value, total) << "a starved device stops at the end of its data";
   for (size_t i = 0; i < b.h.size(); ++i) EXPECT_EQ(log.done[i], &b.h[i]);

@@ -12,7 +12,6 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "audio/audio_api.h"
@@ -50,18 +49,6 @@ std::vector<int16_t> from_first(const std::vector<int16_t> &cap, const std::vect
     if (std::equal(head.begin(), head.end(), cap.begin() + static_cast<std::ptrdiff_t>(i)))
       return std::vector<int16_t>(cap.begin() + static_cast<std::ptrdiff_t>(i), cap.end());
   return {};
-}
-
-// Reads the capture until `complete` accepts it (at most 20 s: the disk
-// driver writes every few milliseconds while the device is open).
-template <typename Complete>
-bool wait_for_capture(Complete complete) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!complete(read_capture())) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
 }
 
 // The capture without the silence the device plays when the engine falls
@@ -115,42 +102,25 @@ class SdlCapture : public ::testing::Test {
     lunaret_test::FakeMedia::uninstall();
   }
 
-  static void play_to_end() {
-    Engine &e = engine();
-    for (int i = 0; i < 20000; ++i) {
-      fake_media().run_callbacks();
-      if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0) && idle(e)) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    FAIL() << "playback did not reach its end";
-  }
+  static void play_to_end() { ASSERT_TRUE(fake_media().serve_to_end()) << "playback did not reach its end"; }
 
   // Serves the callbacks until the whole stream is decoded and at the
   // device (which may be paused).
   static void decode_all() {
     Engine &e = engine();
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < until) {
-      fake_media().run_callbacks();
-      if (AudioCommand(AUDIO_CMD_END_OF_STREAM, 0) && !e.busy) {
-        platform::Lock lock(e.queue_lock);
-        if (e.fill_read == e.fill_write) return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    FAIL() << "the stream was not decoded";
-  }
-
-  static bool idle(Engine &e) {
-    platform::Lock lock(e.queue_lock);
-    return e.at_device == 0 && !e.busy && e.fill_read == e.fill_write;
+    ASSERT_TRUE(fake_media().serve_until([&] {
+      if (!AudioCommand(AUDIO_CMD_END_OF_STREAM, 0) || e.busy) return false;
+      platform::Lock lock(e.queue_lock);
+      return e.fill_read == e.fill_write;
+    })) << "the stream was not decoded";
   }
 
   // Plays the counting source (or clicks) to the end and returns what the
-  // device wrote from the first frame that starts with head, the device
-  // closed. The disk driver writes a chunk after the callback that took it
-  // (and gave its buffer back), so the capture is awaited until it holds
-  // `values` values, within a bound. The counting source is read without
+  // device wrote from the first frame that starts with head. The disk
+  // driver writes a chunk after the callback that took it (and gave its
+  // buffer back); closing the engine closes the device, which ends SDL's
+  // thread after that write, so the capture is read once, after the close.
+  // The counting source is read without
   // the silence of the engine falling behind; a short stream of clicks (all
   // its blocks fit the device's queue) is decoded whole while the device is
   // paused, so that nothing falls behind.
@@ -169,13 +139,10 @@ class SdlCapture : public ::testing::Test {
       EXPECT_EQ(AudioCommand(AUDIO_CMD_DEVICE_RESTART, 0), 1);
     }
     play_to_end();
-    std::vector<int16_t> cap;
-    wait_for_capture([&](const std::vector<int16_t> &all) {
-      cap = from_first(all, head, channels);
-      if (!clicks) cap = without_gaps(cap, channels);
-      return cap.size() >= values;
-    });
     AudioClose();
+    std::vector<int16_t> cap = from_first(read_capture(), head, channels);
+    if (!clicks) cap = without_gaps(cap, channels);
+    EXPECT_GE(cap.size(), values) << "the capture holds less than was played";
     return cap;
   }
 };
@@ -335,22 +302,21 @@ TEST(SdlDevice, ResetReturnsEveryBufferOnceAndNothingPlaysTwice) {
   }
   ASSERT_TRUE(done.wait_total(kBuffers + 2));
   EXPECT_EQ(done.total(), kBuffers + 2);
-  // The last chunk reaches the capture after its buffer came back.
-  std::vector<int16_t> before, after;
-  for (int i = 0; i < kBuffers; ++i) before.insert(before.end(), data[i].begin(), data[i].end());
-  for (int i = kBuffers; i < kBuffers + 2; ++i) after.insert(after.end(), data[i].begin(), data[i].end());
-  std::vector<int16_t> played;
-  EXPECT_TRUE(wait_for_capture([&](const std::vector<int16_t> &all) {
-    played.clear();
-    for (int16_t v : all)
-      if (v != 0) played.push_back(v);
-    return played.size() >= after.size() &&
-           std::equal(after.begin(), after.end(), played.end() - static_cast<std::ptrdiff_t>(after.size()));
-  }));
+  // The last chunk reaches the capture after its buffer came back; the
+  // close ends SDL's thread after that write. The reset waits for the last
+  // done call to end, which a close refuses to overtake.
+  ASSERT_EQ(dev->reset(), kDeviceOk);
   for (int i = 0; i < kBuffers + 2; ++i) dev->unprepare(&h[i]);
   ASSERT_EQ(dev->close(), kDeviceOk);
+  std::vector<int16_t> before, after, played;
+  for (int i = 0; i < kBuffers; ++i) before.insert(before.end(), data[i].begin(), data[i].end());
+  for (int i = kBuffers; i < kBuffers + 2; ++i) after.insert(after.end(), data[i].begin(), data[i].end());
+  for (int16_t v : read_capture())
+    if (v != 0) played.push_back(v);
 
   ASSERT_GE(played.size(), after.size());
+  EXPECT_TRUE(
+      std::equal(after.begin(), after.end(), played.end() - static_cast<std::ptrdiff_t>(after.size())));
   size_t prefix = played.size() - after.size();
   ASSERT_LE(prefix, before.size());
   EXPECT_GE(prefix, 3u * kValues);  // at least the buffers that came back before the reset

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/change_count.h"
 #include "tests/video/engine/fake_ports.h"
 #include "video/engine/engine.h"
 #include "video/video_api.h"
@@ -33,7 +34,8 @@ struct Recorded {
   std::mutex lock;
   std::condition_variable presented;
   // Set: a picture presented on this thread (a seek's) takes this long, as
-  // a real decoder's restart does.
+  // a real decoder's restart does (a deliberate sleep that widens the race
+  // the test provokes).
   std::thread::id slow_thread;
   std::chrono::microseconds slow_present{0};
 
@@ -58,14 +60,24 @@ int32_t record_planes(void *user, const KestrumPicture *p) {
   return 1;
 }
 
-// Polls `cond` for up to two seconds (the engine's thread runs on its own).
+// A bound no healthy wait comes near.
+constexpr uint32_t kBoundMs = 10000;
+
+// Looks at `cond` after every play step of the engine's thread and
+// whenever it goes idle, within the bound.
 template <class F>
-bool eventually(F cond) {
-  for (int i = 0; i < 200; ++i) {
-    if (cond()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return cond();
+bool after_thread_steps(F cond) {
+  return engine().state.playback.changes.wait_until(cond, kBoundMs);
+}
+
+// A stopped thread presents nothing even when woken: it looks at its flags
+// and goes back to its wait. -> whether it went back.
+bool woken_thread_stays_idle() {
+  kestrum::PlaybackRecord &p = engine().state.playback;
+  if (!p.stepping.wait_clear(kBoundMs)) return false;
+  const uint64_t seen = p.changes.value();
+  engine().wake.set();
+  return p.changes.wait_past(seen, kBoundMs) && p.stepping.wait_clear(kBoundMs);
 }
 
 class EngineFrame : public ::testing::Test {
@@ -273,12 +285,13 @@ TEST_F(EngineFrame, Command68ReportsPlayingOnlyBetweenPlayAndStop) {
   EXPECT_EQ(VideoCommand(VCMD_PLAY, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_PLAY, 0), 0) << "play only starts when stopped";
-  EXPECT_TRUE(eventually([&] { return recorded_.pictures.load() > 2; })) << "the thread presents pictures";
+  EXPECT_TRUE(recorded_.wait_beyond(2, std::chrono::milliseconds(kBoundMs)))
+      << "the thread presents pictures";
   EXPECT_EQ(VideoCommand(VCMD_STOP, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
   EXPECT_TRUE(engine().state.playback.idle.load()) << "stop waits for the thread to go idle";
   const int32_t shown = recorded_.pictures.load();
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(woken_thread_stays_idle());
   EXPECT_EQ(recorded_.pictures.load(), shown) << "nothing is presented after a stop";
 }
 
@@ -320,6 +333,51 @@ TEST_F(EngineFrame, SeekFlushesTheSoundWithTheEngineLockFree) {
   EXPECT_EQ(fake::audio.flushes_under_engine_lock, under_lock);
 }
 
+// Stopping and closing the sound wait for its fill thread, which may call
+// back into the engine and take engine_lock, as the stand-in's stop and
+// close do: a close must make them with the lock free, or it deadlocks.
+TEST_F(EngineFrame, CloseStopsTheSoundWithTheEngineLockFree) {
+  for (const bool audio_only : {false, true}) {
+    SCOPED_TRACE(audio_only ? "audio-only open" : "open with sound");
+    fake::install();
+    fake::media.probe_kind = audio_only ? 2 : 0;
+    fake::media.stream_mix = 0;
+    if (audio_only) {
+      ASSERT_EQ(VideoOpenAudioOnly(&display_, "/films/a.mp2", 0, 0), 1);
+    } else {
+      ASSERT_TRUE(open_file());
+      ASSERT_EQ(VideoCommand(VCMD_OPEN_AUDIO, 0), 1);
+    }
+    ASSERT_EQ(VideoCommand(VCMD_PLAY, 0), 1);
+    ASSERT_EQ(audio_only ? VideoCloseAudioOnly(0) : VideoClose(1), 1);
+    EXPECT_GT(fake::audio.closes, 0);
+    EXPECT_GT(fake::audio.stops, 0);
+    EXPECT_EQ(fake::audio.closes_under_engine_lock, 0);
+    EXPECT_EQ(fake::audio.stops_under_engine_lock, 0);
+  }
+}
+
+// A scan started from stopped runs even when a halt left its abort behind:
+// after a play ends the thread waits, stopped, for a run or a scan, and a
+// halt then finds it idle and nobody takes the abort. The stand-in decoder
+// gives the scan no anchor, so a scan that runs ends at once, at the end.
+TEST_F(EngineFrame, ScanOnFromStoppedClearsALeftoverAbort) {
+  fake::install(12);
+  ASSERT_TRUE(open_file());
+  VideoSetRealTime(0);
+  ASSERT_EQ(VideoCommand(VCMD_PLAY_SILENT, 0), 1);
+  ASSERT_TRUE(after_thread_steps([] { return VideoCommand(VCMD_IS_PLAYING, 0) == 0; }));
+  kestrum::PlaybackRecord &p = engine().state.playback;
+  ASSERT_TRUE(p.stepping.wait_clear(kBoundMs));
+  ASSERT_EQ(VideoHalt(), 1);
+  ASSERT_EQ(p.abort.load(), 1) << "the halt's abort is left over";
+  ASSERT_GT(VideoSeek(0, 0), -1);
+  ASSERT_EQ(p.end_of_stream.load(), 0) << "a seek forgets the end";
+  ASSERT_EQ(VideoScanOn(), 1);
+  EXPECT_TRUE(p.end_of_stream.wait_raised(kBoundMs)) << "the scan never ran";
+  EXPECT_EQ(VideoScanOff(), 1);
+}
+
 TEST_F(EngineFrame, StepIsRefusedWhilePlayingAndWorksAfterStop) {
   ASSERT_TRUE(open_file());
   EXPECT_EQ(VideoStep(), 1);
@@ -336,7 +394,7 @@ TEST_F(EngineFrame, PlayRunsToTheEndAndStops) {
   ASSERT_TRUE(open_file());
   VideoSetRealTime(0);
   VideoCommand(VCMD_PLAY_SILENT, 0);
-  EXPECT_TRUE(eventually([] { return VideoCommand(VCMD_IS_PLAYING, 0) == 0; }));
+  EXPECT_TRUE(after_thread_steps([] { return VideoCommand(VCMD_IS_PLAYING, 0) == 0; }));
   EXPECT_EQ(recorded_.pictures.load(), 12) << "every picture once: the open shows the first";
   EXPECT_EQ(VideoCommand(VCMD_PLAYBACK_ENDED, 0), 1);
   EXPECT_EQ(VideoCommand(VCMD_AT_END, 0), 1);
@@ -648,32 +706,34 @@ TEST_F(EngineFrame, HoldAndReleaseCallTheRoutines) {
 }
 
 TEST_F(EngineFrame, HaltDoesNotKillAThreadThatIsSlowToStop) {
-  // A display that takes 600 ms per picture: the halt's 300 ms wait runs
-  // out while the thread is inside a present.
+  // A display that takes 600 ms per picture (a deliberate sleep: the
+  // halt's 300 ms wait runs out while the thread is inside a present).
   static std::atomic<int> presents{0};
+  static platform::ChangeCount entered;
   presents = 0;
   KestrumHostDisplay slow{};
   slow.present_planes = [](void *, const KestrumPicture *) -> int32_t {
     ++presents;
+    entered.bump();
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     return 1;
   };
   ASSERT_EQ(VideoOpen(&slow, "/films/a.m1v", nullptr, 0), 1);
   presents = 0;
   VideoCommand(VCMD_PLAY_SILENT, 0);
-  ASSERT_TRUE(eventually([] { return presents.load() > 0; }));
+  ASSERT_TRUE(entered.wait_until([] { return presents.load() > 0; }, kBoundMs));
   EXPECT_EQ(VideoHalt(), 1);
   EXPECT_EQ(VideoCommand(VCMD_IS_PLAYING, 0), 0);
   // The thread finishes its picture by itself and goes idle; nothing new
   // was started in its place.
-  EXPECT_TRUE(eventually([] { return engine().state.playback.idle.load() != 0; }));
+  EXPECT_TRUE(engine().state.playback.stepping.wait_clear(kBoundMs));
   const int after = presents.load();
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_TRUE(woken_thread_stays_idle());
   EXPECT_EQ(presents.load(), after);
   EXPECT_EQ(playback_threads_started(), 1);
   // And it plays again when asked.
   VideoCommand(VCMD_PLAY_SILENT, 0);
-  EXPECT_TRUE(eventually([&] { return presents.load() > after; }));
+  EXPECT_TRUE(entered.wait_until([&] { return presents.load() > after; }, kBoundMs));
   VideoCommand(VCMD_STOP, 0);
 }
 

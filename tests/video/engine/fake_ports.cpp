@@ -5,6 +5,8 @@
 #include <thread>
 #include <utility>
 
+#include "platform/lock.h"
+#include "platform/wait_flag.h"
 #include "video/engine/engine.h"
 
 namespace fake {
@@ -18,6 +20,21 @@ namespace {
 
 constexpr int32_t kPull = 16384;
 uint8_t g_planes[3][352 * 288] = {};
+
+// The real flush, stop and close wait for the sound's fill thread, whose
+// reads may call back into the engine and take engine_lock. This stand-in
+// waits (within a bound) for a thread that takes it; -> whether it could.
+bool fill_thread_could_take_engine_lock() {
+  constexpr uint32_t kBoundMs = 2000;
+  platform::WaitFlag took;
+  std::thread fill([&] {
+    platform::Lock lock(kestrum::engine().engine_lock);
+    took.set();
+  });
+  const bool ok = took.wait_set(kBoundMs);
+  fill.join();  // takes the lock once the caller lets go
+  return ok;
+}
 
 int32_t bytes_per_picture() {
   return decoder.pictures.empty() ? media.total_length
@@ -91,6 +108,7 @@ const kestrum::AudioPort kAudio = {
     },
     []() -> int32_t {
       ++audio.stops;
+      if (!fill_thread_could_take_engine_lock()) ++audio.stops_under_engine_lock;
       return 1;
     },
     []() -> int32_t {
@@ -100,20 +118,13 @@ const kestrum::AudioPort kAudio = {
     [](const char *) -> int32_t { return audio.open_file_result; },
     []() -> int32_t {
       ++audio.closes;
+      if (!fill_thread_could_take_engine_lock()) ++audio.closes_under_engine_lock;
       return 1;
     },
     [](int32_t) -> int32_t { return 0; },
     []() {
-      // The real flush waits for the fill thread, which must be free to
-      // call the engine: it must come with engine_lock free.
       ++audio.flushes;
-      bool taken = false;
-      std::thread probe([&] {
-        taken = kestrum::engine().engine_lock.try_lock();
-        if (taken) kestrum::engine().engine_lock.unlock();
-      });
-      probe.join();
-      if (!taken) ++audio.flushes_under_engine_lock;
+      if (!fill_thread_could_take_engine_lock()) ++audio.flushes_under_engine_lock;
     },
     []() {},
     [](int32_t on) -> int32_t {

@@ -41,7 +41,12 @@ struct AudioState {
   uint32_t volume = 0x80008000u;
   int32_t open_file_result = 9;
   int32_t flushes = 0;
-  int32_t flushes_under_engine_lock = 0;  // another thread could not take it
+  // Calls that wait for the sound's fill thread (flush, stop, close) while
+  // a thread that takes engine_lock, as a fill calling back into the engine
+  // does, could not get it within a bound: each would deadlock for real.
+  int32_t flushes_under_engine_lock = 0;
+  int32_t stops_under_engine_lock = 0;
+  int32_t closes_under_engine_lock = 0;
 };
 
 struct DecoderState {

@@ -8,13 +8,13 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "audio/audio_api.h"
@@ -49,6 +49,14 @@ struct Recorder {
     std::lock_guard<std::mutex> g(lock);
     return shown.size();
   }
+  /// Looks at `holds` after every picture until it is true, at most
+  /// `bound`; -> its last answer.
+  template <typename Holds>
+  bool wait_for(Holds holds, std::chrono::milliseconds bound) {
+    std::unique_lock<std::mutex> g(lock);
+    return presented.wait_for(g, bound, [&] { return holds(shown.size()); });
+  }
+  std::condition_variable presented;
 };
 
 int32_t record(void *user, const KestrumPicture *p) {
@@ -60,9 +68,12 @@ int32_t record(void *user, const KestrumPicture *p) {
                 s.luma.begin() + static_cast<ptrdiff_t>(y) * p->width);
   }
   if (r->with_audio_clock) s.audio_ms = AudioGetPlayTime();
-  std::lock_guard<std::mutex> g(r->lock);
-  s.ms = std::chrono::duration<double, std::milli>(Clock::now() - r->origin).count();
-  r->shown.push_back(std::move(s));
+  {
+    std::lock_guard<std::mutex> g(r->lock);
+    s.ms = std::chrono::duration<double, std::milli>(Clock::now() - r->origin).count();
+    r->shown.push_back(std::move(s));
+  }
+  r->presented.notify_all();
   return 1;
 }
 
@@ -126,6 +137,8 @@ std::string display_types(const std::string &path) {
 constexpr int kWidth = 352, kHeight = 288;
 constexpr double kPeriodMs = 40;  // 25 pictures per second
 constexpr double kMatchDb = 35;   // same picture as ffmpeg's (IDCT rounding aside)
+// A bound no healthy wait comes near.
+constexpr std::chrono::milliseconds kBound{20000};
 
 class PlaybackStreams : public ::testing::Test {
  protected:
@@ -282,29 +295,23 @@ TEST_F(PlaybackStreams, PauseStopsBothClocksAndResumeRestartsThem) {
   ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1);
   rec.clear();
   ASSERT_EQ(VideoCommand(VCMD_PLAY, 0), 1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  // Playing: pictures come and the sound's clock runs.
+  ASSERT_TRUE(rec.wait_for([](size_t n) { return n > 5 && AudioGetPlayTime() > 100; }, kBound));
   // Pause: the pictures stop, and so does the sound.
   ASSERT_EQ(VideoHalt(), 1);
   ASSERT_EQ(VideoCommand(VCMD_TOGGLE_AUDIO_PAUSE, 0), 1);
   const size_t pictures = rec.count();
-  EXPECT_GT(pictures, 5u);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const int32_t audio_at_pause = AudioGetPlayTime();
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  EXPECT_EQ(rec.count(), pictures);
+  // A picture or a moving clock would show within this look.
+  EXPECT_FALSE(rec.wait_for([&](size_t n) { return n != pictures; }, std::chrono::milliseconds(400)));
   EXPECT_LE(std::abs(AudioGetPlayTime() - audio_at_pause), 20);
-  // Resume: both go on.
+  // Resume: both go on. The sound restarts once its refills have run
+  // again; each picture looks at its clock.
   ASSERT_EQ(VideoCommand(VCMD_TOGGLE_AUDIO_PAUSE, 0), 1);
   ASSERT_EQ(VideoRun(), 1);
-  // The sound restarts once its refills have run again; wait for it (at
-  // most two seconds) rather than guess how long that takes.
   const int32_t audio_resumed = AudioGetPlayTime();
-  const auto until = Clock::now() + std::chrono::seconds(2);
-  while (Clock::now() < until && AudioGetPlayTime() < audio_resumed + 100) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_GE(AudioGetPlayTime(), audio_resumed + 100);
-  EXPECT_GT(rec.count(), pictures + 5);
+  EXPECT_TRUE(rec.wait_for(
+      [&](size_t n) { return n > pictures + 5 && AudioGetPlayTime() >= audio_resumed + 100; }, kBound));
 }
 
 // With sound, picture n after the start is due when the audio clock reads
@@ -351,8 +358,10 @@ TEST_F(PlaybackStreams, FiftyOpensAndClosesInARow) {
   for (int i = 0; i < 50; ++i) {
     ASSERT_EQ(VideoOpen(&d, path.c_str(), nullptr, 0), 1) << i;
     if (i % 10 == 0) {
+      // Closed while pictures come.
+      rec.clear();
       VideoCommand(VCMD_PLAY, 0);
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      ASSERT_TRUE(rec.wait_for([](size_t n) { return n > 1; }, kBound)) << i;
     }
     ASSERT_EQ(VideoClose(1), 1) << i;
   }

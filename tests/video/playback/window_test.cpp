@@ -8,15 +8,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "audio/audio_api.h"
 #include "platform/ini.h"
 #include "tests/support/test_media.h"
+#include "video/engine/engine.h"
 #include "video/engine/window/caption_font.h"
 #include "video/engine/window/window_display.h"
 #include "video/engine/window/window_layout.h"
@@ -257,14 +257,11 @@ void push_close() {
   SDL_PushEvent(&ev);
 }
 
+// Looks at `done` after every play step of the engine's thread and whenever
+// it goes idle, for at most `seconds`.
 template <typename Condition>
 bool wait_until(Condition done, int seconds) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < until) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
+  return kestrum::engine().state.playback.changes.wait_until(done, static_cast<uint32_t>(seconds) * 1000);
 }
 
 bool wait_until_stopped(int seconds) {
@@ -281,6 +278,15 @@ TEST_F(PlaybackWindow, ClosingTheWindowStopsThePlayUnlessTheHostOnlyHidesIt) {
   push_close();
   EXPECT_TRUE(wait_until_stopped(2));
   EXPECT_FALSE(kw::shown());
+  VideoClose(1);
+
+  // With sound, the sound stops too (once engine_lock, under which the
+  // events are handled, is free: the stop waits for the sound's thread).
+  ASSERT_EQ(VideoOpen(nullptr, testing_support::media_path("mpeg1_system.mpg").c_str(), nullptr, 0), 1);
+  ASSERT_EQ(VideoCommand(VCMD_PLAY, 0), 1);
+  ASSERT_TRUE(wait_until([] { return AudioGetPlayTime() >= 0; }, 5)) << "the sound plays";
+  push_close();
+  EXPECT_TRUE(wait_until([] { return !VideoCommand(VCMD_IS_PLAYING, 0) && AudioGetPlayTime() == -1; }, 5));
   VideoClose(1);
 
   // With command 102 set the window only hides; the play goes on.
@@ -530,11 +536,7 @@ TEST_F(PlaybackHostDisplay, VideoUpdateWindowNestedInAPresentReturnsAtOnce) {
   // Nothing stays blocked afterwards: the playback thread shows pictures.
   host.nest = false;
   ASSERT_EQ(VideoCommand(VCMD_PLAY_SILENT, 0), 1);
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (host.presents - before < 10 && VideoCommand(VCMD_IS_PLAYING, 0) &&
-         std::chrono::steady_clock::now() < until) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  wait_until([&] { return host.presents - before >= 10 || !VideoCommand(VCMD_IS_PLAYING, 0); }, 10);
   VideoCommand(VCMD_STOP, 0);
   EXPECT_GE(host.presents - before, 10);
 }

@@ -224,8 +224,8 @@ void handle_events(Pending *pending) {
           SDL_HideWindow(g_win.window);
           if (!s.presentation.close_hides_only) {
             s.playback.stopped = 1;
-            if (s.audio_link.audio_running) audio().stop();
-            s.audio_link.audio_running = 0;
+            // Events are handled under engine_lock: the sound stops later.
+            s.audio_link.stop_asked = 1;
           }
           break;
         default:
@@ -411,6 +411,7 @@ void pump_events() {
     if (!g_win.window) return;
     handle_events(&pending);
   }
+  stop_sound_if_asked();
   if (e.display.driver() != &kWindowDisplayDriver) return;
   if (pending.relayout) {
     // A new size or place goes through the same path a host's call takes;

@@ -1,9 +1,9 @@
-#include "video/cpu/cpu_features.h"
+#include "platform/cpu_features.h"
 
 #include <atomic>
 #include <cstdlib>
 
-namespace kestrum {
+namespace platform {
 
 namespace {
 
@@ -26,6 +26,7 @@ uint32_t reported_flags() {
   if (__builtin_cpu_supports("ssse3")) flags |= kCpuSsse3;
   if (__builtin_cpu_supports("sse4.1")) flags |= kCpuSse41;
   if (__builtin_cpu_supports("avx2")) flags |= kCpuAvx2;
+  if (__builtin_cpu_supports("avx")) flags |= kCpuAvx;
 #endif
   return flags;
 }
@@ -36,4 +37,4 @@ uint32_t detect_cpu_flags() { return reported_flags() & mask_value().load(std::m
 
 void set_cpu_flags_mask(uint32_t mask) { mask_value().store(mask, std::memory_order_relaxed); }
 
-}  // namespace kestrum
+}  // namespace platform

@@ -26,8 +26,14 @@ ifeq ($(PRESET),release)
 	$(MAKE) tsan
 endif
 
-asan:
-	$(MAKE) test PRESET=asan
+# AddressSanitizer and UndefinedBehaviorSanitizer over the whole suite, on
+# the release tree's generated streams (made there on first use).
+asan: setup
+	cmake --preset asan
+	cmake --build --preset asan
+	@mkdir -p build/release/test-media
+	@[ -L build/asan/test-media ] || { rm -rf build/asan/test-media; ln -s ../release/test-media build/asan/test-media; }
+	ctest --preset asan
 
 # Only the engine's test programs are built with ThreadSanitizer. They share
 # the release tree's generated streams. Tests that measure wall time are

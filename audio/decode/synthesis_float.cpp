@@ -146,19 +146,27 @@ inline void store_pcm(const int32_t pcm[32], int16_t *out, int32_t stride) {
 // The full form's window with eight lanes where the processor has AVX: the
 // same products summed in the same order per sample as the four-lane form
 // (no fused multiply-add), so the samples are bit for bit the same.
-using V8 = float __attribute__((vector_size(32), aligned(16)));
-using V8i = int32_t __attribute__((vector_size(32), aligned(16)));
+using V8 = float __attribute__((vector_size(32)));
+using V8i = int32_t __attribute__((vector_size(32)));
+
+// The rows are only 16-byte aligned: loaded through memcpy, never through a
+// V8 pointer (which clang takes as 32-byte aligned and faults on).
+__attribute__((target("avx"))) inline V8 load8(const float *p) {
+  V8 x;
+  std::memcpy(&x, p, sizeof x);
+  return x;
+}
 
 __attribute__((target("avx"))) void window_full_avx(const float *v, int16_t *out, int32_t stride) {
   V8 a0 = {}, a1 = {}, a2 = {}, a3 = {};
 #pragma GCC unroll 16
   for (int r = 0; r < 16; ++r) {
-    const V8 *w = reinterpret_cast<const V8 *>(kWindow.w[r]);
-    const V8 *src = reinterpret_cast<const V8 *>(v + row_offset(r));
-    a0 += w[0] * src[0];
-    a1 += w[1] * src[1];
-    a2 += w[2] * src[2];
-    a3 += w[3] * src[3];
+    const float *w = kWindow.w[r];
+    const float *src = v + row_offset(r);
+    a0 += load8(w) * load8(src);
+    a1 += load8(w + 8) * load8(src + 8);
+    a2 += load8(w + 16) * load8(src + 16);
+    a3 += load8(w + 24) * load8(src + 24);
   }
   const V8 lo = {-32768.0f, -32768.0f, -32768.0f, -32768.0f, -32768.0f, -32768.0f, -32768.0f, -32768.0f};
   const V8 hi = {32767.0f, 32767.0f, 32767.0f, 32767.0f, 32767.0f, 32767.0f, 32767.0f, 32767.0f};
@@ -191,7 +199,7 @@ inline float *push_vector(SynthFloatChannel &ch, const float in[32]) {
   for (int i = 0; i < 16; i += 4) store4(v + i, load4(x + 16 + i));
   for (int q = 0; q < 8; ++q) store4(v + 17 + 4 * q, -reverse4(load4(x + 28 - 4 * q)));
   v[16] = 0.0f;
-  for (int i = 48; i < 64; i += 4) store4(v + i, -load4(x + i - 48));
+  for (int i = 48; i < 64; i += 4) store4(v + i, -load4(x + (i - 48)));
   std::memcpy(v + 1024, v, 64 * sizeof(float));
   return v;
 }

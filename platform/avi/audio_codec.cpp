@@ -244,7 +244,8 @@ bool audio_converter_convert(AudioConverter *c, const uint8_t *src, int32_t len,
   if (c->driver) return c->driver->convert(c->self, src, len, dst, cap, used, produced);
   auto drain = [&] {
     size_t n = std::min(c->out.size() - c->out_read, size_t(cap - *produced));
-    std::memcpy(dst + *produced, c->out.data() + c->out_read, n * sizeof(int16_t));
+    // An empty queue may have no storage at all, and memcpy takes no null.
+    if (n > 0) std::memcpy(dst + *produced, c->out.data() + c->out_read, n * sizeof(int16_t));
     c->out_read += n;
     *produced += int32_t(n);
     if (c->out_read == c->out.size()) {

@@ -57,10 +57,11 @@ class PushedAudio : public ::testing::Test {
     ASSERT_EQ(AudioOpenOutput(nullptr), 1);
   }
 
-  // Waits for the engine to report the end of the pushed stream.
+  // Waits for the engine to report the end of the pushed stream: the
+  // engine thread moves its progress after every fill round.
   static void wait_for_end() {
-    for (int i = 0; i < 20000 && !AudioCommand(AUDIO_CMD_END_OF_STREAM, 0); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    lunaret::engine().progress.wait_until([] { return AudioCommand(AUDIO_CMD_END_OF_STREAM, 0) == 1; },
+                                          20000);
     ASSERT_EQ(AudioCommand(AUDIO_CMD_END_OF_STREAM, 0), 1);
   }
 

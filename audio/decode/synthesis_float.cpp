@@ -1,9 +1,11 @@
 // Float subband synthesis: a fast 32-point DCT for the matrixing, then the
-// 512-tap window over the ring of the last 16 matrixed vectors.
+// 512-tap window over the ring of the last 16 matrixed vectors. The DCT and
+// the full window come from a table of C and vector forms.
 #include <cmath>
 #include <cstring>
 
 #include "audio/decode/synthesis.h"
+#include "audio/decode/synthesis_dsp.h"
 #include "audio/decode/synthesis_window.h"
 #include "platform/cpu_features.h"
 
@@ -22,66 +24,6 @@ inline V4 load4(const float *p) {
 }
 inline void store4(float *p, V4 v) { std::memcpy(p, &v, sizeof v); }
 inline V4 reverse4(V4 v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0); }
-
-// 1 / (2 cos(pi (2n + 1) / (2N))) for each stage of the DCT recursion.
-template <int N>
-struct DctStage {
-  float k[N / 2];
-};
-template <int N>
-constexpr DctStage<N> make_stage() {
-  DctStage<N> s{};
-  for (int n = 0; n < N / 2; ++n) s.k[n] = float(0.5 / st::const_cos(st::kPi * (2 * n + 1) / (2.0 * N)));
-  return s;
-}
-template <int N>
-constexpr DctStage<N> kStage = make_stage<N>();
-
-// DCT-II by halving (B. G. Lee): the sums and the scaled differences of
-// mirrored inputs are two half-size DCTs giving the even and odd outputs.
-template <int N>
-inline void dct(const float *in, float *out) {
-  if constexpr (N == 1) {
-    out[0] = in[0];
-  } else {
-    float a[N / 2], b[N / 2], ea[N / 2], ob[N / 2 + 1];
-    if constexpr (N >= 8) {
-      // Four lanes at a time, the mirrored inputs reversed in the register:
-      // the same sums and products as the scalar form.
-      for (int n = 0; n < N / 2; n += 4) {
-        const V4 lo = load4(in + n);
-        const V4 hi = reverse4(load4(in + N - 4 - n));
-        store4(a + n, lo + hi);
-        store4(b + n, (lo - hi) * load4(kStage<N>.k + n));
-      }
-    } else {
-      for (int n = 0; n < N / 2; ++n) {
-        a[n] = in[n] + in[N - 1 - n];
-        b[n] = (in[n] - in[N - 1 - n]) * kStage<N>.k[n];
-      }
-    }
-    dct<N / 2>(a, ea);
-    dct<N / 2>(b, ob);
-    if constexpr (N >= 8) {
-      // Adding -0 leaves every value as it is, so the last odd output can
-      // take the same sum as the others.
-      ob[N / 2] = -0.0f;
-      for (int k = 0; k < N / 2; k += 4) {
-        const V4 e = load4(ea + k);
-        const V4 o = load4(ob + k) + load4(ob + k + 1);
-        store4(out + 2 * k, __builtin_shufflevector(e, o, 0, 4, 1, 5));
-        store4(out + 2 * k + 4, __builtin_shufflevector(e, o, 2, 6, 3, 7));
-      }
-    } else {
-      for (int k = 0; k < N / 2 - 1; ++k) {
-        out[2 * k] = ea[k];
-        out[2 * k + 1] = ob[k] + ob[k + 1];
-      }
-      out[N - 2] = ea[N / 2 - 1];
-      out[N - 1] = ob[N / 2 - 1];
-    }
-  }
-}
 
 // The window in PCM units (D[i] * 32768), arranged as 16 rows of 32 taps:
 // row 2i holds D[64i + j], row 2i + 1 holds D[64i + 32 + j].
@@ -104,11 +46,11 @@ constexpr Window kWindow = make_window();
 // Where row r of the window reads in the ring, relative to the newest vector.
 constexpr int32_t row_offset(int r) { return 128 * (r / 2) + (r & 1) * 96; }
 
+// Clipped first, then rounded, as the vector forms do (a NaN gives 0).
 inline int16_t clip_round(float x) {
-  long v = std::lrint(x);
-  if (v > 32767) return 32767;
-  if (v < -32768) return -32768;
-  return int16_t(v);
+  if (x < -32768.0f) return -32768;
+  if (x > 32767.0f) return 32767;
+  return int16_t(std::lrint(x));
 }
 
 // Four sums clipped to 16 bits and rounded to nearest (ties to even, as
@@ -141,6 +83,46 @@ inline void store_pcm(const int32_t pcm[32], int16_t *out, int32_t stride) {
     return;
   }
   for (int j = 0; j < 32; ++j) out[j * stride] = int16_t(pcm[j]);
+}
+
+// Four lanes: the 32 sums stay in eight registers across the 16 rows (an
+// array in memory would make every step a store and a reload).
+void window_full_sse2(const float *v, int16_t *out, int32_t stride) {
+  V4 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {}, a5 = {}, a6 = {}, a7 = {};
+#pragma GCC unroll 16
+  for (int r = 0; r < 16; ++r) {
+    const V4 *w = reinterpret_cast<const V4 *>(kWindow.w[r]);
+    const V4 *src = reinterpret_cast<const V4 *>(v + row_offset(r));
+    a0 += w[0] * src[0];
+    a1 += w[1] * src[1];
+    a2 += w[2] * src[2];
+    a3 += w[3] * src[3];
+    a4 += w[4] * src[4];
+    a5 += w[5] * src[5];
+    a6 += w[6] * src[6];
+    a7 += w[7] * src[7];
+  }
+  alignas(16) int32_t pcm[32];
+  store_rounded(a0, pcm);
+  store_rounded(a1, pcm + 4);
+  store_rounded(a2, pcm + 8);
+  store_rounded(a3, pcm + 12);
+  store_rounded(a4, pcm + 16);
+  store_rounded(a5, pcm + 20);
+  store_rounded(a6, pcm + 24);
+  store_rounded(a7, pcm + 28);
+  store_pcm(pcm, out, stride);
+}
+
+// The C form: each sum takes its rows in the same order as the vector forms.
+void window_full_c(const float *v, int16_t *out, int32_t stride) {
+  float acc[32] = {};
+  for (int r = 0; r < 16; ++r) {
+    const float *w = kWindow.w[r];
+    const float *src = v + row_offset(r);
+    for (int j = 0; j < 32; ++j) acc[j] += w[j] * src[j];
+  }
+  for (int j = 0; j < 32; ++j) out[j * stride] = clip_round(acc[j]);
 }
 
 // The full form's window with eight lanes where the processor has AVX: the
@@ -185,12 +167,16 @@ __attribute__((target("avx"))) void window_full_avx(const float *v, int16_t *out
   store_pcm(pcm, out, stride);
 }
 
-const bool kHaveAvx = (platform::detect_cpu_flags() & platform::kCpuAvx) != 0;
+const SynthDsp kDsp = [] {
+  SynthDsp dsp;
+  init_synth_dsp(dsp, platform::detect_cpu_flags());
+  return dsp;
+}();
 
 // Matrixing: the 64 values of the new vector from the 32 DCT outputs.
 inline float *push_vector(SynthFloatChannel &ch, const float in[32]) {
-  float x[32];
-  dct<32>(in, x);
+  alignas(16) float x[32];
+  kDsp.dct32(in, x);
   ch.phase = (ch.phase - 1) & 15;
   float *v = ch.v + ch.phase * 64;
   // v[0..15] = x[16..31], v[16] = 0, v[17..47] = -x[31..1] (four reversed
@@ -206,7 +192,17 @@ inline float *push_vector(SynthFloatChannel &ch, const float in[32]) {
 
 }  // namespace
 
-void dct32_float(const float in[32], float out[32]) { dct<32>(in, out); }
+void init_synth_dsp(SynthDsp &dsp, uint32_t cpu_flags) {
+  dsp.dct32 = dct32_c;
+  dsp.window_full = window_full_c;
+  if (!(cpu_flags & platform::kCpuSse2)) return;
+  dsp.dct32 = dct32_sse2;
+  dsp.window_full = window_full_sse2;
+  if (!(cpu_flags & platform::kCpuAvx)) return;
+  dsp.window_full = window_full_avx;
+}
+
+void dct32_float(const float in[32], float out[32]) { kDsp.dct32(in, out); }
 
 const float *synthesis_window() { return kWindow.d; }
 
@@ -218,37 +214,8 @@ void synth_reset(SynthFloatChannel &ch) {
 
 void synth_float(SynthFloatChannel &ch, const float in[32], SynthForm form, int16_t *out, int32_t stride) {
   const float *v = push_vector(ch, in);
-  if (form == SynthForm::Full && kHaveAvx) {
-    window_full_avx(v, out, stride);
-    return;
-  }
   if (form == SynthForm::Full) {
-    // The 32 sums stay in eight 4-lane registers across the 16 rows (an
-    // array in memory would make every step a store and a reload).
-    V4 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {}, a5 = {}, a6 = {}, a7 = {};
-#pragma GCC unroll 16
-    for (int r = 0; r < 16; ++r) {
-      const V4 *w = reinterpret_cast<const V4 *>(kWindow.w[r]);
-      const V4 *src = reinterpret_cast<const V4 *>(v + row_offset(r));
-      a0 += w[0] * src[0];
-      a1 += w[1] * src[1];
-      a2 += w[2] * src[2];
-      a3 += w[3] * src[3];
-      a4 += w[4] * src[4];
-      a5 += w[5] * src[5];
-      a6 += w[6] * src[6];
-      a7 += w[7] * src[7];
-    }
-    alignas(16) int32_t pcm[32];
-    store_rounded(a0, pcm);
-    store_rounded(a1, pcm + 4);
-    store_rounded(a2, pcm + 8);
-    store_rounded(a3, pcm + 12);
-    store_rounded(a4, pcm + 16);
-    store_rounded(a5, pcm + 20);
-    store_rounded(a6, pcm + 24);
-    store_rounded(a7, pcm + 28);
-    store_pcm(pcm, out, stride);
+    kDsp.window_full(v, out, stride);
     return;
   }
   // Every second sample: even-numbered ones for Half, odd-numbered ones for

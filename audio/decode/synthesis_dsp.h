@@ -23,5 +23,6 @@ void init_synth_dsp(SynthDsp &dsp, uint32_t cpu_flags);
 /// The forms of the DCT (synthesis_dct.cpp).
 void dct32_c(const float in[32], float out[32]);
 void dct32_sse2(const float in[32], float out[32]);
+void dct32_avx(const float in[32], float out[32]);
 
 }  // namespace lunaret

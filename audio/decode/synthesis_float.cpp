@@ -199,6 +199,7 @@ void init_synth_dsp(SynthDsp &dsp, uint32_t cpu_flags) {
   dsp.dct32 = dct32_sse2;
   dsp.window_full = window_full_sse2;
   if (!(cpu_flags & platform::kCpuAvx)) return;
+  dsp.dct32 = dct32_avx;
   dsp.window_full = window_full_avx;
 }
 

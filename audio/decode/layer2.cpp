@@ -1,5 +1,7 @@
 // Layer II frames: 1,152 samples per channel in 36 slots of 32 subbands,
 // coded as 12 groups of three slots.
+#include <cstring>
+
 #include "audio/decode/dequantise.h"
 #include "audio/decode/layer2_tables.h"
 #include "audio/decode/mpeg_frame_decoder.h"
@@ -126,13 +128,19 @@ bool MpegFrameDecoder::decode_layer2() {
   CodedBand coded[2 * 32];
   int32_t count = 0;
   constexpr int32_t kChannelStride = kMaxSlots * 32;
-  // Subbands without samples are zero in every slot.
-  for (int32_t ch = 0; ch < channels; ++ch)
-    for (int32_t band = 0; band < 32; ++band) {
-      if (band < limit && alloc[ch][band]) continue;
+  // Subbands without samples are zero in every slot: the run above the
+  // highest coded one a slot at a time, the few below it one by one.
+  for (int32_t ch = 0; ch < channels; ++ch) {
+    int32_t top = limit;
+    while (top > 0 && !alloc[ch][top - 1]) --top;
+    for (int32_t slot = 0; slot < kMaxSlots; ++slot)
+      std::memset(subband[ch][slot] + top, 0, sizeof(float) * size_t(32 - top));
+    for (int32_t band = 0; band < top; ++band) {
+      if (alloc[ch][band]) continue;
       float *out = subband[ch][0] + band;
       for (int32_t slot = 0; slot < kMaxSlots; ++slot) out[32 * slot] = 0.0f;
     }
+  }
   for (int32_t band = 0; band < limit; ++band) {
     // Jointly coded subbands carry channel 0's samples for both, scaled
     // per channel (both channels share the allocation there).

@@ -3,13 +3,16 @@
 // fast DCT of the synthesis equals the direct sum.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "audio/decode/layer3_huffman_codes.h"
 #include "audio/decode/layer3_internal.h"
 #include "audio/decode/layer3_tables.h"
 #include "audio/decode/synthesis.h"
+#include "audio/decode/synthesis_dsp.h"
 #include "audio/decode/synthesis_window.h"
 #include "platform/cpu_features.h"
 
@@ -117,6 +120,93 @@ TEST(SynthesisTables, FastDctEqualsDirectSum) {
     if (round == 0)
       for (float &v : in) v = 2.0f;  // worst case: every input at full scale
     lunaret::dct32_float(in, out);
+    for (int k = 0; k < 32; ++k) {
+      double direct = 0.0;
+      for (int n = 0; n < 32; ++n) direct += in[n] * std::cos(M_PI * (2 * n + 1) * k / 64.0);
+      ASSERT_NEAR(out[k], direct, 2e-4) << "round " << round << " k " << k;
+    }
+  }
+}
+
+// The C DCT and every vector form the processor has, each by the level
+// that selects it.
+struct SynthLevel {
+  const char *name;
+  uint32_t flags;
+};
+constexpr SynthLevel kSynthLevels[] = {
+    {"sse2", platform::kCpuSse2},
+    {"avx", platform::kCpuSse2 | platform::kCpuAvx},
+};
+
+uint32_t next_random(uint32_t &seed) {
+  seed = seed * 1664525u + 1013904223u;
+  return seed;
+}
+
+// Each vector form gives the C form's bits: the DCT on random, full-scale
+// and huge inputs; the window on rings whose sums stay inside 16 bits, land
+// on the clipping edges and run far past them, written with a stride into
+// a guarded buffer.
+TEST(SynthesisTables, VectorFormsMatchC) {
+  lunaret::SynthDsp c;
+  lunaret::init_synth_dsp(c, 0);
+  const uint32_t have = platform::detect_cpu_flags();
+  int32_t checked = 0;
+  for (const SynthLevel &level : kSynthLevels) {
+    if ((have & level.flags) != level.flags) continue;
+    SCOPED_TRACE(level.name);
+    lunaret::SynthDsp v;
+    lunaret::init_synth_dsp(v, level.flags);
+    ASSERT_NE(v.dct32, c.dct32);
+    ASSERT_NE(v.window_full, c.window_full);
+    ++checked;
+    uint32_t seed = 3;
+    for (int round = 0; round < 300; ++round) {
+      alignas(32) float in[32], out_c[32], out_v[32];
+      const float scale = round % 3 == 0 ? 1.0f : round % 3 == 1 ? 40000.0f : 1e30f;
+      for (float &x : in) x = float(int32_t(next_random(seed) >> 8) - (1 << 23)) / float(1 << 23) * scale;
+      if (round == 0)
+        for (float &x : in) x = 2.0f;
+      c.dct32(in, out_c);
+      v.dct32(in, out_v);
+      ASSERT_EQ(0, std::memcmp(out_c, out_v, sizeof out_c)) << "DCT round " << round;
+    }
+    for (int round = 0; round < 300; ++round) {
+      alignas(32) static float ring[1024];
+      // Ring values from quiet to several times full scale.
+      const float scale = float(1 << (round % 18));
+      for (float &x : ring) x = float(int32_t(next_random(seed) >> 8) - (1 << 23)) / float(1 << 23) * scale;
+      constexpr int16_t kGuard = 0x5A5A;
+      for (int32_t stride : {1, 2}) {
+        int16_t pcm_c[66], pcm_v[66];
+        std::fill(std::begin(pcm_c), std::end(pcm_c), kGuard);
+        std::fill(std::begin(pcm_v), std::end(pcm_v), kGuard);
+        c.window_full(ring, pcm_c + 1, stride);
+        v.window_full(ring, pcm_v + 1, stride);
+        ASSERT_EQ(0, std::memcmp(pcm_c, pcm_v, sizeof pcm_c))
+            << "window round " << round << " stride " << stride;
+        EXPECT_EQ(pcm_v[0], kGuard);
+        EXPECT_EQ(pcm_v[1 + 31 * stride + 1], kGuard);
+        if (stride == 2) {
+          for (int j = 0; j < 31; ++j) ASSERT_EQ(pcm_v[2 + 2 * j], kGuard) << j;
+        }
+      }
+    }
+  }
+  if (checked == 0) GTEST_SKIP() << "no vector form on this processor";
+}
+
+// The C DCT equals the direct sum too (the test above holds the vector
+// forms to its bits).
+TEST(SynthesisTables, CDctEqualsDirectSum) {
+  lunaret::SynthDsp c;
+  lunaret::init_synth_dsp(c, 0);
+  uint32_t seed = 11;
+  for (int round = 0; round < 50; ++round) {
+    float in[32], out[32];
+    for (float &x : in) x = float(int32_t(next_random(seed) >> 8) % 20001 - 10000) / 5000.0f;
+    c.dct32(in, out);
     for (int k = 0; k < 32; ++k) {
       double direct = 0.0;
       for (int n = 0; n < 32; ++n) direct += in[n] * std::cos(M_PI * (2 * n + 1) * k / 64.0);

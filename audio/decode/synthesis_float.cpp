@@ -1,6 +1,8 @@
 // Float subband synthesis: a fast 32-point DCT for the matrixing, then the
 // 512-tap window over the ring of the last 16 matrixed vectors. The DCT and
 // the full window come from a table of C and vector forms.
+#include <immintrin.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -15,7 +17,6 @@ namespace {
 namespace st = synthesis_tables;
 
 using V4 = float __attribute__((vector_size(16)));
-using V4i = int32_t __attribute__((vector_size(16)));
 
 inline V4 load4(const float *p) {
   V4 v;
@@ -48,41 +49,28 @@ constexpr int32_t row_offset(int r) { return 128 * (r / 2) + (r & 1) * 96; }
 
 // Clipped first, then rounded, as the vector forms do (a NaN gives 0).
 inline int16_t clip_round(float x) {
-  if (x < -32768.0f) return -32768;
+  if (!(x >= -32768.0f)) return -32768;
   if (x > 32767.0f) return 32767;
   return int16_t(std::lrint(x));
 }
 
-// Four sums clipped to 16 bits and rounded to nearest (ties to even, as
-// lrint does): adding and taking away 1.5 * 2^23 leaves the float rounded
-// to an integer, exact for anything this small.
-inline void store_rounded(V4 x, int32_t *dst) {
-  const V4 lo = {-32768.0f, -32768.0f, -32768.0f, -32768.0f};
-  const V4 hi = {32767.0f, 32767.0f, 32767.0f, 32767.0f};
-  const V4 magic = {12582912.0f, 12582912.0f, 12582912.0f, 12582912.0f};
-  x = x < lo ? lo : x;
-  x = x > hi ? hi : x;
-  x = (x + magic) - magic;
-  const V4i i = __builtin_convertvector(x, V4i);
-  std::memcpy(dst, &i, 16);
+// Samples clipped to 16 bits, then rounded to nearest by the processor's
+// conversion (ties to even, as lrint does); clipping first keeps the
+// conversion in range and sends a NaN to -32768, as the C form does.
+inline __m128i round_clip4(__m128 x) {
+  x = _mm_min_ps(_mm_max_ps(x, _mm_set1_ps(-32768.0f)), _mm_set1_ps(32767.0f));
+  return _mm_cvtps_epi32(x);
 }
 
-// The 32 clipped samples out as 16-bit values; a run of them in one piece
-// is narrowed in vector registers.
-inline void store_pcm(const int32_t pcm[32], int16_t *out, int32_t stride) {
+// The 32 samples, eight to a register, to out[0], out[stride], ...
+inline void store_pcm(const __m128i pcm[4], int16_t *out, int32_t stride) {
   if (stride == 1) {
-    using V8s = int16_t __attribute__((vector_size(16)));
-    for (int j = 0; j < 32; j += 8) {
-      V4i lo, hi;
-      std::memcpy(&lo, pcm + j, 16);
-      std::memcpy(&hi, pcm + j + 4, 16);
-      const V8s n = __builtin_convertvector(__builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7),
-                                            int16_t __attribute__((vector_size(16))));
-      std::memcpy(out + j, &n, 16);
-    }
+    for (int i = 0; i < 4; ++i) _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8 * i), pcm[i]);
     return;
   }
-  for (int j = 0; j < 32; ++j) out[j * stride] = int16_t(pcm[j]);
+  alignas(16) int16_t s[32];
+  for (int i = 0; i < 4; ++i) _mm_store_si128(reinterpret_cast<__m128i *>(s + 8 * i), pcm[i]);
+  for (int j = 0; j < 32; ++j) out[j * stride] = s[j];
 }
 
 // Four lanes: the 32 sums stay in eight registers across the 16 rows (an
@@ -102,15 +90,9 @@ void window_full_sse2(const float *v, int16_t *out, int32_t stride) {
     a6 += w[6] * src[6];
     a7 += w[7] * src[7];
   }
-  alignas(16) int32_t pcm[32];
-  store_rounded(a0, pcm);
-  store_rounded(a1, pcm + 4);
-  store_rounded(a2, pcm + 8);
-  store_rounded(a3, pcm + 12);
-  store_rounded(a4, pcm + 16);
-  store_rounded(a5, pcm + 20);
-  store_rounded(a6, pcm + 24);
-  store_rounded(a7, pcm + 28);
+  const __m128i pcm[4] = {
+      _mm_packs_epi32(round_clip4(a0), round_clip4(a1)), _mm_packs_epi32(round_clip4(a2), round_clip4(a3)),
+      _mm_packs_epi32(round_clip4(a4), round_clip4(a5)), _mm_packs_epi32(round_clip4(a6), round_clip4(a7))};
   store_pcm(pcm, out, stride);
 }
 
@@ -129,7 +111,6 @@ void window_full_c(const float *v, int16_t *out, int32_t stride) {
 // same products summed in the same order per sample as the four-lane form
 // (no fused multiply-add), so the samples are bit for bit the same.
 using V8 = float __attribute__((vector_size(32)));
-using V8i = int32_t __attribute__((vector_size(32)));
 
 // The rows are only 16-byte aligned: loaded through memcpy, never through a
 // V8 pointer (which clang takes as 32-byte aligned and faults on).
@@ -150,19 +131,13 @@ __attribute__((target("avx"))) void window_full_avx(const float *v, int16_t *out
     a2 += load8(w + 16) * load8(src + 16);
     a3 += load8(w + 24) * load8(src + 24);
   }
-  const V8 lo = {-32768.0f, -32768.0f, -32768.0f, -32768.0f, -32768.0f, -32768.0f, -32768.0f, -32768.0f};
-  const V8 hi = {32767.0f, 32767.0f, 32767.0f, 32767.0f, 32767.0f, 32767.0f, 32767.0f, 32767.0f};
-  const V8 magic = {12582912.0f, 12582912.0f, 12582912.0f, 12582912.0f,
-                    12582912.0f, 12582912.0f, 12582912.0f, 12582912.0f};
-  alignas(32) int32_t pcm[32];
   const V8 sums[4] = {a0, a1, a2, a3};
+  __m128i pcm[4];
   for (int i = 0; i < 4; ++i) {
-    V8 x = sums[i];
-    x = x < lo ? lo : x;
-    x = x > hi ? hi : x;
-    x = (x + magic) - magic;
-    const V8i n = __builtin_convertvector(x, V8i);
-    std::memcpy(pcm + 8 * i, &n, 32);
+    const __m256 x =
+        _mm256_min_ps(_mm256_max_ps(sums[i], _mm256_set1_ps(-32768.0f)), _mm256_set1_ps(32767.0f));
+    const __m256i n = _mm256_cvtps_epi32(x);
+    pcm[i] = _mm_packs_epi32(_mm256_castsi256_si128(n), _mm256_extractf128_si256(n, 1));
   }
   store_pcm(pcm, out, stride);
 }

@@ -141,6 +141,30 @@ __attribute__((always_inline)) inline void dct32_vector(const float in[32], floa
   }
 }
 
+// The new vector and its second copy from the DCT outputs: v[0..15] =
+// x[16..31], v[16] = 0, v[17..47] = -x[31..1] (four reversed lanes at a
+// time; the last store's fourth lane, -x[0], is v[48] anyway), v[48..63] =
+// -x[0..15].
+__attribute__((always_inline)) inline void store_vector(const float x[32], float *v) {
+  float *v2 = v + 1024;
+  for (int i = 0; i < 16; i += 4) {
+    const V4 a = load4(x + 16 + i);
+    store4(v + i, a);
+    store4(v2 + i, a);
+  }
+  for (int q = 0; q < 8; ++q) {
+    const V4 a = -reverse4(load4(x + 28 - 4 * q));
+    store4(v + 17 + 4 * q, a);
+    store4(v2 + 17 + 4 * q, a);
+  }
+  v[16] = v2[16] = 0.0f;
+  for (int i = 48; i < 64; i += 4) {
+    const V4 a = -load4(x + (i - 48));
+    store4(v + i, a);
+    store4(v2 + i, a);
+  }
+}
+
 }  // namespace
 
 void dct32_c(const float in[32], float out[32]) { dct<32>(in, out); }
@@ -148,5 +172,28 @@ void dct32_c(const float in[32], float out[32]) { dct<32>(in, out); }
 void dct32_sse2(const float in[32], float out[32]) { dct32_vector(in, out); }
 
 __attribute__((target("avx"))) void dct32_avx(const float in[32], float out[32]) { dct32_vector(in, out); }
+
+void matrix_c(const float in[32], float *v) {
+  float x[32];
+  dct<32>(in, x);
+  for (int copy = 0; copy < 2; ++copy, v += 1024) {
+    for (int i = 0; i < 16; ++i) v[i] = x[16 + i];
+    v[16] = 0.0f;
+    for (int i = 17; i < 48; ++i) v[i] = -x[48 - i];
+    for (int i = 48; i < 64; ++i) v[i] = -x[i - 48];
+  }
+}
+
+void matrix_sse2(const float in[32], float *v) {
+  alignas(16) float x[32];
+  dct32_vector(in, x);
+  store_vector(x, v);
+}
+
+__attribute__((target("avx"))) void matrix_avx(const float in[32], float *v) {
+  alignas(16) float x[32];
+  dct32_vector(in, x);
+  store_vector(x, v);
+}
 
 }  // namespace lunaret

@@ -18,14 +18,6 @@ namespace st = synthesis_tables;
 
 using V4 = float __attribute__((vector_size(16)));
 
-inline V4 load4(const float *p) {
-  V4 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-inline void store4(float *p, V4 v) { std::memcpy(p, &v, sizeof v); }
-inline V4 reverse4(V4 v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0); }
-
 // The window in PCM units (D[i] * 32768), arranged as 16 rows of 32 taps:
 // row 2i holds D[64i + j], row 2i + 1 holds D[64i + 32 + j].
 struct Window {
@@ -148,54 +140,11 @@ const SynthDsp kDsp = [] {
   return dsp;
 }();
 
-// Matrixing: the 64 values of the new vector from the 32 DCT outputs.
-inline float *push_vector(SynthFloatChannel &ch, const float in[32]) {
-  alignas(16) float x[32];
-  kDsp.dct32(in, x);
-  ch.phase = (ch.phase - 1) & 15;
-  float *v = ch.v + ch.phase * 64;
-  // v[0..15] = x[16..31], v[16] = 0, v[17..47] = -x[31..1] (four reversed
-  // lanes at a time; the last store's fourth lane, -x[0], is v[48] anyway),
-  // v[48..63] = -x[0..15].
-  for (int i = 0; i < 16; i += 4) store4(v + i, load4(x + 16 + i));
-  for (int q = 0; q < 8; ++q) store4(v + 17 + 4 * q, -reverse4(load4(x + 28 - 4 * q)));
-  v[16] = 0.0f;
-  for (int i = 48; i < 64; i += 4) store4(v + i, -load4(x + (i - 48)));
-  std::memcpy(v + 1024, v, 64 * sizeof(float));
-  return v;
-}
-
-}  // namespace
-
-void init_synth_dsp(SynthDsp &dsp, uint32_t cpu_flags) {
-  dsp.dct32 = dct32_c;
-  dsp.window_full = window_full_c;
-  if (!(cpu_flags & platform::kCpuSse2)) return;
-  dsp.dct32 = dct32_sse2;
-  dsp.window_full = window_full_sse2;
-  if (!(cpu_flags & platform::kCpuAvx)) return;
-  dsp.dct32 = dct32_avx;
-  dsp.window_full = window_full_avx;
-}
-
-void dct32_float(const float in[32], float out[32]) { kDsp.dct32(in, out); }
-
-const float *synthesis_window() { return kWindow.d; }
-
-void synth_reset(SynthFloatChannel &ch) {
-  std::memset(ch.v, 0, sizeof ch.v);
-  ch.phase = 0;
-  ch.last = 0.0f;
-}
-
-void synth_float(SynthFloatChannel &ch, const float in[32], SynthForm form, int16_t *out, int32_t stride) {
-  const float *v = push_vector(ch, in);
-  if (form == SynthForm::Full) {
-    kDsp.window_full(v, out, stride);
-    return;
-  }
-  // Every second sample: even-numbered ones for Half, odd-numbered ones for
-  // the interpolating form.
+// Every second sample: even-numbered ones for Half, odd-numbered ones for
+// the interpolating form. Out of line, so that the full form's path stays
+// short.
+__attribute__((noinline)) void window_partial(SynthFloatChannel &ch, const float *v, SynthForm form,
+                                              int16_t *out, int32_t stride) {
   const int first = form == SynthForm::Half ? 0 : 1;
   float acc[16] = {};
   for (int r = 0; r < 16; ++r) {
@@ -214,6 +163,42 @@ void synth_float(SynthFloatChannel &ch, const float in[32], SynthForm form, int1
     prev = acc[m];
   }
   ch.last = prev;
+}
+
+}  // namespace
+
+void init_synth_dsp(SynthDsp &dsp, uint32_t cpu_flags) {
+  dsp.dct32 = dct32_c;
+  dsp.matrix = matrix_c;
+  dsp.window_full = window_full_c;
+  if (!(cpu_flags & platform::kCpuSse2)) return;
+  dsp.dct32 = dct32_sse2;
+  dsp.matrix = matrix_sse2;
+  dsp.window_full = window_full_sse2;
+  if (!(cpu_flags & platform::kCpuAvx)) return;
+  dsp.dct32 = dct32_avx;
+  dsp.matrix = matrix_avx;
+  dsp.window_full = window_full_avx;
+}
+
+void dct32_float(const float in[32], float out[32]) { kDsp.dct32(in, out); }
+
+const float *synthesis_window() { return kWindow.d; }
+
+void synth_reset(SynthFloatChannel &ch) {
+  std::memset(ch.v, 0, sizeof ch.v);
+  ch.phase = 0;
+  ch.last = 0.0f;
+}
+
+void synth_float(SynthFloatChannel &ch, const float in[32], SynthForm form, int16_t *out, int32_t stride) {
+  ch.phase = (ch.phase - 1) & 15;
+  float *v = ch.v + ch.phase * 64;
+  kDsp.matrix(in, v);
+  if (form == SynthForm::Full)
+    kDsp.window_full(v, out, stride);
+  else
+    window_partial(ch, v, form, out, stride);
 }
 
 }  // namespace lunaret

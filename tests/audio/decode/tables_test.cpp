@@ -144,8 +144,8 @@ uint32_t next_random(uint32_t &seed) {
   return seed;
 }
 
-// Each vector form gives the C form's bits: the DCT on random, full-scale
-// and huge inputs; the window on rings whose sums stay inside 16 bits, land
+// Each vector form gives the C form's bits: the DCT and the matrixing on
+// random, full-scale and huge inputs; the window on rings whose sums stay inside 16 bits, land
 // on the clipping edges and run far past them, written with a stride into
 // a guarded buffer.
 TEST(SynthesisTables, VectorFormsMatchC) {
@@ -159,6 +159,7 @@ TEST(SynthesisTables, VectorFormsMatchC) {
     lunaret::SynthDsp v;
     lunaret::init_synth_dsp(v, level.flags);
     ASSERT_NE(v.dct32, c.dct32);
+    ASSERT_NE(v.matrix, c.matrix);
     ASSERT_NE(v.window_full, c.window_full);
     ++checked;
     uint32_t seed = 3;
@@ -171,6 +172,25 @@ TEST(SynthesisTables, VectorFormsMatchC) {
       c.dct32(in, out_c);
       v.dct32(in, out_v);
       ASSERT_EQ(0, std::memcmp(out_c, out_v, sizeof out_c)) << "DCT round " << round;
+      // The matrixing writes 64 values at v and again at v + 1024, and
+      // nothing between or around them.
+      constexpr float kGuardValue = 12345.0f;
+      alignas(32) static float ring_c[1096], ring_v[1096];
+      std::fill(std::begin(ring_c), std::end(ring_c), kGuardValue);
+      std::fill(std::begin(ring_v), std::end(ring_v), kGuardValue);
+      c.matrix(in, ring_c + 4);
+      v.matrix(in, ring_v + 4);
+      ASSERT_EQ(0, std::memcmp(ring_c, ring_v, sizeof ring_c)) << "matrixing round " << round;
+      for (int i = 0; i < 1096; ++i) {
+        const bool written = (i >= 4 && i < 68) || (i >= 1028 && i < 1092);
+        if (!written) {
+          ASSERT_EQ(ring_v[i], kGuardValue) << i;
+        }
+      }
+      EXPECT_EQ(ring_c[4 + 16], 0.0f);
+      EXPECT_EQ(ring_c[4 + 0], out_c[16]);
+      EXPECT_EQ(ring_c[4 + 17], -out_c[31]);
+      EXPECT_EQ(ring_c[4 + 63], -out_c[15]);
     }
     for (int round = 0; round < 300; ++round) {
       alignas(32) static float ring[1024];

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -162,6 +163,31 @@ TEST(YuvPlanesSimd, EveryLevelMatchesTheCReference) {
     }
   }
   if (levels == 0) GTEST_SKIP() << "this processor has no SIMD level to compare";
+}
+
+// The table planar_to_420 uses follows the CPU mask: built once in a fresh
+// process (the threadsafe death-test style re-runs this binary), it holds
+// exactly the routines of the level the mask leaves.
+TEST(YuvPlanesSimd, TheTableInUseFollowsTheCpuMask) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const uint32_t have = cpu::detect_cpu_flags();
+  for (uint32_t mask : {0u, kLevels[0].flags, kLevels[1].flags, kLevels[2].flags}) {
+    if ((have & mask) != mask) continue;
+    avi::YuvPlanesDsp want;
+    avi::init_yuv_planes_dsp(want, mask);
+    EXPECT_EXIT(
+        {
+          cpu::set_cpu_flags_mask(mask);
+          const avi::YuvPlanesDsp &used = avi::yuv_planes_dsp();
+          const bool same = used.luma_full == want.luma_full &&
+                            used.average2[avi::kFullRange] == want.average2[avi::kFullRange] &&
+                            used.average4[avi::kFullRange] == want.average4[avi::kFullRange] &&
+                            used.average4[avi::kStudioRange] == want.average4[avi::kStudioRange];
+          std::exit(same ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << "mask " << mask;
+  }
 }
 
 }  // namespace

@@ -42,5 +42,9 @@ void average2_studio_c(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int32
 void average2_full_c(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int32_t n);
 void average4_studio_c(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int32_t n);
 void average4_full_c(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int32_t n);
+template <bool Full>
+inline constexpr ChromaRow kAverage2C = Full ? average2_full_c : average2_studio_c;
+template <bool Full>
+inline constexpr ChromaRow kAverage4C = Full ? average4_full_c : average4_studio_c;
 
 }  // namespace platform::avi

@@ -45,10 +45,7 @@ void average4(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int32_t n) {
     }
     store(dst + x, _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), _MM_SHUFFLE(3, 1, 2, 0)));
   }
-  if constexpr (Full)
-    average4_full_c(r0 + 2 * x, r1 + 2 * x, dst + x, n - x);
-  else
-    average4_studio_c(r0 + 2 * x, r1 + 2 * x, dst + x, n - x);
+  kAverage4C<Full>(r0 + 2 * x, r1 + 2 * x, dst + x, n - x);
 }
 
 template <bool Full>
@@ -58,10 +55,7 @@ void average2(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int32_t n) {
     const __m256i v = _mm256_avg_epu8(load(r0 + x), load(r1 + x));
     store(dst + x, Full ? scale_bytes(v, 224) : v);
   }
-  if constexpr (Full)
-    average2_full_c(r0 + x, r1 + x, dst + x, n - x);
-  else
-    average2_studio_c(r0 + x, r1 + x, dst + x, n - x);
+  kAverage2C<Full>(r0 + x, r1 + x, dst + x, n - x);
 }
 
 }  // namespace

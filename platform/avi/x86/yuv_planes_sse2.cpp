@@ -21,20 +21,6 @@ inline __m128i box_sums(const uint8_t *r0, const uint8_t *r1) {
 }
 
 template <bool Full>
-void average4(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int32_t n) {
-  int32_t x = 0;
-  for (; x + 16 <= n; x += 16) {
-    const __m128i lo = box_mean(box_sums(r0 + 2 * x, r1 + 2 * x));
-    const __m128i hi = box_mean(box_sums(r0 + 2 * x + 16, r1 + 2 * x + 16));
-    store_chroma<Full>(dst + x, lo, hi);
-  }
-  if constexpr (Full)
-    average4_full_c(r0 + 2 * x, r1 + 2 * x, dst + x, n - x);
-  else
-    average4_studio_c(r0 + 2 * x, r1 + 2 * x, dst + x, n - x);
-}
-
-template <bool Full>
 void average2(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int32_t n) {
   int32_t x = 0;
   const __m128i zero = _mm_setzero_si128();
@@ -46,10 +32,7 @@ void average2(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int32_t n) {
     else
       _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + x), v);
   }
-  if constexpr (Full)
-    average2_full_c(r0 + x, r1 + x, dst + x, n - x);
-  else
-    average2_studio_c(r0 + x, r1 + x, dst + x, n - x);
+  kAverage2C<Full>(r0 + x, r1 + x, dst + x, n - x);
 }
 
 }  // namespace
@@ -73,10 +56,10 @@ void average2_full_sse2(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int3
   average2<true>(r0, r1, dst, n);
 }
 void average4_studio_sse2(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int32_t n) {
-  average4<false>(r0, r1, dst, n);
+  average4_rows<false, box_sums>(r0, r1, dst, n);
 }
 void average4_full_sse2(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int32_t n) {
-  average4<true>(r0, r1, dst, n);
+  average4_rows<true, box_sums>(r0, r1, dst, n);
 }
 
 }  // namespace platform::avi

@@ -1,9 +1,11 @@
-// The 16-bit lane arithmetic the SSE2 and SSSE3 rows share.
+// The 16-bit lane arithmetic and the box row the SSE2 and SSSE3 rows share.
 #pragma once
 
 #include <emmintrin.h>
 
 #include <cstdint>
+
+#include "platform/avi/yuv_planes_dsp.h"
 
 namespace platform::avi {
 
@@ -32,6 +34,19 @@ inline void store_chroma(uint8_t *dst, __m128i lo, __m128i hi) {
     hi = studio16(hi, 224);
   }
   _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_packus_epi16(lo, hi));
+}
+
+// 2 x 2 box rows, 16 outputs per step; BoxSums gives the sums of 8 outputs
+// from 16 bytes of each row.
+template <bool Full, __m128i (*BoxSums)(const uint8_t *, const uint8_t *)>
+void average4_rows(const uint8_t *r0, const uint8_t *r1, uint8_t *dst, int32_t n) {
+  int32_t x = 0;
+  for (; x + 16 <= n; x += 16) {
+    const __m128i lo = box_mean(BoxSums(r0 + 2 * x, r1 + 2 * x));
+    const __m128i hi = box_mean(BoxSums(r0 + 2 * x + 16, r1 + 2 * x + 16));
+    store_chroma<Full>(dst + x, lo, hi);
+  }
+  kAverage4C<Full>(r0 + 2 * x, r1 + 2 * x, dst + x, n - x);
 }
 
 }  // namespace

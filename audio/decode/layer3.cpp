@@ -46,19 +46,6 @@ struct MainReader {
   }
 };
 
-// |x|^(4/3) for every magnitude a big-values pair can carry (15 + 13
-// linbits).
-struct Pow43 {
-  float v[8207];
-  Pow43() {
-    for (int i = 0; i < 8207; ++i) v[i] = float(std::pow(double(i), 4.0 / 3.0));
-  }
-};
-const Pow43 &pow43() {
-  static const Pow43 table;
-  return table;
-}
-
 // 2^(q/4) for the requantisation gain in quarter steps.
 inline float gain_quarter(int32_t q) {
   static constexpr float kQuarter[4] = {1.0f, 1.18920711500272106672f, 1.41421356237309504880f,
@@ -270,7 +257,7 @@ inline float with_sign(float magnitude, uint32_t negative) {
 // sign * |value|^(4/3), before the band gains. Returns the count of lines
 // decoded (the rest are zero).
 int32_t decode_huffman(MainReader &r, int64_t end, const Granule &gr, const HeaderRecord &h, float xr[576]) {
-  const float *p43 = pow43().v;
+  const float *p43 = layer3::kPow43.data();
   int32_t bounds[3];
   regions(gr, h, bounds);
   int32_t i = 0;

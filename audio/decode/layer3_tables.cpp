@@ -152,10 +152,9 @@ constexpr QuadLut build_quad_a() {
   return t;
 }
 
-// |v|^(4/3) for the values a code carries by itself, 0..15: v times its
-// cube root by Newton's method, within an ulp of double before the
-// rounding to float.
-constexpr float pow43_small(int32_t v) {
+// |v|^(4/3): v times its cube root by Newton's method, within an ulp of
+// double before the rounding to float.
+constexpr float const_pow43(int32_t v) {
   if (v == 0) return 0.0f;
   double r = v;
   for (int i = 0; i < 64; ++i) r -= (r * r * r - v) / (3 * r * r);
@@ -163,8 +162,14 @@ constexpr float pow43_small(int32_t v) {
 }
 
 constexpr float signed_line(int32_t v, uint32_t negative) {
-  const float m = pow43_small(v);
+  const float m = const_pow43(v);
   return negative ? -m : m;
+}
+
+constexpr std::array<float, kPow43Size> build_pow43() {
+  std::array<float, kPow43Size> t{};
+  for (int32_t v = 0; v < kPow43Size; ++v) t[std::size_t(v)] = const_pow43(v);
+  return t;
 }
 
 constexpr std::array<PairLines, 1024> build_pair_lines() {
@@ -255,6 +260,7 @@ const HuffTable &huff_table(int32_t table_select) { return kTables[table_select 
 
 constexpr QuadLut kQuadA = build_quad_a();
 
+constexpr std::array<float, kPow43Size> kPow43 = build_pow43();
 constexpr std::array<PairLines, 1024> kPairLines = build_pair_lines();
 constexpr std::array<QuadLines, 256> kQuadLines = build_quad_lines();
 constexpr uint8_t kQuadSigns[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};

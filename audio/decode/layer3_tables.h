@@ -25,6 +25,11 @@ inline constexpr uint32_t kLeaf = 0x80000000u;
 inline constexpr uint32_t kEscape = 1u << 15;
 inline constexpr int32_t kSignShift = 13;
 
+/// |v|^(4/3) for every magnitude a big-values value can carry (15 + 13
+/// linbits), rounded to float.
+inline constexpr int32_t kPow43Size = 8207;
+extern const std::array<float, kPow43Size> kPow43;
+
 /// The two lines of a pair without linbits, sign * |v|^(4/3), indexed by
 /// (x << 6) | (y << 2) | s, s the two bits after the code: the first is the
 /// sign of the first non-zero value, the second that of the next.

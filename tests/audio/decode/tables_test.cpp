@@ -127,6 +127,11 @@ void expected_lines(const int32_t *values, int32_t count, uint32_t bits, int32_t
   }
 }
 
+TEST(HuffmanTables, PowerTableMatchesLibm) {
+  for (int32_t v = 0; v < lunaret::layer3::kPow43Size; ++v)
+    ASSERT_EQ(lunaret::layer3::kPow43[size_t(v)], float(std::pow(double(v), 4.0 / 3.0))) << v;
+}
+
 TEST(HuffmanTables, PairAndQuadLinesCarryValuesAndSigns) {
   for (int32_t x = 0; x < 16; ++x)
     for (int32_t y = 0; y < 16; ++y)

@@ -258,5 +258,51 @@ TEST(Layer3Transforms, LongImdctVariantsMatchC) {
   if (tried == 0) GTEST_SKIP() << "no vector form on this processor";
 }
 
+// The eight-subband form: the vector level gives the C level's bits in
+// every slot, inverts the odd subbands' odd samples, and leaves the other
+// columns of the slot-major buffers alone.
+TEST(Layer3Transforms, EightSubbandImdctMatchesC) {
+  if (!(platform::detect_cpu_flags() & platform::kCpuAvx2)) GTEST_SKIP() << "no AVX2 on this processor";
+  lunaret::HybridDsp c, simd;
+  lunaret::init_hybrid_dsp(c, 0);
+  lunaret::init_hybrid_dsp(simd, platform::kCpuAvx | platform::kCpuAvx2);
+  ASSERT_NE(c.imdct_long8, simd.imdct_long8);
+  constexpr float kGuard = 12345.0f;
+  uint32_t seed = 9;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return float(int32_t(seed >> 8) % 2000001 - 1000000) / 64.0f;
+  };
+  for (int round = 0; round < 60; ++round) {
+    float window[36];
+    for (float &w : window) w = next() / 20000.0f;
+    float in[8 * 18];
+    for (float &v : in) v = round % 3 == 1 ? 0.0f : next();  // every third round: silence
+    float ov_c[576], ov_v[576], time_c[576], time_v[576];
+    for (int i = 0; i < 576; ++i) {
+      const bool mine = i % 32 >= 8 && i % 32 < 16;
+      ov_c[i] = ov_v[i] = mine ? next() : kGuard;
+      time_c[i] = time_v[i] = kGuard;
+    }
+    c.imdct_long8(in, window, ov_c + 8, time_c + 8);
+    simd.imdct_long8(in, window, ov_v + 8, time_v + 8);
+    ASSERT_EQ(0, std::memcmp(ov_c, ov_v, sizeof ov_c)) << "round " << round;
+    ASSERT_EQ(0, std::memcmp(time_c, time_v, sizeof time_c)) << "round " << round;
+    for (int i = 0; i < 576; ++i) {
+      if (i % 32 < 8 || i % 32 >= 16) {
+        ASSERT_EQ(time_v[i], kGuard) << i;
+      }
+    }
+    // One subband through the single form: an odd one comes out with its
+    // odd samples inverted.
+    float ov[18], out[18];
+    for (int t = 0; t < 18; ++t) ov[t] = 0.0f;
+    float ov8[576] = {}, time8[576] = {};
+    c.imdct_long(in + 3 * 18, window, ov, out);
+    c.imdct_long8(in, window, ov8, time8);
+    for (int t = 0; t < 18; ++t) ASSERT_EQ(time8[t * 32 + 3], t & 1 ? -out[t] : out[t]) << t;
+  }
+}
+
 }  // namespace
 }  // namespace audio_test

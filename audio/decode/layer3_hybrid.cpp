@@ -280,7 +280,7 @@ void reorder(float xr[576], const int16_t *sbnd, int32_t first_band) {
   std::memcpy(xr + start, tmp + start, size_t(576 - start) * sizeof(float));
 }
 
-void alias_reduce(float xr[576], int32_t boundaries) {
+void alias_reduce_c(float xr[576], int32_t boundaries) {
   for (int32_t sb = 1; sb <= boundaries; ++sb) {
     float *hi = xr + 18 * sb;
     for (int i = 0; i < 8; ++i) {
@@ -291,16 +291,35 @@ void alias_reduce(float xr[576], int32_t boundaries) {
   }
 }
 
+// The eight butterflies of a boundary side by side: the lines below it
+// taken in reverse. The same products and sums as the C form.
+__attribute__((target("avx2"))) void alias_reduce_avx2(float xr[576], int32_t boundaries) {
+  const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+  const __m256 cs = _mm256_loadu_ps(layer3::kAlias.cs);
+  const __m256 ca = _mm256_loadu_ps(layer3::kAlias.ca);
+  for (int32_t sb = 1; sb <= boundaries; ++sb) {
+    float *hi = xr + 18 * sb;
+    const __m256 a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(hi - 8), reverse);
+    const __m256 b = _mm256_loadu_ps(hi);
+    const __m256 low = _mm256_sub_ps(_mm256_mul_ps(a, cs), _mm256_mul_ps(b, ca));
+    const __m256 high = _mm256_add_ps(_mm256_mul_ps(b, cs), _mm256_mul_ps(a, ca));
+    _mm256_storeu_ps(hi - 8, _mm256_permutevar8x32_ps(low, reverse));
+    _mm256_storeu_ps(hi, high);
+  }
+}
+
 }  // namespace
 
 void init_hybrid_dsp(HybridDsp &dsp, uint32_t cpu_flags) {
   dsp.imdct_long = imdct_long_c;
   dsp.imdct_long8 = imdct_long8_c;
+  dsp.alias_reduce = alias_reduce_c;
   if (!(cpu_flags & platform::kCpuAvx)) return;
   dsp.imdct_long = imdct_long_avx;
   if (!(cpu_flags & platform::kCpuAvx2)) return;
   dsp.imdct_long = imdct_long_avx2;
   dsp.imdct_long8 = imdct_long8_avx2;
+  dsp.alias_reduce = alias_reduce_avx2;
 }
 
 void imdct36(const float in[18], float out[36]) {
@@ -326,11 +345,11 @@ void layer3_hybrid(const Granule &gr, const HeaderRecord &h, float xr[576], int3
   if (lines < 0) lines = 0;
   if (short_blocks) {
     reorder(xr, layer3::kBands.short_bounds[rate_slot(h)], gr.mixed ? 3 : 0);
-    if (gr.mixed) alias_reduce(xr, 1);
+    if (gr.mixed) kDsp.alias_reduce(xr, 1);
   } else {
     int32_t boundaries = (lines + 17) / 18;
     if (boundaries > 31) boundaries = 31;
-    alias_reduce(xr, boundaries);
+    kDsp.alias_reduce(xr, boundaries);
   }
   // Subbands above the decoded lines (plus the alias spread) only release
   // their overlap.

@@ -57,6 +57,8 @@ struct HybridDsp {
   /// 32, pointing at the first subband's column, which is even, and the
   /// odd subbands' odd samples come out inverted.
   void (*imdct_long8)(const float *in, const float *window, float *overlap, float *time);
+  /// Alias-reduction butterflies across the subband boundaries 1..n.
+  void (*alias_reduce)(float xr[576], int32_t boundaries);
 };
 /// C first, then the best level `cpu_flags` (platform::CpuFlag bits) allows.
 void init_hybrid_dsp(HybridDsp &dsp, uint32_t cpu_flags);

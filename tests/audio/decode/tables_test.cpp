@@ -304,5 +304,35 @@ TEST(Layer3Transforms, EightSubbandImdctMatchesC) {
   }
 }
 
+// Alias reduction: the vector level gives the C level's bits, touching
+// only the eight lines either side of the boundaries asked for.
+TEST(Layer3Transforms, AliasReductionMatchesC) {
+  if (!(platform::detect_cpu_flags() & platform::kCpuAvx2)) GTEST_SKIP() << "no AVX2 on this processor";
+  lunaret::HybridDsp c, simd;
+  lunaret::init_hybrid_dsp(c, 0);
+  lunaret::init_hybrid_dsp(simd, platform::kCpuAvx | platform::kCpuAvx2);
+  ASSERT_NE(c.alias_reduce, simd.alias_reduce);
+  uint32_t seed = 3;
+  for (const int32_t boundaries : {0, 1, 2, 17, 31}) {
+    float xr_c[576], xr_v[576], before[576];
+    for (float &v : before) {
+      seed = seed * 1664525u + 1013904223u;
+      v = float(int32_t(seed >> 8) % 2000001 - 1000000) / 64.0f;
+    }
+    std::memcpy(xr_c, before, sizeof before);
+    std::memcpy(xr_v, before, sizeof before);
+    c.alias_reduce(xr_c, boundaries);
+    simd.alias_reduce(xr_v, boundaries);
+    ASSERT_EQ(0, std::memcmp(xr_c, xr_v, sizeof xr_c)) << boundaries;
+    for (int32_t i = 0; i < 576; ++i) {
+      const int32_t sb = i / 18, k = i % 18;
+      const bool touched = (k < 8 && sb >= 1 && sb <= boundaries) || (k >= 10 && sb + 1 <= boundaries);
+      if (!touched) {
+        ASSERT_EQ(xr_v[i], before[i]) << boundaries << " line " << i;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace audio_test

@@ -311,26 +311,33 @@ int32_t decode_huffman(MainReader &r, int64_t end, const Granule &gr, const Head
       r.pos += used;
     }
   }
-  // count1: quadruples of -1, 0, 1 until the part ends.
-  while (i + 4 <= 576 && r.pos < end) {
-    const uint64_t w = r.word();
-    int32_t used;
-    uint32_t v;
-    if (gr.count1_table) {
-      v = 15 - uint32_t(w >> 60);
+  // count1: quadruples of -1, 0, 1 until the part ends. Table B is the
+  // inverted four bits; table A's codes are looked up by the next six.
+  auto count1 = [&](auto code) {
+    while (i + 4 <= 576 && r.pos < end) {
+      const uint64_t w = r.word();
+      int32_t used;
+      const uint32_t v = code(w, used);
+      const uint32_t signs = uint32_t((w << used) >> 60);
+      used += layer3::kQuadSigns[v];
+      // A last code that runs past the part belongs to no line.
+      if (r.pos + used > end) break;
+      r.pos += used;
+      std::memcpy(xr + i, layer3::kQuadLines[v << 4 | signs].v, 4 * sizeof(float));
+      i += 4;
+    }
+  };
+  if (gr.count1_table) {
+    count1([](uint64_t w, int32_t &used) {
       used = 4;
-    } else {
+      return 15 - uint32_t(w >> 60);
+    });
+  } else {
+    count1([](uint64_t w, int32_t &used) {
       const uint8_t e = layer3::kQuadA.e[w >> 58];
       used = e >> 4;
-      v = e & 15;
-    }
-    const uint32_t signs = uint32_t((w << used) >> 60);
-    used += layer3::kQuadSigns[v];
-    // A last code that runs past the part belongs to no line.
-    if (r.pos + used > end) break;
-    r.pos += used;
-    std::memcpy(xr + i, layer3::kQuadLines[v << 4 | signs].v, 4 * sizeof(float));
-    i += 4;
+      return uint32_t(e & 15);
+    });
   }
   for (int32_t k = i; k < 576; ++k) xr[k] = 0.0f;
   return i;

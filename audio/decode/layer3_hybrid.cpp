@@ -20,7 +20,7 @@ namespace st = synthesis_tables;
 // DCT-IV of 18 points, y[n] = sum_k X[k] cos(pi/18 (n + 1/2)(k + 1/2)),
 // unfolded: x[0..8] = y[9..17], x[9..26] = -y[17..0], x[27..35] = -y[0..8].
 struct Tables {
-  alignas(32) float dct4[18][24];  // [k][n], rows padded for whole vectors
+  alignas(16) float dct4[18][20];  // [k][n], rows padded for whole vectors
   // The same coefficients laid out by IMDCT output x[0..35] (signs of the
   // unfolding included, padded to 40): the windowing then reads in order.
   alignas(32) float unfolded[18][40];
@@ -142,48 +142,6 @@ __attribute__((target("avx"))) void imdct_long_avx(const float in[18], const flo
     std::memcpy(overlap + i, &o, 32);
   }
   for (int i = 16; i < 18; ++i) overlap[i] = x[18 + i] * window[18 + i];
-}
-
-// With AVX2 the 18 DCT-IV sums take three 8-lane registers, and lane
-// permutes give the unfolded order (each IMDCT value is one of them, some
-// reversed and negated), half the arithmetic of the form above. The sums
-// and the windowing are those of the C form, so the bits are the same.
-__attribute__((target("avx2"))) void imdct_long_avx2(const float in[18], const float *window,
-                                                     float overlap[18], float out[18]) {
-  using V8 = float __attribute__((vector_size(32)));
-  V8 a0 = {}, a1 = {}, a2 = {};
-#pragma GCC unroll 18
-  for (int k = 0; k < 18; ++k) {
-    const float v = in[k];
-    const V8 xk = {v, v, v, v, v, v, v, v};
-    const V8 *col = reinterpret_cast<const V8 *>(kT.dct4[k]);
-    a0 += col[0] * xk;
-    a1 += col[1] * xk;
-    a2 += col[2] * xk;
-  }
-  alignas(32) float y[24];
-  std::memcpy(y, &a0, 32);
-  std::memcpy(y + 8, &a1, 32);
-  std::memcpy(y + 16, &a2, 32);
-  const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
-  const __m256 sign = _mm256_set1_ps(-0.0f);
-  // x[0..7] = y[9..16], x[8] = y[17], x[9..16] = -y[17..10], x[17] = -y[9];
-  // x[18..25] = -y[8..1], x[26] = -y[0], x[27..34] = -y[0..7], x[35] = -y[8].
-  const __m256 x0 = _mm256_loadu_ps(y + 9);
-  const __m256 x9 = _mm256_xor_ps(_mm256_permutevar8x32_ps(_mm256_loadu_ps(y + 10), reverse), sign);
-  const __m256 x18 = _mm256_xor_ps(_mm256_permutevar8x32_ps(_mm256_loadu_ps(y + 1), reverse), sign);
-  const __m256 x27 = _mm256_xor_ps(_mm256_load_ps(y), sign);
-  const float o8 = y[17] * window[8] + overlap[8];
-  const float o17 = -y[9] * window[17] + overlap[17];
-  _mm256_storeu_ps(out, _mm256_add_ps(_mm256_mul_ps(x0, _mm256_loadu_ps(window)), _mm256_loadu_ps(overlap)));
-  _mm256_storeu_ps(
-      out + 9, _mm256_add_ps(_mm256_mul_ps(x9, _mm256_loadu_ps(window + 9)), _mm256_loadu_ps(overlap + 9)));
-  out[8] = o8;
-  out[17] = o17;
-  _mm256_storeu_ps(overlap, _mm256_mul_ps(x18, _mm256_loadu_ps(window + 18)));
-  _mm256_storeu_ps(overlap + 9, _mm256_mul_ps(x27, _mm256_loadu_ps(window + 27)));
-  overlap[8] = -y[0] * window[26];
-  overlap[17] = -y[8] * window[35];
 }
 
 // Eight subbands through the single-subband form, for the C level and as
@@ -317,7 +275,6 @@ void init_hybrid_dsp(HybridDsp &dsp, uint32_t cpu_flags) {
   if (!(cpu_flags & platform::kCpuAvx)) return;
   dsp.imdct_long = imdct_long_avx;
   if (!(cpu_flags & platform::kCpuAvx2)) return;
-  dsp.imdct_long = imdct_long_avx2;
   dsp.imdct_long8 = imdct_long8_avx2;
   dsp.alias_reduce = alias_reduce_avx2;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 
+#include "components/navlore/dvdread_dynamic.h"
 #include "platform/drive.h"
 
 namespace navlore {
@@ -29,7 +30,7 @@ Volume::Volume(const std::string &path) {
   const std::string where = resolve(path);
   struct stat st {};
   // libdvdread prints for a path that is not there, whatever the logger.
-  if (where.empty() || stat(where.c_str(), &st) != 0) return;
+  if (where.empty() || stat(where.c_str(), &st) != 0 || !dvdread_loaded()) return;
   reader_ = DVDOpen2(nullptr, &kQuiet, where.c_str());
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "components/sectrel/cdio_dynamic.h"
 #include "components/sectrel/image_checks.h"
 
 namespace sectrel {
@@ -367,21 +368,26 @@ void write_sync_header(uint8_t *sector, int32_t lsn, uint8_t mode) {
 }
 
 bool move_door(const std::string &path, bool open) {
-  quiet_libcdio();
-  if (path.rfind("/dev/", 0) != 0) return false;
+  if (path.rfind("/dev/", 0) != 0 || !quiet_libcdio()) return false;
   if (open) return cdio_eject_media_drive(path.c_str()) == DRIVER_OP_SUCCESS;
   driver_id_t id = DRIVER_DEVICE;
   return cdio_close_tray(path.c_str(), &id) == DRIVER_OP_SUCCESS;
 }
 
-void quiet_libcdio() {
+bool quiet_libcdio() {
   static std::once_flag once;
-  std::call_once(once, [] { cdio_log_set_handler(quiet_handler); });
+  std::call_once(once, [] {
+    if (cdio_loaded()) cdio_log_set_handler(quiet_handler);
+  });
+  return cdio_loaded();
 }
 
 std::unique_ptr<Disc> open_disc(const std::string &path, std::string *reason) {
-  quiet_libcdio();
   reason->clear();
+  if (!quiet_libcdio()) {
+    *reason = "libcdio is missing";
+    return nullptr;
+  }
   if (path.empty()) {
     *reason = "not mapped";
     return nullptr;

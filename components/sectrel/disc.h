@@ -56,9 +56,10 @@ std::unique_ptr<Disc> open_disc(const std::string &path, std::string *reason);
 /// when the door did not move.
 bool move_door(const std::string &path, bool open);
 
-/// Installs a libcdio log handler that never ends the process (its default
-/// one calls exit() or abort() on damaged images). Idempotent.
-void quiet_libcdio();
+/// Loads libcdio and installs a log handler that never ends the process
+/// (its default one calls exit() or abort() on damaged images).
+/// Idempotent; false when libcdio could not be loaded.
+bool quiet_libcdio();
 
 /// Sync pattern and BCD header (minutes, seconds, frames of lsn + 150,
 /// mode) of a raw sector.

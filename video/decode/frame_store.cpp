@@ -11,6 +11,12 @@ namespace {
 
 constexpr size_t kPage = 4096;
 constexpr size_t round_page(size_t n) { return (n + kPage - 1) / kPage * kPage; }
+// Slots start this far apart beyond whole pages (17 cache lines), so the
+// same pixel of the reference and of the picture being predicted never
+// share their address bits below the page size: loads from one right
+// after stores to the other at a page's distance stall the processor's
+// store-to-load check, and both would compete for one cache set.
+constexpr size_t kSlotStagger = 17 * 64;
 
 }  // namespace
 
@@ -35,7 +41,7 @@ bool FrameStore::lay_out(const FrameGeometry &geo) {
     // take, whatever picture first made them: any later small one fits.
     luma_size = round_page(kStaticLuma);
     chroma_size = round_page(kStaticChroma);
-    const size_t slot_size = luma_size + 2 * chroma_size + kPage;
+    const size_t slot_size = luma_size + 2 * chroma_size + kPage + kSlotStagger;
     if (!static_memory_) static_memory_.reset(new (std::nothrow) uint8_t[kSlots * slot_size]);
     if (!static_memory_) return false;
     base = static_memory_.get();
@@ -43,12 +49,12 @@ bool FrameStore::lay_out(const FrameGeometry &geo) {
   } else {
     luma_size = round_page(luma);
     chroma_size = round_page(chroma);
-    const size_t slot_size = luma_size + 2 * chroma_size + kPage;
+    const size_t slot_size = luma_size + 2 * chroma_size + kPage + kSlotStagger;
     if (!pages_.allocate(kSlots * slot_size, true)) return false;
     base = pages_.data();
     static_in_use_ = false;
   }
-  const size_t slot_size = luma_size + 2 * chroma_size + kPage;
+  const size_t slot_size = luma_size + 2 * chroma_size + kPage + kSlotStagger;
   for (int i = 0; i < kSlots; ++i) {
     uint8_t *p = base + size_t(i) * slot_size;
     slot_[i] = FrameSlot{p, p + luma_size, p + luma_size + chroma_size};

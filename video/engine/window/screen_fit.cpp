@@ -1,9 +1,11 @@
 #include "video/engine/window/screen_fit.h"
 
-#ifdef KESTRUM_HAVE_X11
+#ifdef RAZAVORI_HAVE_X11
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+
+#include "platform/x11_dynamic.h"
 #endif
 
 // After every header that declares SDL functions.
@@ -11,7 +13,7 @@
 
 namespace kestrum::window {
 
-#ifdef KESTRUM_HAVE_X11
+#ifdef RAZAVORI_HAVE_X11
 
 namespace {
 
@@ -38,7 +40,7 @@ bool fill_screen_without_manager(SDL_Window *window) {
   SDL_VERSION(&info.version);
   if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
   Display *display = info.info.x11.display;
-  if (manager_running(display)) return false;
+  if (!platform::x11_loaded() || manager_running(display)) return false;
   SDL_Rect bounds{};
   if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &bounds) != 0) return false;
   XMoveResizeWindow(display, info.info.x11.window, bounds.x, bounds.y, static_cast<unsigned>(bounds.w),

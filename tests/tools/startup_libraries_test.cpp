@@ -1,0 +1,71 @@
+// Jobs that write files take no window, sound device, disc or FFmpeg
+// library: the dynamic loader's own report of every library the whole
+// process loaded (LD_DEBUG=files) names none of them. `razavori dvd`
+// shows the report does see a library loaded on first use.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tests/support/test_media.h"
+
+namespace {
+
+struct ToolRun {
+  int status = -1;
+  std::string out;  // the program's output and the loader's report
+};
+
+ToolRun razavori_traced(const std::string &args) {
+  const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
+  const std::string cmd =
+      "LD_DEBUG=files " + std::string(bin ? bin : ".") + "/bin/razavori " + args + " 2>&1";
+  ToolRun r;
+  FILE *p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[1024];
+  while (std::fgets(buf, sizeof buf, p)) r.out += buf;
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+// Loaded libraries appear in the report as "file=NAME".
+bool loaded(const ToolRun &run, const std::string &library) {
+  return run.out.find("file=" + library) != std::string::npos;
+}
+
+constexpr const char *kNotForFileJobs[] = {"libX11",     "libxcb",  "libSDL2",    "libasound", "libpulse",
+                                           "libdvdread", "libcdio", "libiso9660", "libavcodec"};
+
+TEST(StartupLibraries, FileJobsLoadNoDisplaySoundDiscOrFfmpegLibrary) {
+  using testing_support::media_path;
+  const std::string out = testing::TempDir() + "startup_libraries." + std::to_string(getpid());
+  const std::string jobs[] = {
+      "--version",
+      "probe '" + media_path("ext.vob") + "'",
+      "audio '" + media_path("audio_l2_44k_joint.mp2") + "' --pcm '" + out + "'",
+      "video '" + media_path("video_mpeg2_progressive.m2v") + "' --yuv '" + out + "'",
+      "demux '" + media_path("ext.vob") + "' --video '" + out + "'",
+  };
+  for (const std::string &job : jobs) {
+    const ToolRun run = razavori_traced(job);
+    ASSERT_EQ(run.status, 0) << job << "\n" << run.out;
+    ASSERT_TRUE(loaded(run, "libstdc++")) << "no loader report for " << job;
+    for (const char *library : kNotForFileJobs)
+      EXPECT_FALSE(loaded(run, library)) << job << " loaded " << library;
+  }
+  std::remove(out.c_str());
+}
+
+TEST(StartupLibraries, DiscLibraryComesInWhenADiscIsRead) {
+  const ToolRun run = razavori_traced("dvd '" + testing_support::media_path("dvdt_disc") + "'");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(loaded(run, "libdvdread"));
+  EXPECT_NE(run.out.find("title 1: set 1 title 1"), std::string::npos);
+}
+
+}  // namespace

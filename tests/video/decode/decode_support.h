@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 
@@ -28,6 +29,14 @@ std::string scratch_dir() {
     return base.string();
   }();
   return dir;
+}
+
+std::string case_name(const std::string &file) {
+  std::string n = file;
+  for (char &c : n) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return n;
 }
 
 }  // namespace testing_support

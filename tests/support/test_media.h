@@ -16,4 +16,8 @@ std::string sample_path(const std::string &name);
 /// A fresh, empty folder for this test binary's outputs.
 std::string scratch_dir();
 
+/// A stream's file name as the name of a parameterised case (letters,
+/// digits and '_' only): "video_mpeg1.m1v" -> "video_mpeg1_m1v".
+std::string case_name(const std::string &file);
+
 }  // namespace testing_support

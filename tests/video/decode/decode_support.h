@@ -4,10 +4,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "tests/support/tool_run.h"
 #include "tests/video/decode/stream_support.h"
 #include "video/decode/decoder.h"
 
@@ -84,7 +86,7 @@ inline std::string reference_path(const std::string &stream, const std::string &
 
 /// Reads ffmpeg's raw planar pictures (yuv420p unless told).
 inline std::vector<Picture> read_yuv(const std::string &path, int width, int height, int chroma_format = 1) {
-  const std::vector<uint8_t> raw = read_file(path);
+  const std::vector<uint8_t> raw = testing_support::file_bytes(path);
   int cw, ch;
   chroma_size(chroma_format, width, height, cw, ch);
   const size_t frame = size_t(width) * height + 2 * size_t(cw) * ch;

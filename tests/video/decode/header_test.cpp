@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 #include "tests/video/decode/stream_support.h"
 #include "video/decode/decoder.h"
 
@@ -22,7 +23,7 @@ const char *const kStreams[] = {
 
 std::map<std::string, std::string> probe_stream(const std::string &path) {
   std::map<std::string, std::string> values;
-  std::istringstream out(video_test::run_command(
+  std::istringstream out(testing_support::command_output(
       "ffprobe -v error -select_streams v:0 -show_entries "
       "stream=width,height,r_frame_rate,pix_fmt,field_order,codec_name -of default=nw=1 '" +
       path + "'"));
@@ -37,7 +38,7 @@ std::map<std::string, std::string> probe_stream(const std::string &path) {
 // Picture types in stream order (ffprobe reports frames in display order
 // with their coded number).
 std::string probe_types(const std::string &path) {
-  std::istringstream out(video_test::run_command(
+  std::istringstream out(testing_support::command_output(
       "ffprobe -v error -show_entries frame=pict_type,coded_picture_number -of csv=p=0 '" + path + "'"));
   std::vector<std::pair<int, char>> frames;
   std::string line;
@@ -67,7 +68,7 @@ TEST_P(GeneratedStream, HeadersMatchFfprobe) {
     ASSERT_FALSE(std::filesystem::exists(testing_support::media_dir())) << "missing " << path;
     GTEST_SKIP() << "no generated media";
   }
-  MemorySource m{video_test::read_file(path)};
+  MemorySource m{testing_support::file_bytes(path)};
   kestrum::Decoder d;
   d.set_source(m.source());
   ASSERT_EQ(d.find_sequence_header(), 1);

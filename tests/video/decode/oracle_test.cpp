@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 #include "tests/video/decode/decode_support.h"
 
 namespace {
@@ -58,7 +59,7 @@ TEST_P(Oracle, MatchesFfmpegInDisplayOrder) {
     ASSERT_FALSE(std::filesystem::exists(testing_support::media_dir())) << "missing " << path;
     GTEST_SKIP() << "no generated media";
   }
-  const auto bytes = video_test::read_file(path);
+  const auto bytes = testing_support::file_bytes(path);
   const auto ours = video_test::decode_stream(bytes);
   ASSERT_FALSE(ours.empty());
   const auto ref =

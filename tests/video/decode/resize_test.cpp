@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 #include "tests/video/decode/decode_support.h"
 
 namespace {
@@ -85,7 +86,7 @@ class Resize : public testing::Test {
       make_stream(s, path);
       if (testing::Test::HasFatalFailure()) return;
       Made &m = made()[s.name];
-      m.bytes = video_test::read_file(path);
+      m.bytes = testing_support::file_bytes(path);
       m.reference = video_test::read_yuv(path + ".yuv", s.width, s.height, s.chroma_format);
     }
   }

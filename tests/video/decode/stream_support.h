@@ -1,13 +1,10 @@
-// Helpers of the decoder tests: a memory byte source, stream files, the
-// ffmpeg references beside them, and small bit writers for hand-made
-// streams.
+// Helpers of the decoder tests: a memory byte source and small bit writers
+// for hand-made streams. Files and commands go through
+// tests/support/tool_run.h.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -42,23 +39,6 @@ struct MemorySource {
     return kestrum::VideoSource{this, &MemorySource::read, &MemorySource::seek, int64_t(bytes.size())};
   }
 };
-
-inline std::vector<uint8_t> read_file(const std::string &path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-/// Runs a command and returns what it printed.
-inline std::string run_command(const std::string &cmd) {
-  std::string out;
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
 
 /// MSB-first bit writer for hand-made streams.
 struct BitWriter {

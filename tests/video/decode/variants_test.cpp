@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 #include "tests/video/decode/decode_support.h"
 
 namespace {
@@ -45,7 +46,7 @@ TEST_P(Variants, MatchFfmpeg) {
                            stream + "' -fps_mode passthrough -pix_fmt " + c.pix_fmt + " -f rawvideo '" + yuv +
                            "'";
   ASSERT_EQ(std::system(make.c_str()), 0) << make;
-  const auto ours = video_test::decode_stream(video_test::read_file(stream));
+  const auto ours = video_test::decode_stream(testing_support::file_bytes(stream));
   ASSERT_FALSE(ours.empty());
   const auto ref = video_test::read_yuv(yuv, 352, 288, c.chroma_format);
   ASSERT_EQ(ours.size(), ref.size());

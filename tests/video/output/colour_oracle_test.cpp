@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 #include "video/cpu/cpu_features.h"
 #include "video/output/frame_copy.h"
 
@@ -30,11 +31,6 @@ struct YuvClip {
   int width = 0, height = 0, frames = 0;
   std::string path;
 };
-
-std::vector<uint8_t> read_file(const std::string &path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
 
 bool run(const std::string &cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0; }
 
@@ -96,9 +92,9 @@ TEST(ColourOracle, TwentyFourBitsAgainstFfmpeg) {
   ASSERT_TRUE(run(input + " -pix_fmt bgr24 -f rawvideo " + dir + "/studio.bgr"));
   ASSERT_TRUE(
       run(input + " -vf scale=in_range=full:out_range=full -pix_fmt bgr24 -f rawvideo " + dir + "/full.bgr"));
-  const std::vector<uint8_t> yuv = read_file(clip.path);
-  const std::vector<uint8_t> studio = read_file(dir + "/studio.bgr");
-  const std::vector<uint8_t> full = read_file(dir + "/full.bgr");
+  const std::vector<uint8_t> yuv = testing_support::file_bytes(clip.path);
+  const std::vector<uint8_t> studio = testing_support::file_bytes(dir + "/studio.bgr");
+  const std::vector<uint8_t> full = testing_support::file_bytes(dir + "/full.bgr");
   const size_t luma = size_t(clip.width) * clip.height, picture = luma * 3 / 2, rgb = luma * 3;
   ASSERT_GE(yuv.size(), picture * clip.frames);
   ASSERT_EQ(studio.size(), rgb * clip.frames);

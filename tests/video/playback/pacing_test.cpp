@@ -71,13 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Streams, Pacing,
                                            Stream{"video_mpeg2_progressive.m2v", 50},
                                            Stream{"video_mpeg2_interlaced.m2v", 50},
                                            Stream{"video_mpeg2_open_gop.m2v", 50}),
-                         [](const auto &info) {
-                           std::string n = info.param.name;
-                           for (char &c : n) {
-                             if (c == '.') c = '_';
-                           }
-                           return n;
-                         });
+                         [](const auto &info) { return testing_support::case_name(info.param.name); });
 
 TEST_P(Pacing, InRealTimeEachPictureComesOneFramePeriodAfterTheLast) {
   const std::vector<uint32_t> at = play(true);

@@ -25,13 +25,7 @@ class RazavoriPlay : public ::testing::TestWithParam<Case> {};
 INSTANTIATE_TEST_SUITE_P(Files, RazavoriPlay,
                          ::testing::Values(Case{"mpeg1_system.mpg", 3.0},
                                            Case{"audio_l2_48k_stereo.mp2", 3.0}),
-                         [](const auto &info) {
-                           std::string n = info.param.name;
-                           for (char &c : n) {
-                             if (c == '.') c = '_';
-                           }
-                           return n;
-                         });
+                         [](const auto &info) { return testing_support::case_name(info.param.name); });
 
 TEST_P(RazavoriPlay, PlaysToTheEndWithoutATerminal) {
   const std::string path = testing_support::media_path(GetParam().name);

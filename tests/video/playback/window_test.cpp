@@ -16,6 +16,7 @@
 #include "audio/audio_api.h"
 #include "platform/ini.h"
 #include "tests/support/test_media.h"
+#include "tests/video/decode/decode_support.h"
 #include "video/engine/engine.h"
 #include "video/engine/window/caption_font.h"
 #include "video/engine/window/window_display.h"
@@ -82,17 +83,6 @@ double psnr_rgb(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b, in
   }
   if (se == 0) return 99;
   return 10 * std::log10(255.0 * 255.0 * 3.0 * w * h / se);
-}
-
-double psnr_luma(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
-  if (a.size() != b.size() || a.empty()) return 0;
-  double se = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const double d = double(a[i]) - double(b[i]);
-    se += d * d;
-  }
-  if (se == 0) return 99;
-  return 10 * std::log10(255.0 * 255.0 * double(a.size()) / se);
 }
 
 class PlaybackWindow : public ::testing::Test {
@@ -165,7 +155,7 @@ TEST_F(PlaybackWindow, TheOverlayPathShowsTheSamePicture) {
           std::clamp(16.0 + (65.738 * r + 129.057 * g + 25.064 * b) / 256.0 + 0.5, 0.0, 255.0));
     }
     double best = 0;
-    for (const auto &frame : reference) best = std::max(best, psnr_luma(luma, frame));
+    for (const auto &frame : reference) best = std::max(best, video_test::plane_psnr(luma, frame));
     EXPECT_GE(best, 30.0) << "format " << first;
     VideoClose(1);
   }

@@ -15,6 +15,7 @@ namespace {
 // alone owns the count and the offset.
 std::atomic<bool> g_restart{true};
 int64_t g_shown = 0;        // field periods shown since the sound started
+int64_t g_time_base = -1;   // display time (fields) the count started at
 int32_t g_offset = 0;       // ms the count's start lies behind the sound's
 int32_t g_last_heard = -1;  // the audio clock at the previous picture
 std::atomic<int32_t> g_pictures{0};
@@ -22,10 +23,13 @@ std::atomic<int32_t> g_corrected{0};
 std::atomic<int32_t> g_worst{0};
 std::atomic<int64_t> g_moved{0};
 std::atomic<int64_t> g_net{0};
+std::atomic<SyncObserver> g_observer{nullptr};
+std::atomic<void *> g_observer_user{nullptr};
 
 void take_restart() {
   if (g_restart.exchange(false)) {
     g_shown = 0;
+    g_time_base = -1;
     g_offset = 0;
     g_last_heard = -1;
     g_pictures = 0;
@@ -72,8 +76,29 @@ int32_t sync_correction_ms(int32_t lead_ms, int32_t period_us) {
   return std::clamp(lead_ms / 2, -most, most);
 }
 
-void follow_audio_clock(const EngineState &s, LoopContext &c) {
+void set_sync_observer(SyncObserver observer, void *user) {
+  g_observer_user = user;
+  g_observer = observer;
+}
+
+namespace {
+
+// Field periods shown before the picture about to come. Its own display
+// time, where known, also covers the pictures the loop passed over; the
+// count alone would fall behind by each of them and read the pictures as
+// late for the rest of the play.
+int64_t fields_before(int64_t picture_time) {
+  if (picture_time < 0) return g_shown;
+  if (g_time_base < 0 || picture_time < g_time_base) g_time_base = picture_time - g_shown;
+  g_shown = picture_time - g_time_base;
+  return g_shown;
+}
+
+}  // namespace
+
+void follow_audio_clock(const EngineState &s, LoopContext &c, int64_t picture_time) {
   take_restart();
+  const int64_t before = fields_before(picture_time);
   if (!audio_runs(s) || !audio().command(AUDIO_CMD_DEVICE_HANDLE, 0)) return;
   const auto heard = static_cast<int32_t>(audio().command(AUDIO_CMD_PLAY_TIME, 0));
   const int32_t last = g_last_heard;
@@ -81,7 +106,8 @@ void follow_audio_clock(const EngineState &s, LoopContext &c) {
   // A clock that stands still (the sound has played out, or the device
   // starves) is nothing to follow.
   if (heard < 0 || (heard == last && g_shown > 0)) return;
-  const int32_t lead = picture_lead_ms(heard, until(c.target, clock_ms()), g_shown, c.period_us, g_offset);
+  const uint32_t now = clock_ms();
+  const int32_t lead = picture_lead_ms(heard, until(c.target, now), before, c.period_us, g_offset);
   if (lead > kSyncRestartMs || lead < -kSyncRestartMs) {
     // Not a drift: count from here.
     g_offset -= lead;
@@ -94,6 +120,18 @@ void follow_audio_clock(const EngineState &s, LoopContext &c) {
   g_worst = std::max<int32_t>(g_worst, std::abs(lead));
   g_moved = g_moved + std::abs(moved);
   g_net = g_net + moved;
+  if (const SyncObserver observer = g_observer.load()) {
+    SyncSample sample;
+    sample.heard_ms = heard;
+    sample.read_at_ms = now;
+    sample.due_at_ms = c.target;
+    sample.lead_ms = lead;
+    sample.moved_ms = moved;
+    sample.sound_due_ms = (before + 2) * c.period_us / 2000 + g_offset;
+    sample.fields_before = before;
+    sample.offset_ms = g_offset;
+    observer(g_observer_user, sample);
+  }
 }
 
 }  // namespace kestrum::play

@@ -20,6 +20,8 @@ namespace kestrum::play {
 
 struct LoopContext;
 
+/// A picture whose display time is not known.
+inline constexpr int64_t kNoPictureTime = -1;
 /// Pictures within this much of their sound are left where the ring levels
 /// put them.
 inline constexpr int32_t kSyncToleranceMs = 15;
@@ -32,8 +34,11 @@ inline constexpr int32_t kSyncRestartMs = 1000;
 void restart_audio_sync();
 
 /// Moves `c.target` (clock time the next picture is due) toward the moment
-/// the audio clock reaches that picture. Playback thread, while pacing.
-void follow_audio_clock(const EngineState &s, LoopContext &c);
+/// the audio clock reaches that picture. `picture_time` is the picture's
+/// own display time in field periods (-1 when unknown): with it, pictures
+/// the loop passed over still count, so a play that skips to catch up is
+/// not mistaken for one that runs late. Playback thread, while pacing.
+void follow_audio_clock(const EngineState &s, LoopContext &c, int64_t picture_time);
 
 /// One more picture shown, on screen for `fields` field periods (2 for a
 /// plain frame). Playback thread.
@@ -58,6 +63,22 @@ struct SyncRecord {
 };
 /// A copy of the record (any thread; exact once the playback has stopped).
 SyncRecord sync_record();
+
+/// One picture measured against the sound, as the loop saw it.
+struct SyncSample {
+  int32_t heard_ms = 0;       // the audio clock read
+  uint32_t read_at_ms = 0;    // the pacing clock when it was read
+  uint32_t due_at_ms = 0;     // the pacing clock time the picture is due, corrected
+  int32_t lead_ms = 0;        // how far before its sound it was due, uncorrected
+  int32_t moved_ms = 0;       // the correction (later is positive)
+  int64_t sound_due_ms = 0;   // the audio clock reading its sound starts at
+  int64_t fields_before = 0;  // display time before it since the sound started
+  int32_t offset_ms = 0;      // where the count started against the sound
+};
+using SyncObserver = void (*)(void *user, const SyncSample &sample);
+/// Called on the playback thread for every picture measured (tests and
+/// diagnostics; null removes it). Install while nothing plays.
+void set_sync_observer(SyncObserver observer, void *user);
 
 /// The correction applied to the due time for a lead: nothing within the
 /// tolerance, else half the lead, at most half a frame period either way.

@@ -53,7 +53,7 @@ void avi_loop(Engine &e, LoopContext &c) {
     if (decode_next(e) != Got::picture) return;
     bool show = true;
     if (paces(s)) {
-      follow_audio_clock(s, c);
+      follow_audio_clock(s, c, kNoPictureTime);
       if (audio_runs(s) && until(c.target, clock_ms()) < -kDropAfterPeriods * c.period) show = false;
       if (show && !wait_until_due(s, c)) return;
     } else {

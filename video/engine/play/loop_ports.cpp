@@ -74,6 +74,11 @@ int32_t shown_fields() {
   return d ? d->shown_fields() : 2;
 }
 
+int64_t shown_time_fields() {
+  Decoder *d = engine_decoder();
+  return d ? d->shown_time_fields() : -1;
+}
+
 namespace {
 
 const LoopPort kProduction = {video_fill,           audio_fill,       parse_next,    decode_parsed,

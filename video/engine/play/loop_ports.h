@@ -30,6 +30,11 @@ struct LoopPort {
 /// stream is open). The caller holds engine_lock.
 int32_t shown_fields();
 
+/// When the decoder's picture to show starts on screen, in field periods
+/// from the stream's first picture; -1 when unknown (no stream, or after a
+/// seek by position). The caller holds engine_lock.
+int64_t shown_time_fields();
+
 /// The table in use (never null).
 const LoopPort &loop_port();
 /// Installs a replacement (null restores the production table). Tests only.

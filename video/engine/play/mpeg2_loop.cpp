@@ -104,7 +104,7 @@ void pace_step(Engine &e, LoopContext &c) {
     }
     // A fuller video ring asks for sooner pictures, a fuller audio ring for
     // later ones; the sound itself has the last word.
-    follow_audio_clock(s, c);
+    follow_audio_clock(s, c, picture_time());
     for (;;) {
       refill(s, kRefillSliceMs);
       if (must_return(s)) break;

@@ -60,7 +60,7 @@ void pace_step(Engine &e, LoopContext &c) {
       refill(s, kRefillSliceMs);
     }
     // The ring levels have had their say; the sound has the last word.
-    follow_audio_clock(s, c);
+    follow_audio_clock(s, c, picture_time());
     for (;;) {
       if (must_return(s)) break;
       if (video_fill() > v.level[2] && audio_fill() < a.level[3]) break;

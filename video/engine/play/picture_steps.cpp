@@ -16,6 +16,8 @@ constexpr int32_t kPictureB = 3;
 // Display length of the picture the last step made current. Playback
 // thread only.
 int32_t g_fields = 2;
+// And when it starts on screen (kNoPictureTime when unknown).
+int64_t g_time = kNoPictureTime;
 
 bool playable(const EngineState &s) {
   return s.source.open && !s.source.closing && s.source.open_mode == static_cast<int32_t>(OpenMode::video);
@@ -36,6 +38,7 @@ void decode_parsed_frame() {
   if (p.showing_repeat && p.showing_repeat() && p.parse_next()) decode_parsed_pair(p);
   publish_current();
   g_fields = shown_fields();
+  g_time = shown_time_fields();
 }
 
 }  // namespace
@@ -46,6 +49,7 @@ Got decode_next(Engine &e) {
   if (!decode_next_picture()) return Got::end;
   if (loop_port().second_field_pending()) decode_next_picture();
   g_fields = shown_fields();
+  g_time = shown_time_fields();
   return Got::picture;
 }
 
@@ -91,6 +95,7 @@ void present(Engine &e) {
 }
 
 int32_t picture_fields() { return g_fields; }
+int64_t picture_time() { return g_time; }
 
 }  // namespace kestrum::play
 

@@ -32,6 +32,9 @@ void present(Engine &e);
 /// Field periods the picture the last step decoded stays on screen (2 for
 /// a plain frame).
 int32_t picture_fields();
+/// When that picture starts on screen, in field periods from the stream's
+/// first picture; kNoPictureTime when the decoder does not know.
+int64_t picture_time();
 
 }  // namespace kestrum::play
 

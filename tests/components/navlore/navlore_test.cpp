@@ -139,7 +139,9 @@ TEST_F(NavloreDiscTest, RecordCarriesTheFileBytes) {
   const uint8_t spu_ids[] = {0x20, 0x21, 0x22};
   EXPECT_EQ(std::memcmp(r->audio_ids, audio_ids, 2), 0);
   EXPECT_EQ(std::memcmp(r->spu_ids, spu_ids, 3), 0);
-  EXPECT_EQ(r->title_vob_bytes, static_cast<int64_t>(vob.size()));
+  // The record is packed to 4 bytes: read the 64-bit field by value, not through a reference.
+  const int64_t title_vob_bytes = r->title_vob_bytes;
+  EXPECT_EQ(title_vob_bytes, static_cast<int64_t>(vob.size()));
 
   // Chapter count at byte 360, the table's address at byte 364.
   const auto *bytes = reinterpret_cast<const uint8_t *>(r);

@@ -50,6 +50,7 @@ tsan: setup
 bench: configure
 	cmake --build --preset $(PRESET) --target razavori
 	bench/whole_process.py $(BUILD_DIR)
+	bench/avi/avi_bench.py $(BUILD_DIR)
 
 clean:
 	rm -rf build

@@ -1,5 +1,7 @@
 // Layer II frames: 1,152 samples per channel in 36 slots of 32 subbands,
 // coded as 12 groups of three slots.
+#include <cstring>
+
 #include "audio/decode/dequantise.h"
 #include "audio/decode/layer2_tables.h"
 #include "audio/decode/mpeg_frame_decoder.h"
@@ -45,26 +47,28 @@ constexpr LevelTables make_level_tables() {
 }
 constexpr LevelTables kLevelTables = make_level_tables();
 
-// How the samples of one channel's subband are read in one group: the
-// bits of a code word, the table of dequantised triples for the grouped
-// classes, else the levels each word is dequantised with; then scaled by
-// the part's scalefactor.
-struct BandReader {
-  const float (*groups)[3];
-  const float *level_table;  // ungrouped classes of up to 10 bits
-  int32_t bits;              // 0: nothing allocated, the samples are zero
+// One coded subband of one channel (or of both, above the joint-stereo
+// bound) in the order its code words come in a group: how they are read,
+// where the scaled samples go, and the scalefactor multipliers per part.
+struct CodedBand {
+  enum Kind : uint8_t { Grouped, Table, Divide };
+  const float *table;  // triples (Grouped) or single values (Table)
+  Kind kind;
+  bool joint;    // the samples serve channel 1 too, with its own scales
+  int32_t bits;  // of one code word
   int32_t levels;
-  float scale[3];
+  int32_t offset[2];  // into MpegFrameDecoder::subband, per channel served
+  float scale[2][3];
 };
 
-const float (*group_table(int32_t levels))[3] {
+const float *group_table(int32_t levels) {
   switch (levels) {
     case 3:
-      return kGroups3.v;
+      return kGroups3.v[0];
     case 5:
-      return kGroups5.v;
+      return kGroups5.v[0];
     case 9:
-      return kGroups9.v;
+      return kGroups9.v[0];
   }
   return nullptr;
 }
@@ -121,55 +125,85 @@ bool MpegFrameDecoder::decode_layer2() {
     }
   }
 
-  BandReader bands[2][32];
-  for (int32_t band = 0; band < limit; ++band)
-    for (int32_t ch = 0; ch < channels; ++ch) {
-      BandReader &b = bands[ch][band];
-      const uint8_t *s = scf[ch][band];
-      b = BandReader{};
-      for (int32_t part = 0; part < 3; ++part) b.scale[part] = kScalefactors.m[s[part]];
+  CodedBand coded[2 * 32];
+  int32_t count = 0;
+  constexpr int32_t kChannelStride = kMaxSlots * 32;
+  // Subbands without samples are zero in every slot: the run above the
+  // highest coded one a slot at a time, the few below it one by one.
+  for (int32_t ch = 0; ch < channels; ++ch) {
+    int32_t top = limit;
+    while (top > 0 && !alloc[ch][top - 1]) --top;
+    for (int32_t slot = 0; slot < kMaxSlots; ++slot)
+      std::memset(subband[ch][slot] + top, 0, sizeof(float) * size_t(32 - top));
+    for (int32_t band = 0; band < top; ++band) {
+      if (alloc[ch][band]) continue;
+      float *out = subband[ch][0] + band;
+      for (int32_t slot = 0; slot < kMaxSlots; ++slot) out[32 * slot] = 0.0f;
+    }
+  }
+  for (int32_t band = 0; band < limit; ++band) {
+    // Jointly coded subbands carry channel 0's samples for both, scaled
+    // per channel (both channels share the allocation there).
+    const int32_t sent = band < bound ? channels : 1;
+    for (int32_t ch = 0; ch < sent; ++ch) {
       if (!alloc[ch][band]) continue;
+      CodedBand &b = coded[count++];
       const layer2::QuantClass &q = layer2::kQuantClasses[table.classes[band][alloc[ch][band]]];
       b.bits = q.bits;
-      b.groups = q.grouped ? group_table(q.levels) : nullptr;
       b.levels = q.levels;
-      if (!q.grouped && q.bits <= kLevelTableBits) b.level_table = kLevelTables.v + (1 << q.bits) - 8;
+      b.joint = band >= bound && channels == 2;
+      if (q.grouped) {
+        b.kind = CodedBand::Grouped;
+        b.table = group_table(q.levels);
+      } else if (q.bits <= kLevelTableBits) {
+        b.kind = CodedBand::Table;
+        b.table = kLevelTables.v + (1 << q.bits) - 8;
+      } else {
+        b.kind = CodedBand::Divide;
+        b.table = nullptr;
+      }
+      for (int32_t served = 0; served < (b.joint ? 2 : 1); ++served) {
+        const int32_t c = b.joint ? served : ch;
+        b.offset[served] = c * kChannelStride + band;
+        for (int32_t part = 0; part < 3; ++part) b.scale[served][part] = kScalefactors.m[scf[c][band][part]];
+      }
     }
+  }
 
   for (int32_t group = 0; group < 12; ++group) {
     const int32_t part = group / 4;
-    float *out[2][3];
-    for (int32_t ch = 0; ch < channels; ++ch)
-      for (int32_t t = 0; t < 3; ++t) {
-        out[ch][t] = subband[ch][group * 3 + t];
-        for (int32_t band = limit; band < 32; ++band) out[ch][t][band] = 0.0f;
+    float *base = subband[0][group * 3];
+    for (int32_t i = 0; i < count; ++i) {
+      const CodedBand &b = coded[i];
+      float v0, v1, v2;
+      if (b.kind == CodedBand::Grouped) {
+        const float *g = b.table + 3 * reader.read(b.bits);
+        v0 = g[0];
+        v1 = g[1];
+        v2 = g[2];
+      } else if (b.kind == CodedBand::Table) {
+        // The three words in one read: at most 30 bits.
+        const uint32_t w = reader.read(3 * b.bits);
+        const uint32_t mask = (1u << b.bits) - 1;
+        v0 = b.table[w >> (2 * b.bits)];
+        v1 = b.table[(w >> b.bits) & mask];
+        v2 = b.table[w & mask];
+      } else {
+        v0 = dequantise(reader.read(b.bits), b.levels);
+        v1 = dequantise(reader.read(b.bits), b.levels);
+        v2 = dequantise(reader.read(b.bits), b.levels);
       }
-    for (int32_t band = 0; band < limit; ++band) {
-      // Jointly coded subbands carry channel 0's samples for both, scaled
-      // per channel (both channels share the allocation there, so the
-      // levels folded into the scales agree).
-      const int32_t coded = band < bound ? channels : 1;
-      float v[3] = {0.0f, 0.0f, 0.0f};
-      for (int32_t ch = 0; ch < channels; ++ch) {
-        const BandReader &b = bands[ch][band];
-        if (ch < coded) {
-          if (b.groups) {
-            const float *g = b.groups[reader.read(b.bits)];
-            v[0] = g[0];
-            v[1] = g[1];
-            v[2] = g[2];
-          } else if (b.level_table) {
-            for (float &x : v) x = b.level_table[reader.read(b.bits)];
-          } else if (b.bits) {
-            for (float &x : v) x = dequantise(reader.read(b.bits), b.levels);
-          } else {
-            v[0] = v[1] = v[2] = 0.0f;
-          }
-        }
-        const float m = b.scale[part];
-        out[ch][0][band] = v[0] * m;
-        out[ch][1][band] = v[1] * m;
-        out[ch][2][band] = v[2] * m;
+      float *out = base + b.offset[0];
+      float m = b.scale[0][part];
+      out[0] = v0 * m;
+      out[32] = v1 * m;
+      out[64] = v2 * m;
+      if (b.joint) {
+        out = base + b.offset[1];
+        m = b.scale[1][part];
+        out[0] = v0 * m;
+        out[32] = v1 * m;
+        out[64] = v2 * m;
       }
     }
   }

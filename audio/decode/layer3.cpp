@@ -36,20 +36,15 @@ struct MainReader {
     pos += n;
     return v;
   }
-};
-
-// |x|^(4/3) for every magnitude a big-values pair can carry (15 + 13
-// linbits).
-struct Pow43 {
-  float v[8207];
-  Pow43() {
-    for (int i = 0; i < 8207; ++i) v[i] = float(std::pow(double(i), 4.0 / 3.0));
+  // The next 64 bits, the first at the top: at least 57 of them are the
+  // stream's, enough for a whole big-values pair with its linbits and
+  // signs, so the Huffman loops load once per pair and shift in registers.
+  uint64_t word() const {
+    uint64_t w;
+    std::memcpy(&w, data + (pos >> 3), 8);
+    return __builtin_bswap64(w) << (pos & 7);
   }
 };
-const Pow43 &pow43() {
-  static const Pow43 table;
-  return table;
-}
 
 // 2^(q/4) for the requantisation gain in quarter steps.
 inline float gain_quarter(int32_t q) {
@@ -253,19 +248,19 @@ void regions(const Granule &gr, const HeaderRecord &h, int32_t bounds[3]) {
   bounds[2] = big;
 }
 
+// Sign bit of a float's pattern, set when `negative` is 1.
+inline float with_sign(float magnitude, uint32_t negative) {
+  return std::bit_cast<float>(std::bit_cast<uint32_t>(magnitude) | negative << 31);
+}
+
 // Huffman decoding of one granule's big-values and count1 regions into
 // sign * |value|^(4/3), before the band gains. Returns the count of lines
 // decoded (the rest are zero).
 int32_t decode_huffman(MainReader &r, int64_t end, const Granule &gr, const HeaderRecord &h, float xr[576]) {
-  const float *p43 = pow43().v;
+  const float *p43 = layer3::kPow43.data();
   int32_t bounds[3];
   regions(gr, h, bounds);
   int32_t i = 0;
-  auto signed_value = [&](int32_t x) {
-    if (x == 0) return 0.0f;
-    const float m = p43[x];
-    return r.read(1) ? -m : m;
-  };
   for (int32_t region = 0; region < 3; ++region) {
     const layer3::HuffTable &t = layer3::huff_table(gr.table_select[region]);
     const int32_t stop = bounds[region];
@@ -273,48 +268,76 @@ int32_t decode_huffman(MainReader &r, int64_t end, const Granule &gr, const Head
       for (; i < stop; ++i) xr[i] = 0.0f;
       continue;
     }
+    const uint32_t *lut = t.lut;
+    const int32_t first = t.first_bits;
+    const int32_t linbits = t.linbits;
     for (; i < stop; i += 2) {
       if (r.pos >= end) {
         xr[i] = xr[i + 1] = 0.0f;
         continue;
       }
-      uint32_t e = t.lut[r.peek(t.first_bits)];
+      // Longest pair: a 19-bit code, two 13-bit linbits and two signs,
+      // 47 bits, inside the word's 57.
+      uint64_t w = r.word();
+      uint32_t e = lut[w >> (64 - first)];
+      int32_t used = 0;
       if (!(e & layer3::kLeaf)) {
-        r.pos += t.first_bits;
-        e = t.lut[(e >> 5) + r.peek(int32_t(e & 31))];
+        w <<= first;
+        used = first;
+        e = lut[(e >> 5) + uint32_t(w >> (64 - (e & 31)))];
       }
-      r.pos += (e >> 8) & 31;
-      int32_t x = int32_t(e >> 4) & 15;
-      int32_t y = int32_t(e) & 15;
-      if (x == 15 && t.linbits) x += int32_t(r.read(t.linbits));
-      xr[i] = signed_value(x);
-      if (y == 15 && t.linbits) y += int32_t(r.read(t.linbits));
-      xr[i + 1] = signed_value(y);
+      const int32_t len = int32_t(e >> 8) & 31;
+      w <<= len;
+      used += len;
+      if (!(e & layer3::kEscape)) {
+        // Both lines and their signs from one table entry.
+        std::memcpy(xr + i, layer3::kPairLines[(e & 255) << 2 | uint32_t(w >> 62)].v, 2 * sizeof(float));
+        r.pos += used + int32_t(e >> layer3::kSignShift & 3);
+        continue;
+      }
+      uint32_t v[2] = {(e >> 4) & 15, e & 15};
+      for (int32_t k = 0; k < 2; ++k) {
+        if (v[k] == 15) {
+          v[k] += uint32_t(w >> (64 - linbits));
+          w <<= linbits;
+          used += linbits;
+        }
+        // A zero has no sign bit.
+        const uint32_t coded = v[k] != 0;
+        xr[i + k] = with_sign(p43[v[k]], uint32_t(w >> 63) & coded);
+        w <<= coded;
+        used += int32_t(coded);
+      }
+      r.pos += used;
     }
   }
-  // count1: quadruples of -1, 0, 1 until the part ends.
-  while (i + 4 <= 576 && r.pos < end) {
-    const int64_t quad_start = r.pos;
-    int32_t v;
-    if (gr.count1_table) {
-      v = 15 - int32_t(r.read(4));
-    } else {
-      const uint8_t e = layer3::kQuadA.e[r.peek(6)];
-      r.pos += e >> 4;
-      v = e & 15;
+  // count1: quadruples of -1, 0, 1 until the part ends. Table B is the
+  // inverted four bits; table A's codes are looked up by the next six.
+  auto count1 = [&](auto code) {
+    while (i + 4 <= 576 && r.pos < end) {
+      const uint64_t w = r.word();
+      int32_t used;
+      const uint32_t v = code(w, used);
+      const uint32_t signs = uint32_t((w << used) >> 60);
+      used += layer3::kQuadSigns[v];
+      // A last code that runs past the part belongs to no line.
+      if (r.pos + used > end) break;
+      r.pos += used;
+      std::memcpy(xr + i, layer3::kQuadLines[v << 4 | signs].v, 4 * sizeof(float));
+      i += 4;
     }
-    float q[4];
-    for (int32_t k = 0; k < 4; ++k) {
-      const int32_t bit = (v >> (3 - k)) & 1;
-      q[k] = bit ? (r.read(1) ? -1.0f : 1.0f) : 0.0f;
-    }
-    if (r.pos > end) {
-      // The last code ran past the part: it belongs to no line.
-      r.pos = quad_start;
-      break;
-    }
-    std::memcpy(xr + i, q, sizeof q);
-    i += 4;
+  };
+  if (gr.count1_table) {
+    count1([](uint64_t w, int32_t &used) {
+      used = 4;
+      return 15 - uint32_t(w >> 60);
+    });
+  } else {
+    count1([](uint64_t w, int32_t &used) {
+      const uint8_t e = layer3::kQuadA.e[w >> 58];
+      used = e >> 4;
+      return uint32_t(e & 15);
+    });
   }
   for (int32_t k = i; k < 576; ++k) xr[k] = 0.0f;
   return i;

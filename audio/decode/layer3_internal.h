@@ -52,14 +52,22 @@ void imdct36(const float in[18], float out[36]);
 /// window[i + 18], x = imdct36(in).
 struct HybridDsp {
   void (*imdct_long)(const float in[18], const float *window, float overlap[18], float out[18]);
+  /// The same for eight subbands side by side: in holds their 18 values
+  /// each (subband-major); overlap and time are slot-major with a stride of
+  /// 32, pointing at the first subband's column, which is even, and the
+  /// odd subbands' odd samples come out inverted.
+  void (*imdct_long8)(const float *in, const float *window, float *overlap, float *time);
+  /// Alias-reduction butterflies across the subband boundaries 1..n.
+  void (*alias_reduce)(float xr[576], int32_t boundaries);
 };
 /// C first, then the best level `cpu_flags` (platform::CpuFlag bits) allows.
 void init_hybrid_dsp(HybridDsp &dsp, uint32_t cpu_flags);
 
 /// Short-block reordering, alias reduction, IMDCT with overlap-add and
 /// frequency inversion of one channel's granule. `xr` is modified; `time`
-/// receives 18 slots of 32 subband samples, slot-major [t * 32 + sb].
-void layer3_hybrid(const Granule &gr, const HeaderRecord &h, float xr[576], int32_t lines,
-                   float overlap[32][18], float time[576]);
+/// receives 18 slots of 32 subband samples, slot-major [t * 32 + sb], and
+/// `overlap` is kept in the same order.
+void layer3_hybrid(const Granule &gr, const HeaderRecord &h, float xr[576], int32_t lines, float overlap[576],
+                   float time[576]);
 
 }  // namespace lunaret

@@ -1,5 +1,8 @@
 #include "audio/decode/layer3_tables.h"
 
+#include <array>
+#include <cstddef>
+
 #include "audio/decode/layer3_huffman_codes.h"
 
 namespace lunaret::layer3 {
@@ -57,19 +60,26 @@ struct Lut {
   uint32_t e[Size]{};
 };
 
-constexpr uint32_t leaf(int32_t len, int32_t value) { return kLeaf | uint32_t(len) << 8 | uint32_t(value); }
+// A leaf with its sign count, and the escape flag where linbits follow a
+// value of 15.
+constexpr uint32_t leaf(int32_t len, int32_t value, bool escapes) {
+  const int32_t x = value >> 4, y = value & 15;
+  const uint32_t signs = uint32_t(x != 0) + uint32_t(y != 0);
+  const bool escape = escapes && (x == 15 || y == 15);
+  return kLeaf | (escape ? kEscape : 0u) | signs << kSignShift | uint32_t(len) << 8 | uint32_t(value);
+}
 
 template <int Size, int Count>
 constexpr Lut<Size> build_lut(const uint16_t (&codes)[Count], const uint8_t (&bits)[Count], int32_t xsize,
-                              int32_t first) {
+                              int32_t first, bool escapes) {
   Lut<Size> t;
-  for (int32_t i = 0; i < (1 << first); ++i) t.e[i] = leaf(first, 0);
+  for (int32_t i = 0; i < (1 << first); ++i) t.e[i] = leaf(first, 0, escapes);
   for (int i = 0; i < Count; ++i) {
     int32_t len = bits[i];
     if (len > first) continue;
     int32_t value = (i / xsize) << 4 | (i % xsize);
     uint32_t base = uint32_t(codes[i]) << (first - len);
-    for (uint32_t k = 0; k < (1u << (first - len)); ++k) t.e[base + k] = leaf(len, value);
+    for (uint32_t k = 0; k < (1u << (first - len)); ++k) t.e[base + k] = leaf(len, value, escapes);
   }
   int32_t used = 1 << first;
   for (uint32_t p = 0; p < (1u << first); ++p) {
@@ -79,7 +89,7 @@ constexpr Lut<Size> build_lut(const uint16_t (&codes)[Count], const uint8_t (&bi
     int32_t offset = used;
     used += 1 << sub;
     t.e[p] = uint32_t(offset) << 5 | uint32_t(sub);
-    for (int32_t k = 0; k < (1 << sub); ++k) t.e[offset + k] = leaf(sub, 0);
+    for (int32_t k = 0; k < (1 << sub); ++k) t.e[offset + k] = leaf(sub, 0, escapes);
     for (int i = 0; i < Count; ++i) {
       int32_t len = bits[i];
       if (len <= first || (uint32_t(codes[i]) >> (len - first)) != p) continue;
@@ -87,7 +97,7 @@ constexpr Lut<Size> build_lut(const uint16_t (&codes)[Count], const uint8_t (&bi
       int32_t value = (i / xsize) << 4 | (i % xsize);
       uint32_t low = uint32_t(codes[i]) & ((1u << rem) - 1);
       uint32_t base = low << (sub - rem);
-      for (uint32_t k = 0; k < (1u << (sub - rem)); ++k) t.e[offset + base + k] = leaf(rem, value);
+      for (uint32_t k = 0; k < (1u << (sub - rem)); ++k) t.e[offset + base + k] = leaf(rem, value, escapes);
     }
   }
   return t;
@@ -96,11 +106,12 @@ constexpr Lut<Size> build_lut(const uint16_t (&codes)[Count], const uint8_t (&bi
 constexpr int32_t first_bits_for(int32_t max_len) { return max_len < 8 ? max_len : 8; }
 
 // One built table per code list of the standard.
-template <const auto &Codes, const auto &Bits, int32_t XSize>
+// (Escapes: the tables used with linbits.)
+template <const auto &Codes, const auto &Bits, int32_t XSize, bool Escapes = false>
 struct Built {
   static constexpr int32_t max_len = max_code_len(Bits);
   static constexpr int32_t first = first_bits_for(max_len);
-  static constexpr auto lut = build_lut<lut_size(Codes, Bits, first)>(Codes, Bits, XSize, first);
+  static constexpr auto lut = build_lut<lut_size(Codes, Bits, first)>(Codes, Bits, XSize, first, Escapes);
   static constexpr HuffTable table(int32_t linbits) { return HuffTable{lut.e, first, linbits, max_len}; }
 };
 
@@ -117,8 +128,8 @@ using T11 = Built<hc::kCodes11, hc::kBits11, 8>;
 using T12 = Built<hc::kCodes12, hc::kBits12, 8>;
 using T13 = Built<hc::kCodes13, hc::kBits13, 16>;
 using T15 = Built<hc::kCodes15, hc::kBits15, 16>;
-using T16 = Built<hc::kCodes16, hc::kBits16, 16>;
-using T24 = Built<hc::kCodes24, hc::kBits24, 16>;
+using T16 = Built<hc::kCodes16, hc::kBits16, 16, true>;
+using T24 = Built<hc::kCodes24, hc::kBits24, 16, true>;
 
 // Indexed by table_select; 16..23 and 24..31 share the two big tables and
 // differ in linbits.
@@ -138,6 +149,54 @@ constexpr QuadLut build_quad_a() {
     int base = hc::kQuadCodesA[v] << (6 - len);
     for (int k = 0; k < (1 << (6 - len)); ++k) t.e[base + k] = uint8_t(len << 4 | v);
   }
+  return t;
+}
+
+// |v|^(4/3): v times its cube root by Newton's method, within an ulp of
+// double before the rounding to float.
+constexpr float const_pow43(int32_t v) {
+  if (v == 0) return 0.0f;
+  double r = v;
+  for (int i = 0; i < 64; ++i) r -= (r * r * r - v) / (3 * r * r);
+  return float(v * r);
+}
+
+constexpr float signed_line(int32_t v, uint32_t negative) {
+  const float m = const_pow43(v);
+  return negative ? -m : m;
+}
+
+constexpr std::array<float, kPow43Size> build_pow43() {
+  std::array<float, kPow43Size> t{};
+  for (int32_t v = 0; v < kPow43Size; ++v) t[std::size_t(v)] = const_pow43(v);
+  return t;
+}
+
+constexpr std::array<PairLines, 1024> build_pair_lines() {
+  std::array<PairLines, 1024> t{};
+  for (int32_t x = 0; x < 16; ++x)
+    for (int32_t y = 0; y < 16; ++y)
+      for (uint32_t s = 0; s < 4; ++s) {
+        // The first sign bit belongs to x when x is non-zero, else to y.
+        const uint32_t sx = x ? s >> 1 : 0;
+        const uint32_t sy = y ? (x ? s & 1 : s >> 1) : 0;
+        t[std::size_t(x << 6 | y << 2 | int32_t(s))] = PairLines{{signed_line(x, sx), signed_line(y, sy)}};
+      }
+  return t;
+}
+
+constexpr std::array<QuadLines, 256> build_quad_lines() {
+  std::array<QuadLines, 256> t{};
+  for (int32_t v = 0; v < 16; ++v)
+    for (uint32_t s = 0; s < 16; ++s) {
+      QuadLines &q = t[std::size_t(v << 4) | s];
+      int32_t taken = 0;
+      for (int32_t k = 0; k < 4; ++k) {
+        if (!((v >> (3 - k)) & 1)) continue;
+        q.v[k] = (s >> (3 - taken)) & 1 ? -1.0f : 1.0f;
+        ++taken;
+      }
+    }
   return t;
 }
 
@@ -200,6 +259,11 @@ constexpr Alias build_alias() {
 const HuffTable &huff_table(int32_t table_select) { return kTables[table_select & 31]; }
 
 constexpr QuadLut kQuadA = build_quad_a();
+
+constexpr std::array<float, kPow43Size> kPow43 = build_pow43();
+constexpr std::array<PairLines, 1024> kPairLines = build_pair_lines();
+constexpr std::array<QuadLines, 256> kQuadLines = build_quad_lines();
+constexpr uint8_t kQuadSigns[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
 constexpr Bands kBands = build_bands();
 static_assert(kBands.long_bounds[0][22] == 576 && kBands.long_bounds[5][22] == 576);
 static_assert(kBands.short_bounds[0][13] == 192 && kBands.short_bounds[4][13] == 192);

@@ -29,8 +29,8 @@ struct Reservoir {
 
 /// Per-channel Layer III state that outlives a granule.
 struct Layer3Channel {
-  alignas(16) float overlap[32][18];
-  uint8_t scalefac_l[22];  // long-block scalefactors (scfsi reuse)
+  alignas(32) float overlap[18 * 32];  // slot-major [t * 32 + sb], as the time samples
+  uint8_t scalefac_l[22];              // long-block scalefactors (scfsi reuse)
 };
 
 struct Layer3State {

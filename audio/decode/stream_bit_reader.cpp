@@ -66,9 +66,10 @@ bool StreamBitReader::load_window() {
 
 void StreamBitReader::fill_cache() {
   // Eight bytes in hand and in one piece of the ring: take them in one
-  // big-endian load and keep the whole bytes that fit.
-  const int32_t offset = int32_t(next_byte_ % (2 * kWindowBytes));
-  if (next_byte_ + 8 <= data_end_ && offset + 8 <= 2 * kWindowBytes && cache_bits_ <= 56) {
+  // big-endian load and keep the whole bytes that fit. (Positions are
+  // never negative, so the ring offset is a mask.)
+  const uint32_t offset = uint32_t(next_byte_) & (2 * kWindowBytes - 1);
+  if (next_byte_ + 8 <= data_end_ && offset <= 2 * kWindowBytes - 8 && cache_bits_ <= 56) {
     uint64_t word;
     std::memcpy(&word, ring_ + offset, 8);
     word = __builtin_bswap64(word);
@@ -79,6 +80,12 @@ void StreamBitReader::fill_cache() {
     next_byte_ += bytes;
     return;
   }
+  fill_cache_bytes();
+}
+
+// A byte at a time, across the ring's end, loading windows and making up
+// zeros past the end of the input.
+void StreamBitReader::fill_cache_bytes() {
   while (cache_bits_ <= 56) {
     uint8_t byte = 0;
     if (next_byte_ < data_end_ || load_window()) byte = ring_[next_byte_ % (2 * kWindowBytes)];

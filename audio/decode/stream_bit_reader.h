@@ -76,6 +76,7 @@ class StreamBitReader {
 
  private:
   void fill_cache();
+  __attribute__((noinline)) void fill_cache_bytes();
   bool load_window();
 
   ReadFn read_ = nullptr;

@@ -1,9 +1,13 @@
 // Float subband synthesis: a fast 32-point DCT for the matrixing, then the
-// 512-tap window over the ring of the last 16 matrixed vectors.
+// 512-tap window over the ring of the last 16 matrixed vectors. The DCT and
+// the full window come from a table of C and vector forms.
+#include <immintrin.h>
+
 #include <cmath>
 #include <cstring>
 
 #include "audio/decode/synthesis.h"
+#include "audio/decode/synthesis_dsp.h"
 #include "audio/decode/synthesis_window.h"
 #include "platform/cpu_features.h"
 
@@ -13,75 +17,6 @@ namespace {
 namespace st = synthesis_tables;
 
 using V4 = float __attribute__((vector_size(16)));
-using V4i = int32_t __attribute__((vector_size(16)));
-
-inline V4 load4(const float *p) {
-  V4 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-inline void store4(float *p, V4 v) { std::memcpy(p, &v, sizeof v); }
-inline V4 reverse4(V4 v) { return __builtin_shufflevector(v, v, 3, 2, 1, 0); }
-
-// 1 / (2 cos(pi (2n + 1) / (2N))) for each stage of the DCT recursion.
-template <int N>
-struct DctStage {
-  float k[N / 2];
-};
-template <int N>
-constexpr DctStage<N> make_stage() {
-  DctStage<N> s{};
-  for (int n = 0; n < N / 2; ++n) s.k[n] = float(0.5 / st::const_cos(st::kPi * (2 * n + 1) / (2.0 * N)));
-  return s;
-}
-template <int N>
-constexpr DctStage<N> kStage = make_stage<N>();
-
-// DCT-II by halving (B. G. Lee): the sums and the scaled differences of
-// mirrored inputs are two half-size DCTs giving the even and odd outputs.
-template <int N>
-inline void dct(const float *in, float *out) {
-  if constexpr (N == 1) {
-    out[0] = in[0];
-  } else {
-    float a[N / 2], b[N / 2], ea[N / 2], ob[N / 2 + 1];
-    if constexpr (N >= 8) {
-      // Four lanes at a time, the mirrored inputs reversed in the register:
-      // the same sums and products as the scalar form.
-      for (int n = 0; n < N / 2; n += 4) {
-        const V4 lo = load4(in + n);
-        const V4 hi = reverse4(load4(in + N - 4 - n));
-        store4(a + n, lo + hi);
-        store4(b + n, (lo - hi) * load4(kStage<N>.k + n));
-      }
-    } else {
-      for (int n = 0; n < N / 2; ++n) {
-        a[n] = in[n] + in[N - 1 - n];
-        b[n] = (in[n] - in[N - 1 - n]) * kStage<N>.k[n];
-      }
-    }
-    dct<N / 2>(a, ea);
-    dct<N / 2>(b, ob);
-    if constexpr (N >= 8) {
-      // Adding -0 leaves every value as it is, so the last odd output can
-      // take the same sum as the others.
-      ob[N / 2] = -0.0f;
-      for (int k = 0; k < N / 2; k += 4) {
-        const V4 e = load4(ea + k);
-        const V4 o = load4(ob + k) + load4(ob + k + 1);
-        store4(out + 2 * k, __builtin_shufflevector(e, o, 0, 4, 1, 5));
-        store4(out + 2 * k + 4, __builtin_shufflevector(e, o, 2, 6, 3, 7));
-      }
-    } else {
-      for (int k = 0; k < N / 2 - 1; ++k) {
-        out[2 * k] = ea[k];
-        out[2 * k + 1] = ob[k] + ob[k + 1];
-      }
-      out[N - 2] = ea[N / 2 - 1];
-      out[N - 1] = ob[N / 2 - 1];
-    }
-  }
-}
 
 // The window in PCM units (D[i] * 32768), arranged as 16 rows of 32 taps:
 // row 2i holds D[64i + j], row 2i + 1 holds D[64i + 32 + j].
@@ -104,50 +39,70 @@ constexpr Window kWindow = make_window();
 // Where row r of the window reads in the ring, relative to the newest vector.
 constexpr int32_t row_offset(int r) { return 128 * (r / 2) + (r & 1) * 96; }
 
+// Clipped first, then rounded, as the vector forms do (a NaN gives 0).
 inline int16_t clip_round(float x) {
-  long v = std::lrint(x);
-  if (v > 32767) return 32767;
-  if (v < -32768) return -32768;
-  return int16_t(v);
+  if (!(x >= -32768.0f)) return -32768;
+  if (x > 32767.0f) return 32767;
+  return int16_t(std::lrint(x));
 }
 
-// Four sums clipped to 16 bits and rounded to nearest (ties to even, as
-// lrint does): adding and taking away 1.5 * 2^23 leaves the float rounded
-// to an integer, exact for anything this small.
-inline void store_rounded(V4 x, int32_t *dst) {
-  const V4 lo = {-32768.0f, -32768.0f, -32768.0f, -32768.0f};
-  const V4 hi = {32767.0f, 32767.0f, 32767.0f, 32767.0f};
-  const V4 magic = {12582912.0f, 12582912.0f, 12582912.0f, 12582912.0f};
-  x = x < lo ? lo : x;
-  x = x > hi ? hi : x;
-  x = (x + magic) - magic;
-  const V4i i = __builtin_convertvector(x, V4i);
-  std::memcpy(dst, &i, 16);
+// Samples clipped to 16 bits, then rounded to nearest by the processor's
+// conversion (ties to even, as lrint does); clipping first keeps the
+// conversion in range and sends a NaN to -32768, as the C form does.
+inline __m128i round_clip4(__m128 x) {
+  x = _mm_min_ps(_mm_max_ps(x, _mm_set1_ps(-32768.0f)), _mm_set1_ps(32767.0f));
+  return _mm_cvtps_epi32(x);
 }
 
-// The 32 clipped samples out as 16-bit values; a run of them in one piece
-// is narrowed in vector registers.
-inline void store_pcm(const int32_t pcm[32], int16_t *out, int32_t stride) {
+// The 32 samples, eight to a register, to out[0], out[stride], ...
+inline void store_pcm(const __m128i pcm[4], int16_t *out, int32_t stride) {
   if (stride == 1) {
-    using V8s = int16_t __attribute__((vector_size(16)));
-    for (int j = 0; j < 32; j += 8) {
-      V4i lo, hi;
-      std::memcpy(&lo, pcm + j, 16);
-      std::memcpy(&hi, pcm + j + 4, 16);
-      const V8s n = __builtin_convertvector(__builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7),
-                                            int16_t __attribute__((vector_size(16))));
-      std::memcpy(out + j, &n, 16);
-    }
+    for (int i = 0; i < 4; ++i) _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8 * i), pcm[i]);
     return;
   }
-  for (int j = 0; j < 32; ++j) out[j * stride] = int16_t(pcm[j]);
+  alignas(16) int16_t s[32];
+  for (int i = 0; i < 4; ++i) _mm_store_si128(reinterpret_cast<__m128i *>(s + 8 * i), pcm[i]);
+  for (int j = 0; j < 32; ++j) out[j * stride] = s[j];
+}
+
+// Four lanes: the 32 sums stay in eight registers across the 16 rows (an
+// array in memory would make every step a store and a reload).
+void window_full_sse2(const float *v, int16_t *out, int32_t stride) {
+  V4 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {}, a5 = {}, a6 = {}, a7 = {};
+#pragma GCC unroll 16
+  for (int r = 0; r < 16; ++r) {
+    const V4 *w = reinterpret_cast<const V4 *>(kWindow.w[r]);
+    const V4 *src = reinterpret_cast<const V4 *>(v + row_offset(r));
+    a0 += w[0] * src[0];
+    a1 += w[1] * src[1];
+    a2 += w[2] * src[2];
+    a3 += w[3] * src[3];
+    a4 += w[4] * src[4];
+    a5 += w[5] * src[5];
+    a6 += w[6] * src[6];
+    a7 += w[7] * src[7];
+  }
+  const __m128i pcm[4] = {
+      _mm_packs_epi32(round_clip4(a0), round_clip4(a1)), _mm_packs_epi32(round_clip4(a2), round_clip4(a3)),
+      _mm_packs_epi32(round_clip4(a4), round_clip4(a5)), _mm_packs_epi32(round_clip4(a6), round_clip4(a7))};
+  store_pcm(pcm, out, stride);
+}
+
+// The C form: each sum takes its rows in the same order as the vector forms.
+void window_full_c(const float *v, int16_t *out, int32_t stride) {
+  float acc[32] = {};
+  for (int r = 0; r < 16; ++r) {
+    const float *w = kWindow.w[r];
+    const float *src = v + row_offset(r);
+    for (int j = 0; j < 32; ++j) acc[j] += w[j] * src[j];
+  }
+  for (int j = 0; j < 32; ++j) out[j * stride] = clip_round(acc[j]);
 }
 
 // The full form's window with eight lanes where the processor has AVX: the
 // same products summed in the same order per sample as the four-lane form
 // (no fused multiply-add), so the samples are bit for bit the same.
 using V8 = float __attribute__((vector_size(32)));
-using V8i = int32_t __attribute__((vector_size(32)));
 
 // The rows are only 16-byte aligned: loaded through memcpy, never through a
 // V8 pointer (which clang takes as 32-byte aligned and faults on).
@@ -168,91 +123,28 @@ __attribute__((target("avx"))) void window_full_avx(const float *v, int16_t *out
     a2 += load8(w + 16) * load8(src + 16);
     a3 += load8(w + 24) * load8(src + 24);
   }
-  const V8 lo = {-32768.0f, -32768.0f, -32768.0f, -32768.0f, -32768.0f, -32768.0f, -32768.0f, -32768.0f};
-  const V8 hi = {32767.0f, 32767.0f, 32767.0f, 32767.0f, 32767.0f, 32767.0f, 32767.0f, 32767.0f};
-  const V8 magic = {12582912.0f, 12582912.0f, 12582912.0f, 12582912.0f,
-                    12582912.0f, 12582912.0f, 12582912.0f, 12582912.0f};
-  alignas(32) int32_t pcm[32];
   const V8 sums[4] = {a0, a1, a2, a3};
+  __m128i pcm[4];
   for (int i = 0; i < 4; ++i) {
-    V8 x = sums[i];
-    x = x < lo ? lo : x;
-    x = x > hi ? hi : x;
-    x = (x + magic) - magic;
-    const V8i n = __builtin_convertvector(x, V8i);
-    std::memcpy(pcm + 8 * i, &n, 32);
+    const __m256 x =
+        _mm256_min_ps(_mm256_max_ps(sums[i], _mm256_set1_ps(-32768.0f)), _mm256_set1_ps(32767.0f));
+    const __m256i n = _mm256_cvtps_epi32(x);
+    pcm[i] = _mm_packs_epi32(_mm256_castsi256_si128(n), _mm256_extractf128_si256(n, 1));
   }
   store_pcm(pcm, out, stride);
 }
 
-const bool kHaveAvx = (platform::detect_cpu_flags() & platform::kCpuAvx) != 0;
+const SynthDsp kDsp = [] {
+  SynthDsp dsp;
+  init_synth_dsp(dsp, platform::detect_cpu_flags());
+  return dsp;
+}();
 
-// Matrixing: the 64 values of the new vector from the 32 DCT outputs.
-inline float *push_vector(SynthFloatChannel &ch, const float in[32]) {
-  float x[32];
-  dct<32>(in, x);
-  ch.phase = (ch.phase - 1) & 15;
-  float *v = ch.v + ch.phase * 64;
-  // v[0..15] = x[16..31], v[16] = 0, v[17..47] = -x[31..1] (four reversed
-  // lanes at a time; the last store's fourth lane, -x[0], is v[48] anyway),
-  // v[48..63] = -x[0..15].
-  for (int i = 0; i < 16; i += 4) store4(v + i, load4(x + 16 + i));
-  for (int q = 0; q < 8; ++q) store4(v + 17 + 4 * q, -reverse4(load4(x + 28 - 4 * q)));
-  v[16] = 0.0f;
-  for (int i = 48; i < 64; i += 4) store4(v + i, -load4(x + (i - 48)));
-  std::memcpy(v + 1024, v, 64 * sizeof(float));
-  return v;
-}
-
-}  // namespace
-
-void dct32_float(const float in[32], float out[32]) { dct<32>(in, out); }
-
-const float *synthesis_window() { return kWindow.d; }
-
-void synth_reset(SynthFloatChannel &ch) {
-  std::memset(ch.v, 0, sizeof ch.v);
-  ch.phase = 0;
-  ch.last = 0.0f;
-}
-
-void synth_float(SynthFloatChannel &ch, const float in[32], SynthForm form, int16_t *out, int32_t stride) {
-  const float *v = push_vector(ch, in);
-  if (form == SynthForm::Full && kHaveAvx) {
-    window_full_avx(v, out, stride);
-    return;
-  }
-  if (form == SynthForm::Full) {
-    // The 32 sums stay in eight 4-lane registers across the 16 rows (an
-    // array in memory would make every step a store and a reload).
-    V4 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {}, a5 = {}, a6 = {}, a7 = {};
-#pragma GCC unroll 16
-    for (int r = 0; r < 16; ++r) {
-      const V4 *w = reinterpret_cast<const V4 *>(kWindow.w[r]);
-      const V4 *src = reinterpret_cast<const V4 *>(v + row_offset(r));
-      a0 += w[0] * src[0];
-      a1 += w[1] * src[1];
-      a2 += w[2] * src[2];
-      a3 += w[3] * src[3];
-      a4 += w[4] * src[4];
-      a5 += w[5] * src[5];
-      a6 += w[6] * src[6];
-      a7 += w[7] * src[7];
-    }
-    alignas(16) int32_t pcm[32];
-    store_rounded(a0, pcm);
-    store_rounded(a1, pcm + 4);
-    store_rounded(a2, pcm + 8);
-    store_rounded(a3, pcm + 12);
-    store_rounded(a4, pcm + 16);
-    store_rounded(a5, pcm + 20);
-    store_rounded(a6, pcm + 24);
-    store_rounded(a7, pcm + 28);
-    store_pcm(pcm, out, stride);
-    return;
-  }
-  // Every second sample: even-numbered ones for Half, odd-numbered ones for
-  // the interpolating form.
+// Every second sample: even-numbered ones for Half, odd-numbered ones for
+// the interpolating form. Out of line, so that the full form's path stays
+// short.
+__attribute__((noinline)) void window_partial(SynthFloatChannel &ch, const float *v, SynthForm form,
+                                              int16_t *out, int32_t stride) {
   const int first = form == SynthForm::Half ? 0 : 1;
   float acc[16] = {};
   for (int r = 0; r < 16; ++r) {
@@ -271,6 +163,42 @@ void synth_float(SynthFloatChannel &ch, const float in[32], SynthForm form, int1
     prev = acc[m];
   }
   ch.last = prev;
+}
+
+}  // namespace
+
+void init_synth_dsp(SynthDsp &dsp, uint32_t cpu_flags) {
+  dsp.dct32 = dct32_c;
+  dsp.matrix = matrix_c;
+  dsp.window_full = window_full_c;
+  if (!(cpu_flags & platform::kCpuSse2)) return;
+  dsp.dct32 = dct32_sse2;
+  dsp.matrix = matrix_sse2;
+  dsp.window_full = window_full_sse2;
+  if (!(cpu_flags & platform::kCpuAvx)) return;
+  dsp.dct32 = dct32_avx;
+  dsp.matrix = matrix_avx;
+  dsp.window_full = window_full_avx;
+}
+
+void dct32_float(const float in[32], float out[32]) { kDsp.dct32(in, out); }
+
+const float *synthesis_window() { return kWindow.d; }
+
+void synth_reset(SynthFloatChannel &ch) {
+  std::memset(ch.v, 0, sizeof ch.v);
+  ch.phase = 0;
+  ch.last = 0.0f;
+}
+
+void synth_float(SynthFloatChannel &ch, const float in[32], SynthForm form, int16_t *out, int32_t stride) {
+  ch.phase = (ch.phase - 1) & 15;
+  float *v = ch.v + ch.phase * 64;
+  kDsp.matrix(in, v);
+  if (form == SynthForm::Full)
+    kDsp.window_full(v, out, stride);
+  else
+    window_partial(ch, v, form, out, stride);
 }
 
 }  // namespace lunaret

@@ -20,6 +20,38 @@ constexpr uint32_t kIdx1Key = 0x10;
 constexpr int64_t kIdx1Entry = 16;
 constexpr uint32_t kPaletteChange = fourcc(0, 0, 'p', 'c') >> 16;
 
+// A scan over the chunk headers reads the file through one window: small
+// chunks (sound, small pictures) share a read, a large chunk's header and
+// the first bytes judged for its key flag come in one. Where headers lie
+// far apart, a short read keeps from copying picture data nobody looks at.
+constexpr int64_t kWindowBytes = 64 << 10;
+constexpr int64_t kSparseRead = kKeyProbeBytes + 16;
+
+class Window {
+ public:
+  explicit Window(const File *f) : f_(f), bytes_(size_t(kWindowBytes)) {}
+
+  // -> n bytes at offset (valid until the next call), or nullptr when the
+  // file holds fewer.
+  const uint8_t *at(int64_t offset, int64_t n) {
+    if (offset < 0 || n < 0 || n > kWindowBytes) return nullptr;
+    if (offset < start_ || offset + n > start_ + filled_) {
+      const int64_t gap = offset - last_;
+      const bool dense = gap >= 0 && gap < kWindowBytes / 2;
+      start_ = offset;
+      filled_ = std::max<int64_t>(
+          read_at(f_, offset, bytes_.data(), std::max(n, dense ? kWindowBytes : kSparseRead)), 0);
+    }
+    last_ = offset;
+    return offset + n <= start_ + filled_ ? bytes_.data() + (offset - start_) : nullptr;
+  }
+
+ private:
+  const File *f_;
+  std::vector<uint8_t> bytes_;
+  int64_t start_ = 0, filled_ = 0, last_ = -1;
+};
+
 bool read_exact(const File *f, int64_t off, void *dst, int64_t n) { return read_at(f, off, dst, n) == n; }
 
 bool printable_id(uint32_t id) {
@@ -39,13 +71,13 @@ Stream *data_stream(File *f, uint32_t id) {
   return f->all[size_t(n)].get();
 }
 
-bool judge_key(const File *f, const Stream &s, int64_t offset, uint32_t size) {
+bool judge_key(Window &w, const Stream &s, int64_t offset, uint32_t size) {
   if (size == 0) return false;
   if (s.header.type != kTypeVideo) return true;
   if (s.intra_only) return true;
-  uint8_t head[kKeyProbeBytes];
-  int64_t n = read_at(f, offset, head, std::min<int64_t>(size, kKeyProbeBytes));
-  return n > 0 && is_key_frame(s, head, n);
+  const int64_t n = std::min<int64_t>(size, kKeyProbeBytes);
+  const uint8_t *head = w.at(offset, n);
+  return head && is_key_frame(s, head, n);
 }
 
 // Whether a chunk header of stream s with that size sits at data - 8.
@@ -142,13 +174,13 @@ bool read_idx1(File *f) {
   return true;
 }
 
-int64_t next_chunk(const File *f, int64_t pos, uint32_t size, int64_t end) {
+int64_t next_chunk(Window &w, int64_t pos, uint32_t size, int64_t end) {
   int64_t next = pos + 8 + int64_t(size);
   if ((size & 1) == 0) return next;
   // Writers that skip the pad byte: keep the position that lands on a header.
-  uint8_t h[4];
-  if (next + 1 + 8 <= end && read_exact(f, next + 1, h, 4) && printable_id(le32(h))) return next + 1;
-  if (next + 8 <= end && read_exact(f, next, h, 4) && printable_id(le32(h))) return next;
+  const uint8_t *h = nullptr;
+  if (next + 1 + 8 <= end && (h = w.at(next + 1, 4)) && printable_id(le32(h))) return next + 1;
+  if (next + 8 <= end && (h = w.at(next, 4)) && printable_id(le32(h))) return next;
   return next + 1;
 }
 
@@ -156,25 +188,26 @@ int64_t next_chunk(const File *f, int64_t pos, uint32_t size, int64_t end) {
 // indexed chunks (last[n]); -> chunks added.
 int64_t scan_chunks(File *f, int64_t pos, int64_t end, const std::vector<int64_t> &last) {
   int64_t added = 0;
+  Window w(f);
   while (pos + 8 <= end) {
-    uint8_t h[12];
-    if (!read_exact(f, pos, h, 8)) break;
+    const uint8_t *h = w.at(pos, 8);
+    if (!h) break;
     uint32_t id = le32(h), size = le32(h + 4);
     if (id == kList) {
-      if (!read_exact(f, pos + 8, h + 8, 4)) break;
-      if (le32(h + 8) == kRec) {
+      if (!(h = w.at(pos + 8, 4))) break;
+      if (le32(h) == kRec) {
         pos += 12;
         continue;
       }
     } else if (Stream *s = data_stream(f, id)) {
       if (pos + 8 + int64_t(size) > f->info.file_size) break;  // cut last chunk
       if (pos + 8 > last[size_t(s->number)])
-        s->index.push_back({pos + 8, size, judge_key(f, *s, pos + 8, size), 0});
+        s->index.push_back({pos + 8, size, judge_key(w, *s, pos + 8, size), 0});
       added += pos + 8 > last[size_t(s->number)];
     } else if (!printable_id(id)) {
       break;  // not a chunk header: nothing after it can be trusted
     }
-    pos = next_chunk(f, pos, size, end);
+    pos = next_chunk(w, pos, size, end);
   }
   return added;
 }

@@ -1,7 +1,8 @@
 // razavori info FILE.avi [--index]: the AVI's main and stream headers, each
 // stream's format, key-frame count and where its index came from; with
 // --index every index entry. razavori frame FILE.avi MS OUT.bmp: the
-// picture shown at MS milliseconds as a 24-bit BMP file.
+// picture shown at MS milliseconds as a 24-bit BMP file (with --at, a list
+// of seeks: cmd_avi_times.cpp).
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -123,8 +124,9 @@ int run_avi_info(const char *path, bool index) {
 }
 
 int run_frame(int argc, char **argv) {
+  if (argc == 4 && std::strcmp(argv[2], "--at") == 0) return run_frame_times(argv[1], argv[3]);
   if (argc != 4) {
-    std::fprintf(stderr, "usage: razavori frame FILE.avi MS OUT.bmp\n");
+    std::fprintf(stderr, "usage: razavori frame FILE.avi MS OUT.bmp | FILE.avi --at MS[,MS...]|@LIST\n");
     return 2;
   }
   char *end = nullptr;

@@ -57,7 +57,9 @@ static const Command kCommands[] = {
     {"discs", "[--map X=PATH] [--unmap X] [--eject X] [--close X]", "mapped drives and what their discs hold",
      run_discs},
     {"dvd", "PATH|DRIVE [--title N]", "a DVD's titles, chapters and streams", run_dvd},
-    {"frame", "FILE.avi MS OUT.bmp", "the AVI picture shown at MS milliseconds as a 24-bit BMP", run_frame},
+    {"frame", "FILE.avi MS OUT.bmp | FILE.avi --at MS[,MS...]|@LIST",
+     "the AVI picture shown at MS milliseconds as a 24-bit BMP; with --at, a seek to each time and its frame",
+     run_frame},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -1,10 +1,12 @@
 // `razavori video`, `play` and `audio` on AVI files: the pictures the
 // engine decodes against ffmpeg's (identical for YUV codecs, by PSNR for
 // RGB sources whose conversion differs), a cut file up to its cut, the
-// progress line, and the sound's channel line.
+// progress line, the sound's channel line, and frame --at's seeks against
+// ffprobe's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -213,6 +215,86 @@ TEST(RazavoriAvi, AudioNamesTheChannelsItWrites) {
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("kind AVI audio\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(s.lines), std::string::npos) << r.out;
+  }
+}
+
+// frame --at seeks as a player does, to the key frame at or before each
+// time, and decodes the picture there: the frames are ffprobe's for the
+// same times read as intervals. The times fall on frame starts (ffprobe
+// rounds a time to the nearest frame before it seeks); the list runs out
+// of order, backwards and forwards, through key frames and between them.
+TEST(RazavoriAvi, FrameAtSeeksLandWhereFfprobesDo) {
+  struct Seeks {
+    const char *name;
+    std::vector<int> ms;
+  };
+  for (const Seeks &c : {Seeks{"avi_mjpeg_pcm.avi", {3960, 0, 1000, 40, 2520, 40}},
+                         Seeks{"avi_divx_mp2.avi", {5000, 0, 1960, 2000, 7960, 3200, 4000}},
+                         Seeks{"avi_odd_size.avi", {2970, 367, 1001, 3970, 0}}}) {
+    SCOPED_TRACE(c.name);
+    const std::string path = ts::media_path(c.name);
+    std::string list, intervals;
+    for (int ms : c.ms) {
+      list += (list.empty() ? "" : ",") + std::to_string(ms);
+      char interval[32];
+      std::snprintf(interval, sizeof interval, "%s%d.%03d%%+#1", intervals.empty() ? "" : ",", ms / 1000,
+                    ms % 1000);
+      intervals += interval;
+    }
+    const ts::ToolRun r = ts::run_razavori("frame '" + path + "' --at " + list, false);
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::vector<int> ours, theirs;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+      int ms = 0, frame = 0, at = 0;
+      ASSERT_EQ(std::sscanf(line.c_str(), "%d ms -> frame %d at %d ms", &ms, &frame, &at), 3) << line;
+      EXPECT_EQ(ms, c.ms[ours.size()]) << line;
+      EXPECT_LE(at, ms) << line;
+      ours.push_back(frame);
+    }
+    std::istringstream probe(ts::command_output("ffprobe -v error -select_streams v:0 -read_intervals " +
+                                                intervals + " -show_entries frame=pts -of csv=p=0 '" + path +
+                                                "'"));
+    for (int pts; probe >> pts;) theirs.push_back(pts);
+    ASSERT_EQ(theirs.size(), c.ms.size()) << "ffprobe's frames";
+    EXPECT_EQ(ours, theirs);
+  }
+}
+
+// Past the end a seek lands on the last key frame; an empty or malformed
+// list is refused before the file is opened, a file that is not an AVI
+// with video after.
+TEST(RazavoriAvi, FrameAtRefusesBadListsAndFiles) {
+  const std::string divx = ts::media_path("avi_divx_mp2.avi");
+  const ts::ToolRun end = ts::run_razavori("frame '" + divx + "' --at 999999", false);
+  EXPECT_EQ(end.status, 0);
+  EXPECT_EQ(end.out, "999999 ms -> frame 150 at 6000 ms\n");
+
+  const std::string times = ts::scratch_dir() + "/times.txt";
+  std::ofstream(times) << "40\n 2000,\t4000 \n";
+  const ts::ToolRun from_file = ts::run_razavori("frame '" + divx + "' --at @'" + times + "'", false);
+  EXPECT_EQ(from_file.status, 0);
+  EXPECT_EQ(from_file.out,
+            "40 ms -> frame 0 at 0 ms\n2000 ms -> frame 50 at 2000 ms\n"
+            "4000 ms -> frame 100 at 4000 ms\n");
+
+  struct Bad {
+    std::string file, list;
+    int status;
+    const char *message;
+  };
+  const std::string audio_only = ts::media_path("avi_audio_only.avi");
+  for (const Bad &b :
+       {Bad{divx, "''", 2, "no times given"}, Bad{divx, ",", 2, "no times given"},
+        Bad{divx, "40,x", 2, "\"x\" is not a time"}, Bad{divx, "-40", 2, "\"-40\" is not"},
+        Bad{divx, "4000ms", 2, "\"4000ms\" is not"}, Bad{divx, "2147483648", 2, "is not a time"},
+        Bad{divx, "@/nonexistent/times", 2, "cannot read /nonexistent/times"},
+        Bad{audio_only, "0", 1, "not an AVI file with video"},
+        Bad{ts::media_path("avi_mjpeg_pcm.avi") + ".missing", "0", 1, "not an AVI file"}}) {
+    SCOPED_TRACE(b.list);
+    const ts::ToolRun r = ts::run_razavori("frame '" + b.file + "' --at " + b.list);
+    EXPECT_EQ(r.status, b.status) << r.out;
+    EXPECT_NE(r.out.find(b.message), std::string::npos) << r.out;
   }
 }
 

@@ -15,7 +15,6 @@ namespace kestrum {
 namespace {
 
 struct DvdTitle {
-  NavloreTitleSet *record = nullptr;
   int32_t disc = 0;
   int32_t aspect_w = 0, aspect_h = 0;  // 0:0 = the picture's own
   int32_t audio_count = -1;
@@ -75,18 +74,20 @@ void take_aspect(const NavloreTitleSet &r) {
 
 }  // namespace
 
+// The title-set record is read, copied from and freed here: kept in the
+// global, its chapter table (behind a 4-byte-packed pointer) outlived every
+// close.
 void dvd_title_open(const char *path) {
-  NavloreFreeTitle(g_title.record);
   g_title = DvdTitle{};
   media().control(CTL_SET_TS_DIVISOR, 0);
   const std::string p = path ? path : "";
   if (disc_form(p)) g_title.disc = 1;
+  NavloreTitleSet *r = nullptr;
   if (set_vob_form(p)) {
     std::string first = p;
     first[first.size() - 5] = '0';
-    g_title.record = NavloreOpenTitleSet(first.c_str());
+    r = NavloreOpenTitleSet(first.c_str());
   }
-  const NavloreTitleSet *r = g_title.record;
   if (!r) {
     GlyvexSetTitle(nullptr);
     return;
@@ -98,6 +99,7 @@ void dvd_title_open(const char *path) {
   g_title.spu_count = r->spu_count;
   std::memcpy(g_title.audio, r->audio, sizeof g_title.audio);
   std::memcpy(g_title.spu, r->spu, sizeof g_title.spu);
+  NavloreFreeTitle(r);
 }
 
 void dvd_title_apply_aspect() {

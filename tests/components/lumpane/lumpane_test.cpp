@@ -19,7 +19,9 @@ std::vector<uint8_t> bitmap(int w, int h, int bits, uint8_t b, uint8_t g, uint8_
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       uint8_t *p = &out[40 + stride * static_cast<size_t>(y) + static_cast<size_t>(x * bits / 8)];
-      p[0] = b, p[1] = g, p[2] = r;
+      // A 16-bit pixel has only two bytes; the last one of a row ends the buffer.
+      p[0] = b, p[1] = g;
+      if (bits >= 24) p[2] = r;
       if (bits == 32) p[3] = a;
     }
   return out;

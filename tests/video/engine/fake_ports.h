@@ -5,6 +5,7 @@
 // frame (commands, thread, open and close) apart from real streams.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -14,11 +15,36 @@
 
 namespace fake {
 
+// The byte position moves on the playback thread as pictures are decoded,
+// while a tell from the caller's thread reads it: the real media layer
+// answers that under its own lock. Copyable so a state can be reset whole.
+class SharedPosition {
+ public:
+  SharedPosition(int32_t at = 0) : at_(at) {}
+  SharedPosition(const SharedPosition &other) : at_(other.at_.load()) {}
+  SharedPosition &operator=(const SharedPosition &other) {
+    at_.store(other.at_.load());
+    return *this;
+  }
+  SharedPosition &operator=(int32_t at) {
+    at_.store(at);
+    return *this;
+  }
+  SharedPosition &operator+=(int32_t n) {
+    at_.fetch_add(n);
+    return *this;
+  }
+  operator int32_t() const { return at_.load(); }
+
+ private:
+  std::atomic<int32_t> at_;
+};
+
 struct MediaState {
   int32_t probe_kind = 1;   // SysProbe verdict
   int32_t open_result = 7;  // SysOpen result (-1 = failure)
   int32_t total_length = 1 << 20;
-  int32_t position = 0;
+  SharedPosition position;
   int32_t opens = 0;
   int32_t closes = 0;
   int32_t seeks = 0;

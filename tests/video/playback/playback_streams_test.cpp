@@ -341,15 +341,21 @@ TEST_F(PlaybackStreams, WithSoundPicturesFollowTheAudioClock) {
     ASSERT_TRUE(wait_for_end(60));
     ASSERT_EQ(VideoClose(1), 1);
     rec.sync = nullptr;
-    ASSERT_GE(rec.count(), 45u);
+    // How many pictures the loop passes over to keep up with the sound
+    // follows the load (under a sanitizer on a busy machine, several of
+    // 50); those it shows come once each, in display order.
+    ASSERT_GE(rec.count(), ref.size() / 2);
     size_t measured = 0;
     int64_t origin = -1;  // fields counted before the first picture
+    int64_t last_index = -1;
     double earliest = 0;
     for (const Shown &s : rec.shown) {
       if (!s.measure) continue;
       const kestrum::play::SyncSample &m = *s.measure;
       const auto [index, db] = best_match(s.luma, ref);
       ASSERT_GE(db, kMatchDb) << "measured picture " << measured;
+      EXPECT_GT(static_cast<int64_t>(index), last_index) << "measured picture " << measured;
+      last_index = static_cast<int64_t>(index);
       ++measured;
       // Two fields a picture, counted from where the sound started.
       const int64_t from = 2 * static_cast<int64_t>(index) - m.fields_before;

@@ -23,9 +23,13 @@ ToolRun run_tool(const std::string &command) {
 
 std::string command_output(const std::string &command) { return run_tool(command).out; }
 
-ToolRun run_razavori(const std::string &args, bool with_errors) {
+std::string razavori_path() {
   const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
-  return run_tool(std::string(bin ? bin : ".") + "/bin/razavori " + args + (with_errors ? " 2>&1" : ""));
+  return std::string(bin ? bin : ".") + "/bin/razavori";
+}
+
+ToolRun run_razavori(const std::string &args, bool with_errors) {
+  return run_tool(razavori_path() + " " + args + (with_errors ? " 2>&1" : ""));
 }
 
 std::vector<uint8_t> file_bytes(const std::string &path) {

@@ -20,7 +20,9 @@ ToolRun run_tool(const std::string &command);
 std::string command_output(const std::string &command);
 /// Whether `tool` is on the PATH.
 bool tool_available(const char *tool);
-/// The suite's own razavori (under RAZAVORI_BINARY_DIR) with `args`; its
+/// The suite's own razavori: RAZAVORI_BINARY_DIR/bin/razavori.
+std::string razavori_path();
+/// The suite's own razavori with `args`; its
 /// errors join the output unless `with_errors` is false.
 ToolRun run_razavori(const std::string &args, bool with_errors = true);
 /// The whole file; empty when it cannot be read.

@@ -2,33 +2,17 @@
 // lower-case copy, the ISO image and a mapped drive, the ids the VOB carries,
 // one title with --title, and a clear failure for a path without a disc.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-};
+using testing_support::ToolRun;
 
-ToolRun razavori(const std::string &args) {
-  const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
-  const std::string cmd = std::string(bin ? bin : ".") + "/bin/razavori " + args + " 2>&1";
-  ToolRun r;
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[512];
-  while (std::fgets(buf, sizeof buf, p)) r.out += buf;
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+ToolRun razavori(const std::string &args) { return testing_support::run_razavori(args); }
 
 TEST(RazavoriDvd, ListsTitlesChaptersAndStreams) {
   using testing_support::media_path;

@@ -3,34 +3,22 @@
 // process loaded (LD_DEBUG=files) names none of them. `razavori dvd`
 // shows the report does see a library loaded on first use.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "tests/support/test_media.h"
+#include "tests/support/tool_run.h"
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out;  // the program's output and the loader's report
-};
+using testing_support::ToolRun;
 
+// The program's output with the loader's report joined to it.
 ToolRun razavori_traced(const std::string &args) {
-  const char *bin = std::getenv("RAZAVORI_BINARY_DIR");
-  const std::string cmd =
-      "LD_DEBUG=files " + std::string(bin ? bin : ".") + "/bin/razavori " + args + " 2>&1";
-  ToolRun r;
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[1024];
-  while (std::fgets(buf, sizeof buf, p)) r.out += buf;
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
+  return testing_support::run_tool("LD_DEBUG=files " + testing_support::razavori_path() + " " + args +
+                                   " 2>&1");
 }
 
 // Loaded libraries appear in the report as "file=NAME".

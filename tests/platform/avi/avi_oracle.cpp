@@ -70,4 +70,12 @@ uint32_t adler32(const uint8_t *p, size_t n) {
   return b << 16 | a;
 }
 
+std::string ffmpeg_raw(const std::string &path, const char *pix_fmt) {
+  bool ok = false;
+  std::string out = run("ffmpeg -v error -threads 1 -i '" + path +
+                            "' -map 0:v:0 -fps_mode passthrough -pix_fmt " + pix_fmt + " -f rawvideo -",
+                        &ok);
+  return ok ? out : std::string();
+}
+
 }  // namespace avi_test

@@ -21,6 +21,9 @@ std::vector<std::vector<Packet>> probe_packets(const std::string &path);
 std::vector<std::vector<uint32_t>> frame_crcs(const std::string &path);
 /// stdout of a shell command; ok false when it did not exit with 0.
 std::string run(const std::string &command, bool *ok = nullptr);
+/// The first video stream's pictures as ffmpeg decodes them, raw in
+/// `pix_fmt`, one thread, every frame; empty when ffmpeg fails.
+std::string ffmpeg_raw(const std::string &path, const char *pix_fmt);
 /// adler32 with seed 0, as framecrc computes it.
 uint32_t adler32(const uint8_t *p, size_t n);
 

@@ -22,15 +22,6 @@ struct Case {
   bool dib_exact;   // DIBs equal to ffmpeg's bgr24
 };
 
-std::string ffmpeg_raw(const std::string &path, const char *pix_fmt) {
-  bool ok = false;
-  std::string out =
-      avi_test::run("ffmpeg -v error -threads 1 -i '" + path +
-                        "' -map 0:v:0 -fps_mode passthrough -pix_fmt " + pix_fmt + " -f rawvideo -",
-                    &ok);
-  return ok ? out : std::string();
-}
-
 class Decompress : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Decompress, PicturesMatchFfmpeg) {
@@ -42,10 +33,8 @@ TEST_P(Decompress, PicturesMatchFfmpeg) {
   std::string why;
   avi::FrameReader *r = avi::frame_reader_open(video, &why);
   ASSERT_TRUE(r) << why;
-  const std::string ref = ffmpeg_raw(path, "yuv420p");
+  const std::string ref = avi_test::ffmpeg_raw(path, "yuv420p");
   ASSERT_FALSE(ref.empty()) << "ffmpeg failed";
-  const auto &h = avi::stream_header(video);
-  (void)h;
   const avi::Planes *first = avi::frame_planes(r, 0);
   ASSERT_TRUE(first);
   const int w = first->display_width, ht = first->display_height;
@@ -73,7 +62,7 @@ TEST_P(Decompress, PicturesMatchFfmpeg) {
   EXPECT_EQ(size_t(k) * testing_support::yuv_picture_size(w, ht), ref.size());
   EXPECT_GE(worst, c.min_psnr);
   if (c.dib_exact) {
-    const std::string bgr = ffmpeg_raw(path, "bgr24");
+    const std::string bgr = avi_test::ffmpeg_raw(path, "bgr24");
     ASSERT_FALSE(bgr.empty());
     std::vector<uint8_t> dib;
     const size_t row = size_t(w) * 3, stride = (row + 3) & ~size_t(3), pic = row * size_t(ht);

@@ -34,12 +34,8 @@ TEST_P(PlanarCodec, PicturesAreFfmpegsDecodeAveragedTo420) {
   std::string why;
   avi::FrameReader *r = avi::frame_reader_open(video, &why);
   ASSERT_TRUE(r) << why;
-  bool ok = false;
-  const std::string ref =
-      avi_test::run("ffmpeg -v error -threads 1 -i '" + path +
-                        "' -map 0:v:0 -fps_mode passthrough -pix_fmt " + c.pix_fmt + " -f rawvideo -",
-                    &ok);
-  ASSERT_TRUE(ok && !ref.empty()) << "ffmpeg failed on " << path;
+  const std::string ref = avi_test::ffmpeg_raw(path, c.pix_fmt);
+  ASSERT_FALSE(ref.empty()) << "ffmpeg failed on " << path;
 
   const avi::Planes *first = avi::frame_planes(r, 0);
   ASSERT_TRUE(first);
